@@ -1,0 +1,48 @@
+# Adds every direct sub-folder of the current folder that holds a CMakeLists.txt.
+function(velmor_add_subdirs)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+       ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child}
+       AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
+
+# velmor_add_test(NAME SOURCES a.cpp b.cpp LIBS x y [NO_MAIN] [TIMEOUT s])
+# A GoogleTest program run through CTest. Unless NO_MAIN is given it links the common main of
+# tests/support (offscreen QApplication, UTF-8 locale, message-box recorder).
+function(velmor_add_test name)
+  cmake_parse_arguments(T "NO_MAIN" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+  if(NOT T_NO_MAIN)
+    target_link_libraries(${name} PRIVATE velmor_testmain)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES TIMEOUT ${T_TIMEOUT}
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELMOR_SOURCE_DIR=${CMAKE_SOURCE_DIR};VELMOR_BINARY_DIR=${CMAKE_BINARY_DIR}")
+endfunction()
+
+# velmor_platform_library(target sources...): a static library of one platform layer. Its folder is
+# on the include path as <layer>/<header>.h through the platform root. Every such library is linked
+# into the station program.
+function(velmor_platform_library target)
+  add_library(${target} STATIC ${ARGN})
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/platform)
+  set_property(GLOBAL APPEND PROPERTY VELMOR_PLATFORM_LIBS ${target})
+endfunction()
+
+# velmor_add_bench(NAME SOURCES a.cpp LIBS x y): a Google Benchmark program under bench/. It is
+# built with the project and run by hand (scripts/bench.sh), never by the test suite.
+function(velmor_add_bench name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+endfunction()

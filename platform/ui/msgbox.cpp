@@ -1,0 +1,41 @@
+#include "msgbox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace ui {
+namespace {
+MsgBoxHook& Hook() {
+  static MsgBoxHook hook;
+  return hook;
+}
+}  // namespace
+
+QString DefaultTitle() { return QStringLiteral("Velmor"); }
+
+void SetMsgBoxHook(MsgBoxHook hook) { Hook() = std::move(hook); }
+
+int MsgBox(const QString& text, int style, const QString& title) {
+  const QString shownTitle = title.isEmpty() ? DefaultTitle() : title;
+  if (Hook()) return Hook()(text, style, shownTitle);
+
+  QMessageBox box(QApplication::activeWindow());
+  box.setWindowTitle(shownTitle);
+  box.setText(text);
+  switch (style & 0x70) {
+    case vbCritical: box.setIcon(QMessageBox::Critical); break;
+    case vbQuestion: box.setIcon(QMessageBox::Question); break;
+    case vbExclamation: box.setIcon(QMessageBox::Warning); break;
+    case vbInformation: box.setIcon(QMessageBox::Information); break;
+    default: box.setIcon(QMessageBox::NoIcon); break;
+  }
+  QPushButton* ok = box.addButton(QMessageBox::Ok);
+  QPushButton* cancel = nullptr;
+  if ((style & 0x0F) == vbOKCancel) cancel = box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(ok);
+  if (cancel) box.setEscapeButton(cancel);
+  box.exec();
+  return box.clickedButton() == cancel && cancel ? vbCancel : vbOK;
+}
+
+}  // namespace ui
