@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace ui {
 namespace {
@@ -35,7 +36,7 @@ int MsgBox(const QString& text, int style, const QString& title) {
   box.setDefaultButton(ok);
   if (cancel) box.setEscapeButton(cancel);
   box.exec();
-  return box.clickedButton() == cancel && cancel ? vbCancel : vbOK;
+  return cancel && box.clickedButton() == static_cast<QAbstractButton*>(cancel) ? vbCancel : vbOK;
 }
 
 }  // namespace ui
