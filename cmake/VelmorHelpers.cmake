@@ -1,4 +1,5 @@
-# Adds every direct sub-folder of the current folder that holds a CMakeLists.txt.
+# Adds every direct sub-folder of the current folder that holds a CMakeLists.txt, but those named
+# (relative to the source root) in the cache list VELMOR_SKIP_DIRS.
 function(velmor_add_subdirs)
   file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
        ${CMAKE_CURRENT_SOURCE_DIR}/*)
@@ -6,6 +7,10 @@ function(velmor_add_subdirs)
   foreach(child ${children})
     if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child}
        AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/${child})
+      if(rel IN_LIST VELMOR_SKIP_DIRS)
+        continue()
+      endif()
       add_subdirectory(${child})
     endif()
   endforeach()

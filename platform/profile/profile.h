@@ -1,0 +1,24 @@
+#pragma once
+// Initialisation files in the manner of the private profile calls: "[section]" lines, "key=value"
+// lines, ";" comments. Sections and keys are matched without letter case; every other line of the
+// file is kept as it stands. The functions work on the file's own bytes (CP932 for the station).
+#include <QByteArray>
+#include <QString>
+
+namespace profile {
+
+// Reads the value of `key` in `section` into `out`, cut to at most size - 1 bytes (never inside
+// a two-byte character). A missing file, section or key gives `def`. Returns the number of bytes
+// placed in `out`.
+int GetPrivateProfileString(const QByteArray& section, const QByteArray& key,
+                            const QByteArray& def, QByteArray& out, int size,
+                            const QString& path);
+
+// Writes `key`=`value` into `section`, creating the key, the section or the file. The file is
+// replaced as a whole through a temporary file and a rename, so that a crash never leaves it half
+// written; a new file gets the mode 0600. Returns false when nothing was written (a value with a
+// line break, which would break the file, or a failed write).
+bool WritePrivateProfileString(const QByteArray& section, const QByteArray& key,
+                               const QByteArray& value, const QString& path);
+
+}  // namespace profile

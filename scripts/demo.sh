@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs, builds, prepares the demo program folder demo/ (settings, templates, pictures,
+# sounds, an SQLite database with members behind the data source "Pardix") and starts Velmor.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+mkdir -p demo
+build/bin/velmor-setup demo --demo
+cp -f build/bin/Velmor demo/Velmor
+if [ -x build/bin/regsvr ] && [ -f build/bin/libOrnik.so ]; then
+  cp -f build/bin/libOrnik.so demo/libOrnik.so
+  build/bin/regsvr demo/libOrnik.so
+fi
+if [ "${VELMOR_NO_START:-0}" = 1 ]; then exit 0; fi
+exec demo/Velmor

@@ -1,0 +1,254 @@
+#include "demo_folder.h"
+
+#include <QColor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QtEndian>
+
+#include <cmath>
+
+#include "codepage/codepage.h"
+#include "startup/mdlDB.h"
+
+namespace {
+
+bool WriteBytes(const QString& path, const QByteArray& bytes, QString* error) {
+  if (QFileInfo::exists(path)) return true;
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+    if (error) *error = QStringLiteral("cannot write %1").arg(path);
+    return false;
+  }
+  return true;
+}
+
+bool WriteText(const QString& path, const QString& text, QString* error) {
+  QString crlf = text;
+  crlf.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  return WriteBytes(path, cp::ToAnsiLossy(crlf), error);
+}
+
+bool WritePicture(const QString& path, int w, int h, const QColor& back, const QString& caption,
+                  QString* error) {
+  if (QFileInfo::exists(path)) return true;
+  QImage image(w, h, QImage::Format_RGB32);
+  image.fill(back);
+  if (!caption.isEmpty()) {
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(back.lightness() > 128 ? Qt::black : Qt::white);
+    QFont font(QStringLiteral("IPAPGothic"));
+    font.setPixelSize(std::max(10, h / 5));
+    p.setFont(font);
+    p.drawText(image.rect(), Qt::AlignCenter, caption);
+  }
+  if (!image.save(path)) {
+    if (error) *error = QStringLiteral("cannot write %1").arg(path);
+    return false;
+  }
+  return true;
+}
+
+// A short sine tone as a 16-bit mono PCM wave file.
+bool WriteTone(const QString& path, double hz, int ms, QString* error) {
+  const int rate = 22050;
+  const int samples = rate * ms / 1000;
+  QByteArray data(samples * 2, '\0');
+  for (int i = 0; i < samples; ++i) {
+    const double fade = std::min(1.0, std::min(i, samples - i) / (rate * 0.01));
+    const qint16 v = static_cast<qint16>(std::sin(2 * M_PI * hz * i / rate) * 8000 * fade);
+    qToLittleEndian<qint16>(v, data.data() + 2 * i);
+  }
+  QByteArray wav;
+  auto u32 = [&wav](quint32 v) { char b[4]; qToLittleEndian(v, b); wav.append(b, 4); };
+  auto u16 = [&wav](quint16 v) { char b[2]; qToLittleEndian(v, b); wav.append(b, 2); };
+  wav += "RIFF"; u32(36 + data.size()); wav += "WAVEfmt "; u32(16); u16(1); u16(1); u32(rate);
+  u32(rate * 2); u16(2); u16(16); wav += "data"; u32(data.size()); wav += data;
+  return WriteBytes(path, wav, error);
+}
+
+const char* kDemoIni = R"(; Velmor station settings
+[SYSTEM]
+log=True
+logo=
+imgChange=False
+imgNum=3
+wavNum=3
+inMessage=
+screen=1
+inout=True
+inttime=3
+inouttime=1
+appuser=ベルモア学習センター
+barport=1
+barconnect=1
+nobarscr=1
+inoutchg=12
+barcode=True
+isserver=True
+camsupport=True
+dialup=False
+netdrv=False
+netdrvname=
+netdrvpath=
+netuser=
+netpsw=
+chglogo=True
+userupdate=True
+[MAIL]
+sendMail=False
+mail=station@localhost
+smtp=
+port=25
+inSubject=【入室】%名前%%敬称%
+otSubject=【退室】%名前%%敬称%
+psw=
+dial=
+dialuser=
+dialpsw=
+pausetime=5
+sptSubject=【連絡】%名前%%敬称%へ
+allSubject=【お知らせ】
+ftp=False
+sendp=0
+mailreg=0
+regm=0
+mailserver=
+pop3server=
+mailid=
+mailpsw=
+[IMAGE]
+cam=True
+sendImg=True
+saveImg=True
+imgDir=
+resolution=0
+scanint=3
+[VOICE]
+voice=False
+select=woman
+sound=True
+)";
+
+}  // namespace
+
+bool WriteDemoFiles(const QString& folder, QString* error) {
+  QDir dir(folder);
+  for (const char* sub : {"log", "ScanData", "ftpFile", "image", "wave"})
+    if (!dir.mkpath(QLatin1String(sub))) {
+      if (error) *error = QStringLiteral("cannot create %1/%2").arg(folder, sub);
+      return false;
+    }
+  const QString f = dir.absolutePath() + QLatin1Char('/');
+  bool ok = WriteText(f + "Velmor.ini", QString::fromUtf8(kDemoIni), error);
+  if (ok) QFile::setPermissions(f + "Velmor.ini", QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  ok = ok && WriteText(f + "Velmor.txt",
+                       QStringLiteral("%名前%%敬称%が%日付% %時間%に入室しました。\n"), error);
+  ok = ok && WriteText(f + "otMail.txt",
+                       QStringLiteral("%名前%%敬称%が%日付% %時間%に退室しました。\n"), error);
+  ok = ok && WriteText(f + "sptMail.txt", QStringLiteral("%名前%%敬称%\n\nご連絡です。\n"), error);
+  ok = ok && WriteText(f + "allMail.txt", QStringLiteral("保護者の皆様\n\nお知らせです。\n"), error);
+
+  const QColor palette[] = {QColor(0xF4, 0xA2, 0x61), QColor(0x2A, 0x9D, 0x8F),
+                            QColor(0xE9, 0xC4, 0x6A), QColor(0x26, 0x46, 0x53)};
+  ok = ok && WritePicture(f + "image/logo.jpg", 300, 100, QColor(0x1D, 0x35, 0x57),
+                          QStringLiteral("Velmor"), error);
+  ok = ok && WritePicture(f + "image/image000.jpg", 640, 480, QColor(0xA8, 0xDA, 0xDC),
+                          QStringLiteral("ようこそ"), error);
+  for (int n = 1; n <= 3 && ok; ++n) {
+    const QString num = QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
+    ok = WritePicture(f + "image/image" + num + ".jpg", 320, 240, palette[n % 4],
+                      QString::number(n), error) &&
+         WritePicture(f + "image/image" + num + "s.jpg", 64, 64, palette[n % 4],
+                      QString::number(n), error);
+  }
+  for (int m = 1; m <= 12 && ok; ++m)
+    ok = WritePicture(f + QStringLiteral("image/m%1.jpg").arg(m, 2, 10, QLatin1Char('0')), 1024,
+                      768, palette[m % 4].lighter(160), QStringLiteral("%1月").arg(m), error);
+  ok = ok && WritePicture(f + "image/wite.jpg", 64, 64, Qt::white, QString(), error);
+  ok = ok && WritePicture(f + "image/noimage.bmp", 320, 240, QColor(0x80, 0x80, 0x80),
+                          QStringLiteral("NO IMAGE"), error);
+  for (int n = 1; n <= 3 && ok; ++n)
+    ok = WriteTone(f + QStringLiteral("wave/wav%1.wav").arg(n, 3, 10, QLatin1Char('0')),
+                   440.0 * n, 250, error);
+  ok = ok && WriteTone(f + "wave/chk.wav", 880, 120, error);
+  ok = ok && WriteTone(f + "wave/onerr.wav", 220, 600, error);
+  return ok;
+}
+
+bool WriteDemoRows(db::Connection& connection, int count, QString* error) {
+  static const char* const kFamily[][2] = {
+      {"山田", "やまだ"}, {"佐藤", "さとう"}, {"鈴木", "すずき"}, {"高橋", "たかはし"},
+      {"田中", "たなか"}, {"伊藤", "いとう"}, {"渡辺", "わたなべ"}, {"中村", "なかむら"},
+      {"小林", "こばやし"}, {"加藤", "かとう"}, {"吉田", "よしだ"}, {"松本", "まつもと"}};
+  static const char* const kGiven[][2] = {
+      {"太郎", "たろう"}, {"花子", "はなこ"}, {"健太", "けんた"}, {"美咲", "みさき"},
+      {"翔", "しょう"},   {"陽菜", "ひな"},   {"大輝", "だいき"}, {"結衣", "ゆい"}};
+  const QString insert = QStringLiteral(
+      "INSERT INTO tblData (ID, UserName, UserAdd, NameKana, MailName, MailAddr, \"Date\", "
+      "\"Update\", LastIn, LastOut) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  for (int i = 0; i < count; ++i) {
+    const auto& fam = kFamily[i % 12];
+    const auto& giv = kGiven[(i / 12 + i) % 8];
+    const QString id = QStringLiteral("%1").arg(1001 + i);
+    const QString name = QString::fromUtf8(fam[0]) + QStringLiteral("　") + QString::fromUtf8(giv[0]);
+    const QString kana = QString::fromUtf8(fam[1]) + QStringLiteral(" ") + QString::fromUtf8(giv[1]);
+    const QString add = i % 3 == 0 ? QStringLiteral("さん") : QStringLiteral("さま");
+    const QString mail = QStringLiteral("family%1@localhost").arg(id);
+    if (!db::Execute(connection, insert,
+                     {id, name, add, kana, name, mail, QStringLiteral("2026/04/01"),
+                      QStringLiteral("2026/04/01"), QString(""), QString("")},
+                     nullptr, error))
+      return false;
+  }
+  const QString message = QStringLiteral("INSERT INTO tblMessage (Message, InYes) VALUES (?, ?)");
+  for (const char* m : {"こんにちは！今日もがんばろう！", "ようこそ！", "おかえりなさい！"})
+    if (!db::Execute(connection, message, {QString::fromUtf8(m), db::Bool(true)}, nullptr, error))
+      return false;
+  for (const char* m : {"おつかれさまでした！", "気をつけて帰ってね！", "また明日！"})
+    if (!db::Execute(connection, message, {QString::fromUtf8(m), db::Bool(false)}, nullptr, error))
+      return false;
+  return true;
+}
+
+bool CreateDatabaseFile(const QString& file, const QString& adminPassword,
+                        const QString& userPassword, bool* created, QString* error) {
+  const bool existed = QFileInfo::exists(file);
+  db::Connection connection;
+  const QString connect = QStringLiteral("DRIVER={SQLite3};Database=%1;").arg(file);
+  if (!connection.Open(connect, QString(), QString())) {
+    if (error) *error = connection.LastError();
+    return false;
+  }
+  if (created) *created = !existed;
+  if (existed) return true;
+  return CreateStationTables(connection, error) &&
+         WriteInitialRows(connection, adminPassword, userPassword, error);
+}
+
+bool RegisterDsn(const QString& dsn, const QString& file, bool* added, QString* error) {
+  QString iniPath = qEnvironmentVariable("ODBCINI");
+  if (iniPath.isEmpty()) iniPath = QDir::homePath() + QStringLiteral("/.odbc.ini");
+  QFile ini(iniPath);
+  QByteArray text;
+  if (ini.open(QIODevice::ReadOnly)) {
+    text = ini.readAll();
+    ini.close();
+  }
+  if (added) *added = false;
+  for (const QByteArray& line : text.split('\n'))
+    if (line.trimmed().toLower() == ("[" + dsn.toUtf8() + "]").toLower()) return true;
+  if (!text.isEmpty() && !text.endsWith('\n')) text += '\n';
+  text += "[" + dsn.toUtf8() + "]\nDescription = Velmor station database\nDriver = SQLite3\n"
+          "Database = " + QFile::encodeName(file) + "\nTimeout = 5000\nNoCreat = 1\n";
+  if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate) || ini.write(text) != text.size()) {
+    if (error) *error = QStringLiteral("cannot write %1").arg(iniPath);
+    return false;
+  }
+  if (added) *added = true;
+  return true;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The station database: the one shared connection, the shared record sets, the table layout and
+// the service account row.
+#include <QString>
+
+#include "db/db.h"
+
+// The key word of the service account row (tblServer.User) that this program reads.
+inline constexpr const char* kServerUserKey = "velmor";
+
+// Opens gcnDB() on the data source "Pardix" with the fixed user and password (gstrDSN,
+// gstrDBUser, gstrDBPsw are set here). Returns false with the driver's message in `error`.
+bool OpenStationDatabase(QString* error);
+
+// Reads the service account row into gstrSmtpServer, gstrMailID, gstrMailPsw and the four FTP
+// values, and turns the FTP upload off when the row names no FTP server. Returns false when the
+// row is missing, a required column is Null, or the query fails.
+bool LoadServiceAccount(QString* error);
+
+// Creates the five tables and their indexes on an empty database (SQLite dialect for the automatic
+// number). Returns false with the failing statement's message.
+bool CreateStationTables(db::Connection& connection, QString* error);
+
+// Writes the service account row and the two login passwords of a new database.
+bool WriteInitialRows(db::Connection& connection, const QString& adminPassword,
+                      const QString& userPassword, QString* error);

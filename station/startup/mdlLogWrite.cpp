@@ -1,0 +1,30 @@
+#include "startup/mdlLogWrite.h"
+
+#include <QDir>
+#include <QFile>
+
+#include "codepage/codepage.h"
+#include "startup/globals.h"
+#include "ui/clock.h"
+
+bool WriteLog(const QString& fileName, const QString& what, const QString& result) {
+  // Date and time are read one after the other, as two readings of the clock.
+  const QString date = ui::Now().toString(QStringLiteral("yyyy/MM/dd"));
+  const QString time = ui::Now().toString(QStringLiteral("HH:mm:ss"));
+  const QString line = date + QLatin1Char(',') + time + QLatin1Char(',') + what +
+                       QLatin1Char(',') + result + QStringLiteral("\r\n");
+  QDir().mkpath(gstrLogDir);
+  QFile file(gstrLogDir + fileName);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
+  const QByteArray bytes = cp::ToAnsiLossy(line);
+  const bool ok = file.write(bytes) == bytes.size();
+  file.close();
+  return ok && file.error() == QFileDevice::NoError;
+}
+
+QString TodayLogName() { return ui::Now().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log"); }
+
+bool Log(const QString& what, const QString& result) {
+  if (!gblnLog) return true;
+  return WriteLog(TodayLogName(), what, result);
+}

@@ -1,0 +1,115 @@
+// The station database behind a real ODBC data source (SQLite ODBC driver).
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "db/db.h"
+#include "startup/globals.h"
+#include "startup/mdlDB.h"
+#include "startup/mdlIni.h"
+#include "support/support_program.h"
+
+namespace {
+
+using testsupport::ProgramFolder;
+
+TEST(StationDatabase, TablesHaveTheirColumnsInOrder) {
+  ProgramFolder folder;
+  folder.CreateDatabase();
+  const std::pair<const char*, QStringList> tables[] = {
+      {"tblData", {"ID", "UserName", "UserAdd", "NameKana", "MailName", "MailAddr", "Date",
+                   "Update", "LastIn", "LastOut"}},
+      {"tblHist", {"SEQ", "ID", "IOName", "inDate", "inTime", "imgFile"}},
+      {"tblMessage", {"Message", "InYes"}},
+      {"tblPassword", {"admin", "Password"}},
+      {"tblServer", {"User", "smtp", "MailID", "MailPsw", "ftpUser", "ftpPsw", "ftpPath",
+                     "ftpServer"}}};
+  for (const auto& [table, columns] : tables) {
+    db::Recordset rs;
+    ASSERT_TRUE(rs.Open(gcnDB(), QStringLiteral("SELECT * FROM %1").arg(table))) << table;
+    EXPECT_EQ(rs.FieldNames(), columns) << table;
+  }
+}
+
+TEST(StationDatabase, QuotesAndJapaneseAreStoredAndFound) {
+  ProgramFolder folder;
+  folder.CreateDatabase();
+  const QString names[] = {QStringLiteral("O'Brien"), QStringLiteral("山田太郎"),
+                           QStringLiteral("𠮷野 髙 ① ｶﾅ ～"), QStringLiteral("'; DROP TABLE tblData; --")};
+  int id = 1;
+  for (const QString& name : names) folder.AddMember(QString::number(id++), name, "さま");
+  id = 1;
+  for (const QString& name : names) {
+    db::Recordset rs;
+    ASSERT_TRUE(rs.Open(gcnDB(), "select * from tblData where UserName = ?", {name}));
+    ASSERT_EQ(rs.RecordCount(), 1) << qPrintable(name);
+    EXPECT_EQ(rs.Text("ID"), QString::number(id++));
+    EXPECT_EQ(rs.Text("username"), name);
+  }
+}
+
+TEST(StationDatabase, DateTimeTextsReadBackAsWritten) {
+  ProgramFolder folder;
+  folder.CreateDatabase();
+  folder.AddMember("123456789", "A");
+  ASSERT_TRUE(db::Execute(gcnDB(), "UPDATE tblData SET LastIn = ?, \"Update\" = ? WHERE ID = ?",
+                          {QString("2026/12/08 09:05:00"), QString("2026/12/08"), QString("123456789")}));
+  db::Recordset rs;
+  ASSERT_TRUE(rs.Open(gcnDB(), "select * from tblData where ID = ?", {QString("123456789")}));
+  EXPECT_EQ(rs.Value("LastIn").toString(), QString("2026/12/08 09:05:00"));
+  EXPECT_EQ(rs.Text("Update"), QString("2026/12/08"));
+  EXPECT_EQ(rs.Text("LastOut"), QString());
+}
+
+TEST(StationDatabase, GreetingsAreSplitByTheYesNoConvention) {
+  ProgramFolder folder;
+  folder.CreateDatabase();
+  const QString insert = "INSERT INTO tblMessage (Message, InYes) VALUES (?, ?)";
+  ASSERT_TRUE(db::Execute(gcnDB(), insert, {QString("ようこそ"), db::Bool(true)}));
+  ASSERT_TRUE(db::Execute(gcnDB(), insert, {QString("さようなら"), db::Bool(false)}));
+  db::Recordset in, out;
+  ASSERT_TRUE(in.Open(gcnDB(), "select * from tblMessage where InYes = -1"));
+  ASSERT_TRUE(out.Open(gcnDB(), "select * from tblMessage where InYes <> -1"));
+  ASSERT_EQ(in.RecordCount(), 1);
+  ASSERT_EQ(out.RecordCount(), 1);
+  EXPECT_EQ(in.Text("Message"), QString("ようこそ"));
+  EXPECT_TRUE(db::IsTrue(in.Value("InYes")));
+  EXPECT_EQ(out.Text("Message"), QString("さようなら"));
+}
+
+TEST(StationDatabase, ServiceAccountRowAndTheFtpSwitch) {
+  ProgramFolder folder;
+  folder.CreateDatabase();
+  QString error;
+  gblnFtp = true;
+  ASSERT_TRUE(LoadServiceAccount(&error)) << qPrintable(error);
+  EXPECT_EQ(gstrSmtpServer, QString("127.0.0.1"));
+  EXPECT_EQ(gstrMailID, QString("station@localhost"));
+  EXPECT_FALSE(gblnFtp);  // the row names no FTP server
+
+  ASSERT_TRUE(db::Execute(gcnDB(), "UPDATE tblServer SET ftpServer = ?, ftpUser = NULL",
+                          {QString("127.0.0.1")}));
+  gblnFtp = true;
+  ASSERT_TRUE(LoadServiceAccount(&error));
+  EXPECT_TRUE(gblnFtp);
+  EXPECT_EQ(gstrFtpUser, QString());
+
+  ASSERT_TRUE(db::Execute(gcnDB(), "UPDATE tblServer SET MailPsw = NULL"));
+  EXPECT_FALSE(LoadServiceAccount(&error));
+  ASSERT_TRUE(db::Execute(gcnDB(), "DELETE FROM tblServer"));
+  EXPECT_FALSE(LoadServiceAccount(&error));
+}
+
+TEST(StationDatabase, ADataSourceNamingNoFileFailsInsteadOfCreatingOne) {
+  ProgramFolder folder;
+  folder.CreateDatabase(false);
+  folder.WriteBytes("odbc/odbc.ini", "[Pardix]\nDriver = SQLite3\nDatabase = " +
+                                         QFile::encodeName(folder.Path() + "gone/Velmor.db") +
+                                         "\nNoCreat = 1\n");
+  QString error;
+  EXPECT_FALSE(OpenStationDatabase(&error));
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_FALSE(QFile::exists(folder.Path() + "gone/Velmor.db"));
+}
+
+}  // namespace

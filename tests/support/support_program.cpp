@@ -1,0 +1,162 @@
+#include "support/support_program.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+
+#include "codepage/codepage.h"
+#include "startup/globals.h"
+#include "startup/mdlDB.h"
+
+namespace testsupport {
+namespace {
+
+const char* kQuietSettings = R"([SYSTEM]
+log=True
+imgChange=False
+imgNum=3
+wavNum=3
+screen=1
+inout=True
+inttime=3
+inouttime=1
+appuser=テスト教室
+inoutchg=12
+barcode=True
+[MAIL]
+sendMail=False
+mail=station@localhost
+port=25
+inSubject=入室 %名前%%敬称%
+otSubject=退室 %名前%%敬称%
+pausetime=1
+[IMAGE]
+cam=False
+sendImg=False
+saveImg=True
+resolution=0
+scanint=3
+[VOICE]
+voice=False
+sound=False
+)";
+
+// Parses "[SECTION]" and "key=value" lines into section -> ordered key/value list.
+using Sections = QList<QPair<QString, QList<QPair<QString, QString>>>>;
+
+void Merge(Sections& sections, const QString& text) {
+  QString current;
+  for (const QString& raw : text.split(QLatin1Char('\n'))) {
+    const QString line = raw.trimmed();
+    if (line.isEmpty()) continue;
+    if (line.startsWith(QLatin1Char('['))) {
+      current = line.mid(1, line.indexOf(QLatin1Char(']')) - 1);
+      bool found = false;
+      for (auto& s : sections) found = found || s.first.compare(current, Qt::CaseInsensitive) == 0;
+      if (!found) sections.append({current, {}});
+      continue;
+    }
+    const int eq = line.indexOf(QLatin1Char('='));
+    const QString key = line.left(eq), value = line.mid(eq + 1);
+    for (auto& s : sections) {
+      if (s.first.compare(current, Qt::CaseInsensitive) != 0) continue;
+      bool replaced = false;
+      for (auto& kv : s.second)
+        if (kv.first.compare(key, Qt::CaseInsensitive) == 0) {
+          kv.second = value;
+          replaced = true;
+        }
+      if (!replaced) s.second.append({key, value});
+    }
+  }
+}
+
+}  // namespace
+
+ProgramFolder::ProgramFolder() {
+  path_ = dir_.path() + QLatin1Char('/');
+  QDir dir(path_);
+  for (const char* sub : {"log", "ScanData", "ftpFile", "image", "wave", "odbc"})
+    dir.mkpath(QLatin1String(sub));
+  gstrAppPath = path_;
+  gstrIniFile = QStringLiteral("Velmor.ini");
+  gstrLogDir = path_ + QStringLiteral("log/");
+  gstrDBFile = path_ + QStringLiteral("Velmor.mdb");
+  gstrFtpDir = path_ + QStringLiteral("ftpFile/");
+  gstrImgDir = path_ + QStringLiteral("ScanData/");
+}
+
+ProgramFolder::~ProgramFolder() {
+  grsDB().Close();
+  grsMessage().Close();
+  grsHist().Close();
+  gcnDB().Close();
+}
+
+void ProgramFolder::WriteBytes(const QString& relative, const QByteArray& bytes) const {
+  const QString file = path_ + relative;
+  QDir().mkpath(QFileInfo(file).absolutePath());
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << qPrintable(file);
+  ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+void ProgramFolder::WriteText(const QString& relative, const QString& text) const {
+  QString crlf = text;
+  crlf.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  WriteBytes(relative, cp::ToAnsiLossy(crlf));
+}
+
+void ProgramFolder::WriteSettings(const QString& extra) const {
+  Sections sections;
+  Merge(sections, QString::fromUtf8(kQuietSettings));
+  Merge(sections, extra);
+  QString text;
+  for (const auto& s : sections) {
+    text += QLatin1Char('[') + s.first + QStringLiteral("]\n");
+    for (const auto& kv : s.second) text += kv.first + QLatin1Char('=') + kv.second + QLatin1Char('\n');
+  }
+  WriteText(QStringLiteral("Velmor.ini"), text);
+}
+
+void ProgramFolder::CreateDatabase(bool open) {
+  const QString odbc = path_ + QStringLiteral("odbc/");
+  WriteBytes(QStringLiteral("odbc/odbcinst.ini"),
+             "[SQLite3]\nDescription = SQLite3 ODBC Driver\n"
+             "Driver = /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\nThreading = 2\n");
+  WriteBytes(QStringLiteral("odbc/odbc.ini"),
+             "[Pardix]\nDriver = SQLite3\nDatabase = " + QFile::encodeName(DatabaseFile()) +
+                 "\nTimeout = 5000\n");
+  qputenv("ODBCSYSINI", QFile::encodeName(odbc));
+  qputenv("ODBCINSTINI", "odbcinst.ini");
+  qputenv("ODBCINI", QFile::encodeName(odbc + QStringLiteral("odbc.ini")));
+
+  db::Connection creator;
+  ASSERT_TRUE(creator.Open(QStringLiteral("Pardix"), QString(), QString())) << qPrintable(creator.LastError());
+  QString error;
+  ASSERT_TRUE(CreateStationTables(creator, &error)) << qPrintable(error);
+  ASSERT_TRUE(WriteInitialRows(creator, QStringLiteral("admin"), QStringLiteral("9999"), &error))
+      << qPrintable(error);
+  creator.Close();
+  if (open) {
+    ASSERT_TRUE(OpenStationDatabase(&error)) << qPrintable(error);
+  }
+}
+
+void ProgramFolder::AddMember(const QString& id, const QString& name, const QString& honorific,
+                              const QString& kana, const QString& mail) const {
+  QString error;
+  ASSERT_TRUE(db::Execute(gcnDB(),
+                          QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana, "
+                                         "MailName, MailAddr, \"Date\", \"Update\", LastIn, LastOut) "
+                                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                          {id, name, honorific, kana.isEmpty() ? name : kana, name,
+                           mail.isNull() ? QString("") : mail, QString("2026/04/01"),
+                           QString("2026/04/01"), QString(""), QString("")},
+                          nullptr, &error))
+      << qPrintable(error);
+}
+
+}  // namespace testsupport

@@ -1,0 +1,42 @@
+#pragma once
+// A temporary program folder for one test: its own settings file, sub-folders, and an SQLite
+// station database behind a test-local ODBC data source "Pardix" (ODBCSYSINI/ODBCINI point into
+// the folder; nothing global is touched). The program-wide paths point into it while it lives.
+#include <QString>
+#include <QTemporaryDir>
+
+namespace testsupport {
+
+class ProgramFolder {
+ public:
+  ProgramFolder();
+  ~ProgramFolder();
+
+  // The folder, ending in "/".
+  QString Path() const { return path_; }
+
+  // Writes a file below the folder (sub-folders created); text files are written CP932 with CR LF.
+  void WriteBytes(const QString& relative, const QByteArray& bytes) const;
+  void WriteText(const QString& relative, const QString& text) const;
+
+  // A settings file holding every key the load requires, with the values of a quiet station
+  // (no mail, no FTP, no camera, no sound); `extra` lines ("[SECTION]" headers and "key=value")
+  // are merged over it.
+  void WriteSettings(const QString& extra = QString()) const;
+
+  // Creates the station database with its tables, the service account row and the passwords
+  // "admin" / "9999", registers "Pardix" for it, and opens gcnDB() on it.
+  void CreateDatabase(bool open = true);
+
+  // Adds a member row.
+  void AddMember(const QString& id, const QString& name, const QString& honorific = "さま",
+                 const QString& kana = QString(), const QString& mail = QString()) const;
+
+  QString DatabaseFile() const { return path_ + "Velmor.db"; }
+
+ private:
+  QTemporaryDir dir_;
+  QString path_;
+};
+
+}  // namespace testsupport
