@@ -1,0 +1,68 @@
+#include "startup/frmNow.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+
+#include <cmath>
+
+#include "startup/mdlVelmor.h"
+
+namespace {
+QPointer<frmNow>& Instance() {
+  static QPointer<frmNow> form;
+  return form;
+}
+
+int TwipsToPixelsX(int twips) { return static_cast<int>(std::lround(twips / TwipsPerPixelX())); }
+int TwipsToPixelsY(int twips) { return static_cast<int>(std::lround(twips / TwipsPerPixelY())); }
+}  // namespace
+
+frmNow& frmNow::instance() {
+  if (!Instance()) Instance() = new frmNow();
+  return *Instance();
+}
+
+bool frmNow::IsLoaded() { return !Instance().isNull(); }
+
+void frmNow::Unload() {
+  frmNow* form = Instance();
+  if (!form) return;
+  Instance() = nullptr;
+  form->close();
+  form->deleteLater();
+}
+
+frmNow::frmNow() : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+  setObjectName(QStringLiteral("frmNow"));
+  setWindowTitle(QStringLiteral("処理中．．．"));
+  const QSize client(TwipsToPixelsX(3360), TwipsToPixelsY(735));
+  setFixedSize(client);
+
+  lblNow = new QLabel(QStringLiteral("メール送信中．．．"), this);
+  lblNow->setObjectName(QStringLiteral("lblNow"));
+  lblNow->setGeometry(TwipsToPixelsX(240), 0, client.width() - TwipsToPixelsX(480),
+                      client.height());
+  lblNow->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame(QPoint(0, 0), client);
+    frame.moveCenter(screen->geometry().center());
+    move(frame.topLeft());
+  }
+  Form_Load();
+}
+
+void frmNow::Form_Load() {
+  // Painted at once, so the label shows before the caller's work starts.
+  repaint();
+}
+
+void frmNow::closeEvent(QCloseEvent* event) {
+  QWidget::closeEvent(event);
+  if (event->isAccepted() && Instance() == this) {
+    Instance() = nullptr;
+    deleteLater();
+  }
+}

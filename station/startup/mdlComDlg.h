@@ -1,0 +1,21 @@
+#pragma once
+// The file-open dialog.
+#include <QString>
+
+#include <functional>
+
+class QFileDialog;
+class QWidget;
+
+// Asks the user for an existing file with a modal file-open dialog titled "ファイルを開く",
+// owned by `owner`, starting in `initialDir`. `filter` is a list of description and pattern pairs
+// separated by NUL characters ("JPEG\0*.jpg;*.jpeg\0All\0*.*\0"); a filter without NUL
+// characters is taken as a dialog name filter list separated by ";;". Returns the full path of
+// the chosen file, or the empty text when the user cancels.
+QString ShowOpenDialog(QWidget* owner, const QString& filter, const QString& initialDir);
+
+// A hook that plays the user instead of showing the dialog: it gets the dialog, set up and not
+// shown, may choose a file on it, and returns QDialog::Accepted or QDialog::Rejected. An empty
+// hook restores the real dialog.
+using OpenDialogHook = std::function<int(QFileDialog& dialog)>;
+void SetOpenDialogHook(OpenDialogHook hook);

@@ -1,0 +1,8 @@
+#include "startup/mdlNetDrv.h"
+
+#include "netdrive/netdrive.h"
+
+int ConnectNetDrive(const QString& localName, const QString& sharePath, const QString& userName,
+                    const QString& password) {
+  return netdrive::AddConnection(localName, sharePath, userName, password);
+}

@@ -1,0 +1,4 @@
+#include "startup/mdlSpeech.h"
+
+void SpeechInitialize() {}
+void SpeechTerminate() {}
