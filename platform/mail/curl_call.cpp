@@ -1,0 +1,157 @@
+#include "curl_call.h"
+
+#include <sys/socket.h>
+
+#include <QUrl>
+
+#include <cstring>
+#include <mutex>
+
+namespace curlcall {
+namespace {
+
+void GlobalInit() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool StartsWithNoCase(const QByteArray& text, const char* prefix) {
+  return text.size() >= qsizetype(std::strlen(prefix)) &&
+         qstrnicmp(text.constData(), prefix, std::strlen(prefix)) == 0;
+}
+
+// Splits a debug chunk into lines without their line ends.
+QList<QByteArray> Lines(const char* data, size_t size) {
+  QList<QByteArray> lines;
+  for (QByteArray& line : QByteArray(data, qsizetype(size)).split('\n')) {
+    if (line.endsWith('\r')) line.chop(1);
+    if (!line.isEmpty()) lines.append(line);
+  }
+  return lines;
+}
+
+}  // namespace
+
+Call::Call(const net::Limits& limits) {
+  GlobalInit();
+  easy_ = curl_easy_init();
+  curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorBuffer_);
+  curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, long(qMax(1, limits.connectSeconds)));
+  curl_easy_setopt(easy_, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(qMax(1, limits.responseSeconds)));
+  curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, long(qMax(1, limits.stallSeconds)));
+  // The debug callback only runs in verbose mode; it writes nothing to stderr itself.
+  curl_easy_setopt(easy_, CURLOPT_DEBUGFUNCTION, &Call::OnDebug);
+  curl_easy_setopt(easy_, CURLOPT_DEBUGDATA, this);
+  curl_easy_setopt(easy_, CURLOPT_VERBOSE, 1L);
+}
+
+Call::~Call() {
+  if (easy_) curl_easy_cleanup(easy_);
+}
+
+CURLcode Call::Perform() {
+  const CURLcode rc = curl_easy_perform(easy_);
+  if (rc != CURLE_OK) {
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (curl_easy_getinfo(easy_, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK &&
+        socket != CURL_SOCKET_BAD)
+      shutdown(socket, SHUT_RDWR);
+  }
+  if (dataOut_ > 0) {
+    dialogue_ += "> [" + QByteArray::number(dataOut_) + " bytes of data]\r\n";
+    dataOut_ = 0;
+  }
+  return rc;
+}
+
+QString Call::ErrorText(CURLcode rc, const QString& what) const {
+  if (rc == CURLE_OK) return {};
+  QString text = what + QStringLiteral(": ") + QString::fromUtf8(curl_easy_strerror(rc));
+  if (errorBuffer_[0] && std::strcmp(errorBuffer_, curl_easy_strerror(rc)) != 0)
+    text += QStringLiteral(" (") + QString::fromUtf8(errorBuffer_) + QLatin1Char(')');
+  long response = 0;
+  curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &response);
+  if (response) text += QStringLiteral(" [server replied %1]").arg(response);
+  return text;
+}
+
+bool Call::Sent(const QByteArray& prefix) const {
+  for (const QByteArray& command : clientCommands_)
+    if (StartsWithNoCase(command, prefix.constData())) return true;
+  return false;
+}
+
+int Call::OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* self) {
+  auto* call = static_cast<Call*>(self);
+  switch (type) {
+    case CURLINFO_TEXT:
+      for (const QByteArray& line : Lines(data, size)) call->dialogue_ += "* " + line + "\r\n";
+      break;
+    case CURLINFO_HEADER_IN:
+      for (const QByteArray& line : Lines(data, size)) call->AddServerLine(line);
+      break;
+    case CURLINFO_HEADER_OUT:
+      for (const QByteArray& line : Lines(data, size)) call->AddClientLine(line);
+      break;
+    case CURLINFO_DATA_OUT:
+      call->dataOut_ += qint64(size);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+void Call::AddClientLine(QByteArray line) {
+  clientCommands_.append(line);
+  QByteArray shown = line;
+  if (inAuthExchange_) {
+    shown = "****";  // every answer inside a SASL exchange carries a credential
+  } else if (StartsWithNoCase(line, "AUTH ")) {
+    inAuthExchange_ = true;
+    const QList<QByteArray> words = line.split(' ');
+    shown = "AUTH";
+    if (words.size() > 1) shown += ' ' + words.at(1);
+    if (words.size() > 2) shown += " ****";
+  } else if (StartsWithNoCase(line, "PASS ")) {
+    shown = line.left(4) + " ****";
+  } else if (StartsWithNoCase(line, "APOP ")) {
+    const QList<QByteArray> words = line.split(' ');
+    shown = "APOP " + words.value(1) + " ****";
+  }
+  dialogue_ += "> " + shown + "\r\n";
+}
+
+void Call::AddServerLine(QByteArray line) {
+  if (inAuthExchange_ && !line.startsWith("334") && !line.startsWith("+ "))
+    inAuthExchange_ = false;
+  dialogue_ += "< " + line + "\r\n";
+  serverLines_.append(std::move(line));
+}
+
+bool UrlHost(const QString& host, QByteArray* out) {
+  const QString trimmed = host.trimmed();
+  if (trimmed.isEmpty()) return false;
+  for (const QChar c : trimmed) {
+    const char16_t u = c.unicode();
+    if (u <= 0x20 || u == 0x7F || QStringView(u"/\\@?#%\"'<>").contains(c)) return false;
+  }
+  if (trimmed.contains(QLatin1Char(':'))) {  // an IPv6 literal
+    QString inner = trimmed;
+    if (inner.startsWith(QLatin1Char('[')) && inner.endsWith(QLatin1Char(']')))
+      inner = inner.mid(1, inner.size() - 2);
+    for (const QChar c : inner)
+      if (!(c.isDigit() || QStringView(u"abcdefABCDEF:.").contains(c))) return false;
+    *out = '[' + inner.toLatin1() + ']';
+    return true;
+  }
+  // Japanese host names go out in their ASCII form.
+  const QByteArray ace = QUrl::toAce(trimmed);
+  if (ace.isEmpty()) return false;
+  *out = ace;
+  return true;
+}
+
+}  // namespace curlcall

@@ -1,0 +1,56 @@
+#pragma once
+// One libcurl transfer with the time limits every network step of the station has, and a record
+// of the dialogue with the server (passwords masked). Used by the mail library and the FTP
+// object.
+#include <curl/curl.h>
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include "mail/net_limits.h"
+
+namespace curlcall {
+
+class Call {
+ public:
+  explicit Call(const net::Limits& limits);
+  ~Call();
+  Call(const Call&) = delete;
+  Call& operator=(const Call&) = delete;
+
+  CURL* Handle() const { return easy_; }
+
+  // Runs the transfer. After a failure the socket is shut down, so that the clean-up does not
+  // wait for the server a second time (libcurl says good-bye on a connection it thinks intact).
+  CURLcode Perform();
+
+  // "what: curl's text (details) [server replied nnn]", or the empty text for CURLE_OK.
+  QString ErrorText(CURLcode rc, const QString& what) const;
+
+  // The server's reply lines (without line ends), in order.
+  const QList<QByteArray>& ServerLines() const { return serverLines_; }
+  // True when a command starting with `prefix` (letter case ignored) was sent.
+  bool Sent(const QByteArray& prefix) const;
+  // The dialogue as text lines: "< " server, "> " client (secrets masked), "* " curl's notes.
+  const QByteArray& Dialogue() const { return dialogue_; }
+
+ private:
+  static int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* self);
+  void AddClientLine(QByteArray line);
+  void AddServerLine(QByteArray line);
+
+  CURL* easy_ = nullptr;
+  char errorBuffer_[CURL_ERROR_SIZE] = {};
+  QList<QByteArray> serverLines_;
+  QList<QByteArray> clientCommands_;
+  QByteArray dialogue_;
+  qint64 dataOut_ = 0;
+  bool inAuthExchange_ = false;
+};
+
+// Host text for a URL: IPv6 literals in brackets. Returns false for a host that is empty or
+// holds characters no host name has (blanks, line breaks, "/", "@" and the like).
+bool UrlHost(const QString& host, QByteArray* out);
+
+}  // namespace curlcall

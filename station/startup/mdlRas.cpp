@@ -1,0 +1,66 @@
+#include "startup/mdlRas.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <QTimer>
+
+#include "codepage/codepage.h"
+#include "dialup/dialup.h"
+#include "startup/globals.h"
+
+namespace {
+
+// Lets the window system deliver its events until `seconds` have passed, on a clock that does
+// not care about midnight.
+void PauseWithEvents(int seconds) {
+  if (seconds <= 0) return;
+  QDeadlineTimer deadline(qint64(seconds) * 1000);
+  if (!QCoreApplication::instance()) {
+    QThread::msleep(quint64(deadline.remainingTime()));
+    return;
+  }
+  QTimer wake;  // ends the last wait for events at the deadline
+  wake.setSingleShot(true);
+  wake.start(int(deadline.remainingTime()));
+  while (!deadline.hasExpired())
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+}  // namespace
+
+QString TrimNull(const QString& text) {
+  const qsizetype nul = text.indexOf(QChar(0));
+  return nul < 0 ? QString() : text.left(nul);
+}
+
+bool IsRasConnected() {
+  int count = 0;
+  return dialup::EnumConnections(&count) == dialup::kSuccess && count != 0;
+}
+
+bool DialUp(const QString& entry, const QString& user, const QString& password) {
+  dialup::DialParams params;
+  bool fits = dialup::SetField(params.entryName, entry);
+  fits = dialup::SetField(params.phoneNumber, QString()) && fits;
+  fits = dialup::SetField(params.callbackNumber, QString()) && fits;
+  fits = dialup::SetField(params.userName, user) && fits;
+  fits = dialup::SetField(params.password, password) && fits;
+  fits = dialup::SetField(params.domain, QString()) && fits;
+  QCoreApplication::processEvents();
+  if (fits) {
+    long handle = 0;
+    dialup::Dial(params, &handle);  // its result is told by the connection test below
+    glngRasConn = handle;
+    PauseWithEvents(glngPauseTime);
+  }
+  return IsRasConnected();
+}
+
+QString GetSavedDialPassword(const QString& entry) {
+  dialup::DialParams params;
+  if (!dialup::SetField(params.entryName, entry)) return QString();
+  if (dialup::GetEntryDialParams(&params) != dialup::kSuccess) return QString();
+  // The whole field, NULs and all, as the record holds it.
+  return TrimNull(cp::FromAnsi(QByteArray(params.password, sizeof params.password)));
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The dial-up connection: is any connection up, dial the phone-book entry and wait for the line,
+// and the password saved with an entry.
+#include <QString>
+
+// The text before the first NUL character; the empty text when there is no NUL.
+QString TrimNull(const QString& text);
+
+// True when a dial-up connection (of any entry) is active; false also when the connections
+// cannot be listed.
+bool IsRasConnected();
+
+// Dials `entry` with `user` and `password` and returns when the attempt has ended, then waits
+// glngPauseTime seconds while the window system delivers its events, then tells whether a
+// connection is active. The handle of the attempt goes into glngRasConn. Texts that do not fit
+// the dial record (over 256 bytes in the ANSI code page) are not dialled.
+bool DialUp(const QString& entry, const QString& user, const QString& password);
+
+// The password saved in the phone book for `entry`; the empty text when none is saved or the
+// entry is unknown.
+QString GetSavedDialPassword(const QString& entry);
