@@ -54,12 +54,50 @@ struct TjBuffer {
   }
 };
 
+// True when the file is long enough for the pixel data its header announces. The BMP reader of
+// the toolkit fills missing rows of a cut-off file instead of failing, which would turn a
+// half-written still into a corrupt photograph.
+bool HoldsWholePixelData(const QByteArray& header, qint64 fileSize) {
+  if (header.size() < 26) return false;
+  const auto* h = reinterpret_cast<const uchar*>(header.constData());
+  const qint64 offBits = qFromLittleEndian<quint32>(h + 10);
+  const quint32 infoSize = qFromLittleEndian<quint32>(h + 14);
+  qint64 width = 0, height = 0, bitCount = 0, compression = 0, imageSize = 0;
+  if (infoSize == 12) {  // the old core header: 16-bit sizes, no compression
+    width = qFromLittleEndian<quint16>(h + 18);
+    height = qFromLittleEndian<quint16>(h + 20);
+    bitCount = qFromLittleEndian<quint16>(h + 24);
+  } else {
+    if (header.size() < 38) return false;
+    width = qFromLittleEndian<qint32>(h + 18);
+    height = qFromLittleEndian<qint32>(h + 22);
+    bitCount = qFromLittleEndian<quint16>(h + 28);
+    compression = qFromLittleEndian<quint32>(h + 30);
+    imageSize = qFromLittleEndian<quint32>(h + 34);
+  }
+  if (width <= 0 || height == 0 || bitCount <= 0) return false;
+  const qint64 rows = height < 0 ? -height : height;
+  qint64 pixelBytes = 0;
+  switch (compression) {
+    case 0:  // uncompressed
+    case 3:  // uncompressed with bit fields
+    case 6:
+      pixelBytes = (width * bitCount + 31) / 32 * 4 * rows;
+      break;
+    default:  // run-length and embedded formats: their announced size
+      pixelBytes = imageSize;
+      break;
+  }
+  return offBits + pixelBytes <= fileSize;
+}
+
 }  // namespace
 
 DibHandle BMPtoDIB(const QString& bmpPath) {
   QFile file(bmpPath);
   if (!file.open(QIODevice::ReadOnly)) return 0;
-  if (file.peek(2) != "BM") return 0;
+  const QByteArray header = file.peek(54);
+  if (!header.startsWith("BM") || !HoldsWholePixelData(header, file.size())) return 0;
 
   // The file is read as a BMP whatever its name says; no other format is tried.
   QImageReader reader(&file, "bmp");

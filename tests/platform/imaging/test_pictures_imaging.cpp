@@ -76,6 +76,7 @@ TEST_F(Imaging, UnreadableBmpGivesNoBitmap) {
       Path(QStringLiteral("missing.bmp")),
       WriteBmp(QStringLiteral("empty.bmp"), {}),
       WriteBmp(QStringLiteral("header.bmp"), good.left(54)),
+      WriteBmp(QStringLiteral("last-row-cut.bmp"), good.left(good.size() - 10)),
       WriteBmp(QStringLiteral("cut.bmp"), good.left(20)),
       WriteBmp(QStringLiteral("text.bmp"), "BM is not enough to make a bitmap"),
       Path(QStringLiteral("png.bmp")),
