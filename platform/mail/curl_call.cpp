@@ -85,6 +85,10 @@ bool Call::Sent(const QByteArray& prefix) const {
 
 int Call::OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* self) {
   auto* call = static_cast<Call*>(self);
+  if (type != CURLINFO_DATA_OUT && type != CURLINFO_SSL_DATA_OUT && call->dataOut_ > 0) {
+    call->dialogue_ += "> [" + QByteArray::number(call->dataOut_) + " bytes of data]\r\n";
+    call->dataOut_ = 0;
+  }
   switch (type) {
     case CURLINFO_TEXT:
       for (const QByteArray& line : Lines(data, size)) call->dialogue_ += "* " + line + "\r\n";

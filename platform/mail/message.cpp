@@ -99,8 +99,8 @@ bool ParseSender(const QString& text, Sender* out, QString* error) {
     address = first.trimmed();
   } else {
     const qsizetype gt = first.indexOf(QLatin1Char('>'), lt);
-    if (gt < 0) {
-      *error = QStringLiteral("sender address without \">\"");
+    if (gt < 0 || !first.mid(gt + 1).trimmed().isEmpty()) {
+      *error = QStringLiteral("malformed sender \"%1\"").arg(OneLine(first));
       return false;
     }
     out->name = first.left(lt).trimmed();

@@ -1,0 +1,84 @@
+#!/usr/bin/python3
+"""POP3 server for the tests, on the standard library alone.
+
+One mailbox of --user USER:PASS holding --messages messages of 300 octets each (nothing can be
+fetched; STAT, LIST and UIDL answer). USER/PASS login only. Listens on 127.0.0.1 (port 0: a free
+one) and writes the port to --port-file once it listens. Every command line is appended to
+--log, the argument of PASS masked.
+"""
+import argparse
+import asyncio
+import os
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--port", type=int, default=0)
+    p.add_argument("--port-file", required=True)
+    p.add_argument("--user", required=True)
+    p.add_argument("--messages", type=int, default=2)
+    p.add_argument("--log", required=True)
+    args = p.parse_args()
+    user, password = args.user.split(":", 1)
+    log = open(args.log, "a", buffering=1)
+
+    async def session(reader, writer):
+        def send(text):
+            writer.write(text.encode() + b"\r\n")
+
+        log.write("connect\n")
+        send("+OK velmor.test POP3 ready")
+        given, authed = None, False
+        while True:
+            raw = await reader.readline()
+            if not raw:
+                break
+            line = raw.decode("utf-8", "replace").rstrip("\r\n")
+            command, _, argument = line.partition(" ")
+            command = command.upper()
+            log.write("PASS ****\n" if command == "PASS" else line + "\n")
+            if command == "CAPA":
+                send("+OK\r\nUSER\r\nUIDL\r\n.")
+            elif command == "USER" and not authed:
+                given = argument
+                send("+OK")
+            elif command == "PASS" and given is not None and not authed:
+                if given == user and argument == password:
+                    authed = True
+                    send("+OK Logged in.")
+                else:
+                    given = None
+                    send("-ERR [AUTH] Authentication failed.")
+            elif command == "QUIT":
+                send("+OK Bye")
+                await writer.drain()
+                break
+            elif not authed:
+                send("-ERR Not logged in.")
+            elif command == "STAT":
+                send(f"+OK {args.messages} {args.messages * 300}")
+            elif command in ("LIST", "UIDL"):
+                lines = [f"{n} {300 if command == 'LIST' else 'id%d' % n}"
+                         for n in range(1, args.messages + 1)]
+                send("\r\n".join(["+OK"] + lines + ["."]))
+            elif command in ("NOOP", "RSET"):
+                send("+OK")
+            else:
+                send("-ERR Unknown command.")
+            await writer.drain()
+        writer.close()
+
+    async def serve():
+        server = await asyncio.start_server(session, "127.0.0.1", args.port)
+        port = server.sockets[0].getsockname()[1]
+        with open(args.port_file + ".tmp", "w") as f:
+            f.write(str(port))
+        os.rename(args.port_file + ".tmp", args.port_file)
+        async with server:
+            await server.serve_forever()
+
+    asyncio.run(serve())
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,132 @@
+#!/usr/bin/python3
+"""SMTP server for the tests, on aiosmtpd (Debian's python3-aiosmtpd).
+
+Listens on 127.0.0.1 (port 0: a free one) and writes the port to --port-file once it listens.
+Each accepted mail is stored as <maildir>/NNNNN.eml with NNNNN.json beside it (envelope sender,
+recipients, the user and method of a login). Every connection appends a line to
+<maildir>/../connections.log.
+
+  --auth USER:PASS        offer AUTH on plain TCP and require it before MAIL
+  --mechanisms A,B        the methods offered (default LOGIN,PLAIN,CRAM-MD5)
+  --reject-rcpt TEXT      answer 550 to every recipient containing TEXT
+  --drop-data N           after 354 read N bytes of the message, then drop the connection
+  --hang-after-data       take the whole message and never answer it
+"""
+import argparse
+import asyncio
+import hmac
+import json
+import os
+import time
+
+from aiosmtpd.smtp import MISSING, SMTP, AuthResult, LoginPassword
+
+ALL_MECHANISMS = {"LOGIN", "PLAIN", "CRAM-MD5"}
+
+
+class Handler:
+    def __init__(self, args):
+        self.args = args
+        self.count = 0
+        if args.auth:
+            self.user, self.password = args.auth.split(":", 1)
+
+    async def auth_CRAM__MD5(self, server, args):
+        challenge = f"<{os.getpid()}.{time.time_ns()}@velmor.test>".encode()
+        answer = await server.challenge_auth(challenge)
+        if answer is MISSING:
+            return AuthResult(success=False)
+        user, _, digest = answer.decode("utf-8", "replace").rpartition(" ")
+        expected = hmac.new(self.password.encode(), challenge, "md5").hexdigest()
+        ok = user == self.user and hmac.compare_digest(digest, expected)
+        if ok:
+            server.session.mechanism = "CRAM-MD5"
+        return AuthResult(success=ok, handled=False,
+                          auth_data=LoginPassword(user.encode(), b"") if ok else None)
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if self.args.reject_rcpt and self.args.reject_rcpt in address:
+            return f"550 5.1.1 <{address}>: Recipient address rejected"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        if self.args.hang_after_data:
+            await asyncio.sleep(3600)
+        self.count += 1
+        base = os.path.join(self.args.maildir, f"{self.count:05d}")
+        with open(base + ".json", "w") as f:
+            json.dump({"mail_from": envelope.mail_from,
+                       "rcpt_tos": envelope.rcpt_tos,
+                       "auth_user": (session.auth_data.login.decode()
+                                     if isinstance(session.auth_data, LoginPassword) else None),
+                       "auth_mech": getattr(session, "mechanism", None)}, f)
+        with open(base + ".eml.tmp", "wb") as f:
+            f.write(envelope.original_content)
+        os.rename(base + ".eml.tmp", base + ".eml")
+        return "250 2.0.0 Message accepted"
+
+
+class TestSMTP(SMTP):
+    drop_after = None
+    connections_log = None
+
+    def connection_made(self, transport):
+        super().connection_made(transport)
+        with open(self.connections_log, "a") as f:
+            f.write("connect\n")
+
+    async def smtp_DATA(self, arg):
+        if self.drop_after is None or not self.envelope.rcpt_tos:
+            return await super().smtp_DATA(arg)
+        await self.push("354 End data with <CR><LF>.<CR><LF>")
+        await self._reader.read(self.drop_after)
+        self.transport.abort()
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--port", type=int, default=0)
+    p.add_argument("--port-file", required=True)
+    p.add_argument("--maildir", required=True)
+    p.add_argument("--auth")
+    p.add_argument("--mechanisms", default="LOGIN,PLAIN,CRAM-MD5")
+    p.add_argument("--reject-rcpt")
+    p.add_argument("--drop-data", type=int)
+    p.add_argument("--hang-after-data", action="store_true")
+    args = p.parse_args()
+    os.makedirs(args.maildir, exist_ok=True)
+    handler = Handler(args)
+    TestSMTP.drop_after = args.drop_data
+    TestSMTP.connections_log = os.path.join(os.path.dirname(os.path.abspath(args.maildir)),
+                                            "connections.log")
+    kwargs = dict(hostname="velmor.test", data_size_limit=64 * 1024 * 1024, timeout=60)
+    if args.auth:
+        def authenticator(server, session, envelope, mechanism, data):
+            ok = (isinstance(data, LoginPassword) and data.login.decode() == handler.user
+                  and data.password.decode() == handler.password)
+            if ok:
+                session.mechanism = mechanism
+            return AuthResult(success=ok, handled=False, auth_data=data if ok else None)
+        offered = {m.strip().upper() for m in args.mechanisms.split(",") if m.strip()}
+        kwargs.update(auth_require_tls=False, auth_required=True, authenticator=authenticator,
+                      auth_exclude_mechanism=sorted(ALL_MECHANISMS - offered))
+    else:
+        kwargs.update(auth_exclude_mechanism=sorted(ALL_MECHANISMS))
+
+    async def serve():
+        loop = asyncio.get_running_loop()
+        server = await loop.create_server(lambda: TestSMTP(handler, **kwargs),
+                                          host="127.0.0.1", port=args.port)
+        port = server.sockets[0].getsockname()[1]
+        with open(args.port_file + ".tmp", "w") as f:
+            f.write(str(port))
+        os.rename(args.port_file + ".tmp", args.port_file)
+        async with server:
+            await server.serve_forever()
+
+    asyncio.run(serve())
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,101 @@
+#pragma once
+// Real servers for the tests: Debian's Python programs (tests/support/servers/) on free
+// 127.0.0.1 ports, each in a temporary folder of its own, started when asked and stopped (by
+// their process id) when the object goes.
+//
+//   testsupport::SmtpServer smtp;
+//   ASSERT_TRUE(smtp.Start()) << smtp.Error();
+//   ... "127.0.0.1\t" + QString::number(smtp.Port()) ...
+//   EXPECT_EQ(smtp.Messages().size(), 1);
+#include <QByteArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace testsupport {
+
+// The folder of the server programs.
+QString ServerScriptDir();
+
+// One server process. Start() returns once the server listens (at most 10 s).
+class ServerProcess {
+ public:
+  ServerProcess();
+  virtual ~ServerProcess();
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  bool IsRunning() const;
+  void Stop();
+  int Port() const { return port_; }
+  // The server's own folder (stored mails, logs, the FTP home).
+  QString Dir() const { return dir_.path(); }
+  // Why Start() failed, with what the server wrote to its error output.
+  QString Error() const { return error_; }
+
+ protected:
+  bool StartScript(const QString& script, const QStringList& arguments);
+  QStringList LogLines(const QString& fileName) const;
+
+ private:
+  QTemporaryDir dir_;
+  QProcess process_;
+  int port_ = 0;
+  QString error_;
+};
+
+struct SmtpOptions {
+  QString user;                // with a user the server offers AUTH and wants it
+  QString password;
+  QStringList mechanisms{QStringLiteral("LOGIN"), QStringLiteral("PLAIN"),
+                         QStringLiteral("CRAM-MD5")};
+  QString rejectRecipient;     // recipients holding this text get 550
+  int dropDataAfter = -1;      // >= 0: drop the connection after that many bytes of DATA
+  bool hangAfterData = false;  // take the message and never answer
+};
+
+class SmtpServer : public ServerProcess {
+ public:
+  bool Start(const SmtpOptions& options = {});
+  // Stored mails (.eml files), in the order they arrived.
+  QStringList Messages() const;
+  QByteArray MessageBytes(int index) const;
+  // Envelope of a stored mail: mail_from, rcpt_tos, auth_user, auth_mech.
+  QJsonObject Envelope(int index) const;
+  // Connections the server has accepted so far.
+  int Connections() const;
+};
+
+class Pop3Server : public ServerProcess {
+ public:
+  // One mailbox holding `messages` messages of 300 octets each.
+  bool Start(const QString& user, const QString& password, int messages = 2);
+  // The command lines received, the password of PASS masked ("connect" marks a connection).
+  QStringList Commands() const;
+  int Connections() const;
+};
+
+class FtpServer : public ServerProcess {
+ public:
+  bool Start(const QString& user, const QString& password);
+  // The folder that is "/" for the user.
+  QString Home() const;
+};
+
+// Accepts connections and never answers.
+class SilentServer : public ServerProcess {
+ public:
+  bool Start();
+};
+
+// A stored mail read back by Python's email module: subject, from_name, from_addr, to,
+// charset, body, attachments [{filename, type, data (base64)}], defects, seven_bit,
+// long_header_lines, bare_line_ends, header_names. An "error" key when parsing failed.
+QJsonObject ParseMail(const QString& emlPath);
+
+// A 127.0.0.1 port on which nothing listens (just released by the kernel).
+int UnusedPort();
+
+}  // namespace testsupport
