@@ -16,11 +16,21 @@
 namespace imaging {
 namespace {
 
+// An in-memory bitmap in a layout the encoder takes as it is.
+struct Bitmap {
+  QByteArray pixels;
+  int width = 0;
+  int height = 0;
+  int pitch = 0;         // bytes from one row to the next
+  int pixelFormat = 0;   // TJPF_...
+  bool bottomUp = false; // the first row in memory is the picture's bottom row
+};
+
 // The bitmaps handed out, by handle. Handles are never reused within a run, so a stale handle
 // cannot reach a newer bitmap.
 struct Store {
   std::mutex lock;
-  std::map<DibHandle, std::shared_ptr<const QImage>> bitmaps;
+  std::map<DibHandle, std::shared_ptr<const Bitmap>> bitmaps;
   DibHandle last = 0;
 };
 
@@ -29,15 +39,12 @@ Store& TheStore() {
   return store;
 }
 
-std::shared_ptr<const QImage> Find(DibHandle dib) {
+std::shared_ptr<const Bitmap> Find(DibHandle dib) {
   Store& store = TheStore();
   std::lock_guard<std::mutex> guard(store.lock);
   const auto it = store.bitmaps.find(dib);
   return it == store.bitmaps.end() ? nullptr : it->second;
 }
-
-// The pixel layout of QImage::Format_RGB32 in memory, for the encoder.
-constexpr int kPixelFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TJPF_BGRX : TJPF_XRGB;
 
 struct TjHandle {
   tjhandle h = tjInitCompress();
@@ -54,41 +61,63 @@ struct TjBuffer {
   }
 };
 
-// True when the file is long enough for the pixel data its header announces. The BMP reader of
-// the toolkit fills missing rows of a cut-off file instead of failing, which would turn a
-// half-written still into a corrupt photograph.
-bool HoldsWholePixelData(const QByteArray& header, qint64 fileSize) {
-  if (header.size() < 26) return false;
-  const auto* h = reinterpret_cast<const uchar*>(header.constData());
-  const qint64 offBits = qFromLittleEndian<quint32>(h + 10);
-  const quint32 infoSize = qFromLittleEndian<quint32>(h + 14);
-  qint64 width = 0, height = 0, bitCount = 0, compression = 0, imageSize = 0;
-  if (infoSize == 12) {  // the old core header: 16-bit sizes, no compression
-    width = qFromLittleEndian<quint16>(h + 18);
-    height = qFromLittleEndian<quint16>(h + 20);
-    bitCount = qFromLittleEndian<quint16>(h + 24);
+// What the file header and the bitmap header of a BMP announce.
+struct BmpHeader {
+  qint64 pixelOffset = 0;
+  quint32 infoSize = 0;
+  qint64 width = 0;
+  qint64 height = 0;  // negative: rows stored top-down
+  int planes = 0;
+  int bitCount = 0;
+  quint32 compression = 0;
+  qint64 imageSize = 0;
+
+  qint64 Rows() const { return height < 0 ? -height : height; }
+  qint64 Stride() const { return (width * bitCount + 31) / 32 * 4; }
+  // The bytes of pixel data the file must hold after pixelOffset.
+  qint64 PixelBytes() const {
+    switch (compression) {
+      case 0:  // uncompressed
+      case 3:  // uncompressed with bit fields
+      case 6:
+        return Stride() * Rows();
+      default:  // run-length and embedded formats: their announced size
+        return imageSize;
+    }
+  }
+};
+
+bool ParseHeader(const QByteArray& bytes, BmpHeader& h) {
+  if (bytes.size() < 26 || !bytes.startsWith("BM")) return false;
+  const auto* b = reinterpret_cast<const uchar*>(bytes.constData());
+  h.pixelOffset = qFromLittleEndian<quint32>(b + 10);
+  h.infoSize = qFromLittleEndian<quint32>(b + 14);
+  if (h.infoSize == 12) {  // the old core header: 16-bit sizes, no compression
+    h.width = qFromLittleEndian<quint16>(b + 18);
+    h.height = qFromLittleEndian<quint16>(b + 20);
+    h.planes = qFromLittleEndian<quint16>(b + 22);
+    h.bitCount = qFromLittleEndian<quint16>(b + 24);
   } else {
-    if (header.size() < 38) return false;
-    width = qFromLittleEndian<qint32>(h + 18);
-    height = qFromLittleEndian<qint32>(h + 22);
-    bitCount = qFromLittleEndian<quint16>(h + 28);
-    compression = qFromLittleEndian<quint32>(h + 30);
-    imageSize = qFromLittleEndian<quint32>(h + 34);
+    if (bytes.size() < 38 || h.infoSize < 40) return false;
+    h.width = qFromLittleEndian<qint32>(b + 18);
+    h.height = qFromLittleEndian<qint32>(b + 22);
+    h.planes = qFromLittleEndian<quint16>(b + 26);
+    h.bitCount = qFromLittleEndian<quint16>(b + 28);
+    h.compression = qFromLittleEndian<quint32>(b + 30);
+    h.imageSize = qFromLittleEndian<quint32>(b + 34);
   }
-  if (width <= 0 || height == 0 || bitCount <= 0) return false;
-  const qint64 rows = height < 0 ? -height : height;
-  qint64 pixelBytes = 0;
-  switch (compression) {
-    case 0:  // uncompressed
-    case 3:  // uncompressed with bit fields
-    case 6:
-      pixelBytes = (width * bitCount + 31) / 32 * 4 * rows;
-      break;
-    default:  // run-length and embedded formats: their announced size
-      pixelBytes = imageSize;
-      break;
-  }
-  return offBits + pixelBytes <= fileSize;
+  // Sizes beyond any picture the station handles are refused before any arithmetic on them.
+  constexpr qint64 kLimit = 1 << 20;
+  return h.width > 0 && h.width <= kLimit && h.height != 0 && h.Rows() <= kLimit &&
+         h.bitCount > 0 && h.bitCount <= 64;
+}
+
+DibHandle Keep(Bitmap bitmap) {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.lock);
+  if (++store.last == 0) ++store.last;
+  store.bitmaps.emplace(store.last, std::make_shared<const Bitmap>(std::move(bitmap)));
+  return store.last;
 }
 
 }  // namespace
@@ -96,10 +125,30 @@ bool HoldsWholePixelData(const QByteArray& header, qint64 fileSize) {
 DibHandle BMPtoDIB(const QString& bmpPath) {
   QFile file(bmpPath);
   if (!file.open(QIODevice::ReadOnly)) return 0;
-  const QByteArray header = file.peek(54);
-  if (!header.startsWith("BM") || !HoldsWholePixelData(header, file.size())) return 0;
+  BmpHeader h;
+  if (!ParseHeader(file.peek(54), h)) return 0;
+  // A file cut off inside its pixel data is refused: the toolkit's reader would fill the missing
+  // rows instead of failing and turn a half-written still into a corrupt photograph.
+  if (h.pixelOffset + h.PixelBytes() > file.size()) return 0;
 
-  // The file is read as a BMP whatever its name says; no other format is tried.
+  // Uncompressed 24- and 32-bit rows, the camera's stills, go to the encoder as they are stored.
+  if (h.infoSize >= 40 && h.compression == 0 && h.planes == 1 &&
+      (h.bitCount == 24 || h.bitCount == 32) && h.width <= 65535 && h.Rows() <= 65535) {
+    Bitmap bitmap;
+    bitmap.width = static_cast<int>(h.width);
+    bitmap.height = static_cast<int>(h.Rows());
+    bitmap.pitch = static_cast<int>(h.Stride());
+    bitmap.pixelFormat = h.bitCount == 24 ? TJPF_BGR : TJPF_BGRX;
+    bitmap.bottomUp = h.height > 0;
+    if (!file.seek(h.pixelOffset)) return 0;
+    bitmap.pixels = file.read(h.PixelBytes());
+    if (bitmap.pixels.size() != h.PixelBytes()) return 0;
+    return Keep(std::move(bitmap));
+  }
+
+  // Every other kind (palettes, bit fields, run-length) through the toolkit's BMP reader, read as
+  // a BMP whatever the file's name says; no other format is tried.
+  file.seek(0);
   QImageReader reader(&file, "bmp");
   reader.setAutoDetectImageFormat(false);
   QImage image = reader.read();
@@ -107,17 +156,19 @@ DibHandle BMPtoDIB(const QString& bmpPath) {
   if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
     image = image.convertToFormat(QImage::Format_RGB32);
   if (image.isNull()) return 0;
-
-  Store& store = TheStore();
-  std::lock_guard<std::mutex> guard(store.lock);
-  if (++store.last == 0) ++store.last;
-  store.bitmaps.emplace(store.last, std::make_shared<const QImage>(std::move(image)));
-  return store.last;
+  Bitmap bitmap;
+  bitmap.width = image.width();
+  bitmap.height = image.height();
+  bitmap.pitch = static_cast<int>(image.bytesPerLine());
+  bitmap.pixelFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TJPF_BGRX : TJPF_XRGB;
+  bitmap.pixels = QByteArray(reinterpret_cast<const char*>(image.constBits()),
+                             static_cast<qsizetype>(image.sizeInBytes()));
+  return Keep(std::move(bitmap));
 }
 
 int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressive) {
-  const std::shared_ptr<const QImage> image = Find(dib);
-  if (!image) return 0;
+  const std::shared_ptr<const Bitmap> bitmap = Find(dib);
+  if (!bitmap) return 0;
   quality = std::clamp(quality, 1, 100);
 
   TjHandle encoder;
@@ -125,10 +176,11 @@ int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressiv
   TjBuffer jpeg;
   // Full colour resolution at high qualities, where the photographs are kept for their detail.
   const int subsampling = quality >= 90 ? TJSAMP_444 : TJSAMP_420;
-  const int flags = progressive != 0 ? TJFLAG_PROGRESSIVE : 0;
-  if (tjCompress2(encoder.h, image->constBits(), image->width(),
-                  static_cast<int>(image->bytesPerLine()), image->height(), kPixelFormat,
-                  &jpeg.data, &jpeg.size, subsampling, quality, flags) != 0)
+  const int flags = (progressive != 0 ? TJFLAG_PROGRESSIVE : 0) |
+                    (bitmap->bottomUp ? TJFLAG_BOTTOMUP : 0);
+  if (tjCompress2(encoder.h, reinterpret_cast<const uchar*>(bitmap->pixels.constData()),
+                  bitmap->width, bitmap->pitch, bitmap->height, bitmap->pixelFormat, &jpeg.data,
+                  &jpeg.size, subsampling, quality, flags) != 0)
     return 0;
 
   // Written beside the target and renamed over it, so a failed write leaves no partial JPEG.

@@ -18,9 +18,9 @@ inline QImage Gradient(int width, int height) {
   return image;
 }
 
-// An uncompressed 24-bit BMP with a 54-byte header, rows bottom-up or top-down.
-inline QByteArray Bmp24(const QImage& image, bool topDown = false) {
-  const int w = image.width(), h = image.height(), stride = (w * 3 + 3) & ~3;
+// An uncompressed 24-bit (or 32-bit) BMP with a 54-byte header, rows bottom-up or top-down.
+inline QByteArray Bmp24(const QImage& image, bool topDown = false, int bits = 24) {
+  const int w = image.width(), h = image.height(), bpp = bits / 8, stride = (w * bpp + 3) & ~3;
   QByteArray b(54 + stride * h, '\0');
   auto put32 = [&](int at, quint32 v) { qToLittleEndian(v, b.data() + at); };
   auto put16 = [&](int at, quint16 v) { qToLittleEndian(v, b.data() + at); };
@@ -32,16 +32,16 @@ inline QByteArray Bmp24(const QImage& image, bool topDown = false) {
   put32(18, w);
   put32(22, topDown ? static_cast<quint32>(-h) : static_cast<quint32>(h));
   put16(26, 1);
-  put16(28, 24);
+  put16(28, static_cast<quint16>(bits));
   put32(34, stride * h);
   for (int row = 0; row < h; ++row) {
     const int y = topDown ? row : h - 1 - row;
     char* line = b.data() + 54 + row * stride;
     for (int x = 0; x < w; ++x) {
       const QRgb p = image.pixel(x, y);
-      line[3 * x] = static_cast<char>(qBlue(p));
-      line[3 * x + 1] = static_cast<char>(qGreen(p));
-      line[3 * x + 2] = static_cast<char>(qRed(p));
+      line[bpp * x] = static_cast<char>(qBlue(p));
+      line[bpp * x + 1] = static_cast<char>(qGreen(p));
+      line[bpp * x + 2] = static_cast<char>(qRed(p));
     }
   }
   return b;

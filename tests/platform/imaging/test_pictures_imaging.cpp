@@ -41,6 +41,7 @@ TEST_F(Imaging, JpegDecodesBackCloseToTheBmpInEveryLayoutAndMode) {
       {"bottom-up baseline", testpics::Bmp24(source, false), 0},
       {"top-down baseline", testpics::Bmp24(source, true), 0},
       {"bottom-up progressive", testpics::Bmp24(source, false), 1},
+      {"32-bit top-down", testpics::Bmp24(source, true, 32), 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
