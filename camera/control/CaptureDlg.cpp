@@ -1,0 +1,133 @@
+#include "CaptureDlg.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QTimerEvent>
+
+#include "OrnikCtrl.h"
+
+namespace {
+
+class GraphEvent final : public QEvent {
+ public:
+  explicit GraphEvent(qintptr data) : QEvent(CCaptureDlg::kGraphEvent), instanceData(data) {}
+  qintptr instanceData;
+};
+
+constexpr long kEcComplete = 1;
+constexpr long kEcPaused = 14;
+
+}  // namespace
+
+CVideoStatic::CVideoStatic(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("CVideoStatic"));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void CVideoStatic::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), Qt::black);
+}
+
+CCaptureDlg::CCaptureDlg(COrnikCtrl* owner) : m_pOwner(owner), m_video(new CVideoStatic(this)) {
+  setObjectName(QStringLiteral("CCaptureDlg"));
+  m_video->setGeometry(7, 7, 20, 20);
+}
+
+CCaptureDlg::~CCaptureDlg() {
+  m_slideTimer.stop();
+  m_engine.reset();  // the engine goes first, the static and the window after it
+}
+
+void CCaptureDlg::Create(QWidget* parent) {
+  setParent(parent);
+  OnInitDialog();
+}
+
+bool CCaptureDlg::OnInitDialog() {
+  setGeometry(0, 0, m_nWidth, m_nHeight);
+  m_video->setGeometry(0, 0, m_nWidth, m_nHeight);
+  EngineSetOwner();
+  SelectDefaultDevices();
+  return true;
+}
+
+void CCaptureDlg::Resize(int cx, int cy) {
+  m_nWidth = cx;
+  m_nHeight = cy;
+  setGeometry(0, 0, cx, cy);
+  m_video->setGeometry(0, 0, cx, cy);
+  update();
+  EngineLayout();
+}
+
+void CCaptureDlg::ShowVideoStatic(bool show) {
+  m_video->setVisible(show);
+  update();
+}
+
+void CCaptureDlg::SelectDefaultDevices() { EngineSelectDefaults(); }
+
+void CCaptureDlg::StartSlideTimer(int periodMs) {
+  m_slideTimer.start(periodMs < 0 ? 0 : periodMs, this);  // replaces a running one
+}
+
+void CCaptureDlg::StopSlideTimer() { m_slideTimer.stop(); }
+
+void CCaptureDlg::PostGraphEvent(qintptr instanceData) {
+  QCoreApplication::postEvent(this, new GraphEvent(instanceData));
+}
+
+CCaptureEngine* CCaptureDlg::Engine() {
+  if (!m_engine) m_engine.reset(CreateEngine(*this));
+  return m_engine.get();
+}
+
+bool CCaptureDlg::event(QEvent* e) {
+  if (e->type() == kGraphEvent) {
+    OnGraphEvent(static_cast<GraphEvent*>(e)->instanceData);
+    return true;
+  }
+  return QWidget::event(e);
+}
+
+// Drains every pending graph event; only graphs that registered instance data reach the host.
+void CCaptureDlg::OnGraphEvent(qintptr instanceData) {
+  long code = 0;
+  while (EngineNextEvent(&code)) {
+    if (code == kEcComplete) {
+      EngineOnComplete();
+      if (instanceData && m_pOwner) m_pOwner->FireGraphNotify(static_cast<short>(kEcComplete));
+    } else if (code == kEcPaused) {
+      EngineOnPaused();
+      if (instanceData && m_pOwner) m_pOwner->FireGraphNotify(static_cast<short>(kEcPaused));
+    }
+  }
+}
+
+void CCaptureDlg::timerEvent(QTimerEvent* e) {
+  if (e->timerId() == m_slideTimer.timerId()) {
+    if (com::Failed(EngineSlideText())) m_slideTimer.stop();
+    return;
+  }
+  QWidget::timerEvent(e);
+}
+
+void CCaptureDlg::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  EngineRepaint(p);
+}
+
+// Enter and Escape never close or hide the capture window, and do not reach the host's window.
+void CCaptureDlg::keyPressEvent(QKeyEvent* e) {
+  switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+      e->accept();
+      return;
+    default:
+      QWidget::keyPressEvent(e);
+  }
+}
