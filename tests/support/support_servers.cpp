@@ -123,9 +123,10 @@ QStringList Pop3Server::Commands() const { return LogLines(QStringLiteral("comma
 
 int Pop3Server::Connections() const { return int(Commands().count(QStringLiteral("connect"))); }
 
-bool FtpServer::Start(const QString& user, const QString& password) {
+bool FtpServer::Start(const QString& user, const QString& password, int port) {
   return StartScript(QStringLiteral("ftp_server.py"),
-                     {QStringLiteral("--user"), user + QLatin1Char(':') + password,
+                     {QStringLiteral("--port"), QString::number(port),
+                      QStringLiteral("--user"), user + QLatin1Char(':') + password,
                       QStringLiteral("--home"), Home(), QStringLiteral("--log"),
                       Dir() + QStringLiteral("/ftp.log")});
 }

@@ -79,7 +79,8 @@ class Pop3Server : public ServerProcess {
 
 class FtpServer : public ServerProcess {
  public:
-  bool Start(const QString& user, const QString& password);
+  // On a free port, or on `port` when it is given.
+  bool Start(const QString& user, const QString& password, int port = 0);
   // The folder that is "/" for the user.
   QString Home() const;
 };
