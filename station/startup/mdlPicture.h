@@ -38,7 +38,7 @@ ImageSize GetImageSize(const QString& path, int selector);
 class IntByRef {
  public:
   IntByRef(int& variable) : m_variable(&variable), m_value(variable) {}  // NOLINT: implicit
-  IntByRef(int&& value) : m_value(value) {}                             // NOLINT: implicit
+  IntByRef(const int& value) : m_value(value) {}                        // NOLINT: implicit
   int get() const { return m_value; }
   void set(int value) {
     m_value = value;

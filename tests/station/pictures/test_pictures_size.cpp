@@ -41,7 +41,9 @@ class PictureSize : public ::testing::Test {
 QByteArray Gif(quint16 w, quint16 h, quint8 packed) {
   QByteArray b("GIF89a");
   b.append(char(w & 0xFF)).append(char(w >> 8)).append(char(h & 0xFF)).append(char(h >> 8));
-  return b.append(char(packed)).append("\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;", 22);
+  // Background, aspect, then one 1 x 1 image and the trailer.
+  static const char kRest[] = "\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;";
+  return b.append(char(packed)).append(kRest, sizeof kRest - 1);
 }
 
 TEST_F(PictureSize, EachKindIsMeasuredFromItsHeader) {
