@@ -1,20 +1,56 @@
 #include "com/registry.h"
 
 #include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLockFile>
 #include <QSaveFile>
+
+#include <chrono>
+#include <thread>
 
 namespace com {
 
 namespace {
+
 constexpr const char* kFormat = "velmor-com-registry 1";
-}
+
+// An exclusive lock on a file beside the registry, held by this object: released when it goes
+// and, by the system, when its process ends, so a crashed writer never leaves a stale lock.
+class FileLock {
+ public:
+  explicit FileLock(const QString& path) {
+    fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  }
+  ~FileLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  bool Lock(std::chrono::milliseconds limit) {
+    if (fd_ < 0) return false;
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK && errno != EINTR) return false;
+      if (std::chrono::steady_clock::now() >= end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace
 
 QString Registry::DefaultPath() {
   const QString env = qEnvironmentVariable(kRegistryEnv);
@@ -122,9 +158,8 @@ bool Registry::DeleteTree(const QString& key) {
 bool Registry::Update(const QString& path, const std::function<bool(Registry&)>& edit) {
   const QFileInfo info(path);
   if (info.isDir() || !QDir().mkpath(info.absolutePath())) return false;
-  QLockFile lock(path + QStringLiteral(".lock"));
-  lock.setStaleLockTime(30000);
-  if (!lock.tryLock(10000)) return false;
+  FileLock lock(path + QStringLiteral(".lock"));
+  if (!lock.Lock(std::chrono::seconds(10))) return false;
   Registry reg(path);
   if (!reg.Load()) return false;
   if (!edit(reg)) return false;
