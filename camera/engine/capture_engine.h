@@ -1,0 +1,210 @@
+#pragma once
+// The capture engine of one control: everything the control does with GStreamer. The filter graph
+// is a GstPipeline owned by the engine: the camera's source element, a caps filter holding the
+// chosen format, a decoder for coded formats, a tee, the preview branch ending in the mixing
+// renderer and, for the still road, the grabber branch ending in the sample grabber.
+//
+//   source -> capsfilter -> [decoder] -> tee -> queue -> videoconvert -> renderer (BGRx)
+//                                            -> queue -> videoconvert -> grabber (BGR, newest frame)
+//
+// One owner per pipeline, one teardown path; the engine tears its graph down before it builds a
+// new one and when it is destroyed. Host thread only, except where a comment says otherwise.
+#include <gst/gst.h>
+
+#include <QFont>
+#include <QPainter>
+#include <QString>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "engine/hresult.h"
+#include "engine/media_type.h"
+#include "engine/sample_grabber.h"
+#include "engine/stream_config.h"
+#include "engine/video_renderer.h"
+#include "engine/video_window.h"
+
+namespace capture {
+
+enum class PinCategory { Capture, Preview };
+
+// The host's font description for the text overlay (60 bytes, narrow face name in the ANSI code
+// page, NUL-terminated within its 32 bytes).
+struct LogFontA {
+  std::int32_t lfHeight = 0;
+  std::int32_t lfWidth = 0;
+  std::int32_t lfEscapement = 0;
+  std::int32_t lfOrientation = 0;
+  std::int32_t lfWeight = 0;
+  std::uint8_t lfItalic = 0;
+  std::uint8_t lfUnderline = 0;
+  std::uint8_t lfStrikeOut = 0;
+  std::uint8_t lfCharSet = 0;
+  std::uint8_t lfOutPrecision = 0;
+  std::uint8_t lfClipPrecision = 0;
+  std::uint8_t lfQuality = 0;
+  std::uint8_t lfPitchAndFamily = 0;
+  char lfFaceName[32] = {};
+};
+static_assert(sizeof(LogFontA) == 60);
+
+}  // namespace capture
+
+// The engine class is named like the control's other classes and lives beside them; its helper
+// types stay in namespace capture.
+class CCaptureEngine {
+ public:
+  using HRESULT = capture::HRESULT;
+  using PinCategory = capture::PinCategory;
+  using LogFontA = capture::LogFontA;
+  using BitmapInfoHeader = capture::BitmapInfoHeader;
+  using AlphaBitmap = capture::AlphaBitmap;
+  using Guid = capture::Guid;
+  using IVideoWindow = capture::IVideoWindow;
+  using IOrnikEventSink = capture::IOrnikEventSink;
+
+  CCaptureEngine();
+  ~CCaptureEngine();
+  CCaptureEngine(const CCaptureEngine&) = delete;
+  CCaptureEngine& operator=(const CCaptureEngine&) = delete;
+
+  // The control whose SGCallBack the grabber callback fires (not owned).
+  void SetOwnerCtrl(IOrnikEventSink* control);
+
+  // --- devices and compressors -------------------------------------------------------------
+  std::int32_t GetVideoDeviceCount() const;
+  QString GetVideoDeviceName(int index) const;  // empty when out of range
+  void SetVideoDeviceIndex(int index) { videoDeviceIndex_ = index; }
+  int VideoDeviceIndex() const { return videoDeviceIndex_; }
+  std::int32_t GetCompressorCount() const;
+  QString GetCompressorName(int index) const;
+  void SetCompressorIndex(int index) { compressorIndex_ = index; }
+  int CompressorIndex() const { return compressorIndex_; }
+  // A new encoder element of compressor `index` (a reference the caller owns).
+  HRESULT CreateCompressor(int index, GstElement** filter) const;
+
+  // --- live graphs -------------------------------------------------------------------------
+  // Build and run the live preview into `window` (also the window told of graph events), with or
+  // without the sample grabber. A running graph is torn down first. The call returns when the
+  // first frame arrived, or with the failure that stopped it.
+  HRESULT PreviewOn(IVideoWindow* window);
+  HRESULT PreviewOnWithGrabber(IVideoWindow* window);
+  void TearDownGraph();
+  // Format change: stop the running graph, then remove everything behind the camera's source;
+  // the graph and the source stay. RebuildPreview* build the rest again and run.
+  void StopMediaControl();
+  void StopGraph();
+  HRESULT RebuildPreview();
+  HRESULT RebuildPreviewWithGrabber();
+  bool IsLiveMode() const { return liveMode_ != 0; }
+  const std::string& CaptureFileName() const { return captureFile_; }
+
+  // Graph events waiting for the window: E_ABORT when none arrives within timeoutMs.
+  HRESULT GetEvent(long* code, std::intptr_t* param1, std::intptr_t* param2, long timeoutMs);
+  void FreeEventParams(long, std::intptr_t, std::intptr_t) {}
+
+  // --- still picture -----------------------------------------------------------------------
+  // Writes the grabber's newest frame as an uncompressed 24-bit bottom-up BMP file.
+  HRESULT SaveGrabberBitmap(const std::string& fileName);
+  // The grabber's format as of the last grabber build; all zero before the first.
+  const BitmapInfoHeader& GrabberFrameHeader() const { return frameHeader_; }
+
+  // --- layout and text overlay -------------------------------------------------------------
+  HRESULT LayoutVideoWindow(int cx = 0, int cy = 0);
+  HRESULT SetStretchType(short type);
+  short GetStretchType() const { return stretchType_; }
+  // The capture window's paint: the picture and the overlay, nothing without a renderer.
+  void RepaintVideo(QPainter& painter);
+  // Colours are COLORREF values (0x00BBGGRR); fLeft, fTop normalised to the frame.
+  HRESULT SetAlphaText(const QString& text, std::uint32_t fgColor, std::uint32_t bkColor, std::uint32_t keyColor,
+                       float fLeft, float fTop, short enable);
+  HRESULT SlideAlphaText();
+  HRESULT SetAlphaFont(const LogFontA* font);
+  HRESULT GetAlphaBitmapParameters(AlphaBitmap* params) const;
+  // The destination rectangle of the picture; empty without a renderer.
+  QRect VideoPosition() const;
+
+  // --- stream formats ----------------------------------------------------------------------
+  HRESULT GetStreamCapsCount(PinCategory pin, short* count);
+  // bih may be null (the variant without the bitmap header); it receives ten 32-bit words.
+  HRESULT GetStreamCaps(PinCategory pin, short index, short* minX, short* minY, short* maxX, short* maxY,
+                        short* stepX, short* stepY, short* colorSpace, std::int32_t* bih);
+  HRESULT GetStreamCapsBih(PinCategory pin, short index, std::int32_t* width, std::int32_t* height, short* planes,
+                           short* bitCount, std::int32_t* compression, std::int32_t* sizeImage,
+                           std::int32_t* xPelsPerMeter, std::int32_t* yPelsPerMeter, std::int32_t* clrUsed,
+                           std::int32_t* clrImportant);
+  // Applies entry `index` as the device gives it; width, height and bih are not applied.
+  HRESULT SetStreamCaps(PinCategory pin, short index, short width, short height, const std::int32_t* bih);
+  // Applies entry `index` with these header fields put in (biSize is not taken).
+  HRESULT SetStreamCaps2(PinCategory pin, short index, const BitmapInfoHeader& fields);
+  HRESULT GetResolution(PinCategory pin, std::int32_t* width, std::int32_t* height);
+  // 0 RGB24, 1 YUY2, 2 UYVY, 3 YVYU; for graphs that use the grabber subtype.
+  HRESULT SetSGMediaType(std::int32_t type);
+  const Guid& GrabberSubtype() const { return grabberSubtype_; }
+  HRESULT GetCurrentBuffer(std::int32_t* bufferSize, void* buffer, std::int32_t* width, std::int32_t* height);
+
+  // For tests and diagnostics: the pipeline (borrowed), null without a graph.
+  GstElement* FilterGraph() const { return graph_; }
+
+ private:
+  struct GraphEvent {
+    long code;
+    std::intptr_t param1, param2;
+  };
+
+  HRESULT BuildLive(IVideoWindow* window, bool withGrabber);
+  HRESULT AddCaptureFilter();
+  HRESULT AddRenderer();
+  HRESULT AddGrabber();
+  HRESULT BuildDownstream();
+  HRESULT RunGraph();
+  HRESULT ReadFrameHeader();
+  void NukeDownstream(GstElement* filter);
+  capture::StreamConfig* FindStreamConfig(PinCategory pin) const;
+  HRESULT ApplyStreamCaps(PinCategory pin, short index, const BitmapInfoHeader* fields);
+  capture::VideoRenderer* Renderer() const { return capture::VideoRenderer::FromElement(renderer_); }
+  void NotifyProgress();
+  void PostEvent(long code, std::intptr_t param1, std::intptr_t param2);
+  static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self);
+
+  // Selections and values kept across graphs.
+  Guid grabberSubtype_ = capture::guid::kRGB24;
+  short stretchType_ = 0;
+  int compressorIndex_ = -1;
+  int videoDeviceIndex_ = 0;
+  std::string captureFile_;
+  BitmapInfoHeader frameHeader_;
+  int liveMode_ = 0;
+  int dvDecoderResolution_ = 1000;
+  IVideoWindow* videoWindow_ = nullptr;
+  float wrapLimit_ = 0.04f;
+  float slideIncrement_ = 0.02f;
+  float textWidth_ = 0.0f;
+  float textHeight_ = 0.0f;
+  int textBitmapWidth_ = 0;
+  int textBitmapHeight_ = 0;
+  std::optional<QFont> overlayFont_;
+
+  // Graph objects: all owned, all released by TearDownGraph.
+  GstElement* graph_ = nullptr;
+  bool mediaControl_ = false;
+  GstElement* videoCapture_ = nullptr;
+  std::unique_ptr<capture::StreamConfig> streamConfig_;
+  GstElement* renderer_ = nullptr;
+  GstElement* grabber_ = nullptr;
+  capture::CGrabberCallback grabberCallback_;
+
+  // Shared with the streaming threads.
+  std::mutex eventMutex_;
+  std::condition_variable progress_;
+  HRESULT streamError_ = capture::hr::kOk;
+  std::deque<GraphEvent> events_;
+  IVideoWindow* notifyWindow_ = nullptr;
+  std::intptr_t notifyData_ = 0;
+};

@@ -1,0 +1,71 @@
+#include "engine/devices.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace capture {
+
+bool EnsureGstInit() {
+  if (gst_is_initialized()) return true;
+  GError* error = nullptr;
+  const bool ok = gst_init_check(nullptr, nullptr, &error);
+  if (error) {
+    g_warning("GStreamer could not start: %s", error->message);
+    g_error_free(error);
+  }
+  return ok;
+}
+
+DeviceList::DeviceList() {
+  if (!EnsureGstInit()) return;
+  GstDeviceMonitor* monitor = gst_device_monitor_new();
+  gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
+  GList* devices = gst_device_monitor_get_devices(monitor);  // probes; no start needed
+  for (GList* l = devices; l; l = l->next) devices_.push_back(GST_DEVICE(l->data));  // takes the refs
+  g_list_free(devices);
+  gst_object_unref(monitor);
+}
+
+DeviceList::~DeviceList() {
+  for (GstDevice* d : devices_) gst_object_unref(d);
+}
+
+GstDevice* DeviceList::At(int index) const {
+  return index >= 0 && index < Count() ? devices_[std::size_t(index)] : nullptr;
+}
+
+QString DeviceList::Name(int index) const {
+  GstDevice* device = At(index);
+  if (!device) return {};
+  gchar* name = gst_device_get_display_name(device);
+  QString result = QString::fromUtf8(name ? name : "");
+  g_free(name);
+  return result;
+}
+
+CompressorList::CompressorList() {
+  if (!EnsureGstInit()) return;
+  GList* list = gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_VIDEO_ENCODER, GST_RANK_NONE);
+  for (GList* l = list; l; l = l->next) factories_.push_back(GST_ELEMENT_FACTORY(gst_object_ref(l->data)));
+  gst_plugin_feature_list_free(list);
+  std::sort(factories_.begin(), factories_.end(), [](GstElementFactory* a, GstElementFactory* b) {
+    return std::strcmp(GST_OBJECT_NAME(a), GST_OBJECT_NAME(b)) < 0;
+  });
+}
+
+CompressorList::~CompressorList() {
+  for (GstElementFactory* f : factories_) gst_object_unref(f);
+}
+
+GstElementFactory* CompressorList::At(int index) const {
+  return index >= 0 && index < Count() ? factories_[std::size_t(index)] : nullptr;
+}
+
+QString CompressorList::Name(int index) const {
+  GstElementFactory* factory = At(index);
+  if (!factory) return {};
+  const gchar* name = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME);
+  return QString::fromUtf8(name ? name : GST_OBJECT_NAME(factory));
+}
+
+}  // namespace capture

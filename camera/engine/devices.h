@@ -1,0 +1,46 @@
+#pragma once
+// The two lists the host picks from by position: video input devices (every device GStreamer's
+// device monitor reports as "Video/Source", real V4L2 cameras through v4l2src) and video
+// compressors (the video encoder factories, sorted by factory name). Nothing is cached: every
+// call asks GStreamer afresh.
+#include <gst/gst.h>
+
+#include <QString>
+
+#include <vector>
+
+namespace capture {
+
+// Owns the references of a device list.
+class DeviceList {
+ public:
+  DeviceList();  // the video input devices now present
+  ~DeviceList();
+  DeviceList(const DeviceList&) = delete;
+  DeviceList& operator=(const DeviceList&) = delete;
+  int Count() const { return static_cast<int>(devices_.size()); }
+  GstDevice* At(int index) const;  // null when out of range; borrowed
+  QString Name(int index) const;   // empty when out of range
+
+ private:
+  std::vector<GstDevice*> devices_;
+};
+
+class CompressorList {
+ public:
+  CompressorList();
+  ~CompressorList();
+  CompressorList(const CompressorList&) = delete;
+  CompressorList& operator=(const CompressorList&) = delete;
+  int Count() const { return static_cast<int>(factories_.size()); }
+  GstElementFactory* At(int index) const;  // null when out of range; borrowed
+  QString Name(int index) const;           // its long name; empty when out of range
+
+ private:
+  std::vector<GstElementFactory*> factories_;
+};
+
+// Initialises GStreamer once per process (safe to call from any engine).
+bool EnsureGstInit();
+
+}  // namespace capture

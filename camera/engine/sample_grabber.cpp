@@ -1,0 +1,246 @@
+#include "engine/sample_grabber.h"
+
+#include <gst/video/video.h>
+
+#include <cstring>
+
+namespace capture {
+
+namespace {
+constexpr const char* kGrabberKey = "ornik-sample-grabber";
+
+bool IsBottomUpRgb(GstVideoFormat f) {
+  switch (f) {
+    case GST_VIDEO_FORMAT_BGR:
+    case GST_VIDEO_FORMAT_BGRx:
+    case GST_VIDEO_FORMAT_BGRA:
+    case GST_VIDEO_FORMAT_RGB16:
+    case GST_VIDEO_FORMAT_RGB15:
+    case GST_VIDEO_FORMAT_RGB8P: return true;
+    default: return false;
+  }
+}
+}  // namespace
+
+HRESULT CGrabberCallback::SampleCB(double, GstSample*) { return hr::kOk; }
+
+HRESULT CGrabberCallback::BufferCB(double, std::uint8_t* buffer, std::int32_t size) {
+  if (IOrnikEventSink* control = control_.load()) control->FireSGCallBack(buffer, size);
+  return hr::kOk;
+}
+
+std::size_t CopySampleToGrabberLayout(GstSample* sample, std::uint8_t* dst, std::size_t dstSize) {
+  GstVideoInfo info;
+  GstCaps* caps = sample ? gst_sample_get_caps(sample) : nullptr;
+  GstBuffer* buffer = sample ? gst_sample_get_buffer(sample) : nullptr;
+  if (!caps || !buffer || !gst_video_info_from_caps(&info, caps)) return 0;
+  const GstVideoFormat format = GST_VIDEO_INFO_FORMAT(&info);
+  if (!IsBottomUpRgb(format)) {
+    // Other formats travel as GStreamer lays them out.
+    const std::size_t size = gst_buffer_get_size(buffer);
+    if (dst && dstSize >= size) gst_buffer_extract(buffer, 0, dst, size);
+    return size;
+  }
+  const int width = GST_VIDEO_INFO_WIDTH(&info), height = GST_VIDEO_INFO_HEIGHT(&info);
+  const std::size_t pixelBytes = std::size_t(GST_VIDEO_INFO_COMP_PSTRIDE(&info, 0)) * width;
+  const std::size_t row = (pixelBytes + 3) & ~std::size_t(3);
+  const std::size_t size = row * std::size_t(height);
+  if (!dst || dstSize < size) return size;
+  GstVideoFrame frame;
+  if (!gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) return 0;
+  const auto* src = static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
+  const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* out = dst + std::size_t(height - 1 - y) * row;  // bottom row first
+    std::memcpy(out, src + std::size_t(y) * std::size_t(stride), pixelBytes);
+    std::memset(out + pixelBytes, 0, row - pixelBytes);
+  }
+  gst_video_frame_unmap(&frame);
+  return size;
+}
+
+SampleGrabber::SampleGrabber(GstElement* sink) : sink_(sink) {}
+
+SampleGrabber::~SampleGrabber() {
+  if (current_) gst_sample_unref(current_);
+}
+
+GstElement* SampleGrabber::Create(const char* name) {
+  GstElement* sink = gst_element_factory_make("appsink", name);
+  if (!sink) return nullptr;
+  g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", FALSE, "emit-signals", FALSE,
+               "enable-last-sample", FALSE, nullptr);
+  auto* grabber = new SampleGrabber(sink);
+  g_object_set_data_full(G_OBJECT(sink), kGrabberKey, grabber,
+                         [](gpointer p) { delete static_cast<SampleGrabber*>(p); });
+  GstAppSinkCallbacks callbacks{};
+  callbacks.new_sample = &SampleGrabber::OnNewSample;
+  gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, grabber, nullptr);
+  return sink;
+}
+
+SampleGrabber* SampleGrabber::FromElement(GstElement* element) {
+  return element ? static_cast<SampleGrabber*>(g_object_get_data(G_OBJECT(element), kGrabberKey)) : nullptr;
+}
+
+GstFlowReturn SampleGrabber::OnNewSample(GstAppSink* sink, gpointer self) {
+  GstSample* sample = gst_app_sink_pull_sample(sink);
+  if (!sample) return GST_FLOW_EOS;
+  return static_cast<SampleGrabber*>(self)->TakeSample(sample);
+}
+
+GstFlowReturn SampleGrabber::TakeSample(GstSample* sample) {
+  CGrabberCallback* callback = nullptr;
+  int which = 0;
+  {
+    std::lock_guard lock(mutex_);
+    if (oneShot_ && shotTaken_) {
+      gst_sample_unref(sample);
+      return GST_FLOW_EOS;
+    }
+    shotTaken_ = true;
+    callback = callback_;
+    which = whichMethod_;
+  }
+  if (callback) {
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    const double time = buffer && GST_BUFFER_PTS_IS_VALID(buffer) ? double(GST_BUFFER_PTS(buffer)) / GST_SECOND : 0.0;
+    if (which == 0) {
+      callback->SampleCB(time, sample);
+    } else {
+      std::size_t need = CopySampleToGrabberLayout(sample, nullptr, 0);
+      scratch_.resize(need);
+      if (need && CopySampleToGrabberLayout(sample, scratch_.data(), scratch_.size()) == need)
+        callback->BufferCB(time, scratch_.data(), static_cast<std::int32_t>(need));
+    }
+  }
+  std::function<void()> listener;
+  {
+    std::lock_guard lock(mutex_);
+    if (buffering_) std::swap(current_, sample);
+    listener = listener_;
+  }
+  if (sample) gst_sample_unref(sample);
+  ++samples_;
+  if (listener) listener();
+  return GST_FLOW_OK;
+}
+
+HRESULT SampleGrabber::SetMediaType(const MediaType& mt) {
+  GstCaps* caps = nullptr;
+  if (mt.subtype == guid::kMJPG) caps = gst_caps_new_empty_simple("image/jpeg");
+  else if (const char* format = RawFormatOfSubtype(mt.subtype))
+    caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, format, nullptr);
+  else caps = gst_caps_new_empty_simple("video/x-raw");
+  g_object_set(sink_, "caps", caps, nullptr);
+  gst_caps_unref(caps);
+  return hr::kOk;
+}
+
+HRESULT SampleGrabber::GetConnectedMediaType(MediaType* mt) const {
+  if (!mt) return hr::kPointer;
+  GstPad* pad = gst_element_get_static_pad(sink_, "sink");
+  GstCaps* caps = pad ? gst_pad_get_current_caps(pad) : nullptr;
+  if (pad) gst_object_unref(pad);
+  if (!caps) return hr::kNotConnected;
+  *mt = MediaTypeFromStructure(gst_caps_get_structure(caps, 0));
+  gst_caps_unref(caps);
+  return hr::kOk;
+}
+
+HRESULT SampleGrabber::SetBufferSamples(bool on) {
+  std::lock_guard lock(mutex_);
+  buffering_ = on;
+  if (!on && current_) {
+    gst_sample_unref(current_);
+    current_ = nullptr;
+  }
+  return hr::kOk;
+}
+
+HRESULT SampleGrabber::SetOneShot(bool on) {
+  std::lock_guard lock(mutex_);
+  oneShot_ = on;
+  shotTaken_ = false;
+  return hr::kOk;
+}
+
+HRESULT SampleGrabber::GetCurrentBuffer(std::int32_t* size, void* buffer) const {
+  if (!size) return hr::kPointer;
+  std::lock_guard lock(mutex_);
+  if (!buffering_) return hr::kInvalidArg;
+  if (!current_) return hr::kWrongState;
+  const std::size_t need = CopySampleToGrabberLayout(current_, nullptr, 0);
+  if (!need || need > std::size_t(INT32_MAX)) return hr::kWrongState;
+  if (!buffer) {
+    *size = static_cast<std::int32_t>(need);
+    return hr::kOk;
+  }
+  if (*size < 0 || std::size_t(*size) < need) return hr::kOutOfMemory;
+  if (CopySampleToGrabberLayout(current_, static_cast<std::uint8_t*>(buffer), std::size_t(*size)) != need)
+    return hr::kWrongState;
+  *size = static_cast<std::int32_t>(need);
+  return hr::kOk;
+}
+
+HRESULT SampleGrabber::SetCallback(CGrabberCallback* callback, int whichMethod) {
+  if (whichMethod != 0 && whichMethod != 1) return hr::kInvalidArg;
+  std::lock_guard lock(mutex_);
+  callback_ = callback;
+  whichMethod_ = whichMethod;
+  return hr::kOk;
+}
+
+void SampleGrabber::SetSampleListener(std::function<void()> listener) {
+  std::lock_guard lock(mutex_);
+  listener_ = std::move(listener);
+}
+
+namespace {
+HRESULT WithGrabber(GstElement* filter, const std::function<HRESULT(SampleGrabber&)>& call) {
+  if (!filter) return hr::kFail;
+  SampleGrabber* grabber = SampleGrabber::FromElement(filter);
+  if (!grabber) return hr::kNoInterface;
+  return call(*grabber);
+}
+}  // namespace
+
+HRESULT CreateSampleGrabber(GstElement** filter) {
+  if (!filter) return hr::kPointer;
+  *filter = SampleGrabber::Create("Grabber");
+  if (!*filter) return hr::kClassNotReg;
+  gst_object_ref_sink(*filter);
+  return hr::kOk;
+}
+
+HRESULT ConfigureGrabber(GstElement* filter, const MediaType& mt) {
+  return WithGrabber(filter, [&](SampleGrabber& g) {
+    g.SetBufferSamples(true);
+    return g.SetMediaType(mt);
+  });
+}
+
+HRESULT GetGrabberConnectedType(GstElement* filter, MediaType* mt) {
+  return WithGrabber(filter, [&](SampleGrabber& g) { return g.GetConnectedMediaType(mt); });
+}
+
+HRESULT GetGrabberBuffer(GstElement* filter, std::int32_t* size, void* buffer) {
+  return WithGrabber(filter, [&](SampleGrabber& g) { return g.GetCurrentBuffer(size, buffer); });
+}
+
+HRESULT SetGrabberBuffering(GstElement* filter, bool on) {
+  return WithGrabber(filter, [&](SampleGrabber& g) { return g.SetBufferSamples(on); });
+}
+
+HRESULT SetGrabberOneShot(GstElement* filter, bool on) {
+  return WithGrabber(filter, [&](SampleGrabber& g) { return g.SetOneShot(on); });
+}
+
+HRESULT SetGrabberCallback(GstElement* filter, CGrabberCallback& callback, IOrnikEventSink* control) {
+  return WithGrabber(filter, [&](SampleGrabber& g) {
+    callback.SetControl(control);
+    return g.SetCallback(&callback, 1);
+  });
+}
+
+}  // namespace capture

@@ -1,0 +1,98 @@
+#pragma once
+// The sample grabber: an appsink that keeps the newest sample of its branch and can hand every
+// sample to a callback. Its buffer is laid out as hosts expect a grabber's buffer: uncompressed
+// RGB rows bottom-up and padded to 32 bits; other formats as GStreamer delivers them.
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "engine/media_type.h"
+
+namespace capture {
+
+// The control that fires SGCallBack; implemented by the control class.
+class IOrnikEventSink {
+ public:
+  // Called on a streaming thread; `buffer` is valid only during the call.
+  virtual void FireSGCallBack(std::uint8_t* buffer, std::int32_t size) = 0;
+
+ protected:
+  ~IOrnikEventSink() = default;
+};
+
+// The grabber callback of one engine: passes each buffer on as SGCallBack of the control it
+// was given. Every engine has its own, so controls never receive each other's frames.
+class CGrabberCallback {
+ public:
+  void SetControl(IOrnikEventSink* control) { control_.store(control); }
+  IOrnikEventSink* Control() const { return control_.load(); }
+  HRESULT SampleCB(double sampleTime, GstSample* sample);
+  HRESULT BufferCB(double sampleTime, std::uint8_t* buffer, std::int32_t size);
+
+ private:
+  std::atomic<IOrnikEventSink*> control_{nullptr};
+};
+
+class SampleGrabber {
+ public:
+  // A new grabber element (floating), or null when appsink is missing.
+  static GstElement* Create(const char* name);
+  // The grabber behind an element; null when the element is no grabber.
+  static SampleGrabber* FromElement(GstElement* element);
+
+  // The type the grabber accepts; a subtype it has no format for accepts any video.
+  HRESULT SetMediaType(const MediaType& mt);
+  // The type negotiated on its input; VFW_E_NOT_CONNECTED before any.
+  HRESULT GetConnectedMediaType(MediaType* mt) const;
+  HRESULT SetBufferSamples(bool on);
+  HRESULT SetOneShot(bool on);
+  // Copies the newest sample. buffer null: *size receives the bytes needed. E_INVALIDARG when
+  // samples are not buffered, VFW_E_WRONG_STATE before the first sample, E_OUTOFMEMORY when
+  // *size is too small; on success *size holds the bytes copied.
+  HRESULT GetCurrentBuffer(std::int32_t* size, void* buffer) const;
+  // whichMethod 0: SampleCB, 1: BufferCB; a null callback removes it.
+  HRESULT SetCallback(CGrabberCallback* callback, int whichMethod);
+
+  // Called on the streaming thread after each sample was taken (the engine waits on it).
+  void SetSampleListener(std::function<void()> listener);
+  std::uint64_t SamplesSeen() const { return samples_.load(); }
+
+ private:
+  explicit SampleGrabber(GstElement* sink);
+  ~SampleGrabber();
+  static GstFlowReturn OnNewSample(GstAppSink* sink, gpointer self);
+  GstFlowReturn TakeSample(GstSample* sample);
+
+  GstElement* sink_;  // not owned: the grabber lives inside its element
+  mutable std::mutex mutex_;
+  GstSample* current_ = nullptr;
+  bool buffering_ = false;
+  bool oneShot_ = false;
+  bool shotTaken_ = false;
+  CGrabberCallback* callback_ = nullptr;
+  int whichMethod_ = 0;
+  std::vector<std::uint8_t> scratch_;  // BufferCB copy, streaming thread only
+  std::function<void()> listener_;
+  std::atomic<std::uint64_t> samples_{0};
+};
+
+// Copies a video sample into the grabber layout; returns the bytes that layout needs (0 when the
+// sample is no video); copies only when `dst` holds at least that many.
+std::size_t CopySampleToGrabberLayout(GstSample* sample, std::uint8_t* dst, std::size_t dstSize);
+
+// The helpers the graph builders use. A null filter gives E_FAIL, an element that is no grabber
+// E_NOINTERFACE; otherwise the grabber call's result.
+HRESULT CreateSampleGrabber(GstElement** filter);
+HRESULT ConfigureGrabber(GstElement* filter, const MediaType& mt);
+HRESULT GetGrabberConnectedType(GstElement* filter, MediaType* mt);
+HRESULT GetGrabberBuffer(GstElement* filter, std::int32_t* size, void* buffer);
+HRESULT SetGrabberBuffering(GstElement* filter, bool on);
+HRESULT SetGrabberOneShot(GstElement* filter, bool on);
+HRESULT SetGrabberCallback(GstElement* filter, CGrabberCallback& callback, IOrnikEventSink* control);
+
+}  // namespace capture

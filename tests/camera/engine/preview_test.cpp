@@ -1,0 +1,137 @@
+// Live preview: building, running, tearing down, graph events and failures.
+#include <gst/gst.h>
+
+#include <cstdio>
+
+#include "engine/hresult.h"
+#include "engine_fixture.h"
+
+using namespace cameratest;
+namespace hr = capture::hr;
+
+namespace {
+
+// Becomes true when the watched GStreamer object is finalised.
+struct Finalised {
+  explicit Finalised(GstElement* e) { g_object_weak_ref(G_OBJECT(e), [](gpointer flag, GObject*) { *static_cast<bool*>(flag) = true; }, &gone); }
+  bool gone = false;
+};
+
+}  // namespace
+
+class Preview : public CameraTest {};
+
+TEST_F(Preview, GrabberPreviewRunsIntoTheWindowAndKeepsTheFrameSize) {
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), hr::kOk);
+  EXPECT_TRUE(engine.IsLiveMode());
+  // The default camera offers 320x240 RGB24, which the live build asks for first.
+  const auto& header = engine.GrabberFrameHeader();
+  EXPECT_EQ(header.biWidth, 320);
+  EXPECT_EQ(header.biHeight, 240);
+  EXPECT_EQ(header.biBitCount, 24);
+  EXPECT_GT(window_.repaints.load(), 0);
+  EXPECT_EQ(engine.VideoPosition(), QRect(0, 0, 400, 400));
+  const QImage painted = Paint(engine);
+  EXPECT_NE(painted.pixel(200, 100), qRgb(0, 0, 0)) << "no picture painted";
+  engine.TearDownGraph();
+  EXPECT_EQ(engine.FilterGraph(), nullptr);
+  // The window shows no picture any more; the frame size stays for the host.
+  EXPECT_EQ(Paint(engine).pixel(200, 100), qRgb(0, 0, 0));
+  EXPECT_EQ(engine.GrabberFrameHeader().biWidth, 320);
+}
+
+TEST_F(Preview, NoWindowOrNoCameraFailsWithoutAGraphLeftRunning) {
+  CCaptureEngine engine;
+  EXPECT_EQ(engine.PreviewOnWithGrabber(nullptr), hr::kFail);
+  EXPECT_EQ(engine.FilterGraph(), nullptr);
+
+  engine.SetVideoDeviceIndex(2);  // two cameras: positions 0 and 1
+  EXPECT_TRUE(capture::Failed(engine.PreviewOnWithGrabber(&window_)));
+  engine.SetVideoDeviceIndex(-1);
+  EXPECT_TRUE(capture::Failed(engine.PreviewOn(&window_)));
+
+  UseCameras({});
+  engine.SetVideoDeviceIndex(0);
+  EXPECT_EQ(engine.PreviewOnWithGrabber(&window_), hr::kFail);
+  EXPECT_EQ(engine.PreviewOn(&window_), hr::kFail);
+  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("x.bmp")), hr::kFail);
+  EXPECT_FALSE(FileExists(TempFile("x.bmp")));
+  EXPECT_EQ(engine.SetStretchType(1), hr::kFail);
+  short count = -1;
+  EXPECT_EQ(engine.GetStreamCapsCount(capture::PinCategory::Capture, &count), hr::kFail);
+  engine.TearDownGraph();  // the host's preview-off after a failed build
+  EXPECT_EQ(engine.FilterGraph(), nullptr);
+}
+
+TEST_F(Preview, SecondCameraIsUsedWhenSelected) {
+  UseCameras({Cam("A", "smpte"), Cam("B", "smpte", {"BGR 160x120@30"})});
+  CCaptureEngine engine;
+  engine.SetVideoDeviceIndex(1);
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), hr::kOk);
+  EXPECT_EQ(engine.GrabberFrameHeader().biWidth, 160);
+}
+
+// A new build and the engine's end both release the running graph, camera included.
+TEST_F(Preview, EveryGraphIsReleasedByTheNextBuildAndByTheEngineItself) {
+  auto engine = std::make_unique<CCaptureEngine>();
+  ASSERT_EQ(engine->PreviewOnWithGrabber(&window_), hr::kOk);
+  Finalised first(engine->FilterGraph());
+  ASSERT_EQ(engine->PreviewOn(&window_), hr::kOk);
+  EXPECT_TRUE(first.gone);
+  Finalised second(engine->FilterGraph());
+  engine.reset();  // a host that destroys the control with the preview running
+  EXPECT_TRUE(second.gone);
+}
+
+TEST_F(Preview, TurningThePreviewOnAndOffDoesNotGrow) {
+  CCaptureEngine engine;
+  auto cycle = [&] {
+    ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), hr::kOk);
+    ASSERT_EQ(engine.SaveGrabberBitmap(TempFile("cycle.bmp")), hr::kOk);
+    engine.TearDownGraph();
+  };
+  for (int i = 0; i < 20; ++i) cycle();  // caches, pools and the registry settle first
+  const long before = ResidentKb();
+  for (int i = 0; i < 200; ++i) cycle();
+  const long grown = ResidentKb() - before;
+  // A graph or a frame kept per cycle would add at least 200 x 230 kB.
+  std::printf("resident growth over 200 cycles: %ld kB\n", grown);
+  EXPECT_LT(grown, 8 * 1024) << "resident memory grew by " << grown << " kB over 200 cycles";
+}
+
+TEST_F(Preview, StreamErrorsReachTheWindowAsGraphEventsWithTheirCode) {
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), hr::kOk);
+  long code = 0;
+  std::intptr_t p1 = 0, p2 = 0;
+  EXPECT_EQ(engine.GetEvent(&code, &p1, &p2, 0), hr::kAbort);  // nothing pending
+  const int before = window_.notifies.load();
+
+  // The camera reports that it is in use by someone else (as a real driver may, mid-stream).
+  GstElement* source = gst_bin_get_by_name(GST_BIN(engine.FilterGraph()), "Video Capture");
+  ASSERT_NE(source, nullptr);
+  GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_BUSY, "busy");
+  gst_element_post_message(source, gst_message_new_error(GST_OBJECT(source), error, "test"));
+  g_error_free(error);
+  gst_object_unref(source);
+
+  EXPECT_EQ(window_.notifies.load(), before + 1);
+  EXPECT_EQ(window_.lastData.load(), 0) << "live graphs register instance data 0";
+  ASSERT_EQ(engine.GetEvent(&code, &p1, &p2, 0), hr::kOk);
+  EXPECT_EQ(code, capture::ec::kErrorAbort);
+  EXPECT_EQ(capture::HRESULT(p1), hr::kBusy);
+  EXPECT_EQ(engine.GetEvent(&code, &p1, &p2, 0), hr::kAbort);
+}
+
+TEST_F(Preview, CameraThatCannotBeOpenedReportsWhyAndLeavesNoStill) {
+  virtcam::Camera broken = Cam("Broken", "smpte", {"YUY2 640x480@30"});
+  broken.source = "v4l2src device=/dev/ornik-test-no-such-camera";
+  UseCameras({broken});
+  CCaptureEngine engine;
+  const capture::HRESULT result = engine.PreviewOnWithGrabber(&window_);
+  EXPECT_EQ(result, hr::kDeviceNotConnected);
+  // The grabber is there but never got a frame.
+  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("none.bmp")), hr::kWrongState);
+  EXPECT_FALSE(FileExists(TempFile("none.bmp")));
+}
