@@ -105,6 +105,23 @@ TEST_F(MailLibrary, JapaneseMailWithPhotoReadsBackExactlyInBothCharsets) {
   }
 }
 
+TEST_F(MailLibrary, LongSubjectsAndBodyLinesStayWithinTheLineLimits) {
+  QString subject, line;
+  for (int i = 0; i < 60; ++i) subject += QStringLiteral("入室のお知らせ");  // 420 characters
+  for (int i = 0; i < 700; ++i) line += QStringLiteral("長い");             // 1400 characters
+  for (const QString& tail : {QString(), QStringLiteral("①")}) {            // both charsets
+    ASSERT_EQ(mail::SendMail(At(*smtp_), QStringLiteral("a@example.jp"), QStringLiteral("<s@example.jp>"),
+                             subject + tail, line + tail + QStringLiteral("\n短い行\n"), QString()),
+              QString());
+    const QJsonObject mail = ParseMail(smtp_->Messages().last());
+    EXPECT_EQ(mail.value("subject").toString(), subject + tail);
+    EXPECT_EQ(mail.value("body").toString(), line + tail + QStringLiteral("\r\n短い行\r\n"));
+    EXPECT_TRUE(mail.value("long_header_lines").toArray().isEmpty());
+    for (const QByteArray& raw : smtp_->MessageBytes(int(smtp_->Messages().size()) - 1).split('\n'))
+      ASSERT_LE(raw.size(), 999);
+  }
+}
+
 TEST_F(MailLibrary, PlainTextMailWithoutAttachmentIsOnePart) {
   ASSERT_EQ(mail::SendMail(At(*smtp_), QStringLiteral("a@example.jp"),
                            QStringLiteral("Station \"A\" \\ B<station@example.jp>"),
