@@ -82,7 +82,8 @@ testsupport::Pop3Server* DeliverMailTest::pop_ = nullptr;
 
 TEST_F(DeliverMailTest, RecipientListsBecomeOneEnvelopeRecipientEach) {
   for (const QString& recipients : {QStringLiteral("a@example.jp;b@example.jp"),
-                                    QStringLiteral("a@example.jp;;b@example.jp")}) {
+                                    QStringLiteral("a@example.jp;;b@example.jp"),
+                                    QStringLiteral(" a@example.jp ;b@example.jp;")}) {
     ASSERT_EQ(Deliver(recipients), MailResult::Sent) << recipients.toStdString();
     EXPECT_EQ(LastEnvelope().value("rcpt_tos").toArray(),
               (QJsonArray{QStringLiteral("a@example.jp"), QStringLiteral("b@example.jp")}));
@@ -129,14 +130,6 @@ TEST_F(DeliverMailTest, EntryNoticeWithPhotoArrivesWithPlaceholdersFilledInOrder
             MailResult::Sent);
   EXPECT_EQ(LastMail().value("subject").toString(), QStringLiteral("お知らせ 100%"));
   EXPECT_EQ(LastMail().value("body").toString(), QStringLiteral("%名前 %時間\r\n"));
-}
-
-TEST_F(DeliverMailTest, LineBreaksInTheMembersNameDoNotReachTheHeaders) {
-  ASSERT_EQ(Deliver(QStringLiteral("a@example.jp"), QStringLiteral("%名前%%敬称%"), QStringLiteral("本文"),
-                    QStringLiteral("山田\r\nBcc: thief@evil.example")),
-            MailResult::Sent);
-  EXPECT_FALSE(LastMail().value("header_names").toArray().contains(QStringLiteral("Bcc")));
-  EXPECT_EQ(LastEnvelope().value("rcpt_tos").toArray(), QJsonArray{QStringLiteral("a@example.jp")});
 }
 
 // ---- login rules ------------------------------------------------------------------------------
@@ -235,13 +228,15 @@ TEST_F(DeliverMailTest, FailedPopLoginSendsNothingAndTracesNothing) {
 // ---- sending ------------------------------------------------------------------------------------
 
 TEST_F(DeliverMailTest, SendFailuresAreReportedWithinTheTimeLimit) {
-  testsupport::SmtpServer rejecting, dropping;
+  testsupport::SmtpServer rejecting, dropping, hanging;
   testsupport::SilentServer silent;
   testsupport::SmtpOptions reject;
   reject.rejectRecipient = QStringLiteral("nobody");
   testsupport::SmtpOptions drop;
   drop.dropDataAfter = 1000;
-  ASSERT_TRUE(rejecting.Start(reject) && dropping.Start(drop) && silent.Start());
+  testsupport::SmtpOptions hang;
+  hang.hangAfterData = true;
+  ASSERT_TRUE(rejecting.Start(reject) && dropping.Start(drop) && hanging.Start(hang) && silent.Start());
   folder_.WriteBytes(QStringLiteral("ScanData/p.jpg"), QByteArray(20000, 'p'));
   struct Case {
     const char* what;
@@ -252,22 +247,23 @@ TEST_F(DeliverMailTest, SendFailuresAreReportedWithinTheTimeLimit) {
       {"recipient rejected", rejecting.Port(), QStringLiteral("a@example.jp;nobody@example.jp")},
       {"connection closed in DATA", dropping.Port(), QStringLiteral("a@example.jp")},
       {"silent server", silent.Port(), QStringLiteral("a@example.jp")},
+      {"no answer to the data", hanging.Port(), QStringLiteral("a@example.jp")},
       {"no usable recipient", smtp_->Port(), QStringLiteral(";")},
   };
   for (const Case& c : cases) {
     gintPort = c.port;
-    for (bool trace : {false, true}) {
-      QElapsedTimer clock;
-      clock.start();
-      EXPECT_EQ(Deliver(c.recipients, QStringLiteral("件名"), QStringLiteral("本文"), QStringLiteral("山田"),
-                        folder_.Path() + QStringLiteral("ScanData/p.jpg"), QString(), trace),
-                MailResult::SendFailed)
-          << c.what;
-      EXPECT_LT(clock.elapsed(), kLimit * 1000 + 900) << c.what;
-    }
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(Deliver(c.recipients, QStringLiteral("件名"), QStringLiteral("本文"), QStringLiteral("山田"),
+                      folder_.Path() + QStringLiteral("ScanData/p.jpg"), QString(), true),
+              MailResult::SendFailed)
+        << c.what;
+    // One time limit and a little: a clean-up that waited for the server again would take two.
+    EXPECT_LT(clock.elapsed(), kLimit * 1000 + 900) << c.what;
   }
   EXPECT_TRUE(rejecting.Messages().isEmpty());
   EXPECT_TRUE(dropping.Messages().isEmpty());
+  EXPECT_TRUE(hanging.Messages().isEmpty());
 }
 
 TEST_F(DeliverMailTest, TraceVariantWritesTheDaysTraceFileWithoutThePassword) {

@@ -55,8 +55,6 @@ TEST(FtpUpload, RecordArrivesUnderTheAccountsLogFolder) {
 
   gstrFtpPsw = QStringLiteral("wrong");
   EXPECT_LE(FtpPutFile(record), 0);
-  gstrFtpPsw = QStringLiteral("ftppw");
-  EXPECT_LE(FtpPutFile(gstrFtpDir + QStringLiteral("missing.txt")), 0);
   ftp::SetLimits({});
 }
 
