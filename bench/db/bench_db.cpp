@@ -1,0 +1,169 @@
+// Station database speed through the real ODBC data source:
+//  - one event's database work: member lookup by ID among 100,000 members, the LastIn update and
+//    one history insert;
+//  - the history window's month query (tblHist LEFT JOIN tblData) over 1,000,000 history rows,
+//    one month of about 30,000 rows fetched; the same query through Qt's QSQLITE for the ratio.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <vector>
+#include <memory>
+
+#include "db/db.h"
+#include "startup/globals.h"
+#include "startup/mdlDB.h"
+#include "support/support_program.h"
+
+namespace {
+
+constexpr int kMembers = 100000;
+constexpr int kHistory = 1000000;
+const char* kMonthQuery =
+    "SELECT tblHist.SEQ, tblHist.ID, tblData.UserName, tblData.UserAdd, tblHist.IOName, "
+    "tblHist.inDate, tblHist.inTime, tblHist.imgFile FROM tblHist LEFT JOIN tblData ON "
+    "tblHist.ID = tblData.ID WHERE tblHist.inDate >= ? AND tblHist.inDate <= ? "
+    "ORDER BY tblHist.inDate, tblHist.inTime";
+
+std::unique_ptr<testsupport::ProgramFolder> gFolder;
+
+// Fills the database directly through SQLite (a bulk load is not what is measured).
+void Fill() {
+  QSqlDatabase lite = QSqlDatabase::addDatabase("QSQLITE", "fill");
+  lite.setDatabaseName(gFolder->DatabaseFile());
+  lite.open();
+  QSqlQuery q(lite);
+  q.exec("PRAGMA synchronous=OFF");
+  lite.transaction();
+  q.prepare("INSERT INTO tblData (ID, UserName, UserAdd, NameKana, MailName, MailAddr, \"Date\", "
+            "\"Update\", LastIn, LastOut) VALUES (?, ?, 'さま', ?, '', '', '2026/04/01', "
+            "'2026/04/01', '', '')");
+  for (int i = 0; i < kMembers; ++i) {
+    q.addBindValue(QString::number(100000000 + i));
+    q.addBindValue(QStringLiteral("会員 %1").arg(i));
+    q.addBindValue(QStringLiteral("かいいん %1").arg(i));
+    q.exec();
+  }
+  // 1,000,000 rows written in time order, as the station writes them: 33 months of about 30,000
+  // rows each (28 days a month, about 1,080 events a day).
+  q.prepare("INSERT INTO tblHist (ID, IOName, inDate, inTime, imgFile) VALUES (?, ?, ?, ?, ?)");
+  const int perMonth = kHistory / 33 + 1;
+  for (int i = 0; i < kHistory; ++i) {
+    const int month = i / perMonth;
+    const int year = 2024 + month / 12, mon = month % 12 + 1;
+    const int inMonth = i % perMonth, day = inMonth * 28 / perMonth + 1;
+    const int second = (inMonth % (perMonth / 28)) * 40;  // spread over the day
+    q.addBindValue(QString::number(100000000 + (i * 7919LL) % kMembers));
+    q.addBindValue(i % 2 ? QStringLiteral("退室") : QStringLiteral("入室"));
+    q.addBindValue(year * 10000 + mon * 100 + day);
+    q.addBindValue(QStringLiteral("%1:%2:%3")
+                       .arg(second / 3600 % 24, 2, 10, QChar('0'))
+                       .arg(second / 60 % 60, 2, 10, QChar('0'))
+                       .arg(second % 60, 2, 10, QChar('0')));
+    q.addBindValue(QStringLiteral("20260101000000.jpg"));
+    q.exec();
+  }
+  lite.commit();
+  lite.close();
+}
+
+void BM_EventDatabaseWork(benchmark::State& state) {
+  int n = 0;
+  std::vector<double> ms;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const QString id = QString::number(100000000 + (n * 7919) % kMembers);
+    ++n;
+    db::Recordset& rs = grsDB();
+    rs.Open(gcnDB(), "select * from tblData where ID = ?", {id});
+    if (rs.RecordCount() != 1) state.SkipWithError("member not found");
+    db::Execute(gcnDB(), "UPDATE tblData SET LastIn = ? WHERE ID = ?",
+                {QStringLiteral("2026/12/08 09:05:00"), id});
+    db::Execute(gcnDB(), "INSERT INTO tblHist (ID, IOName, inDate, inTime, imgFile) VALUES (?, ?, ?, ?, ?)",
+                {id, QStringLiteral("入室"), 20261208, QStringLiteral("09:05:00"), QStringLiteral("")});
+    rs.Close();
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+  }
+  std::sort(ms.begin(), ms.end());
+  state.counters["median_ms"] = ms[ms.size() / 2];
+  state.counters["p99_ms"] = ms[ms.size() * 99 / 100];
+}
+BENCHMARK(BM_EventDatabaseWork)->Unit(benchmark::kMillisecond)->Iterations(500)->Repetitions(1);
+
+void BM_MonthQueryOdbc(benchmark::State& state) {
+  int rows = 0;
+  for (auto _ : state) {
+    db::Recordset rs;
+    rs.Open(gcnDB(), kMonthQuery, {20250601, 20250631});
+    rows = rs.RecordCount();
+  }
+  state.counters["rows"] = rows;
+}
+BENCHMARK(BM_MonthQueryOdbc)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_MonthQueryQSqlite(benchmark::State& state) {
+  QSqlDatabase lite = QSqlDatabase::addDatabase("QSQLITE", "direct");
+  lite.setDatabaseName(gFolder->DatabaseFile());
+  lite.open();
+  int rows = 0;
+  for (auto _ : state) {
+    QSqlQuery q(lite);
+    q.setForwardOnly(true);
+    q.prepare(kMonthQuery);
+    q.addBindValue(20250601);
+    q.addBindValue(20250631);
+    q.exec();
+    rows = 0;
+    while (q.next()) {
+      for (int c = 0; c < 8; ++c) benchmark::DoNotOptimize(q.value(c));
+      ++rows;
+    }
+  }
+  state.counters["rows"] = rows;
+}
+BENCHMARK(BM_MonthQueryQSqlite)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  db::EnsureUtf8Locale();
+  gFolder = std::make_unique<testsupport::ProgramFolder>();
+  gFolder->CreateDatabase(false);
+  Fill();
+  QString error;
+  if (!OpenStationDatabase(&error)) {
+    fprintf(stderr, "%s\n", qPrintable(error));
+    return 1;
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  gFolder.reset();
+  return 0;
+}
+namespace {
+// The month query through QODBC without the record set: stepping alone, and stepping with every
+// value read, to show where the time of the ODBC path goes.
+void BM_MonthQueryOdbcStepsOnly(benchmark::State& state) {
+  int rows = 0;
+  for (auto _ : state) {
+    QSqlQuery q(gcnDB().Database());
+    q.setForwardOnly(true);
+    q.prepare(kMonthQuery);
+    q.addBindValue(20250601);
+    q.addBindValue(20250631);
+    q.exec();
+    rows = 0;
+    while (q.next()) { ++rows; if (state.range(0)) for (int c = 0; c < 8; ++c) benchmark::DoNotOptimize(q.value(c)); }
+  }
+  state.counters["rows"] = rows;
+}
+BENCHMARK(BM_MonthQueryOdbcStepsOnly)->Arg(0)->Arg(1)->ArgName("read_values")->Unit(benchmark::kMillisecond)->Iterations(5);
+}
