@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QTimerEvent>
 
+#include <algorithm>
+
 #include "OrnikCtrl.h"
 
 namespace {
@@ -15,6 +17,7 @@ class GraphEvent final : public QEvent {
   qintptr instanceData;
 };
 
+constexpr int kMinTimerPeriodMs = 10;
 constexpr long kEcComplete = 1;
 constexpr long kEcPaused = 14;
 
@@ -69,8 +72,9 @@ void CCaptureDlg::ShowVideoStatic(bool show) {
 
 void CCaptureDlg::SelectDefaultDevices() { EngineSelectDefaults(); }
 
+// A period below 10 ms is taken as 10 ms, as window timers do: a zero period would spin.
 void CCaptureDlg::StartSlideTimer(int periodMs) {
-  m_slideTimer.start(periodMs < 0 ? 0 : periodMs, this);  // replaces a running one
+  m_slideTimer.start(std::max(periodMs, kMinTimerPeriodMs), this);  // replaces a running one
 }
 
 void CCaptureDlg::StopSlideTimer() { m_slideTimer.stop(); }
