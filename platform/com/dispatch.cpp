@@ -5,7 +5,7 @@
 
 namespace com {
 
-bool ParseTypeWord(const QString& text, ParamSpec& out) {
+bool ParseTypeWord(const QString& text, ParamInfo& out) {
   static const QRegularExpression re(
       QStringLiteral("^(void|short|long|float|double|BSTR|VARIANT|VARIANT_BOOL|byte)"
                      "(\\*|\\[(\\d*)\\])?$"));
@@ -13,7 +13,7 @@ bool ParseTypeWord(const QString& text, ParamSpec& out) {
   if (!m.hasMatch()) return false;
   const QString base = m.captured(1);
   const QString suffix = m.captured(2);
-  out = ParamSpec{};
+  out = ParamInfo{};
   if (base == QLatin1String("void")) out.type = VT_EMPTY;
   else if (base == QLatin1String("short")) out.type = VT_I2;
   else if (base == QLatin1String("long")) out.type = VT_I4;
@@ -51,7 +51,7 @@ std::span<std::uint8_t> Args::Bytes(std::size_t i) const {
 HRESULT Args::CheckReferences(std::uint32_t* argError) const {
   if (!member_) return S_OK;
   for (std::size_t i = 0; i < values_.size() && i < member_->params.size(); ++i) {
-    const ParamSpec& p = member_->params[i];
+    const ParamInfo& p = member_->params[i];
     if (!p.byRef) continue;
     const Variant& v = values_[i];
     std::size_t have = v.RefCount();
@@ -81,14 +81,14 @@ DispatchTable::DispatchTable(std::span<const MemberDecl> decls) {
       for (const QString& part : params.split(QLatin1Char(','))) {
         const QString p = part.trimmed();
         const qsizetype space = p.lastIndexOf(QLatin1Char(' '));
-        ParamSpec spec;
-        if (space <= 0 || !ParseTypeWord(p.left(space), spec) || spec.type == VT_EMPTY) {
+        ParamInfo param;
+        if (space <= 0 || !ParseTypeWord(p.left(space), param) || param.type == VT_EMPTY) {
           errors_ << QStringLiteral("%1: parameter \"%2\"").arg(m.name, p);
           ok = false;
           break;
         }
-        spec.name = p.mid(space + 1).toStdString();
-        m.params.push_back(std::move(spec));
+        param.name = p.mid(space + 1).toStdString();
+        m.params.push_back(std::move(param));
       }
     }
     if (!ok) continue;
@@ -133,7 +133,7 @@ HRESULT DispatchTable::Prepare(DISPID id, std::uint16_t flags, Variant* args, st
   if (count && !args) return E_POINTER;
   std::vector<Variant> values(count);
   for (std::uint32_t i = 0; i < count; ++i) {
-    const ParamSpec& p = m->params[i];
+    const ParamInfo& p = m->params[i];
     const Variant& a = args[i];
     if (p.byRef) {
       // A by-reference argument must be of the declared type itself: the callee writes through it.

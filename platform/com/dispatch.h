@@ -28,7 +28,7 @@ struct MemberDecl {
   int tag = 0;         // free for the object's own use
 };
 
-struct ParamSpec {
+struct ParamInfo {
   std::string name;
   VarType type = VT_EMPTY;     // base type; VT_EMPTY for void results
   bool byRef = false;
@@ -39,8 +39,8 @@ struct ParamSpec {
 struct Member {
   DISPID id = DISPID_UNKNOWN;
   QString name;
-  ParamSpec result;
-  std::vector<ParamSpec> params;
+  ParamInfo result;
+  std::vector<ParamInfo> params;
   int tag = 0;
 };
 
@@ -105,6 +105,6 @@ class DispatchTable {
 };
 
 // Parses one declaration word ("long*", "byte[60]"); false when it is not one.
-bool ParseTypeWord(const QString& word, ParamSpec& out);
+bool ParseTypeWord(const QString& word, ParamInfo& out);
 
 }  // namespace com

@@ -83,7 +83,7 @@ class ArgumentsFor {
  public:
   explicit ArgumentsFor(const com::Member& m) : storage_(m.params.size() * 32 + 1) {
     for (std::size_t i = 0; i < m.params.size(); ++i) {
-      const com::ParamSpec& p = m.params[i];
+      const com::ParamInfo& p = m.params[i];
       double* slot = &storage_[i * 32];  // 256 bytes each, aligned for any element
       if (p.byRef) {
         switch (p.type) {
