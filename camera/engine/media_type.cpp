@@ -177,6 +177,7 @@ MediaType MediaTypeFromStructure(const GstStructure* s) {
   }
   if (!bits) bits = 24;
   BitmapInfoHeader& bih = vih->bmiHeader;
+  bih.biSize = sizeof(BitmapInfoHeader);
   bih.biWidth = width;
   bih.biHeight = height;
   bih.biPlanes = 1;

@@ -142,6 +142,11 @@ HRESULT SampleGrabber::GetConnectedMediaType(MediaType* mt) const {
   GstPad* pad = gst_element_get_static_pad(sink_, "sink");
   GstCaps* caps = pad ? gst_pad_get_current_caps(pad) : nullptr;
   if (pad) gst_object_unref(pad);
+  if (!caps) {
+    // A stopped graph has dropped its caps; the last sample still tells what was connected.
+    std::lock_guard lock(mutex_);
+    if (current_ && gst_sample_get_caps(current_)) caps = gst_caps_ref(gst_sample_get_caps(current_));
+  }
   if (!caps) return hr::kNotConnected;
   *mt = MediaTypeFromStructure(gst_caps_get_structure(caps, 0));
   gst_caps_unref(caps);

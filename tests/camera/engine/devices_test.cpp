@@ -1,0 +1,97 @@
+// The two lists a host picks from by position: cameras and compressors.
+#include <gst/gst.h>
+
+#include <cstdlib>
+
+#include "engine/devices.h"
+#include "engine/hresult.h"
+#include "engine_fixture.h"
+
+using namespace cameratest;
+namespace hr = capture::hr;
+
+class Devices : public CameraTest {};
+
+TEST_F(Devices, CamerasAreCountedAndNamedByPosition) {
+  CCaptureEngine engine;
+  EXPECT_EQ(engine.GetVideoDeviceCount(), 2);
+  EXPECT_EQ(engine.GetVideoDeviceName(0), "Virtual Camera A");
+  EXPECT_EQ(engine.GetVideoDeviceName(1), "Virtual Camera B");
+  EXPECT_EQ(engine.GetVideoDeviceName(2), "");
+  EXPECT_EQ(engine.GetVideoDeviceName(-1), "");
+  // Nothing is cached: the next call sees the cameras present then.
+  UseCameras({Cam("Only", "smpte")});
+  EXPECT_EQ(engine.GetVideoDeviceCount(), 1);
+  EXPECT_EQ(engine.GetVideoDeviceName(0), "Only");
+  UseCameras({});
+  EXPECT_EQ(engine.GetVideoDeviceCount(), 0);
+  EXPECT_EQ(engine.GetVideoDeviceName(0), "");
+}
+
+TEST_F(Devices, SelectionsAreStoredUnchecked) {
+  CCaptureEngine engine;
+  EXPECT_EQ(engine.VideoDeviceIndex(), 0);
+  EXPECT_EQ(engine.CompressorIndex(), -1);
+  engine.SetVideoDeviceIndex(7);
+  engine.SetCompressorIndex(-5);
+  EXPECT_EQ(engine.VideoDeviceIndex(), 7);
+  EXPECT_EQ(engine.CompressorIndex(), -5);
+}
+
+TEST_F(Devices, CompressorsAreTheVideoEncodersByFactoryName) {
+  CCaptureEngine engine;
+  const int count = engine.GetCompressorCount();
+  ASSERT_GT(count, 0) << "no video encoder installed";
+  EXPECT_EQ(engine.GetCompressorName(count), "");
+  EXPECT_EQ(engine.GetCompressorName(-1), "");
+  // Every position creates an encoder of its own name; the factory names ascend.
+  std::string previous;
+  int jpeg = -1;
+  for (int i = 0; i < count; ++i) {
+    GstElement* encoder = nullptr;
+    if (capture::Failed(engine.CreateCompressor(i, &encoder))) continue;  // hardware encoders may be absent
+    GstElementFactory* factory = gst_element_get_factory(encoder);
+    const std::string name = GST_OBJECT_NAME(factory);
+    EXPECT_LT(previous, name);
+    previous = name;
+    EXPECT_EQ(engine.GetCompressorName(i),
+              QString::fromUtf8(gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME)));
+    if (name == "jpegenc") jpeg = i;
+    gst_object_unref(encoder);
+  }
+  EXPECT_GE(jpeg, 0) << "jpegenc (gst-plugins-good) not among the compressors";
+  GstElement* encoder = reinterpret_cast<GstElement*>(this);
+  EXPECT_EQ(engine.CreateCompressor(-1, &encoder), hr::kFail);
+  EXPECT_EQ(encoder, nullptr);
+  EXPECT_EQ(engine.CreateCompressor(count, &encoder), hr::kFail);
+  EXPECT_EQ(encoder, nullptr);
+}
+
+// The plugin build of the virtual cameras: a process with no test code of its own sees the
+// cameras ORNIK_VIRTCAMS describes, and only those.
+TEST(VirtualCameraPlugin, ServesAProcessThroughTheEnvironment) {
+  ASSERT_FALSE(gst_is_initialized()) << "must run in a process of its own";
+  const std::string plugins = ORNIK_PLUGIN_DIR;
+  setenv("GST_PLUGIN_PATH", plugins.c_str(), 1);
+  setenv("GST_REGISTRY", (plugins + "/registry-test.bin").c_str(), 1);  // keeps the user's registry as it is
+  setenv("ORNIK_VIRTCAMS", "Front door|smpte|BGR 320x240@30;Back door|ball|YUY2 640x480@30", 1);
+  unsetenv("ORNIK_VIRTCAMS_SHOW_REAL");
+
+  CCaptureEngine engine;
+  EXPECT_EQ(engine.GetVideoDeviceCount(), 2);
+  EXPECT_EQ(engine.GetVideoDeviceName(0), "Front door");
+  EXPECT_EQ(engine.GetVideoDeviceName(1), "Back door");
+  // Real cameras are hidden from every monitor that uses the virtual ones.
+  GstDeviceProvider* provider = gst_device_provider_factory_get_by_name("ornikvirtcamprovider");
+  ASSERT_NE(provider, nullptr);
+  gchar** hidden = gst_device_provider_get_hidden_providers(provider);
+  ASSERT_NE(hidden, nullptr);
+  EXPECT_TRUE(g_strv_contains(const_cast<const gchar* const*>(hidden), "v4l2deviceprovider"));
+  g_strfreev(hidden);
+  gst_object_unref(provider);
+
+  TestWindow window;
+  engine.SetVideoDeviceIndex(1);
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window), hr::kOk);
+  EXPECT_EQ(engine.GrabberFrameHeader().biWidth, 640);
+}
