@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "CaptureDlg.h"

@@ -4,6 +4,7 @@
 // calling thread.
 #include <QFile>
 
+#include <set>
 #include <thread>
 
 #include "OrnikDispIds.h"

@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QProcess>
 
+#include <map>
+#include <tuple>
+
 #include "ornik_fixture.h"
 
 using namespace com;
