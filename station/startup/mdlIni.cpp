@@ -9,10 +9,7 @@
 #include "codepage/codepage.h"
 #include "profile/profile.h"
 #include "startup/globals.h"
-#if __has_include("startup/mdlRas.h")
 #include "startup/mdlRas.h"
-#define VELMOR_HAVE_RAS 1
-#endif
 #include "ui/msgbox.h"
 
 QString IniPath() {
@@ -187,10 +184,8 @@ bool LoadSettings(QString* error) {
       gstrImgDir = gstrAppPath + QStringLiteral("ScanData/");
     } else if (Is(k, "SYSTEM", "nobarscr")) {
       // The dial-up password saved with the phone-book entry replaces a masked one.
-#ifdef VELMOR_HAVE_RAS
       if (!gstrDialEntry.isEmpty() && gstrDialPsw.contains(QLatin1Char('*')))
         gstrDialPsw = GetSavedDialPassword(gstrDialEntry);
-#endif
     } else if (Is(k, "SYSTEM", "barcode")) {
       if (gstrLogoFile.isEmpty() || !QFileInfo(gstrLogoFile).isFile())
         gstrLogoFile = gstrAppPath + QStringLiteral("image/logo.jpg");

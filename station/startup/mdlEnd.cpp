@@ -1,0 +1,28 @@
+#include "startup/mdlEnd.h"
+
+#include <QApplication>
+
+namespace {
+bool gEnded = false;
+std::function<void()>& Hook() {
+  static std::function<void()> hook;
+  return hook;
+}
+}  // namespace
+
+void EndProgram() {
+  gEnded = true;
+  if (Hook()) {
+    Hook()();
+    return;
+  }
+  QCoreApplication::exit(0);
+  QApplication::closeAllWindows();
+}
+
+bool ProgramEnded() { return gEnded; }
+
+void SetEndProgramHook(std::function<void()> hook) {
+  gEnded = false;
+  Hook() = std::move(hook);
+}
