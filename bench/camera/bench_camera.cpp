@@ -1,0 +1,141 @@
+// Speed of the camera engine on virtual cameras: the photograph (still to a BMP file from the
+// running preview) and the live picture (frames painted per second and the CPU it costs).
+//
+//   build-*/bin/bench_camera
+//   build-*/bin/bench_camera --benchmark_filter=Still     (only the stills)
+//
+// The stills report the median of their calls as median_ms; the preview runs 10 s and reports
+// painted_fps, received_fps and cpu_percent (of one core, the whole process).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <vector>
+
+#include "engine/capture_engine.h"
+#include "engine/devices.h"
+#include "virtcam.h"
+
+namespace {
+
+// The capture window's part: paints what the engine has whenever it asks.
+class VideoWidget final : public QWidget, public capture::IVideoWindow {
+ public:
+  explicit VideoWidget(CCaptureEngine& engine) : engine_(engine) { resize(640, 480); }
+  QRect VideoWindowRect() const override { return rect(); }
+  void RequestRepaint() override {
+    QPointer<VideoWidget> self(this);
+    QMetaObject::invokeMethod(this, [self] { if (self) self->update(); }, Qt::QueuedConnection);
+  }
+  void PostGraphNotify(std::intptr_t) override {}
+  std::atomic<long> paints{0};
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    engine_.RepaintVideo(painter);
+    ++paints;
+  }
+
+ private:
+  CCaptureEngine& engine_;
+};
+
+double CpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+// Runs the host's event loop (it sleeps while there is nothing to do, as the station does).
+void RunEventLoop(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// One camera with the two sizes measured, both YUY2 as webcams deliver them.
+void UseBenchCamera() { virtcam::SetCameras({{"Bench Camera", {}, "smpte", {"YUY2 640x480@30", "YUY2 1280x720@30"}, {}}}); }
+
+// Builds the grabber preview on entry `entry` (0: 640x480, 1: 1280x720).
+bool StartPreview(CCaptureEngine& engine, capture::IVideoWindow& window, short entry) {
+  if (engine.PreviewOnWithGrabber(&window) != 0) return false;
+  return entry == 0 || engine.SetStreamCaps(capture::PinCategory::Capture, entry, 0, 0, nullptr) == 0;
+}
+
+void BM_StillCapture(benchmark::State& state) {
+  UseBenchCamera();
+  QTemporaryDir dir;
+  CCaptureEngine engine;
+  VideoWidget window(engine);
+  if (!StartPreview(engine, window, short(state.range(0)))) {
+    state.SkipWithError("preview did not start");
+    return;
+  }
+  const std::string file = dir.filePath("photo.bmp").toStdString();
+  std::vector<double> ms;
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    if (engine.SaveGrabberBitmap(file) != 0) {
+      state.SkipWithError("still failed");
+      break;
+    }
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  if (ms.empty()) return;
+  std::sort(ms.begin(), ms.end());
+  state.counters["median_ms"] = ms[ms.size() / 2];
+  state.counters["width"] = engine.GrabberFrameHeader().biWidth;
+  state.counters["height"] = engine.GrabberFrameHeader().biHeight;
+}
+BENCHMARK(BM_StillCapture)->Arg(0)->ArgName("640x480")->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_StillCapture)->Arg(1)->ArgName("1280x720")->Unit(benchmark::kMillisecond)->Iterations(200);
+
+void BM_Preview720pWithGrabber(benchmark::State& state) {
+  UseBenchCamera();
+  CCaptureEngine engine;
+  VideoWidget window(engine);
+  window.show();
+  if (!StartPreview(engine, window, 1)) {
+    state.SkipWithError("preview did not start");
+    return;
+  }
+  for (auto _ : state) {
+    RunEventLoop(500);  // the first frames settle
+    const long paints0 = window.paints;
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer run;
+    run.start();
+    RunEventLoop(10000);
+    const double seconds = double(run.elapsed()) / 1000.0;
+    state.counters["painted_fps"] = double(window.paints - paints0) / seconds;
+    state.counters["cpu_percent"] = 100.0 * (CpuSeconds() - cpu0) / seconds;
+  }
+  state.counters["width"] = engine.GrabberFrameHeader().biWidth;
+}
+BENCHMARK(BM_Preview720pWithGrabber)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  capture::EnsureGstInit();
+  virtcam::Register();
+  virtcam::HideRealProviders();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
