@@ -52,6 +52,12 @@ HRESULT WriteWholeFile(const std::string& fileName, const std::vector<std::uint8
 
 HRESULT CCaptureEngine::SaveGrabberBitmap(const std::string& fileName) {
   if (!grabber_) return hr::kFail;
+  {
+    // A camera that stopped (unplugged, failed) leaves its last frame in the grabber: a photo
+    // taken now would show the past. The stream's failure is the answer instead.
+    std::lock_guard lock(eventMutex_);
+    if (Failed(streamError_)) return streamError_;
+  }
   const std::int32_t width = frameHeader_.biWidth;
   const std::int32_t height = std::abs(frameHeader_.biHeight);
   const std::uint32_t row = (std::uint32_t(std::abs(width)) * 3 + 3) & ~3u;

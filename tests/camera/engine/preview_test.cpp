@@ -122,6 +122,12 @@ TEST_F(Preview, StreamErrorsReachTheWindowAsGraphEventsWithTheirCode) {
   EXPECT_EQ(code, capture::ec::kErrorAbort);
   EXPECT_EQ(capture::HRESULT(p1), hr::kBusy);
   EXPECT_EQ(engine.GetEvent(&code, &p1, &p2, 0), hr::kAbort);
+  // The grabber still holds the frame from before the failure; it is no photograph of now.
+  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("stale.bmp")), hr::kBusy);
+  EXPECT_FALSE(FileExists(TempFile("stale.bmp")));
+  // A new preview starts clean.
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), hr::kOk);
+  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("fresh.bmp")), hr::kOk);
 }
 
 TEST_F(Preview, CameraThatCannotBeOpenedReportsWhyAndLeavesNoStill) {
@@ -131,7 +137,7 @@ TEST_F(Preview, CameraThatCannotBeOpenedReportsWhyAndLeavesNoStill) {
   CCaptureEngine engine;
   const capture::HRESULT result = engine.PreviewOnWithGrabber(&window_);
   EXPECT_EQ(result, hr::kDeviceNotConnected);
-  // The grabber is there but never got a frame.
-  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("none.bmp")), hr::kWrongState);
+  // The grabber is there but never got a frame: the still gives the camera's failure.
+  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("none.bmp")), hr::kDeviceNotConnected);
   EXPECT_FALSE(FileExists(TempFile("none.bmp")));
 }
