@@ -18,7 +18,8 @@ endfunction()
 
 # velmor_add_test(NAME SOURCES a.cpp b.cpp LIBS x y [NO_MAIN] [TIMEOUT s])
 # A GoogleTest program run through CTest. Unless NO_MAIN is given it links the common main of
-# tests/support (offscreen QApplication, UTF-8 locale, message-box recorder).
+# tests/support (offscreen QApplication, UTF-8 locale, message-box recorder). Test programs lie in
+# <build>/bin beside the libraries they load.
 function(velmor_add_test name)
   cmake_parse_arguments(T "NO_MAIN" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -32,7 +33,7 @@ function(velmor_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     PROPERTIES TIMEOUT ${T_TIMEOUT}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELMOR_SOURCE_DIR=${CMAKE_SOURCE_DIR};VELMOR_BINARY_DIR=${CMAKE_BINARY_DIR}")
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
 # velmor_platform_library(target sources...): a static library of one platform layer. Its folder is

@@ -1,6 +1,20 @@
+// Velmor: the entry/exit station. The program works in the folder of its executable; its first
+// window is the login window, whose creation runs the start-up sequence.
 #include <QApplication>
+#include <QDir>
+
+#include "db/db.h"
+#include "startup/frmLogin.h"
+#include "startup/globals.h"
+#include "startup/mdlEnd.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  return 0;
+  db::EnsureUtf8Locale();
+  gstrAppPath = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
+  frmLogin* login = frmLogin::instance();
+  if (!login || ProgramEnded()) return 1;
+  login->show();
+  const int code = app.exec();
+  return ProgramEnded() ? 0 : code;
 }

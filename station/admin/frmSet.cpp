@@ -1,0 +1,52 @@
+#include "admin/frmSet.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+
+#include "startup/frmLogin.h"
+
+namespace {
+QPointer<frmSet> gInstance;
+}
+
+frmSet& frmSet::instance() {
+  if (!gInstance) gInstance = new frmSet();
+  return *gInstance;
+}
+
+bool frmSet::IsLoaded() { return !gInstance.isNull(); }
+
+void frmSet::Unload() {
+  if (!gInstance) return;
+  frmSet* window = gInstance;
+  gInstance = nullptr;
+  window->hide();
+  window->deleteLater();
+}
+
+frmSet::frmSet() : QWidget(nullptr) {
+  setObjectName(QStringLiteral("frmSet"));
+  setWindowTitle(QStringLiteral("設定"));
+  setFixedSize(480, 200);
+  auto* note = new QLabel(QStringLiteral("管理画面"), this);
+  note->setGeometry(16, 16, 440, 100);
+  note->setAlignment(Qt::AlignCenter);
+  cmdOK = new QPushButton(QStringLiteral("OK"), this);
+  cmdOK->setObjectName(QStringLiteral("cmdOK"));
+  cmdOK->setGeometry(264, 150, 96, 28);
+  cmdCancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+  cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+  cmdCancel->setGeometry(368, 150, 96, 28);
+  connect(cmdOK, &QPushButton::clicked, this, &frmSet::frmSet_cmdOK_Click);
+  connect(cmdCancel, &QPushButton::clicked, this, &frmSet::frmSet_cmdCancel_Click);
+}
+
+void frmSet::BackToLogin() {
+  Unload();
+  if (frmLogin* login = frmLogin::instance()) login->show();
+}
+
+void frmSet::frmSet_cmdOK_Click() { BackToLogin(); }
+
+void frmSet::frmSet_cmdCancel_Click() { BackToLogin(); }

@@ -1,0 +1,17 @@
+#pragma once
+// The start-up sequence that every new login window runs before it loads: one instance only, the
+// program's paths, the settings file, the network drive, the database and the service account.
+#include <QString>
+
+// Runs the whole sequence. On a failure it shows the failure's message and returns false: the
+// caller then unloads the window and ends the program.
+bool RunStartupSequence();
+
+// The lock that keeps a second instance out: held for the rest of the run once taken. The kernel
+// drops it when the process ends, however it ends, so a crash never leaves it stuck.
+// Returns false when another running instance holds it.
+bool TakeInstanceLock();
+// The lock file of the program folder (tests hold it from outside to play a running instance).
+QString InstanceLockPath();
+// Gives the lock up (tests).
+void ReleaseInstanceLock();

@@ -1,0 +1,263 @@
+// Start-up and the login window over a real program folder, the real ODBC data source, the built
+// camera control and a pty as the barcode port.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "admin/frmSet.h"
+#include "codepage/codepage.h"
+#include "com/registry.h"
+#include "com/runtime.h"
+#include "db/db.h"
+#include "startup/frmLogin.h"
+#include "startup/globals.h"
+#include "startup/mdlDB.h"
+#include "startup/mdlEnd.h"
+#include "startup/mdlStartup.h"
+#include "support/msgbox_recorder.h"
+#include "support/support_program.h"
+#include "support/support_pty.h"
+#include "ui/msgbox.h"
+
+namespace {
+
+// The control library of this build lies beside the test program.
+QString OrnikLibrary() { return QCoreApplication::applicationDirPath() + QStringLiteral("/libOrnik.so"); }
+
+class LoginTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qputenv(com::kRegistryEnv, QFile::encodeName(registryDir.filePath("registry.json")));
+    QString message;
+    ASSERT_EQ(com::CallSelfRegistration(OrnikLibrary(), false, &message), com::S_OK)
+        << qPrintable(message);
+    SetEndProgramHook([this] { ++ends; });
+    folder.WriteSettings();
+    folder.CreateDatabase(false);
+    qunsetenv("VELMOR_COMPORT1");
+  }
+  void TearDown() override {
+    frmLogin::Unload();
+    frmSet::Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ReleaseInstanceLock();
+    SetEndProgramHook({});
+    gcnDB().Close();
+  }
+
+  // Creates and shows the login window and lets its activation run.
+  frmLogin* ShowLogin() {
+    frmLogin* login = frmLogin::instance();
+    if (!login) return nullptr;
+    login->show();
+    QTest::qWait(20);
+    return login;
+  }
+
+  QString LogText() {
+    QFile f(folder.Path() + "log/" + QDate::currentDate().toString("yyyyMMdd") + ".log");
+    f.open(QIODevice::ReadOnly);
+    return cp::FromAnsi(f.readAll());
+  }
+
+  QTemporaryDir registryDir;
+  testsupport::ProgramFolder folder;
+  testsupport::MsgBoxRecorder boxes;
+  int ends = 0;
+};
+
+TEST_F(LoginTest, ASecondInstanceIsRefusedAndTouchesNothing) {
+  // Another process holds the program folder's lock (a separate open file plays it).
+  const int other = ::open(QFile::encodeName(InstanceLockPath()).constData(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(frmLogin::instance(), nullptr);
+  ::close(other);
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, QStringLiteral("このアプリケーションはすでに開かれています。"));
+  EXPECT_EQ(boxes.Boxes()[0].style, ui::vbExclamation);
+  EXPECT_EQ(boxes.Boxes()[0].title, QStringLiteral("ロードエラー"));
+  EXPECT_EQ(ends, 1);
+  EXPECT_FALSE(gcnDB().IsOpen());
+  EXPECT_EQ(LogText(), QString());
+}
+
+TEST_F(LoginTest, StartupFailuresEndTheProgramWithTheirMessage) {
+  {
+    db::Connection c;
+    ASSERT_TRUE(c.Open("Pardix", "", ""));
+    ASSERT_TRUE(db::Execute(c, "DELETE FROM tblServer"));
+  }
+  EXPECT_EQ(frmLogin::instance(), nullptr);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(boxes.Texts()[0],
+            QStringLiteral("システム起動情報にエラーが発生しています。システム起動は失敗しました。"));
+  EXPECT_EQ(ends, 1);
+
+  // A required setting that is missing names its section and key.
+  ReleaseInstanceLock();
+  folder.WriteText("Velmor.ini", "[SYSTEM]\nlog=True\n");
+  EXPECT_EQ(frmLogin::instance(), nullptr);
+  ASSERT_EQ(boxes.Texts().size(), 2u);
+  EXPECT_TRUE(boxes.Texts()[1].contains("sendMail"));
+}
+
+TEST_F(LoginTest, AnEmptyFtpServerTurnsTheUploadOff) {
+  folder.WriteSettings("[MAIL]\nftp=True");
+  ASSERT_NE(ShowLogin(), nullptr);
+  EXPECT_FALSE(gblnFtp);
+  EXPECT_TRUE(gcnDB().IsOpen());
+  EXPECT_TRUE(LogText().contains(QStringLiteral(",起動,成功\r\n")));
+}
+
+TEST_F(LoginTest, AdministratorAndMasterPasswordsOpenTheSettingsWindow) {
+  for (const char* password : {"admin", "koRbat"}) {
+    frmLogin* login = ShowLogin();
+    ASSERT_NE(login, nullptr);
+    login->txtPassword->setText(password);
+    login->frmLogin_cmdOK_Click();
+    EXPECT_TRUE(login->LoginTimer->isActive());
+    EXPECT_EQ(login->LoginTimer->interval(), 5000);
+    EXPECT_FALSE(login->cmdOK->isEnabled());
+    EXPECT_FALSE(login->cmdCancel->isEnabled());
+    EXPECT_EQ(login->lblNow->text(), QStringLiteral("管理者モードで起動中..."));
+    login->LoginTimerProc();
+    EXPECT_TRUE(frmSet::IsLoaded());
+    EXPECT_FALSE(frmLogin::IsLoaded());
+    frmSet::Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  // Log lines never carry the typed password.
+  const QString log = LogText();
+  EXPECT_TRUE(log.contains(QStringLiteral(",*****/ログイン,成功\r\n")));
+  EXPECT_TRUE(log.contains(QStringLiteral(",******/ログイン,成功\r\n")));
+  EXPECT_FALSE(log.contains("admin"));
+  EXPECT_FALSE(log.contains("koRbat"));
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(LoginTest, TheTextAtTheTimerDecidesAndTheStationUserLabelFollowsTheCamera) {
+  frmLogin* login = ShowLogin();
+  ASSERT_NE(login, nullptr);
+  login->txtPassword->setText("9999");
+  login->frmLogin_cmdOK_Click();
+  EXPECT_EQ(login->lblNow->text(), QStringLiteral("システム確認中..."));
+  // Changed to the administrator's password during the wait: the administration opens.
+  login->txtPassword->setText("admin");
+  login->LoginTimerProc();
+  EXPECT_TRUE(frmSet::IsLoaded());
+}
+
+TEST_F(LoginTest, ARefusedPasswordIsLoggedMaskedAndEmptied) {
+  frmLogin* login = ShowLogin();
+  ASSERT_NE(login, nullptr);
+  login->txtPassword->setText("wrong");
+  login->frmLogin_cmdOK_Click();
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, QStringLiteral("ﾊﾟｽﾜｰﾄﾞが正しくありません。もう一度入力してください !"));
+  EXPECT_EQ(boxes.Boxes()[0].style, ui::vbInformation);
+  EXPECT_EQ(boxes.Boxes()[0].title, QStringLiteral("ﾛｸﾞｵﾝ"));
+  EXPECT_EQ(login->txtPassword->text(), QString());
+  EXPECT_FALSE(login->LoginTimer->isActive());
+  EXPECT_TRUE(login->cmdOK->isEnabled());
+  EXPECT_TRUE(LogText().contains(QStringLiteral(",*****/ログイン,失敗\r\n")));
+}
+
+TEST_F(LoginTest, CancelEndsTheProgramAndClosesTheDatabase) {
+  frmLogin* login = ShowLogin();
+  ASSERT_NE(login, nullptr);
+  EXPECT_TRUE(gcnDB().IsOpen());
+  login->frmLogin_cmdCancel_Click();
+  EXPECT_EQ(ends, 1);
+  EXPECT_FALSE(gcnDB().IsOpen());
+  EXPECT_FALSE(frmLogin::IsLoaded());
+  EXPECT_TRUE(LogText().contains(QStringLiteral(",ログイン,キャンセル\r\n")));
+}
+
+TEST_F(LoginTest, NoCameraAsksAndOkGoesOnWhileCancelEnds) {
+  folder.WriteSettings("[IMAGE]\ncam=True");
+  qputenv("ORNIK_VIRTCAMS", "0");
+  glngCamCount = 0;
+  boxes.Answer(ui::vbOK);
+  ASSERT_NE(ShowLogin(), nullptr);
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, QStringLiteral("カメラの接続が確認できません"));
+  EXPECT_EQ(boxes.Boxes()[0].style, ui::vbInformation | ui::vbOKCancel);
+  EXPECT_EQ(boxes.Boxes()[0].title, QStringLiteral("ハードウェアの確認"));
+  EXPECT_EQ(glngCamCount, 0);
+  EXPECT_EQ(ends, 0);
+  EXPECT_TRUE(LogText().contains(QStringLiteral(",カメラ不明,続行\r\n")));
+
+  frmLogin::Unload();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  boxes.Answer(ui::vbCancel);
+  ShowLogin();
+  EXPECT_EQ(ends, 1);
+  EXPECT_FALSE(gcnDB().IsOpen());
+  EXPECT_FALSE(frmLogin::IsLoaded());
+  EXPECT_TRUE(LogText().contains(QStringLiteral(",カメラ不明,キャンセル\r\n")));
+  qunsetenv("ORNIK_VIRTCAMS");
+}
+
+TEST_F(LoginTest, TheSerialBarcodePortIsTriedOnlyWhenConfigured) {
+  // Keyboard reader: the port is not touched, even a missing one.
+  qputenv("VELMOR_COMPORT1", "/dev/nonexistent-port");
+  folder.WriteSettings("[SYSTEM]\nbarconnect=1\nbarcode=True");
+  ASSERT_NE(ShowLogin(), nullptr);
+  EXPECT_TRUE(boxes.Boxes().empty());
+  frmLogin::Unload();
+
+  // A serial reader whose port cannot be opened: OK goes on, Cancel ends.
+  folder.WriteSettings("[SYSTEM]\nbarconnect=2\nbarcode=True");
+  boxes.Answer(ui::vbOK);
+  ASSERT_NE(ShowLogin(), nullptr);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(boxes.Texts()[0], QStringLiteral("RS232C接続のバーコードが認識できません"));
+  EXPECT_EQ(ends, 0);
+  frmLogin::Unload();
+  boxes.Answer(ui::vbCancel);
+  ShowLogin();
+  EXPECT_EQ(ends, 1);
+  EXPECT_TRUE(LogText().contains(QStringLiteral(",バーコード不明,キャンセル\r\n")));
+
+  // A port that opens (a pty) asks nothing and is closed again.
+  testsupport::PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  pty.UseAsPort(1);
+  ReleaseInstanceLock();
+  SetEndProgramHook([this] { ++ends; });
+  frmLogin* login = ShowLogin();
+  ASSERT_NE(login, nullptr);
+  EXPECT_EQ(boxes.Texts().size(), 2u);
+  qunsetenv("VELMOR_COMPORT1");
+}
+
+TEST_F(LoginTest, StartupRunsAgainWhenTheSettingsWindowCloses) {
+  frmLogin* login = ShowLogin();
+  ASSERT_NE(login, nullptr);
+  login->txtPassword->setText("admin");
+  login->frmLogin_cmdOK_Click();
+  login->LoginTimerProc();
+  ASSERT_TRUE(frmSet::IsLoaded());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+  folder.WriteSettings("[SYSTEM]\nappuser=新しい教室");
+  frmSet::instance().frmSet_cmdOK_Click();
+  EXPECT_FALSE(frmSet::IsLoaded());
+  ASSERT_TRUE(frmLogin::IsLoaded());
+  EXPECT_EQ(gstrAppUser, QStringLiteral("新しい教室"));
+  EXPECT_TRUE(gcnDB().IsOpen());
+  EXPECT_EQ(ends, 0);
+}
+
+}  // namespace
