@@ -1,0 +1,90 @@
+#include "sound/sound.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+#include <gst/gst.h>
+
+namespace sound {
+namespace {
+
+QString& OutputOverride() {
+  static QString output;
+  return output;
+}
+
+PlayObserver& Observer() {
+  static PlayObserver observer;
+  return observer;
+}
+
+bool EnsureInit() {
+  static const bool ok = gst_init_check(nullptr, nullptr, nullptr);
+  return ok;
+}
+
+// Plays through a playbin built for this one file; every object is released before returning.
+bool PlayFile(const QString& path) {
+  const QFileInfo info(path);
+  if (!info.isFile() || !info.isReadable()) return false;
+  if (!EnsureInit()) return false;
+
+  GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+  if (!playbin) return false;
+  // No video: a file that holds pictures must not open a window.
+  GstElement* videoSink = gst_element_factory_make("fakesink", nullptr);
+  if (videoSink) g_object_set(playbin, "video-sink", videoSink, nullptr);
+
+  const QString sinkText = Output();
+  GError* error = nullptr;
+  GstElement* audioSink = gst_parse_bin_from_description(sinkText.toUtf8().constData(), TRUE, &error);
+  if (error) g_clear_error(&error);
+  if (!audioSink) audioSink = gst_parse_launch(sinkText.toUtf8().constData(), nullptr);
+  if (!audioSink) {
+    gst_object_unref(playbin);
+    return false;
+  }
+  g_object_set(playbin, "audio-sink", audioSink, nullptr);
+
+  const QByteArray uri = QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded();
+  g_object_set(playbin, "uri", uri.constData(), nullptr);
+
+  bool played = false;
+  if (gst_element_set_state(playbin, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
+    GstBus* bus = gst_element_get_bus(playbin);
+    for (;;) {
+      GstMessage* msg = gst_bus_timed_pop_filtered(
+          bus, 60 * GST_SECOND,
+          static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+      if (!msg) break;  // a sound longer than a minute is not waited for
+      const bool eos = GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
+      gst_message_unref(msg);
+      played = eos;
+      break;
+    }
+    gst_object_unref(bus);
+  }
+  gst_element_set_state(playbin, GST_STATE_NULL);
+  gst_object_unref(playbin);
+  return played;
+}
+
+}  // namespace
+
+bool Play(const QString& path) {
+  const bool played = PlayFile(path);
+  if (Observer()) Observer()(path, played);
+  return played;
+}
+
+void SetOutput(const QString& sinkDescription) { OutputOverride() = sinkDescription; }
+
+QString Output() {
+  if (!OutputOverride().isEmpty()) return OutputOverride();
+  const QString env = qEnvironmentVariable("VELMOR_SOUND_SINK");
+  return env.isEmpty() ? QStringLiteral("autoaudiosink") : env;
+}
+
+void SetPlayObserver(PlayObserver observer) { Observer() = std::move(observer); }
+
+}  // namespace sound
