@@ -11,10 +11,17 @@ QString DevicePath(int port) {
 }
 
 int CommEventFor(QSerialPort::SerialPortError error) {
+  // Qt 6 no longer tells break, framing, parity or overrun conditions apart: a failing read or
+  // write, a device that went away or an unknown line error are "other" errors. Time-outs of the
+  // waiting calls and calls on a closed or unsuited port are no line events.
   switch (error) {
-    case QSerialPort::NoError: return 0;
-    case QSerialPort::ResourceError: return comEventOther;
-    default: return comEventOther;
+    case QSerialPort::NoError:
+    case QSerialPort::TimeoutError:
+    case QSerialPort::NotOpenError:
+    case QSerialPort::UnsupportedOperationError:
+      return 0;
+    default:
+      return comEventOther;
   }
 }
 
