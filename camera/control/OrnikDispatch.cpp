@@ -3,17 +3,18 @@
 // DispatchMember has answered for a missing capture window and refused null or short
 // by-reference arguments, so a route always has its capture window and usable pointers.
 //
-// Members whose work lives in the capture engine answer kNotBuilt until the engine is wired in:
-// each such route names the engine operation it is to call. To wire one, replace `kNotBuilt` by
-// the call, e.g.
-//     const HRESULT hr = c.Engine()->PreviewOnWithGrabber(c.dlg->VideoStatic(), c.dlg);
-// (see CaptureEngineSlot.cpp for the engine's creation and the window-level hooks).
+// Members whose work lives in the capture engine call it through c.Engine(); the graph builders get
+// the capture window through EngineWindow (CaptureEngineSlot.cpp). Members of topics not built yet
+// answer kNotBuilt and name the engine operation they are to call.
 #include "OrnikDispatch.h"
+
+#include <QFile>
 
 #include <cstring>
 #include <unordered_map>
 
 #include "CaptureDlg.h"
+#include "CaptureEngineSlot.h"
 #include "LogFont.h"
 #include "OrnikCtrl.h"
 #include "OrnikDispIds.h"
@@ -76,30 +77,30 @@ void AboutBox(Call& c) { c.ctl.AboutBox(); }
 
 // ---- Capture graph: live preview, recording, teardown (engine) ----
 
-// Live preview without grabber. Engine: PreviewOn(video static, capture window).
+// Live preview without grabber into the capture window.
 void DVCPreviewOn(Call& c) {
-  const HRESULT hr = kNotBuilt;
+  const HRESULT hr = c.Engine()->PreviewOn(EngineWindow(*c.dlg));
   if (Succeeded(hr)) c.dlg->ShowVideoStatic(false);
   c.Long(hr);
 }
 
 // Live preview with the sample grabber (the road of the stills).
-// Engine: PreviewOnWithGrabber(video static, capture window).
 void DVCPreviewOn3(Call& c) {
-  const HRESULT hr = kNotBuilt;
+  const HRESULT hr = c.Engine()->PreviewOnWithGrabber(EngineWindow(*c.dlg));
   if (Succeeded(hr)) c.dlg->ShowVideoStatic(false);
   c.Long(hr);
 }
 
-// Ends whatever graph runs and shows the black static again. Engine: TearDownGraph().
+// Ends whatever graph runs and shows the black static again.
 void DVCPreviewOff(Call& c) {
+  c.Engine()->TearDownGraph();
   c.dlg->ShowVideoStatic(true);
-  c.NotBuilt();
 }
 
 // The same routine as DVCPreviewOff.
 void DVCPlayStop(Call& c) { DVCPreviewOff(c); }
 
+// The recording branch comes with a later topic.
 // Engine: SetCaptureFile(file, 0) without audio.
 void DVCSetCapFile(Call& c) { c.Long(kNotBuilt); }
 // Engine: SetCaptureFile(file, 1) with the first audio input.
@@ -111,11 +112,11 @@ void DVCRecStop(Call& c) { c.Long(kNotBuilt); }
 
 // ---- Stills ----
 
-// nIndex < 0: the grabber's newest live frame as a BMP file (engine: live still writer);
+// nIndex < 0: the grabber's newest live frame as a BMP file, written before the call returns;
 // nIndex >= 0: that frame of the file opened for stills (played-file stills, a later topic).
 void DVCStillCapture(Call& c) {
   if (c.a.I4(1) < 0) {
-    c.Long(kNotBuilt);  // engine: SaveLiveStill(file)
+    c.Long(c.Engine()->SaveGrabberBitmap(QFile::encodeName(c.a.Str(0)).toStdString()));
   } else {
     c.Long(kNotBuilt);  // played-file stills: SaveFrame(file, nIndex, wait 1)
   }
@@ -123,10 +124,9 @@ void DVCStillCapture(Call& c) {
 
 // ---- Video layout and text overlay (engine) ----
 
-// Engine: SetStretchType(nType) (0 to 2, else E_FAIL).
-void DVCSetStretchType(Call& c) { c.Long(kNotBuilt); }
-// Engine: GetStretchType().
-void DVCGetStretchType(Call& c) { c.NotBuilt(); }
+// 0 to 2, else E_FAIL; laid out at once.
+void DVCSetStretchType(Call& c) { c.Long(c.Engine()->SetStretchType(c.a.I2(0))); }
+void DVCGetStretchType(Call& c) { c.Short(c.Engine()->GetStretchType()); }
 
 // Starts (nEnable != 0, period lTimeOut ms, replacing a running one) or stops the slide timer.
 void DVCSetAlphaTextSlide(Call& c) {
@@ -135,16 +135,21 @@ void DVCSetAlphaTextSlide(Call& c) {
   c.Long(S_OK);
 }
 
-// Engine: SetAlphaText(text, fg, bk, key, fLeft, fTop, nEnable, capture window). nEnable 0 also
-// stops the slide timer, whatever the engine answers.
+// The text over the picture; nEnable 0 also stops the slide timer, whatever the engine answers.
 void DVCSetAlphaText(Call& c) {
-  const HRESULT hr = kNotBuilt;
+  const HRESULT hr = c.Engine()->SetAlphaText(c.a.Str(0), std::uint32_t(c.a.I4(1)), std::uint32_t(c.a.I4(2)),
+                                              std::uint32_t(c.a.I4(3)), c.a.R4(4), c.a.R4(5), c.a.I2(6));
   if (c.a.I2(6) == 0) c.dlg->StopSlideTimer();
   c.Long(hr);
 }
 
-// Engine: SetAlphaFont(font).
-HRESULT SetAlphaFont(Call&, const LogFont&) { return kNotBuilt; }
+// The font of the next overlay text.
+HRESULT SetAlphaFont(Call& c, const LogFont& font) {
+  static_assert(sizeof(LogFont) == sizeof(capture::LogFontA), "one layout of the font description");
+  capture::LogFontA engineFont;
+  std::memcpy(static_cast<void*>(&engineFont), &font, sizeof engineFont);
+  return c.Engine()->SetAlphaFont(&engineFont);
+}
 
 // The host's 60-byte font description (checked to be 60 bytes long by the table); the face name
 // is cut to end inside its 32 bytes.
@@ -179,62 +184,87 @@ void DVCSetAlphaTextFont2(Call& c) {
 
 // ---- Devices and compressors (engine) ----
 
-// Engine: VideoInputDeviceCount() (a count; 0 without devices).
-void DVCGetVInDevNo(Call& c) { c.NotBuilt(); }
-// Engine: VideoInputDeviceName(nDevNo) (empty beyond the count).
-void DVCGetVInDevName(Call& c) { c.NotBuilt(); }
-// Engine: SetVideoInputDevice(nDevNo) (stored for the next build).
-void DVCSetVInDevNo(Call& c) { c.NotBuilt(); }
-// Engine: CompressorCount().
-void DVCGetVCompNo(Call& c) { c.NotBuilt(); }
-// Engine: CompressorName(nCompNo).
-void DVCGetVCompName(Call& c) { c.NotBuilt(); }
-// Engine: SetCompressor(nCompNo) (-1 = none).
-void DVCSetVCompNo(Call& c) { c.NotBuilt(); }
+// A count; 0 without devices.
+void DVCGetVInDevNo(Call& c) { c.Long(c.Engine()->GetVideoDeviceCount()); }
+// Empty beyond the count.
+void DVCGetVInDevName(Call& c) { c.Text(c.Engine()->GetVideoDeviceName(c.a.I2(0))); }
+// Stored for the next build, unchecked.
+void DVCSetVInDevNo(Call& c) { c.Engine()->SetVideoDeviceIndex(c.a.I2(0)); }
+void DVCGetVCompNo(Call& c) { c.Long(c.Engine()->GetCompressorCount()); }
+void DVCGetVCompName(Call& c) { c.Text(c.Engine()->GetCompressorName(c.a.I2(0))); }
+// -1 (any negative value) is no compressor.
+void DVCSetVCompNo(Call& c) { c.Engine()->SetCompressorIndex(c.a.I2(0)); }
 
 // ---- Stream formats and the grabber buffer (engine) ----
 
-// Engine: CapsCount(capture pin, nCount).
-void DVCGetVCaptureCapsNo(Call& c) { c.Long(kNotBuilt); }
-// Engine: CapsCount(preview pin, nCount).
-void DVCGetVPreviewCapsNo(Call& c) { c.Long(kNotBuilt); }
-// Engine: GetCaps(preview pin, nIndex, six sizes, colour space, 10-long header).
-void DVCGetVPreviewCaps(Call& c) { c.Long(kNotBuilt); }
-// Engine: GetCaps(capture pin, ...).
-void DVCGetVCaptureCaps(Call& c) { c.Long(kNotBuilt); }
-// Engine: SetCaps(capture pin, nIndex, nWidth, nHeight, header).
-void DVCSetVCaptureCaps(Call& c) { c.Long(kNotBuilt); }
-// Engine: SetCaps(preview pin, ...).
-void DVCSetVPreviewCaps(Call& c) { c.Long(kNotBuilt); }
-// Engine: GetCaps2(capture pin, nIndex, six sizes, colour space).
-void DVCGetVCaptureCaps2(Call& c) { c.Long(kNotBuilt); }
-// Engine: GetCaps2(preview pin, ...).
-void DVCGetVPreviewCaps2(Call& c) { c.Long(kNotBuilt); }
-// Engine: GetCapsHeader(capture pin, nIndex, ten header fields).
-void DVCGetVCaptureCapsBih(Call& c) { c.Long(kNotBuilt); }
-// Engine: GetCapsHeader(preview pin, ...).
-void DVCGetVPreviewCapsBih(Call& c) { c.Long(kNotBuilt); }
-// Engine: SetCaps2(capture pin, nIndex, ten header fields), then the preview is rebuilt.
-void DVCSetVCaptureCaps2(Call& c) { c.Long(kNotBuilt); }
-// Engine: SetCaps2(preview pin, ...).
-void DVCSetVPreviewCaps2(Call& c) { c.Long(kNotBuilt); }
-// Engine: CurrentResolution(capture pin, nWidth, nHeight).
-void DVCGetVCapResolution(Call& c) { c.Long(kNotBuilt); }
-// Engine: CurrentResolution(preview pin, ...).
-void DVCGetVPrevResolution(Call& c) { c.Long(kNotBuilt); }
-// Engine: SetGrabberSubtype(nType) (0 RGB24, 1 YUY2, 2 UYVY, 3 YVYU, else E_FAIL).
-void DVCSetSGMediaType(Call& c) { c.Long(kNotBuilt); }
+using capture::PinCategory;
 
-// Engine: CopyGrabberBuffer(size in/out, buffer, width, height). The size asked for must fit the
-// caller's buffer: a negative size or one past its end is refused before anything is copied.
+void CapsCount(Call& c, PinCategory pin) { c.Long(c.Engine()->GetStreamCapsCount(pin, c.a.RefI2(0))); }
+void DVCGetVCaptureCapsNo(Call& c) { CapsCount(c, PinCategory::Capture); }
+void DVCGetVPreviewCapsNo(Call& c) { CapsCount(c, PinCategory::Preview); }
+
+// nIndex, six sizes, colour space and, when asked, the 10-long header.
+void GetCaps(Call& c, PinCategory pin, bool withHeader) {
+  c.Long(c.Engine()->GetStreamCaps(pin, c.a.I2(0), c.a.RefI2(1), c.a.RefI2(2), c.a.RefI2(3), c.a.RefI2(4),
+                                   c.a.RefI2(5), c.a.RefI2(6), c.a.RefI2(7),
+                                   withHeader ? c.a.LongArray(8).data() : nullptr));
+}
+void DVCGetVPreviewCaps(Call& c) { GetCaps(c, PinCategory::Preview, true); }
+void DVCGetVCaptureCaps(Call& c) { GetCaps(c, PinCategory::Capture, true); }
+void DVCGetVCaptureCaps2(Call& c) { GetCaps(c, PinCategory::Capture, false); }
+void DVCGetVPreviewCaps2(Call& c) { GetCaps(c, PinCategory::Preview, false); }
+
+// The entry as the device gives it; nWidth, nHeight and the header are taken, not applied.
+void SetCaps(Call& c, PinCategory pin) {
+  c.Long(c.Engine()->SetStreamCaps(pin, c.a.I2(0), c.a.I2(1), c.a.I2(2), c.a.LongArray(3).data()));
+}
+void DVCSetVCaptureCaps(Call& c) { SetCaps(c, PinCategory::Capture); }
+void DVCSetVPreviewCaps(Call& c) { SetCaps(c, PinCategory::Preview); }
+
+void GetCapsHeader(Call& c, PinCategory pin) {
+  c.Long(c.Engine()->GetStreamCapsBih(pin, c.a.I2(0), c.a.RefI4(1), c.a.RefI4(2), c.a.RefI2(3), c.a.RefI2(4),
+                                      c.a.RefI4(5), c.a.RefI4(6), c.a.RefI4(7), c.a.RefI4(8), c.a.RefI4(9),
+                                      c.a.RefI4(10)));
+}
+void DVCGetVCaptureCapsBih(Call& c) { GetCapsHeader(c, PinCategory::Capture); }
+void DVCGetVPreviewCapsBih(Call& c) { GetCapsHeader(c, PinCategory::Preview); }
+
+// The entry with the host's ten header fields put in, then the preview is rebuilt.
+void SetCaps2(Call& c, PinCategory pin) {
+  capture::BitmapInfoHeader h;
+  h.biWidth = c.a.I4(1);
+  h.biHeight = c.a.I4(2);
+  h.biPlanes = static_cast<std::uint16_t>(c.a.I2(3));
+  h.biBitCount = static_cast<std::uint16_t>(c.a.I2(4));
+  h.biCompression = static_cast<std::uint32_t>(c.a.I4(5));
+  h.biSizeImage = static_cast<std::uint32_t>(c.a.I4(6));
+  h.biXPelsPerMeter = c.a.I4(7);
+  h.biYPelsPerMeter = c.a.I4(8);
+  h.biClrUsed = static_cast<std::uint32_t>(c.a.I4(9));
+  h.biClrImportant = static_cast<std::uint32_t>(c.a.I4(10));
+  c.Long(c.Engine()->SetStreamCaps2(pin, c.a.I2(0), h));
+}
+void DVCSetVCaptureCaps2(Call& c) { SetCaps2(c, PinCategory::Capture); }
+void DVCSetVPreviewCaps2(Call& c) { SetCaps2(c, PinCategory::Preview); }
+
+void Resolution(Call& c, PinCategory pin) { c.Long(c.Engine()->GetResolution(pin, c.a.RefI4(0), c.a.RefI4(1))); }
+void DVCGetVCapResolution(Call& c) { Resolution(c, PinCategory::Capture); }
+void DVCGetVPrevResolution(Call& c) { Resolution(c, PinCategory::Preview); }
+
+// 0 RGB24, 1 YUY2, 2 UYVY, 3 YVYU, else E_FAIL.
+void DVCSetSGMediaType(Call& c) { c.Long(c.Engine()->SetSGMediaType(c.a.I4(0))); }
+
+// The grabber's newest frame into the caller's buffer. The size asked for must fit the caller's
+// buffer: a negative size or one past its end is refused before anything is copied.
 void DVCGetCurrentBuffer(Call& c) {
   const std::int32_t wanted = *c.a.RefI4(0);
-  if (wanted < 0 || static_cast<std::size_t>(wanted) > c.a.Bytes(1).size()) {
+  const std::span<std::uint8_t> buffer = c.a.Bytes(1);
+  if (wanted < 0 || static_cast<std::size_t>(wanted) > buffer.size()) {
     if (c.argError) *c.argError = 1;
     c.Long(E_POINTER);
     return;
   }
-  c.Long(kNotBuilt);
+  c.Long(c.Engine()->GetCurrentBuffer(c.a.RefI4(0), buffer.data(), c.a.RefI4(2), c.a.RefI4(3)));
 }
 
 // ---- Editing ----
