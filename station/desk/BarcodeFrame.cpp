@@ -98,6 +98,7 @@ void BarcodeFrame::OnComm() {
   const int event = comm_.CommEvent();
   if (event == serial::comEvReceive) {
     mvarBarInput = comm_.Input();
+    read_ += mvarBarInput.size();
     for (const QString& id : buffer_.Append(mvarBarInput)) queue_.push_back(id);
     // The roads run from the event loop, not inside the control's receive notification: the
     // line keeps raising its events while a road lets waiting events through.

@@ -57,6 +57,8 @@ class BarcodeFrame : public QObject {
   const BarcodeBuffer& Buffer() const { return buffer_; }
   // The last read of the control's Input.
   const QByteArray& LastInput() const { return mvarBarInput; }
+  // Bytes read from the line since the frame was made.
+  qint64 BytesRead() const { return read_; }
   // IDs cut and not yet handed on.
   int Waiting() const { return static_cast<int>(queue_.size()); }
   // True while a road runs.
@@ -70,6 +72,7 @@ class BarcodeFrame : public QObject {
   BarcodeBuffer buffer_;
   QByteArray mvarBarInput;
   std::deque<QString> queue_;
+  qint64 read_ = 0;
   bool busy_ = false;
   bool posted_ = false;
 };

@@ -1,0 +1,83 @@
+#include "desk/frmIOMess.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+
+#include <cmath>
+
+#include "startup/mdlVelmor.h"
+
+namespace {
+QPointer<frmIOMess>& Instance() {
+  static QPointer<frmIOMess> form;
+  return form;
+}
+int Pixels(double twips, double twipsPerPixel) {
+  return static_cast<int>(std::nearbyint(twips / twipsPerPixel));  // halves to even
+}
+}  // namespace
+
+frmIOMess& frmIOMess::instance() {
+  if (!Instance()) Instance() = new frmIOMess();
+  return *Instance();
+}
+
+bool frmIOMess::IsLoaded() { return !Instance().isNull(); }
+
+void frmIOMess::Unload() {
+  frmIOMess* form = Instance();
+  if (!form) return;
+  Instance() = nullptr;
+  form->close();
+  form->deleteLater();
+}
+
+QRect frmIOMess::Placement(int screenWidth, double twipsPerPixelX, double twipsPerPixelY) {
+  const double screenTwips = screenWidth * twipsPerPixelX;
+  return QRect(Pixels(screenTwips - kWidthTwips, twipsPerPixelX), 0,
+               Pixels(kWidthTwips, twipsPerPixelX), Pixels(kHeightTwips, twipsPerPixelY));
+}
+
+frmIOMess::frmIOMess()
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus) {
+  setObjectName(QStringLiteral("frmIOMess"));
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  setAutoFillBackground(true);
+  const double tx = TwipsPerPixelX();
+  const double ty = TwipsPerPixelY();
+  // The label sits 60 twips inside the client area, which lies inside a thin frame of 60 twips.
+  lblIOData = new QLabel(QStringLiteral("lblIOData"), this);
+  lblIOData->setObjectName(QStringLiteral("lblIOData"));
+  lblIOData->setGeometry(Pixels(120, tx), Pixels(120, ty), Pixels(4560, tx), Pixels(210, ty));
+  QFont font(QStringLiteral("IPAPGothic"));
+  font.setPointSize(9);
+  lblIOData->setFont(font);
+  frmIOMess_Form_Load();
+}
+
+void frmIOMess::frmIOMess_Form_Load() {
+  // The whole primary screen, not its work area.
+  QScreen* screen = QGuiApplication::primaryScreen();
+  const QRect whole = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+  QRect r = Placement(whole.width(), TwipsPerPixelX(), TwipsPerPixelY());
+  r.translate(whole.topLeft());
+  setGeometry(r);
+  setFixedSize(r.size());
+}
+
+void frmIOMess::BringForward() {
+  if (!isVisible()) show();
+  raise();
+}
+
+void frmIOMess::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  QPainter p(this);
+  p.setPen(palette().color(QPalette::Dark));
+  p.drawRect(rect().adjusted(0, 0, -1, -1));
+  p.setPen(palette().color(QPalette::Light));
+  p.drawRect(rect().adjusted(1, 1, -2, -2));
+}

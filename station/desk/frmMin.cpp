@@ -1,0 +1,309 @@
+#include "desk/frmMin.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QHeaderView>
+#include <QPointer>
+#include <QRegularExpression>
+
+#include <cmath>
+
+#include "codepage/codepage.h"
+#include "db/db.h"
+#include "desk/BarcodeFrame.h"
+#include "desk/mdlStation.h"
+#include "desk/frmIOMess.h"
+#include "serial/mscomm.h"
+#include "sound/sound.h"
+#include "startup/globals.h"
+#include "startup/mdlEnd.h"
+#include "startup/mdlLogWrite.h"
+#include "startup/mdlMail.h"
+#include "startup/mdlVelmor.h"
+#include "ui/clock.h"
+#include "ui/msgbox.h"
+
+namespace {
+
+QPointer<frmMin>& Instance() {
+  static QPointer<frmMin> form;
+  return form;
+}
+
+int PxX(double twips) { return static_cast<int>(std::nearbyint(twips / TwipsPerPixelX())); }
+int PxY(double twips) { return static_cast<int>(std::nearbyint(twips / TwipsPerPixelY())); }
+
+struct Column {
+  int width;  // twips
+  const char* header;
+};
+const Column kColumns[] = {{250, ""},      {1500, "日付"}, {1500, "時間"},
+                           {1500, "受付"}, {1500, "ID"},   {4000, "利用者名"}};
+
+// "yyyymmddhhmmss" cut into "yyyy/mm/dd" and "hh:mm:ss".
+QString DatePiece(const QString& stamp) {
+  return stamp.mid(0, 4) + '/' + stamp.mid(4, 2) + '/' + stamp.mid(6, 2);
+}
+QString TimePiece(const QString& stamp) {
+  return stamp.mid(8, 2) + ':' + stamp.mid(10, 2) + ':' + stamp.mid(12, 2);
+}
+
+}  // namespace
+
+frmMin& frmMin::instance() {
+  if (!Instance()) {
+    Instance() = new frmMin();
+    Instance()->frmMin_Form_Load();
+  }
+  return *Instance();
+}
+
+bool frmMin::IsLoaded() { return !Instance().isNull(); }
+
+void frmMin::Unload() {
+  frmMin* form = Instance();
+  if (!form) return;
+  form->frmMin_Form_Unload();
+}
+
+frmMin::frmMin()
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint) {
+  setObjectName(QStringLiteral("frmMin"));
+  setWindowTitle(QStringLiteral("入退室履歴"));
+  setFixedSize(PxX(12000), PxY(9000));
+
+  fgHist = new QTableWidget(this);
+  fgHist->setObjectName(QStringLiteral("fgHist"));
+  fgHist->setGeometry(PxX(660), PxY(525), PxX(10815), PxY(7485));
+  QFont gridFont(QStringLiteral("IPAPGothic"));
+  gridFont.setPointSize(9);
+  fgHist->setFont(gridFont);
+  fgHist->horizontalHeader()->hide();
+  fgHist->verticalHeader()->hide();
+  fgHist->verticalHeader()->setDefaultSectionSize(fgHist->fontMetrics().height() + 4);
+  fgHist->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  fgHist->setSelectionMode(QAbstractItemView::NoSelection);
+
+  cmdEnd = new QPushButton(QStringLiteral("終了"), this);
+  cmdEnd->setObjectName(QStringLiteral("cmdEnd"));
+  cmdEnd->setGeometry(PxX(9405), PxY(8385), PxX(1965), PxY(300));
+  connect(cmdEnd, &QPushButton::clicked, this, &frmMin::frmMin_cmdEnd_Click);
+
+  rtxtinContents = new QPlainTextEdit(this);
+  rtxtinContents->setObjectName(QStringLiteral("rtxtinContents"));
+  rtxtinContents->hide();
+  rtxtotContents = new QPlainTextEdit(this);
+  rtxtotContents->setObjectName(QStringLiteral("rtxtotContents"));
+  rtxtotContents->hide();
+
+  MSComm1 = new serial::MSComm(this);
+  MSComm1->setObjectName(QStringLiteral("MSComm1"));
+  frame_ = new BarcodeFrame(*MSComm1, [this](const QString& id) { frmMin_txtID_LostFocus(id); },
+                            this);
+  connect(MSComm1, &serial::MSComm::OnComm, this, &frmMin::frmMin_MSComm1_OnComm);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(1000);
+  connect(Timer1, &QTimer::timeout, this, &frmMin::frmMin_Timer1_Timer);
+}
+
+void frmMin::Show() {
+  if (Instance() != this || unloading_) return;
+  showMinimized();
+}
+
+void frmMin::SetCell(int row, int col, const QString& text) {
+  auto* item = new QTableWidgetItem(text);
+  if (row == 0 || col == 0) item->setBackground(palette().color(QPalette::Button));
+  fgHist->setItem(row, col, item);
+}
+
+QString frmMin::TextMatrix(int row, int col) const {
+  const QTableWidgetItem* item = fgHist->item(row, col);
+  return item ? item->text() : QString();
+}
+
+void frmMin::frmMin_Form_Load() {
+  // Grid: the header row alone, six columns.
+  fgHist->setRowCount(1);
+  fgHist->setColumnCount(6);
+  for (int col = 0; col < 6; ++col) {
+    fgHist->setColumnWidth(col, PxX(kColumns[col].width));
+    SetCell(0, col, QString::fromUtf8(kColumns[col].header));
+  }
+
+  // The reader's port.
+  if (gintBarConnect == 2) {
+    MSComm1->setCommPort(gintBarPort);
+    MSComm1->setSettings(QStringLiteral("9600,n,8,1"));
+    MSComm1->setRThreshold(1);
+    if (!MSComm1->PortOpen() && !MSComm1->setPortOpen(true)) {
+      ui::MsgBox(QStringLiteral("RS232C接続のバーコードが認識できません"), ui::vbCritical,
+                 QStringLiteral("ハードウェアの確認"));
+      Log(QStringLiteral("バーコード不明"), QStringLiteral("起動失敗"));
+      frmMin_Form_Unload();
+      return;
+    }
+  }
+
+  // Mail templates.
+  if (gblnSendMail) {
+    frmMin_LoadTextFile(gstrAppPath + QStringLiteral("Velmor.txt"), rtxtinContents);
+    frmMin_LoadTextFile(gstrAppPath + QStringLiteral("otMail.txt"), rtxtotContents);
+  }
+
+  Timer1->start();
+}
+
+bool frmMin::frmMin_LoadTextFile(const QString& path, QPlainTextEdit* box) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) return false;
+  file.close();
+  QStringList lines = cp::FromAnsi(bytes).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();  // the last line's end
+  if (lines.isEmpty()) return true;  // a file without lines leaves the box as it was
+  box->setPlainText(lines.join(QLatin1Char('\n')));
+  return true;
+}
+
+void frmMin::frmMin_MSComm1_OnComm() { frame_->OnComm(); }
+
+void frmMin::frmMin_Timer1_Timer() {
+  if (!mblnShown) return;
+  ++mlngCount;
+  if (mlngCount == glngIntTime * 60) {
+    if (frmIOMess::IsLoaded()) frmIOMess::instance().hide();
+    mblnShown = false;
+    mlngCount = 0;
+  }
+}
+
+void frmMin::frmMin_txtID_LostFocus(const QString& id) {
+  bool entry = false;
+  bool exit = false;
+  mblnShown = true;
+  mlngCount = 0;
+
+  // Lookup and decision. A failing database call ends the procedure quietly.
+  gstrSQL = QStringLiteral("select * from tblData where ID=?");
+  db::Recordset& member = grsDB();
+  if (!member.Open(gcnDB(), gstrSQL, {id})) return;
+  if (member.RecordCount() <= 0) return;
+  const QString stamp = EventStamp(ui::Now());
+  const QString nowText = StampText(stamp);
+  const EntryExit decision =
+      DecideEntryExit(member.Value(QStringLiteral("LastIn")), member.Value(QStringLiteral("LastOut")),
+                      nowText, glngInOutTime, glngInOutChg);
+  if (decision != EntryExit::AlreadyRegistered) {
+    const QString field = decision == EntryExit::Entry ? QStringLiteral("LastIn") : QStringLiteral("LastOut");
+    if (!db::Execute(gcnDB(), QStringLiteral("UPDATE tblData SET %1=? WHERE ID=?").arg(field),
+                     {nowText, member.Text(QStringLiteral("ID"))}))
+      return;
+  }
+  entry = decision == EntryExit::Entry;
+  exit = decision == EntryExit::Exit;
+
+  const QString userName = member.Text(QStringLiteral("UserName"));
+  const QString userAdd = member.Text(QStringLiteral("UserAdd"));
+  const QString mailAddr = member.Text(QStringLiteral("MailAddr"));
+  frmIOMess& result = frmIOMess::instance();
+
+  if (!entry && !exit) {
+    result.BringForward();
+    result.lblIOData->setText(QStringLiteral("ID:") + id + ' ' + userName + ' ' + userAdd +
+                              QStringLiteral(" 登録済み"));
+    result.repaint();
+    return;
+  }
+
+  // Sound, synchronously.
+  if (gblnSound) {
+    sound::Play(gstrAppPath + QStringLiteral("wave/wav") + NumberedName(RandomPick(glngWavNum)) +
+                QStringLiteral(".wav"));
+  } else {
+    sound::Play(gstrAppPath + QStringLiteral("wave/chk.wav"));
+  }
+
+  const QString ioName = entry ? QStringLiteral("入室") : QStringLiteral("退室");
+  result.BringForward();
+  result.lblIOData->setText(QStringLiteral("ID:") + id + ' ' + userName + ' ' + userAdd + ' ' +
+                            DatePiece(stamp) + ' ' + TimePiece(stamp) + ' ' + ioName);
+  result.repaint();
+
+  const int row = fgHist->rowCount();
+  fgHist->setRowCount(row + 1);
+  SetCell(row, 0, QString());
+  SetCell(row, 1, DatePiece(stamp));
+  SetCell(row, 2, TimePiece(stamp));
+  SetCell(row, 3, ioName);
+  SetCell(row, 4, id);
+  SetCell(row, 5, userName);
+
+  // Notification mail. Whatever becomes of it, the event keeps its access line and history row:
+  // the member's last time is already written.
+  // The mail lets waiting events through: from here on only what the procedure holds is used.
+  const QPointer<frmIOMess> shown(&result);
+  if (gblnSendMail && !mailAddr.isEmpty()) {
+    QString body = (entry ? rtxtinContents : rtxtotContents)->toPlainText();
+    body.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    const MailResult sent =
+        DeliverMail(mailAddr, entry ? gstrInSubject : gstrOtSubject, body, userName, userAdd,
+                    QString(), gstrAppUser, gstrMailAddr, gstrDialEntry, gstrDialUser,
+                    gstrDialPsw, true);
+    switch (sent) {
+      case MailResult::Sent:
+        break;
+      case MailResult::DialUpFailed:
+        ui::MsgBox(QStringLiteral("ダイアルアップ接続が確立できません。"), ui::vbOKOnly,
+                   QStringLiteral("接続の確認"));
+        break;
+      case MailResult::ServerFailed:
+        if (shown) {
+          shown->lblIOData->setText(shown->lblIOData->text() + QStringLiteral(" サーバー接続エラー！"));
+          shown->repaint();
+        }
+        Log(id + QStringLiteral(" - メールサーバー接続"), QStringLiteral("失敗"));
+        break;
+      case MailResult::SendFailed:
+        if (shown) {
+          shown->lblIOData->setText(shown->lblIOData->text() + QStringLiteral(" 送信エラー！"));
+          shown->repaint();
+        }
+        Log(id + QStringLiteral(" - メール送信"), QStringLiteral("失敗"));
+        break;
+    }
+  }
+
+  Log(id + QStringLiteral(" - アクセス"), QStringLiteral("成功"));
+  // The history row, with the date and time read now.
+  const QDateTime at = ui::Now();
+  gstrSQL = QStringLiteral("INSERT INTO tblHist (ID,IOName,inDate,inTime,imgFile) VALUES (?,?,?,?,?)");
+  db::Execute(gcnDB(), gstrSQL,
+              {id, ioName, at.toString(QStringLiteral("yyyyMMdd")).toInt(),
+               at.toString(QStringLiteral("HH:mm:ss")), QString()});
+}
+
+void frmMin::frmMin_cmdEnd_Click() { Unload(); }
+
+void frmMin::frmMin_Form_Unload() {
+  if (unloading_) return;
+  unloading_ = true;
+  if (Instance() == this) Instance() = nullptr;
+  if (MSComm1->PortOpen()) MSComm1->setPortOpen(false);
+  Timer1->stop();
+  hide();
+  deleteLater();
+  frmIOMess::Unload();
+  EndProgram();
+}
+
+void frmMin::closeEvent(QCloseEvent* event) {
+  // The close box unloads the window like "終了".
+  QWidget::closeEvent(event);
+  if (!unloading_) frmMin_Form_Unload();
+}

@@ -1,0 +1,68 @@
+#pragma once
+// The minimized station: a scanner-only station that starts minimized, records every ID the
+// serial reader delivers, shows each outcome in the result window frmIOMess and, restored, lists
+// the events of the run in its grid.
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QWidget>
+
+class BarcodeFrame;
+namespace serial {
+class MSComm;
+}
+
+class frmMin : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The program-wide instance, created and loaded on first use. Loading may end the program (the
+  // reader's port cannot be opened); the instance is then unloaded again.
+  static frmMin& instance();
+  static bool IsLoaded();
+  // Unloads the window, which ends the program.
+  static void Unload();
+
+  // Shows the loaded window minimized, as the station starts.
+  void Show();
+
+  // Handles one ID as the reader delivered it: lookup, entry/exit decision, result window, sound,
+  // grid row, notification mail, log lines and history row.
+  void frmMin_txtID_LostFocus(const QString& id);
+  // The one-second timer: hides the result window glngIntTime minutes after the last scan.
+  void frmMin_Timer1_Timer();
+  void frmMin_cmdEnd_Click();
+  // The reader's communication event.
+  void frmMin_MSComm1_OnComm();
+
+  // Text of a grid cell (row 0 is the header row, column 0 the narrow fixed column).
+  QString TextMatrix(int row, int col) const;
+
+  bool Shown() const { return mblnShown; }
+  int Count() const { return mlngCount; }
+  BarcodeFrame& Frame() { return *frame_; }
+
+  QTableWidget* fgHist = nullptr;
+  QPushButton* cmdEnd = nullptr;
+  QPlainTextEdit* rtxtinContents = nullptr;
+  QPlainTextEdit* rtxtotContents = nullptr;
+  serial::MSComm* MSComm1 = nullptr;
+  QTimer* Timer1 = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  frmMin();
+  void frmMin_Form_Load();
+  void frmMin_Form_Unload();
+  // Loads a text file (CP932, lines joined by CR LF) into the box; false when it cannot be read.
+  bool frmMin_LoadTextFile(const QString& path, QPlainTextEdit* box);
+  void SetCell(int row, int col, const QString& text);
+
+  bool mblnShown = false;
+  int mlngCount = 0;
+  bool unloading_ = false;
+  BarcodeFrame* frame_ = nullptr;
+};

@@ -1,0 +1,120 @@
+// The barcode frame over a real pseudo-terminal: how reads are cut into IDs, and how IDs that
+// arrive while a road runs wait their turn.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include "desk/BarcodeFrame.h"
+#include "serial/mscomm.h"
+#include "support/support_pty.h"
+
+namespace {
+
+constexpr int kPort = 5;
+
+class BarcodeLine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pty_.ok());
+    pty_.UseAsPort(kPort);
+    comm_.setCommPort(kPort);
+    comm_.setSettings(QStringLiteral("9600,n,8,1"));
+    comm_.setRThreshold(1);
+    ASSERT_TRUE(comm_.setPortOpen(true)) << qPrintable(comm_.LastError());
+    QObject::connect(&comm_, &serial::MSComm::OnComm, &frame_, &BarcodeFrame::OnComm);
+  }
+
+  // Sends one read's worth and waits until the frame has read it and handed on what it cut.
+  void Read(const QByteArray& bytes) {
+    sent_ += bytes.size();
+    ASSERT_TRUE(pty_.Send(bytes));
+    QTRY_COMPARE_WITH_TIMEOUT(frame_.BytesRead(), sent_, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(frame_.Waiting() == 0 && !frame_.Busy(), 5000);
+  }
+
+  testsupport::PtyPair pty_;
+  serial::MSComm comm_;
+  QStringList ids_;
+  std::function<void(const QString&)> road_ = [this](const QString& id) { ids_ << id; };
+  BarcodeFrame frame_{comm_, [this](const QString& id) { road_(id); }};
+  qint64 sent_ = 0;
+};
+
+struct FrameCase {
+  const char* name;
+  std::vector<QByteArray> reads;  // each sent and read on its own
+  QStringList ids;
+  QByteArray left;
+};
+
+TEST_F(BarcodeLine, ReadsAreCutIntoIdsAtTheirEndMarks) {
+  const FrameCase cases[] = {
+      {"TAB", {"123\t"}, {"123"}, ""},
+      {"CR LF in one read", {"123\r\n"}, {"123"}, ""},
+      {"LF alone", {"123\n"}, {"123"}, ""},
+      // The LF of a CR LF that came in a later read is the end of the same frame.
+      {"CR, then LF in a later read", {"123\r", "\n"}, {"123"}, ""},
+      {"CR, then LF and the next ID", {"123\r", "\n456\r", "\n"}, {"123", "456"}, ""},
+      {"TAB and CR LF in one read", {"A\tB\r\n"}, {"A", "B"}, ""},
+      // Every complete ID of a read is handed on at once, none waits for the next scan.
+      {"two CR LF frames in one read", {"A\r\nB\r\n"}, {"A", "B"}, ""},
+      {"two CR frames in one read", {"A\rB\r"}, {"A", "B"}, ""},
+      {"five frames in one read", {"1\r\n2\r\n3\r\n4\r\n5\r\n"}, {"1", "2", "3", "4", "5"}, ""},
+      {"stray CR and LF apart", {"A\rB\n"}, {"A", "B"}, ""},
+      {"LF before CR", {"A\nB\r"}, {"A", "B"}, ""},
+      {"no end mark yet", {"12", "34"}, {}, "1234"},
+      {"end mark joins what waited", {"12", "34", "5\r\n"}, {"12345"}, ""},
+      {"rest waits", {"A\r\nB"}, {"A"}, "B"},
+      {"taken as received", {" 1a-2 \t"}, {" 1a-2 "}, ""},
+      {"a bare end mark is an empty ID", {"\t"}, {""}, ""},
+  };
+  for (const FrameCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ids_.clear();
+    for (const QByteArray& read : c.reads) Read(read);
+    EXPECT_EQ(ids_, c.ids);
+    EXPECT_EQ(frame_.Buffer().Text(), c.left);
+    // Leave an empty buffer for the next case.
+    if (!frame_.Buffer().Text().isEmpty()) Read("\t");
+  }
+}
+
+TEST_F(BarcodeLine, IdsArrivingDuringARoadWaitTheirTurn) {
+  int depth = 0;
+  int maxDepth = 0;
+  bool sentMore = false;
+  road_ = [&](const QString& id) {
+    ++depth;
+    maxDepth = std::max(maxDepth, depth);
+    ids_ << id;
+    if (!sentMore) {
+      // Two more scans while this road lets waiting events through (a mail, a message box).
+      sentMore = true;
+      sent_ += 12;
+      ASSERT_TRUE(pty_.Send("1002\r\n"));
+      QTRY_COMPARE_WITH_TIMEOUT(frame_.BytesRead(), sent_ - 6, 5000);
+      ASSERT_TRUE(pty_.Send("1003\r\n"));
+      QTRY_COMPARE_WITH_TIMEOUT(frame_.BytesRead(), sent_, 5000);
+      EXPECT_EQ(frame_.Waiting(), 2);
+      EXPECT_EQ(ids_, QStringList{"1001"});
+    }
+    --depth;
+  };
+  Read("1001\r\n");
+  EXPECT_EQ(ids_, (QStringList{"1001", "1002", "1003"}));
+  EXPECT_EQ(maxDepth, 1);
+  EXPECT_TRUE(frame_.Buffer().Text().isEmpty());
+}
+
+TEST(BarcodeErrors, LineErrorsWithoutACodeOfTheirOwnAreOtherErrors) {
+  EXPECT_EQ(serial::CommEventFor(QSerialPort::NoError), 0);
+  EXPECT_EQ(serial::CommEventFor(QSerialPort::TimeoutError), 0);
+  EXPECT_EQ(serial::CommEventFor(QSerialPort::ReadError), serial::comEventOther);
+  EXPECT_EQ(serial::CommEventFor(QSerialPort::ResourceError), serial::comEventOther);
+  EXPECT_EQ(CommEventText(serial::comEventRxOver), QStringLiteral("受信バッファ オーバーフロー"));
+  EXPECT_EQ(CommEventText(serial::comEventOther), QStringLiteral("その他の通信エラー"));
+  EXPECT_EQ(CommEventText(4711), QStringLiteral("その他の通信エラー"));
+}
+
+}  // namespace
