@@ -1,0 +1,1021 @@
+#include "desk/frmMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include "codepage/codepage.h"
+#include "com/controlsite.h"
+#include "com/hresult.h"
+#include "db/db.h"
+#include "sound/sound.h"
+#include "startup/PictureBox.h"
+#include "startup/frmBack.h"
+#include "startup/globals.h"
+#include "startup/imgctl_util.h"
+#include "startup/mdlEnd.h"
+#include "startup/mdlFTP.h"
+#include "startup/mdlLogWrite.h"
+#include "startup/mdlMail.h"
+#include "startup/mdlPicture.h"
+#include "startup/mdlSpeech.h"
+#include "ui/clock.h"
+#include "ui/msgbox.h"
+
+namespace {
+
+QPointer<frmMain>& Instance() {
+  static QPointer<frmMain> form;
+  return form;
+}
+
+const QString kPrompt = QStringLiteral("にゅうりょくしてください");
+
+// The station's Japanese proportional gothic, with the fonts Debian ships standing in for it.
+QFont StationFont(double points, bool bold) {
+  QFont font;
+  font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
+                    QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  return font;
+}
+
+// A grey triangle pointing left or right, for the page turns of the name list.
+QPixmap Triangle(int w, int h, bool right) {
+  QPixmap pix(w, h);
+  pix.fill(Qt::transparent);
+  QPainter p(&pix);
+  p.setRenderHint(QPainter::Antialiasing);
+  QPainterPath path;
+  if (right) {
+    path.moveTo(4, 4);
+    path.lineTo(w - 4, h / 2.0);
+    path.lineTo(4, h - 4);
+  } else {
+    path.moveTo(w - 4, 4);
+    path.lineTo(4, h / 2.0);
+    path.lineTo(w - 4, h - 4);
+  }
+  path.closeSubpath();
+  p.fillPath(path, QColor(0x90, 0x90, 0x90));
+  return pix;
+}
+
+// The key code a key press gives as a character (13 Enter, 8 Backspace, 27 Esc), 0 for keys
+// that type nothing.
+int KeyAsciiOf(const QKeyEvent* key) {
+  switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Tab: return 9;
+    default: break;
+  }
+  const QString text = key->text();
+  if (text.size() == 1 && text.at(0).unicode() >= 32) return text.at(0).unicode();
+  return 0;
+}
+
+// The text of a control that has one.
+void SetControlText(QWidget* control, const QString& text) {
+  if (auto* edit = qobject_cast<QPlainTextEdit*>(control)) edit->setPlainText(text);
+  else if (auto* line = qobject_cast<QLineEdit*>(control)) line->setText(text);
+  else if (auto* label = qobject_cast<QLabel*>(control)) label->setText(text);
+}
+
+// The text of a template box as the mail wants it: lines joined by CR LF.
+QString TemplateText(const QPlainTextEdit* box) {
+  QString text = box->toPlainText();
+  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  return text;
+}
+
+// Calls a member of the camera control late-bound by its name; returns the call's result.
+com::HRESULT CallCamera(com::ControlSite* cam, const QString& member,
+                        std::initializer_list<com::Variant> args = {}, com::Variant* result = nullptr) {
+  if (!cam) return com::E_FAIL;
+  const com::DISPID id = cam->IdOfName(member);
+  if (id == com::DISPID_UNKNOWN) return com::E_FAIL;
+  return cam->Invoke(id, args, result);
+}
+
+void SetLabelOpaque(QLabel* label, bool opaque) {
+  label->setAutoFillBackground(opaque);
+  label->update();
+}
+
+}  // namespace
+
+// ---- the instance ----------------------------------------------------------------------------
+
+frmMain& frmMain::instance() {
+  if (Instance()) return *Instance();
+  auto* form = new frmMain();
+  if (!form->mblnUnloaded) Instance() = form;
+  return *form;
+}
+
+bool frmMain::IsLoaded() { return !Instance().isNull(); }
+
+void frmMain::Unload() {
+  frmMain* form = Instance();
+  if (!form) return;
+  form->UnloadSelf();
+}
+
+void frmMain::UnloadSelf() {
+  if (Instance() == this) Instance() = nullptr;
+  if (mblnUnloaded) return;
+  frmMain_Form_Unload();
+  mblnUnloaded = true;
+  QWidget::setVisible(false);
+  deleteLater();
+}
+
+frmMain::frmMain() : QWidget(nullptr, Qt::FramelessWindowHint) {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(QStringLiteral("Velmor"));
+  setFixedSize(1024, 768);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, Qt::white);
+  setPalette(pal);
+  setAutoFillBackground(true);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect whole = screen->geometry();
+    move(whole.x() + (whole.width() - 1024) / 2, whole.y() + (whole.height() - 768) / 2);
+  }
+  BuildControls();
+  frmMain_Form_Initialize();
+  mblnLoaded = true;
+  if (!frmMain_Form_Load()) {
+    UnloadSelf();
+    EndProgram();
+  }
+}
+
+frmMain::~frmMain() {
+  if (Instance() == this) Instance() = nullptr;
+  if (!mblnUnloaded) frmMain_Form_Unload();
+}
+
+void frmMain::setVisible(bool visible) {
+  // A window whose load failed has unloaded itself: showing it afterwards shows nothing.
+  if (visible && mblnUnloaded) return;
+  QWidget::setVisible(visible);
+}
+
+// ---- controls --------------------------------------------------------------------------------
+
+void frmMain::BuildControls() {
+  auto label = [this](const char* name, QRect geometry, double points, bool bold,
+                      Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+    auto* l = new QLabel(this);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(geometry);
+    l->setFont(StationFont(points, bold));
+    l->setAlignment(align);
+    return l;
+  };
+  auto picture = [this](const char* name, QRect geometry, bool stretch) {
+    auto* p = new PictureBox(this);
+    p->setObjectName(QLatin1String(name));
+    p->setStretch(stretch);
+    p->setGeometry(geometry);
+    return p;
+  };
+
+  // Back to front: the white cover of the name list, the seasonal picture, the pictures.
+  imgHide = picture("imgHide", QRect(0, 278, 1024, 430), true);
+  imgBack = picture("imgBack", QRect(0, 0, 1024, 768), true);
+  imgFirst = picture("imgFirst", QRect(480, 300, 480, 360), true);
+  imgChange = picture("imgChange", QRect(141, 509, 240, 180), true);
+  imgLogo = picture("imgLogo", QRect(10, 10, 80, 60), true);
+  imgLogo->setCursor(Qt::PointingHandCursor);
+  imgLogo->installEventFilter(this);
+
+  lblName = label("lblName", QRect(100, 14, 640, 50), 24, true);
+  lblFirst = label("lblFirst", QRect(30, 84, 710, 54), 28, true);
+  lblFirst->hide();
+  lblMess = label("lblMess", QRect(30, 138, 710, 96), 22, true, Qt::AlignLeft | Qt::AlignTop);
+  lblMess->setWordWrap(true);
+  lblInput = label("lblInput", QRect(480, 244, 500, 40), 18, true);
+  lblInput->setText(QStringLiteral("おまちください。"));
+  {
+    QPalette p = lblInput->palette();
+    p.setColor(QPalette::WindowText, QColor(0xB0, 0x20, 0x20));
+    lblInput->setPalette(p);
+  }
+  lblInput->hide();
+  lblDate = label("lblDate", QRect(440, 712, 340, 34), 18, true, Qt::AlignRight | Qt::AlignVCenter);
+  Label2 = label("Label2", QRect(20, 708, 400, 26), 14, true);
+  Label2->setText(QStringLiteral("入退室管理システム"));
+  lblUrl = label("lblUrl", QRect(20, 736, 400, 22), 10, false);
+  lblUrl->setText(QStringLiteral("Velmor"));
+
+  // The ID field and the focus sink that lies under it.
+  txtTmp = new QLineEdit(this);
+  txtTmp->setObjectName(QStringLiteral("txtTmp"));
+  txtTmp->setGeometry(794, 692, 10, 18);
+  txtTmp->installEventFilter(this);
+  txtID = new QLineEdit(this);
+  txtID->setObjectName(QStringLiteral("txtID"));
+  txtID->setGeometry(791, 692, 131, 19);
+  txtID->installEventFilter(this);
+
+  cmdEnd = new QPushButton(QStringLiteral("終了"), this);
+  cmdEnd->setObjectName(QStringLiteral("cmdEnd"));
+  cmdEnd->setGeometry(791, 691, 131, 20);
+  cmdEnd->hide();
+  connect(cmdEnd, &QPushButton::clicked, this, [this] { frmMain_cmdEnd_Click(); });
+
+  // Name list: the page turns, the counter, 20 icon and 20 name buttons.
+  imgFoward = picture("imgFoward", QRect(33, 200, 42, 50), true);
+  imgFoward->setPicture(Triangle(42, 50, false));
+  imgFoward->setToolTip(QStringLiteral("前の画面へ"));
+  imgNext = picture("imgNext", QRect(131, 200, 43, 50), true);
+  imgNext->setPicture(Triangle(43, 50, true));
+  imgNext->setToolTip(QStringLiteral("次の画面へ"));
+  for (PictureBox* p : {imgFoward, imgNext}) {
+    p->setCursor(Qt::PointingHandCursor);
+    p->installEventFilter(this);
+    p->hide();
+  }
+  lblCnt = label("lblCnt", QRect(75, 219, 62, 14), 12, true, Qt::AlignCenter);
+  lblCnt->hide();
+  for (int i = 0; i < 20; ++i) {
+    auto* icon = new QPushButton(this);
+    icon->setObjectName(QStringLiteral("cmdIcon(%1)").arg(i));
+    icon->resize(67, 50);
+    icon->setCursor(Qt::PointingHandCursor);
+    icon->hide();
+    icon->installEventFilter(this);
+    connect(icon, &QPushButton::clicked, this, [this, i] { frmMain_cmdIcon_Click(i); });
+    cmdIcon[i] = icon;
+    auto* name = new QPushButton(this);
+    name->setObjectName(QStringLiteral("cmdName(%1)").arg(i));
+    name->resize(243, 50);
+    name->setFont(StationFont(18, true));
+    name->setCursor(Qt::PointingHandCursor);
+    name->hide();
+    name->installEventFilter(this);
+    connect(name, &QPushButton::clicked, this, [this, i] { frmMain_cmdName_Click(i); });
+    cmdName[i] = name;
+  }
+
+  // Number pad.
+  fraNo = new QFrame(this);
+  fraNo->setObjectName(QStringLiteral("fraNo"));
+  fraNo->setGeometry(50, 200, 405, 296);
+  fraNo->setFrameShape(QFrame::Box);
+  fraNo->hide();
+  lblNo = new QLabel(fraNo);
+  lblNo->setObjectName(QStringLiteral("lblNo"));
+  lblNo->setGeometry(10, 12, 384, 50);
+  lblNo->setFont(StationFont(36, true));
+  lblNo->setFrameShape(QFrame::Panel);
+  lblNo->setFrameShadow(QFrame::Sunken);
+  lblNo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  static const int kPadLeft[] = {10, 87, 167, 247, 327};
+  static const int kPadTop[] = {67, 66, 66, 65, 65};
+  for (int d = 0; d < 10; ++d) {
+    auto* b = new QPushButton(QString::number(d), fraNo);
+    b->setObjectName(QStringLiteral("cmdNo(%1)").arg(d));
+    b->setFont(StationFont(48, true));
+    b->setCursor(Qt::PointingHandCursor);
+    b->setFocusPolicy(Qt::NoFocus);
+    if (d >= 1 && d <= 5) b->setGeometry(kPadLeft[d - 1], kPadTop[d - 1], 67, 67);
+    else b->setGeometry(kPadLeft[d == 0 ? 4 : d - 6], 143, 67, 67);
+    connect(b, &QPushButton::clicked, this, [this, d] { frmMain_cmdNo_Click(d); });
+    cmdNo[d] = b;
+  }
+  cmdClear = new QPushButton(QStringLiteral("削除"), fraNo);
+  cmdClear->setObjectName(QStringLiteral("cmdClear"));
+  cmdClear->setGeometry(11, 219, 67, 67);
+  cmdClear->setFont(StationFont(20.25, true));
+  cmdClear->setFocusPolicy(Qt::NoFocus);
+  connect(cmdClear, &QPushButton::clicked, this, [this] { frmMain_cmdClear_Click(); });
+  cmdRet = new QPushButton(QStringLiteral("決定"), fraNo);
+  cmdRet->setObjectName(QStringLiteral("cmdRet"));
+  cmdRet->setGeometry(241, 220, 152, 67);
+  cmdRet->setFont(StationFont(48, false));
+  cmdRet->setFocusPolicy(Qt::NoFocus);
+  connect(cmdRet, &QPushButton::clicked, this, [this] { frmMain_cmdRet_Click(); });
+  for (QPushButton* b : {cmdClear, cmdRet}) b->setCursor(Qt::PointingHandCursor);
+
+  // The mail templates, never shown.
+  rtxtinContents = new QPlainTextEdit(this);
+  rtxtinContents->setObjectName(QStringLiteral("rtxtinContents"));
+  rtxtinContents->hide();
+  rtxtotContents = new QPlainTextEdit(this);
+  rtxtotContents->setObjectName(QStringLiteral("rtxtotContents"));
+  rtxtotContents->hide();
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  connect(Timer1, &QTimer::timeout, this, [this] { frmMain_Timer1_Timer(); });
+
+  MSComm1 = new serial::MSComm(this);
+  MSComm1->setObjectName(QStringLiteral("MSComm1"));
+  connect(MSComm1, &serial::MSComm::OnComm, this, [this] { frmMain_MSComm1_OnComm(); });
+
+  // The window previews every key (the number pad reads the keyboard).
+  installEventFilter(this);
+}
+
+// ---- initialise, load, activate, unload --------------------------------------------------------
+
+void frmMain::frmMain_Form_Initialize() { ui::Randomize(); }
+
+QString frmMain::Prompt() const { return gstrInMessage.isEmpty() ? kPrompt : gstrInMessage; }
+
+void frmMain::ShowPicture(PictureBox* box, const QString& path) {
+  QPixmap picture;
+  // A picture that cannot be loaded leaves the box empty.
+  if (path.isEmpty() || !LoadPicture(path, picture)) picture = QPixmap();
+  mpicLoaded = picture;
+  box->setPicture(picture);
+}
+
+QString frmMain::LogoLookup() {
+  if (!gstrLogoFile.isEmpty() && QFileInfo(gstrLogoFile).isFile()) return gstrLogoFile;
+  gstrLogoFile = gstrAppPath + QStringLiteral("image/logo.jpg");
+  return QFileInfo(gstrLogoFile).isFile() ? gstrLogoFile : QString();
+}
+
+void frmMain::PlaceCameraBox(int left, int top) {
+  imgChange->setStretch(true);
+  imgChange->setGeometry(left, top, 240, 180);
+  if (mOrnik1) {
+    mOrnik1->SetLeft(left);
+    mOrnik1->SetTop(top);
+    mOrnik1->Resize(240, 180);
+    if (QWidget* w = mOrnik1->Widget()) w->raise();
+  }
+}
+
+void frmMain::LayoutScreenMode(bool seasonal) {
+  if (seasonal) {
+    const QString month = ui::Now().toString(QStringLiteral("MM/dd")).left(2);
+    imgBack->setStretch(true);
+    ShowPicture(imgBack, gstrAppPath + QStringLiteral("image/m") + month + QStringLiteral(".jpg"));
+    imgBack->show();
+    imgFirst->hide();
+    PlaceCameraBox(755, 25);
+    SetLabelOpaque(Label2, false);
+    SetLabelOpaque(lblUrl, false);
+  } else {
+    imgBack->hide();
+    imgFirst->show();
+    PlaceCameraBox(141, 509);
+    SetLabelOpaque(Label2, true);
+    SetLabelOpaque(lblUrl, true);
+  }
+}
+
+bool frmMain::LayoutNameList() {
+  imgHide->setStretch(true);
+  ShowPicture(imgHide, gstrAppPath + QStringLiteral("image/wite.jpg"));
+  txtID->hide();
+  cmdEnd->show();
+  const QString byKana = QStringLiteral("select * from tblData order by NameKana");
+  const QString byID = QStringLiteral("select * from tblData order by ID");
+  mstrListSQL = (gintScreen == 2 && gintNoBarScr != 3) ? byID : byKana;
+
+  const bool opened = grsDB().Open(gcnDB(), mstrListSQL);
+  if (!opened || grsDB().RecordCount() <= 0) {
+    ui::MsgBox(QStringLiteral("登録者データが無いため、入力画面を作成できません。"), ui::vbCritical,
+               QStringLiteral("データの確認"));
+    grsDB().Close();
+    gcnDB().Close();
+    return false;
+  }
+  const int count = grsDB().RecordCount();
+  mstrPageIDs = QStringList();
+  for (int i = 0; i <= count; ++i) mstrPageIDs.append(QString());
+  imgFoward->show();
+  imgNext->show();
+  lblCnt->show();
+  mlngPage = 1;
+  mlngPageSize = 20;
+  const int pages = count / mlngPageSize + (count % mlngPageSize > 0 ? 1 : 0);
+  lblCnt->setText(QStringLiteral("1/") + QString::number(pages));
+  if (gintScreen == 2) {
+    const QString month = ui::Now().toString(QStringLiteral("MM/dd")).left(2);
+    imgBack->setGeometry(384, 288, 640, 480);
+    imgBack->setStretch(true);
+    ShowPicture(imgBack, gstrAppPath + QStringLiteral("image/m") + month + QStringLiteral(".jpg"));
+    imgBack->show();
+  }
+  imgFirst->hide();
+  PlaceCameraBox(755, 25);
+  SetLabelOpaque(Label2, false);
+  SetLabelOpaque(lblUrl, false);
+  frmMain_ShowNamePage();
+  grsDB().Close();
+  return true;
+}
+
+bool frmMain::StartCamera() {
+  com::ControlSite* cam = mOrnik1.get();
+  if (!cam) return false;
+  CallCamera(cam, QStringLiteral("DVCInitialize"));
+  if (glngCamCount <= 0) return true;
+  cam->SetVisible(true);
+  if (QWidget* w = cam->Widget()) w->raise();
+  CallCamera(cam, QStringLiteral("DVCSetVInDevNo"), {com::Variant(std::int16_t(0))});
+  CallCamera(cam, QStringLiteral("DVCPreviewOn3"));
+  // A 640 x 480 frame of 32 bits: the size of the photos the station keeps.
+  const std::int32_t w = 640, h = 480;
+  CallCamera(cam, QStringLiteral("DVCSetVCaptureCaps2"),
+              {com::Variant(std::int16_t(0)), com::Variant(w), com::Variant(h),
+               com::Variant(std::int16_t(1)), com::Variant(std::int16_t(32)),
+               com::Variant(std::int32_t(0)), com::Variant(std::int32_t(w * h * 4)),
+               com::Variant(std::int32_t(0)), com::Variant(std::int32_t(0)),
+               com::Variant(std::int32_t(0)), com::Variant(std::int32_t(0))});
+  com::Variant stretch;
+  CallCamera(cam, QStringLiteral("DVCGetStretchType"), {}, &stretch);
+  CallCamera(cam, QStringLiteral("DVCSetStretchType"), {com::Variant(std::int16_t(stretch.I2()))});
+  return true;
+}
+
+bool frmMain::OpenBarcodePort() {
+  if (!gblnBarcode || gintBarConnect != 2) return true;
+  MSComm1->setCommPort(gintBarPort);
+  MSComm1->setSettings(QStringLiteral("9600,n,8,1"));
+  MSComm1->setRThreshold(1);
+  if (MSComm1->PortOpen() || MSComm1->setPortOpen(true)) return true;
+  ui::MsgBox(QStringLiteral("RS232C接続のバーコードが認識できません"), ui::vbCritical,
+             QStringLiteral("ハードウェアの確認"));
+  Log(QStringLiteral("バーコード不明"), QStringLiteral("起動失敗"));
+  return false;
+}
+
+bool frmMain::frmMain_Form_Load() {
+  frmBack::SetStationWindow(this);
+  // Photo folder.
+  gstrImgDir = gstrAppPath + QStringLiteral("ScanData/");
+  QDir().mkpath(gstrImgDir);
+
+  // The camera control lives as long as the window; hidden until a camera is known.
+  com::HRESULT hr = com::E_FAIL;
+  mOrnik1 = com::CreateControl(QStringLiteral("ORNIK.OrnikCtrl.1"), this,
+                               com::SiteOptions{QRect(141, 509, 240, 180), false}, &hr);
+
+  // Layout by input mode and screen mode.
+  if (gblnBarcode) {
+    LayoutScreenMode(gintScreen == 2);
+  } else if (gintNoBarScr == 1 || gintNoBarScr == 3) {
+    if (!LayoutNameList()) return false;
+  } else {
+    fraNo->show();
+    txtID->hide();
+    cmdEnd->show();
+    LayoutScreenMode(gintScreen == 2);
+  }
+
+  // Camera.
+  mblnSendError = false;
+  glngIdleCount = 0;
+  StartCamera();
+  if (glngCamCount <= 0) {
+    const QString logo = LogoLookup();
+    ShowPicture(imgChange, logo);
+    imgChange->setStretch(true);
+    imgChange->setWidth(240);
+    imgChange->setHeight(180);
+    if (!logo.isEmpty())
+      FitPicture(240, 180, *imgChange, logo, false, imgChange->Top(), QStringLiteral("Center"),
+                 imgChange->Left(), QStringLiteral("Middle"));
+  } else {
+    imgChange->hide();
+  }
+
+  if (gblnVoice) SpeechInitialize();
+
+  // Logo.
+  imgLogo->setStretch(false);
+  const QString logo = LogoLookup();
+  ShowPicture(imgLogo, logo);
+  imgLogo->setStretch(true);
+  imgLogo->setGeometry(10, 10, 80, 60);
+  if (!logo.isEmpty())
+    FitPicture(80, 60, *imgLogo, logo, false, imgLogo->Top(), QStringLiteral("Left"),
+               imgLogo->Left(), QStringLiteral("Top"));
+
+  // Texts.
+  lblName->setText(gstrAppUser);
+  lblFirst->hide();
+  lblMess->setText(Prompt());
+  lblMess->show();
+
+  // Templates.
+  if (gblnSendMail) {
+    frmMain_LoadTextFile(gstrAppPath + QStringLiteral("Velmor.txt"), rtxtinContents);
+    frmMain_LoadTextFile(gstrAppPath + QStringLiteral("otMail.txt"), rtxtotContents);
+  }
+
+  // Clock.
+  ClockText();
+  Timer1->setInterval(1000);
+  Timer1->start();
+
+  // Serial port.
+  return OpenBarcodePort();
+}
+
+void frmMain::frmMain_Form_Activate() {
+  if (gblnBarcode) {
+    activateWindow();
+    txtID->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void frmMain::frmMain_Form_Unload() {
+  Timer1->stop();
+  if (gblnVoice) SpeechTerminate();
+  CallCamera(mOrnik1.get(), QStringLiteral("DVCUninitialize"));
+  if (MSComm1->PortOpen()) MSComm1->setPortOpen(false);
+  frmBack::Unload();
+}
+
+void frmMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) frmMain_Form_Activate();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  QWidget::closeEvent(event);
+  // Closed from outside (the window system): unloaded like any other way.
+  if (event->isAccepted() && !mblnUnloaded) UnloadSelf();
+}
+
+// ---- keys, focus and clicks --------------------------------------------------------------------
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (mblnUnloaded) return QWidget::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::KeyPress: {
+      auto* key = static_cast<QKeyEvent*>(event);
+      int ascii = KeyAsciiOf(key);
+      if (ascii == 0) break;
+      // The window sees the key first (it never sees it twice: it watches itself too).
+      if (watched != this || !focusWidget()) {
+        frmMain_Form_KeyPress(ascii);
+        if (ascii == 0) return true;
+      }
+      if (watched == txtID) {
+        if (mblnRoadRunning) {
+          // Typed while a road runs: kept aside and queued on Enter, never mixed into the ID
+          // that the field shows.
+          if (ascii == 13) {
+            if (!mstrTypeAhead.isEmpty()) mqueIDs.push_back(mstrTypeAhead);
+            mstrTypeAhead.clear();
+          } else if (ascii == 8) {
+            mstrTypeAhead.chop(1);
+          } else if (ascii >= 32) {
+            mstrTypeAhead += key->text();
+          }
+          return true;
+        }
+        frmMain_txtID_KeyPress(ascii);
+        if (ascii == 0) return true;
+      }
+      break;
+    }
+    case QEvent::FocusOut:
+      if (watched == txtID) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        // Another window taking the activation (a message box, the backdrop) is no loss of focus.
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) break;
+        if (mblnRoadRunning) break;  // the field shows the ID being handled
+        frmMain_txtID_LostFocus();
+      }
+      break;
+    case QEvent::FocusIn:
+      if (watched == txtTmp) frmMain_txtTmp_GotFocus();
+      break;
+    case QEvent::MouseButtonPress:
+      if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) break;
+      if (watched == imgLogo) frmMain_imgLogo_Click();
+      else if (watched == imgFoward) frmMain_imgFoward_Click();
+      else if (watched == imgNext) frmMain_imgNext_Click();
+      break;
+    default: break;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::frmMain_txtID_KeyPress(int& KeyAscii) {
+  if (KeyAscii != 13) return;
+  KeyAscii = 0;
+  if (!txtID->text().isEmpty()) frmMain_txtID_LostFocus();
+}
+
+void frmMain::frmMain_txtTmp_GotFocus() {
+  if (gblnBarcode) txtID->setFocus(Qt::OtherFocusReason);
+}
+
+void frmMain::frmMain_cmdEnd_Click() {
+  if (ui::MsgBox(QStringLiteral("終了します。"), ui::vbOKCancel | ui::vbInformation,
+                 QStringLiteral("終了の確認")) != ui::vbOK)
+    return;
+  Unload();
+  EndProgram();
+}
+
+void frmMain::frmMain_imgLogo_Click() {
+  if (!mblnSendError) return;
+  if (ui::MsgBox(QStringLiteral("終了します。"), ui::vbOKCancel | ui::vbInformation,
+                 QStringLiteral("終了の確認")) == ui::vbOK) {
+    Unload();
+    EndProgram();
+    return;
+  }
+  if (gblnBarcode) txtID->setFocus(Qt::OtherFocusReason);
+}
+
+// ---- clock and waiting screen ---------------------------------------------------------------
+
+void frmMain::ClockText() {
+  lblDate->setText(ui::Now().toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char(' ') +
+                   ui::Now().toString(QStringLiteral("HH:mm:ss")));
+}
+
+void frmMain::frmMain_Timer1_Timer() {
+  if (mblnUnloaded) return;
+  ClockText();
+  lblDate->repaint();
+  if (mblnSendError) {
+    sound::Play(gstrAppPath + QStringLiteral("wave/onerr.wav"));
+    return;
+  }
+  if (!mblnActive) return;
+  ++glngIdleCount;
+  if (glngIdleCount >= glngScanInt && glngCamCount > 0 && mblnEventDone) {
+    imgChange->hide();
+    if (mOrnik1) {
+      mOrnik1->SetVisible(true);
+      if (QWidget* w = mOrnik1->Widget()) w->raise();
+    }
+  }
+  if (glngIdleCount == glngIntTime * 60) {
+    if (!lblNo->text().isEmpty() && gintNoBarScr == 2 && !gblnBarcode) frmMain_cmdRet_Click();
+    if (mblnUnloaded) return;
+    frmMain_SetWaitScreen();
+    mblnActive = false;
+    glngIdleCount = 0;
+  }
+}
+
+QString frmMain::frmMain_SetWaitScreen() {
+  lblFirst->hide();
+  lblMess->setText(Prompt());
+  lblMess->show();
+  lblMess->repaint();
+
+  const QString waiting = gstrAppPath + QStringLiteral("image/image000.jpg");
+  ShowPicture(imgFirst, QFileInfo(waiting).isFile()
+                            ? waiting
+                            : gstrAppPath + QStringLiteral("image/noimage.bmp"));
+  imgFirst->repaint();
+
+  if (glngCamCount > 0) {
+    if (mOrnik1) {
+      mOrnik1->SetVisible(true);
+      if (QWidget* w = mOrnik1->Widget()) w->raise();
+    }
+  } else {
+    const QString logo = LogoLookup();
+    ShowPicture(imgChange, logo);
+    imgChange->repaint();
+    if (mOrnik1) mOrnik1->SetVisible(false);
+    if (!logo.isEmpty())
+      FitPicture(240, 180, *imgChange, logo, false, imgChange->Top(), QStringLiteral("Left"),
+                 imgChange->Left(), QStringLiteral("Top"));
+  }
+
+  if (gblnBarcode) {
+    txtID->setFocus(Qt::OtherFocusReason);
+  } else if (gintNoBarScr == 2) {
+    lblNo->clear();
+    lblNo->repaint();
+  }
+  return QString();
+}
+
+bool frmMain::frmMain_LoadTextFile(const QString& path, QWidget* control) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  const QByteArray bytes = file.readAll();
+  const bool failed = file.error() != QFileDevice::NoError;
+  file.close();
+  if (failed) return false;
+  QString text = cp::FromAnsi(bytes);
+  // Lines end at CR LF or at a lone CR; no line follows a final end mark.
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
+  QStringList lines = text.split(QLatin1Char('\r'));
+  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  if (!lines.isEmpty()) SetControlText(control, lines.join(QStringLiteral("\r\n")));
+  mblnActive = true;
+  glngIdleCount = 0;
+  return true;
+}
+
+// ---- the ID road ---------------------------------------------------------------------------
+
+void frmMain::frmMain_txtID_LostFocus() {
+  if (mblnUnloaded) return;
+  const QString input = gblnBarcode ? txtID->text() : gstrSelectedID;
+  if (mblnRoadRunning) {
+    // Chosen on the list or the pad while a road runs: its turn comes after it. (With a reader
+    // the field shows the running ID; new ones arrive by typing or by the serial line.)
+    if (!gblnBarcode) mqueIDs.push_back(input);
+    return;
+  }
+  RunRoads(input);
+}
+
+void frmMain::frmMain_HandOnID(const QString& id) {
+  if (mblnUnloaded) return;
+  if (mblnRoadRunning) {
+    mqueIDs.push_back(id);
+    return;
+  }
+  txtID->setText(id);
+  RunRoads(id);
+  if (!mblnUnloaded && gblnBarcode && isActiveWindow()) txtID->setFocus(Qt::OtherFocusReason);
+}
+
+void frmMain::RunRoads(const QString& input) {
+  mblnRoadRunning = true;
+  RunRoad(input);
+  while (!mblnUnloaded && !mqueIDs.empty()) {
+    const QString next = mqueIDs.front();
+    mqueIDs.pop_front();
+    RunRoad(next);
+  }
+  mblnRoadRunning = false;
+  if (mblnUnloaded) return;
+  if (!mstrTypeAhead.isEmpty()) {
+    // What was typed after the last Enter goes on in the field.
+    txtID->setText(mstrTypeAhead);
+    mstrTypeAhead.clear();
+  }
+}
+
+void frmMain::NormalEnd(bool hideStatus) {
+  if (hideStatus) lblInput->hide();
+  mblnEventDone = true;
+  txtID->clear();
+}
+
+void frmMain::RunRoad(const QString& input) {
+  // 1. Input.
+  txtID->setText(input);
+
+  // 2. The station user's password ends the station.
+  if (txtID->text() == gstrUserPsw) {
+    gcnDB().Close();
+    Unload();
+    EndProgram();
+    return;
+  }
+
+  // 3. Activity.
+  mblnActive = true;
+  glngIdleCount = 0;
+
+  // 4. Digits only.
+  const QString id = DigitsOnly(txtID->text());
+  if (id.isEmpty()) txtID->clear();
+
+  // 5. Busy.
+  lblInput->setText(QStringLiteral("おまちください。"));
+  lblInput->show();
+  lblInput->repaint();
+  mblnEventDone = false;
+  mstrPhotoFile.clear();
+  mblnPhotoIsJpeg = false;
+
+  // 6. Empty ID.
+  if (id.isEmpty()) {
+    Log(QStringLiteral("ID未入力"), QStringLiteral("失敗"));
+    lblMess->hide();
+    lblFirst->hide();
+    lblMess->setText(Prompt());
+    lblMess->show();
+    lblMess->repaint();
+    lblInput->hide();
+    return;
+  }
+
+  // 7. Member lookup. A failing database call before LastIn/LastOut is written ends the road.
+  const QString dbFailed = id + QStringLiteral(" - データベース");
+  if (!grsDB().Open(gcnDB(), QStringLiteral("select * from tblData where ID=?"), {id})) {
+    Log(dbFailed, QStringLiteral("失敗"));
+    NormalEnd(true);
+    return;
+  }
+  if (grsDB().RecordCount() <= 0) {
+    NormalEnd(true);
+    return;
+  }
+  grsDB().MoveFirst();
+  const QString name = grsDB().Text(QStringLiteral("UserName"));
+  const QString honorific = grsDB().Text(QStringLiteral("UserAdd"));
+  const QString mailAddr = grsDB().Text(QStringLiteral("MailAddr"));
+
+  // 8. Event stamp.
+  const QString stamp = EventStamp(ui::Now());
+  const QString nowText = StampText(stamp);
+
+  // 9. Decision, written at once.
+  const EntryExit decision =
+      DecideEntryExit(grsDB().Value(QStringLiteral("LastIn")), grsDB().Value(QStringLiteral("LastOut")),
+                      nowText, glngInOutTime, glngInOutChg);
+  if (decision == EntryExit::AlreadyRegistered) {
+    // 10. Already registered.
+    frmMain_SetWaitScreen();
+    lblMess->setText(QStringLiteral("すでにとうろくされています。"));
+    lblMess->repaint();
+    lblInput->hide();
+    if (gblnBarcode) {
+      txtID->clear();
+      txtID->setFocus(Qt::OtherFocusReason);
+    }
+    return;
+  }
+  const bool entry = decision == EntryExit::Entry;
+  const QString field = entry ? QStringLiteral("LastIn") : QStringLiteral("LastOut");
+  if (!db::Execute(gcnDB(), QStringLiteral("UPDATE tblData SET ") + field + QStringLiteral("=? WHERE ID=?"),
+                   {nowText, id})) {
+    Log(dbFailed, QStringLiteral("失敗"));
+    NormalEnd(true);
+    return;
+  }
+
+  // 11 to 14. Photo, sound, greeting, picture.
+  if (glngCamCount > 0) EventPhoto(stamp);
+  RandomSound();
+  Greeting(entry, name, honorific);
+  RandomPicture();
+  if (mblnUnloaded) return;
+
+  // 15. Mail, access line, FTP record, history row.
+  bool sendFailed = false;
+  Notify(id, entry, stamp, mailAddr, name, honorific, &sendFailed);
+  if (mblnUnloaded) return;
+
+  // 16. Normal end; a failed send keeps its label on screen.
+  NormalEnd(!sendFailed);
+}
+
+void frmMain::EventPhoto(const QString& stamp) {
+  com::ControlSite* cam = mOrnik1.get();
+  if (!cam) return;
+  imgChange->setPicture(mpicLoaded);
+  imgChange->hide();
+  cam->SetVisible(true);
+  if (QWidget* w = cam->Widget()) w->raise();
+
+  // Without keeping photos the still goes to a scratch file outside every picture folder.
+  const QString bmp = gblnSaveImg ? gstrImgDir + stamp + QStringLiteral(".bmp")
+                                  : QDir::temp().filePath(QStringLiteral("velmor-still-%1.bmp")
+                                                              .arg(QCoreApplication::applicationPid()));
+  const QString jpg = gstrImgDir + stamp + QStringLiteral(".jpg");
+  QFile::remove(bmp);
+  CallCamera(cam, QStringLiteral("DVCStillCapture"), {com::Variant(bmp), com::Variant(std::int32_t(-1))});
+  if (QFileInfo(bmp).size() <= 0) {
+    // No still: no photo for this event; the live view stays.
+    QFile::remove(bmp);
+    return;
+  }
+  mstrPhotoFile = bmp;
+  if (ConvertBmpToJpg(jpg, bmp, 100, 0)) {
+    QFile::remove(bmp);
+    mstrPhotoFile = jpg;
+    mblnPhotoIsJpeg = true;
+  }
+  cam->SetVisible(false);
+  ShowPicture(imgChange, mstrPhotoFile);
+  imgChange->show();
+  imgChange->repaint();
+}
+
+void frmMain::RandomSound() {
+  if (!gblnSound) return;
+  const int n = RandomPick(glngWavNum);
+  sound::Play(gstrAppPath + QStringLiteral("wave/wav") + NumberedName(n) + QStringLiteral(".wav"));
+}
+
+void frmMain::Greeting(bool entry, const QString& name, const QString& honorific) {
+  lblFirst->show();
+  lblFirst->setText(name + honorific);
+  lblFirst->repaint();
+  const QString sql = entry ? QStringLiteral("select * from tblMessage where InYes = -1")
+                            : QStringLiteral("select * from tblMessage where InYes <> -1");
+  db::Recordset& rs = grsMessage();
+  if (!rs.Open(gcnDB(), sql)) return;  // the message keeps its text
+  if (rs.RecordCount() > 0) {
+    const int n = RandomPick(rs.RecordCount());
+    rs.MoveFirst();
+    rs.Move(std::min(n, rs.RecordCount()) - 1);
+    lblMess->setText(rs.Text(QStringLiteral("Message")));
+    lblMess->show();
+    lblMess->repaint();
+  } else {
+    lblMess->setText(QStringLiteral("とうろくされました"));
+  }
+  rs.Close();
+}
+
+void frmMain::RandomPicture() {
+  const int n = RandomPick(glngImgNum);
+  const QString file = gstrAppPath + QStringLiteral("image/image") + NumberedName(n) + QStringLiteral(".jpg");
+  mstrPicFile = QFileInfo(file).isFile() ? QFileInfo(file).fileName() : QString();
+  ShowPicture(imgFirst, mstrPicFile.isEmpty() ? gstrAppPath + QStringLiteral("image/noimage.bmp")
+                                              : gstrAppPath + QStringLiteral("image/") + mstrPicFile);
+  imgFirst->repaint();
+}
+
+void frmMain::Notify(const QString& id, bool entry, const QString& stamp, const QString& mailAddr,
+                     const QString& name, const QString& honorific, bool* sendFailed) {
+  // 1. Notification mail. Whatever becomes of it, the event goes on to its history row.
+  if (gblnSendMail && !mailAddr.isEmpty()) {
+    const QString subject = entry ? gstrInSubject : gstrOtSubject;
+    const QString body = TemplateText(entry ? rtxtinContents : rtxtotContents);
+    const QString attachment = SettingIsTrue(gstrSendImg) ? mstrPhotoFile : QString();
+    const MailResult result =
+        DeliverMail(mailAddr, subject, body, name, honorific, attachment, gstrAppUser, gstrMailAddr,
+                    gstrDialEntry, gstrDialUser, gstrDialPsw, glngSendP == 0);
+    if (mblnUnloaded) return;
+    switch (result) {
+      case MailResult::Sent: break;
+      case MailResult::DialUpFailed:
+        Log(id + QStringLiteral(" - 接続失敗"), QStringLiteral("失敗"));
+        break;
+      case MailResult::ServerFailed:
+        lblInput->setText(QStringLiteral("メールサーバーに接続できません！"));
+        lblInput->repaint();
+        Log(id + QStringLiteral(" - メールサーバー接続"), QStringLiteral("失敗"));
+        break;
+      case MailResult::SendFailed:
+        mblnSendError = true;
+        *sendFailed = true;
+        lblInput->setText(QStringLiteral("送信エラー！"));
+        lblInput->repaint();
+        Log(id + QStringLiteral(" - メール送信"), QStringLiteral("失敗"));
+        break;
+    }
+  }
+
+  // 2. Access line.
+  Log(id + QStringLiteral(" - アクセス"), QStringLiteral("成功"));
+
+  // 3. The photo the history names: the kept file in the photo folder, if there is one.
+  QString imgFile;
+  if (gblnSaveImg && glngCamCount > 0 && !mstrPhotoFile.isEmpty() &&
+      QFileInfo(mstrPhotoFile).absolutePath() == QFileInfo(gstrImgDir + stamp).absolutePath())
+    imgFile = QFileInfo(mstrPhotoFile).fileName();
+  const QString ioName = entry ? QStringLiteral("入室") : QStringLiteral("退室");
+  mstrSQL = QStringLiteral("INSERT INTO tblHist (ID,IOName,inDate,inTime,imgFile) VALUES (?,?,?,?,?)");
+
+  // 4. FTP record.
+  if (gblnFtp) {
+    Timer1->stop();
+    const QDateTime now = ui::Now();
+    const QString line = now.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char(',') +
+                         now.toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(',') + imgFile;
+    QDir().mkpath(gstrFtpDir);
+    const QString record = gstrFtpDir + id + (entry ? QStringLiteral("in.txt") : QStringLiteral("out.txt"));
+    const int put = WriteTextFile(record, line) ? FtpPutFile(record) : 0;
+    Log(id + QStringLiteral(" - FTP"), put > 0 ? QStringLiteral("成功") : QStringLiteral("失敗"));
+    glngIdleCount = glngIntTime * 60 - 5;
+    Timer1->start(1000);
+  }
+
+  // 5. History row, date and time read now.
+  const QDateTime now = ui::Now();
+  QString error;
+  if (!db::Execute(gcnDB(), mstrSQL,
+                   {id, ioName, now.toString(QStringLiteral("yyyyMMdd")).toInt(),
+                    now.toString(QStringLiteral("HH:mm:ss")), imgFile},
+                   nullptr, &error))
+    Log(id + QStringLiteral(" - 履歴"), QStringLiteral("失敗"));
+}

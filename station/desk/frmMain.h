@@ -1,0 +1,184 @@
+#pragma once
+// The full-screen station window: it waits for an ID (typed or read into the ID field, or chosen
+// on the name list or the number pad), runs the ID road for it (lookup, entry/exit decision,
+// photo, sound, greeting, notification mail, access log line, FTP record, history row), shows
+// the live camera picture, the clock, the installation name and the logo, and goes back to its
+// waiting screen when idle.
+//
+// IDs that arrive while a road runs (the mail and dial-up waits let events through) wait in a
+// queue and are handled one after the other once the running road has ended.
+#include <QPixmap>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <deque>
+#include <memory>
+
+#include "desk/mdlStation.h"
+#include "serial/mscomm.h"
+
+class PictureBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace com {
+class ControlSite;
+}
+
+class frmMain : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The program-wide instance, created and loaded on first use (not shown).
+  static frmMain& instance();
+  static bool IsLoaded();
+  // Closes the instance (its unload releases camera and port and unloads the backdrop) and
+  // deletes it later. Nothing happens when none is loaded.
+  static void Unload();
+
+  ~frmMain() override;
+
+  // ---- controls (objectName = member name; array elements "cmdNo(3)") ----
+  QLineEdit* txtID = nullptr;
+  QLineEdit* txtTmp = nullptr;
+  serial::MSComm* MSComm1 = nullptr;
+  QFrame* fraNo = nullptr;
+  QLabel* lblNo = nullptr;
+  std::array<QPushButton*, 10> cmdNo{};
+  QPushButton* cmdClear = nullptr;
+  QPushButton* cmdRet = nullptr;
+  std::array<QPushButton*, 20> cmdIcon{};
+  std::array<QPushButton*, 20> cmdName{};
+  PictureBox* imgFoward = nullptr;
+  PictureBox* imgNext = nullptr;
+  QLabel* lblCnt = nullptr;
+  QPushButton* cmdEnd = nullptr;
+  QLabel* lblMess = nullptr;
+  QLabel* lblFirst = nullptr;
+  QLabel* lblInput = nullptr;
+  QLabel* lblName = nullptr;
+  QLabel* lblDate = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* lblUrl = nullptr;
+  PictureBox* imgBack = nullptr;
+  PictureBox* imgFirst = nullptr;
+  PictureBox* imgHide = nullptr;
+  PictureBox* imgChange = nullptr;
+  PictureBox* imgLogo = nullptr;
+  QPlainTextEdit* rtxtinContents = nullptr;
+  QPlainTextEdit* rtxtotContents = nullptr;
+  QTimer* Timer1 = nullptr;
+  // The camera control; null when it could not be created (not registered).
+  com::ControlSite* Ornik1() const { return mOrnik1.get(); }
+
+  // ---- public procedures ----
+  // The ID road for the ID in txtID (with a reader) or in gstrSelectedID (without one). Called
+  // while a road runs, it queues that ID behind the running one.
+  void frmMain_txtID_LostFocus();
+  // Hands one ID on as the serial reader does: into the ID field and through the road, or into
+  // the queue while a road runs.
+  void frmMain_HandOnID(const QString& id);
+  // The one-second tick: clock, alarm, live view return, return to the waiting screen.
+  void frmMain_Timer1_Timer();
+  // Puts the waiting screen up; returns the empty text.
+  QString frmMain_SetWaitScreen();
+  // Reads a text file (CP932, lines ended by CR LF or CR) into the control's text; true when the
+  // whole file was read.
+  bool frmMain_LoadTextFile(const QString& path, QWidget* control);
+
+  // Event procedures of the keyboard entry and the exits.
+  void frmMain_txtID_KeyPress(int& KeyAscii);
+  void frmMain_txtTmp_GotFocus();
+  void frmMain_cmdEnd_Click();
+  void frmMain_imgLogo_Click();
+
+  // ---- name list, number pad and serial frame (the input modes without the ID field) ----
+  void frmMain_ShowNamePage();
+  void frmMain_imgFoward_Click();
+  void frmMain_imgNext_Click();
+  void frmMain_cmdIcon_Click(int Index);
+  void frmMain_cmdName_Click(int Index);
+  void frmMain_cmdNo_Click(int Index);
+  void frmMain_cmdClear_Click();
+  void frmMain_cmdRet_Click();
+  void frmMain_Form_KeyPress(int& KeyAscii);
+  void frmMain_MSComm1_OnComm();
+
+  // ---- window state ----
+  bool mblnActive = false;
+  bool mblnEventDone = false;
+  bool mblnSendError = false;
+  QString mstrPicFile;
+  QPixmap mpicLoaded;
+  QString mstrListSQL;
+  int mlngPage = 1;
+  int mlngPageSize = 20;
+  QStringList mstrPageIDs;
+  int mlngPicNo = 0;
+  QString mstrPhotoFile;
+  QString mstrSQL;
+  QString mstrBarBuf;
+  QByteArray mvarBarInput;
+
+  // True while an ID road runs; IDs waiting behind it.
+  bool RoadRunning() const { return mblnRoadRunning; }
+  int WaitingIDs() const { return static_cast<int>(mqueIDs.size()); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ public:
+  void setVisible(bool visible) override;
+
+ private:
+  frmMain();
+  void BuildControls();
+  bool frmMain_Form_Load();
+  void frmMain_Form_Initialize();
+  void frmMain_Form_Activate();
+  void frmMain_Form_Unload();
+  void UnloadSelf();
+
+  // Layout pieces of the load.
+  void LayoutScreenMode(bool seasonal);
+  bool LayoutNameList();
+  void PlaceCameraBox(int left, int top);
+  bool StartCamera();
+  bool OpenBarcodePort();
+
+  // The logo lookup: the configured logo, else image/logo.jpg (which then becomes the setting).
+  QString LogoLookup();
+
+  // The road of one ID, and the loop that runs the queued ones after it.
+  void RunRoads(const QString& input);
+  void RunRoad(const QString& input);
+  void NormalEnd(bool hideStatus);
+  void EventPhoto(const QString& stamp);
+  void RandomSound();
+  void Greeting(bool entry, const QString& name, const QString& honorific);
+  void RandomPicture();
+  void Notify(const QString& id, bool entry, const QString& stamp, const QString& mailAddr,
+              const QString& name, const QString& honorific, bool* sendFailed);
+
+  QString Prompt() const;
+  void ShowPicture(PictureBox* box, const QString& path);
+  void ClockText();
+
+  std::unique_ptr<com::ControlSite> mOrnik1;
+  bool mblnLoaded = false;
+  bool mblnUnloaded = false;
+  bool mblnRoadRunning = false;
+  bool mblnPhotoIsJpeg = false;
+  bool mblnPhotoKept = false;
+  std::deque<QString> mqueIDs;
+  QString mstrTypeAhead;
+};

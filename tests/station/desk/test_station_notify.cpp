@@ -1,0 +1,183 @@
+// The second half of the road against real servers: the notification mail as it arrives, each
+// mail failure with its label, log line and alarm, and the FTP record; whatever fails, the event
+// keeps its history row once LastIn or LastOut is written.
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "codepage/codepage.h"
+#include "ftp/ftp.h"
+#include "mail/mail.h"
+#include "platform/dialup/fake_dialup.h"
+#include "startup/globals.h"
+#include "startup/mdlFTP.h"
+#include "station_fixture.h"
+#include "support/support_servers.h"
+
+namespace stationtest {
+namespace {
+
+class NotifyTest : public StationTest {
+ protected:
+  static void SetUpTestSuite() {
+    smtp_ = new testsupport::SmtpServer;
+    ASSERT_TRUE(smtp_->Start(testsupport::SmtpOptions{.rejectRecipient = QStringLiteral("reject")}))
+        << smtp_->Error().toStdString();
+  }
+  static void TearDownTestSuite() { delete smtp_; }
+
+  void SetUp() override {
+    StationTest::SetUp();
+    Prepare(QStringLiteral("[MAIL]\nsendMail=True\n"));
+    mail::SetLimits({2, 2, 2});
+    ftp::SetLimits({2, 2, 2});
+    gblnIsServer = false;
+    gintMailReg = 0;
+    gstrSmtpServer = QStringLiteral("127.0.0.1");
+    gstrMailServer = QStringLiteral("127.0.0.1");
+    gintPort = smtp_->Port();
+    folder_.WriteText(QStringLiteral("Velmor.txt"),
+                      QStringLiteral("%名前%%敬称%が入室しました。\n日時 %日付% %時間%\n"));
+    folder_.WriteText(QStringLiteral("otMail.txt"), QStringLiteral("%名前%%敬称%が退室しました。\n"));
+    folder_.AddMember(QStringLiteral("1001"), QStringLiteral("山田太郎"), QStringLiteral("さま"),
+                      QString(), QStringLiteral("parent@example.jp;other@example.jp"));
+    folder_.AddMember(QStringLiteral("1002"), QStringLiteral("佐藤"), QStringLiteral("さま"),
+                      QString(), QStringLiteral("reject@example.jp"));
+    folder_.AddMember(QStringLiteral("1003"), QStringLiteral("鈴木"), QStringLiteral("くん"));
+    sent_ = smtp_->Messages().size();
+    Open();
+  }
+  void TearDown() override {
+    mail::SetLimits({});
+    ftp::SetLimits({});
+    StationTest::TearDown();
+  }
+
+  static testsupport::SmtpServer* smtp_;
+  qsizetype sent_ = 0;
+};
+testsupport::SmtpServer* NotifyTest::smtp_ = nullptr;
+
+TEST_F(NotifyTest, EntryMailArrivesWithItsPlaceholdersFilled) {
+  Scan(QStringLiteral("1001"));
+  const QStringList mails = smtp_->Messages();
+  QFile trace(folder_.Path() + QStringLiteral("log/mail20260615.log"));
+  trace.open(QIODevice::ReadOnly);
+  ASSERT_EQ(mails.size(), sent_ + 1) << trace.readAll().toStdString();
+  const QJsonObject mail = testsupport::ParseMail(mails.last());
+  EXPECT_EQ(mail["subject"].toString(), QStringLiteral("入室 山田太郎さま"));
+  EXPECT_EQ(mail["from_name"].toString(), QStringLiteral("テスト教室"));
+  EXPECT_TRUE(mail["body"].toString().contains(QStringLiteral("山田太郎さまが入室しました。")));
+  EXPECT_TRUE(mail["body"].toString().contains(QStringLiteral("日時 2026/06/15 09:05:00")));
+  EXPECT_EQ(mail["attachments"].toArray().size(), 0);  // no camera, no photo
+  EXPECT_EQ(smtp_->Envelope(int(mails.size()) - 1)["rcpt_tos"].toArray().size(), 2);
+  EXPECT_EQ(History().size(), 1u);
+  EXPECT_EQ(LogLines(), QStringList{QStringLiteral("1001 - アクセス,成功")});
+
+  // A member without an address gets no mail; the event is otherwise complete.
+  Scan(QStringLiteral("1003"));
+  EXPECT_EQ(smtp_->Messages().size(), sent_ + 1);
+  EXPECT_EQ(History().size(), 2u);
+}
+
+TEST_F(NotifyTest, FailedSendKeepsTheHistoryRowAndRaisesTheAlarm) {
+  frmMain& f = Station();
+  Scan(QStringLiteral("1002"));
+  ASSERT_EQ(History().size(), 1u);
+  EXPECT_EQ(Member("1002", "LastIn"), QStringLiteral("2026/06/15 09:05:00"));
+  EXPECT_TRUE(f.lblInput->isVisible());
+  EXPECT_EQ(f.lblInput->text(), QStringLiteral("送信エラー！"));
+  EXPECT_TRUE(f.mblnSendError);
+  EXPECT_TRUE(f.txtID->text().isEmpty());
+  EXPECT_EQ(LogLines(), (QStringList{QStringLiteral("1002 - メール送信,失敗"), QStringLiteral("1002 - アクセス,成功")}));
+
+  // The alarm sounds every tick; the waiting screen no longer returns by itself.
+  gstrInMessage.clear();
+  Ticks(3);
+  EXPECT_EQ(played_, (std::vector<QString>(3, QStringLiteral("onerr.wav"))));
+  glngIdleCount = glngIntTime * 60 - 1;
+  Ticks(2);
+  EXPECT_TRUE(f.lblFirst->isVisible());
+  EXPECT_EQ(f.lblDate->text(), QStringLiteral("2026/06/15 09:05:05"));
+}
+
+TEST_F(NotifyTest, FailedPopLoginAndFailedDialUpStillStoreTheEvent) {
+  frmMain& f = Station();
+  // POP login before sending, against a port where nothing listens.
+  gintMailReg = 1;
+  gintRegM = 0;
+  gstrPop3Server = QStringLiteral("127.0.0.1");
+  mail::SetDefaultPorts(25, testsupport::UnusedPort());
+  Scan(QStringLiteral("1001"));
+  mail::SetDefaultPorts(25, 110);
+  gintMailReg = 0;
+  ASSERT_EQ(History().size(), 1u);
+  EXPECT_FALSE(f.lblInput->isVisible());
+  EXPECT_FALSE(f.mblnSendError);
+  EXPECT_EQ(LogLines(), (QStringList{QStringLiteral("1001 - メールサーバー接続,失敗"),
+                                     QStringLiteral("1001 - アクセス,成功")}));
+
+  // Dial-up that fails.
+  testsupport::FakeDialup dialup;
+  dialup.AddEntry(QStringLiteral("office"), "noauth\n");
+  dialup.SetDial(testsupport::FakeDialup::Dial::Fail);
+  gstrDialEntry = QStringLiteral("office");
+  glngPauseTime = 0;
+  Advance(600);
+  Scan(QStringLiteral("1001"));
+  gstrDialEntry.clear();
+  ASSERT_EQ(History().size(), 2u);
+  EXPECT_EQ(History()[1].ioName, QStringLiteral("退室"));
+  EXPECT_EQ(LogLines().mid(2), (QStringList{QStringLiteral("1001 - 接続失敗,失敗"),
+                                            QStringLiteral("1001 - アクセス,成功")}));
+  EXPECT_TRUE(f.txtID->text().isEmpty());
+  EXPECT_EQ(smtp_->Messages().size(), sent_);
+}
+
+TEST_F(NotifyTest, FtpRecordIsUploadedOrItsFailureLogged) {
+  testsupport::FtpServer ftp;
+  ASSERT_TRUE(ftp.Start(QStringLiteral("ftpuser"), QStringLiteral("ftppw"))) << ftp.Error().toStdString();
+  gblnFtp = true;
+  gblnSendMail = false;
+  gstrFtpServer = QStringLiteral("127.0.0.1:") + QString::number(ftp.Port());
+  gstrFtpUser = QStringLiteral("ftpuser");
+  gstrFtpPsw = QStringLiteral("ftppw");
+  gstrFtpPath = QStringLiteral("data");
+  gstrMailID = QStringLiteral("school@example.jp");
+  glngIntTime = 2;
+  frmMain& f = Station();
+
+  Scan(QStringLiteral("1001"));
+  QFile uploaded(ftp.Home() + QStringLiteral("/data/school/log/1001in.txt"));
+  ASSERT_TRUE(uploaded.open(QIODevice::ReadOnly));
+  EXPECT_EQ(uploaded.readAll(), QByteArray("2026/06/15,09:05:00,\r\n"));
+  EXPECT_EQ(glngIdleCount, 115);
+  EXPECT_TRUE(f.Timer1->isActive());
+  EXPECT_EQ(LogLines(), (QStringList{QStringLiteral("1001 - アクセス,成功"), QStringLiteral("1001 - FTP,成功")}));
+  // Five ticks later the waiting screen is back.
+  Ticks(5);
+  EXPECT_FALSE(f.mblnActive);
+  EXPECT_FALSE(f.lblFirst->isVisible());
+
+  // A refused upload: logged, the history row stays, the clock runs again.
+  gstrFtpPsw = QStringLiteral("wrong");
+  Advance(600);
+  Scan(QStringLiteral("1001"));
+  EXPECT_EQ(History().size(), 2u);
+  EXPECT_EQ(LogLines().last(), QStringLiteral("1001 - FTP,失敗"));
+  EXPECT_TRUE(f.Timer1->isActive());
+  // A missing record folder is made again.
+  QDir(gstrFtpDir).removeRecursively();
+  gstrFtpPsw = QStringLiteral("ftppw");
+  Advance(600);
+  Scan(QStringLiteral("1001"));
+  EXPECT_EQ(LogLines().last(), QStringLiteral("1001 - FTP,成功"));
+  EXPECT_EQ(History().size(), 3u);
+}
+
+}  // namespace
+}  // namespace stationtest

@@ -1,0 +1,238 @@
+// The ID road through the station window: each outcome with what it shows, writes and logs;
+// keyboard entry and the loss of focus; the exits; IDs arriving while a road runs.
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+#include "db/db.h"
+#include "startup/PictureBox.h"
+#include "startup/globals.h"
+#include "startup/mdlEnd.h"
+#include "station_fixture.h"
+#include "ui/clock.h"
+#include "ui/msgbox.h"
+
+namespace stationtest {
+namespace {
+
+class RoadTest : public StationTest {
+ protected:
+  void SetUp() override {
+    StationTest::SetUp();
+    Prepare();
+    folder_.AddMember(QStringLiteral("1001"), QStringLiteral("山田太郎"), QStringLiteral("さま"));
+    folder_.AddMember(QStringLiteral("1002"), QStringLiteral("佐藤花子"), QString(""));
+    db::Execute(gcnDB(), QStringLiteral("INSERT INTO tblMessage (Message, InYes) VALUES (?, ?)"),
+                {QStringLiteral("おはようございます"), db::Bool(true)});
+    db::Execute(gcnDB(), QStringLiteral("INSERT INTO tblMessage (Message, InYes) VALUES (?, ?)"),
+                {QStringLiteral("おつかれさまでした"), db::Bool(false)});
+    Open();
+  }
+};
+
+TEST_F(RoadTest, EntryThenExitThenAlreadyRegistered) {
+  frmMain& f = Station();
+  Scan(QStringLiteral("10-01"));
+  // Entry: LastIn, history row, greeting, picture, access line.
+  EXPECT_EQ(Member("1001", "LastIn"), QStringLiteral("2026/06/15 09:05:00"));
+  ASSERT_EQ(History().size(), 1u);
+  const HistRow row = History()[0];
+  EXPECT_EQ(row.id, QStringLiteral("1001"));
+  EXPECT_EQ(row.ioName, QStringLiteral("入室"));
+  EXPECT_EQ(row.inDate, 20260615);
+  EXPECT_EQ(row.inTime, QStringLiteral("09:05:00"));  // zero-padded, sorts before 10:00
+  EXPECT_EQ(row.imgFile, QString());                   // no camera
+  EXPECT_EQ(f.lblFirst->text(), QStringLiteral("山田太郎さま"));
+  EXPECT_TRUE(f.lblFirst->isVisible());
+  EXPECT_EQ(f.lblMess->text(), QStringLiteral("おはようございます"));
+  EXPECT_EQ(f.imgFirst->Picture().width(), 41);  // image001.jpg
+  EXPECT_FALSE(f.lblInput->isVisible());
+  EXPECT_TRUE(f.txtID->text().isEmpty());
+  EXPECT_TRUE(f.mblnEventDone);
+  EXPECT_TRUE(f.mblnActive);
+  EXPECT_EQ(LogLines(), QStringList{QStringLiteral("1001 - アクセス,成功")});
+
+  // Within the gap: already registered, nothing written.
+  Advance(60);
+  Scan(QStringLiteral("1001"));
+  EXPECT_EQ(f.lblMess->text(), QStringLiteral("すでにとうろくされています。"));
+  EXPECT_FALSE(f.lblFirst->isVisible());
+  EXPECT_EQ(History().size(), 1u);
+  EXPECT_TRUE(f.txtID->text().isEmpty());
+  EXPECT_TRUE(f.txtID->hasFocus());
+
+  // After the gap: exit with the exit greeting.
+  Advance(120);
+  Scan(QStringLiteral("1001"));
+  EXPECT_EQ(Member("1001", "LastOut"), QStringLiteral("2026/06/15 09:08:00"));
+  ASSERT_EQ(History().size(), 2u);
+  EXPECT_EQ(History()[1].ioName, QStringLiteral("退室"));
+  EXPECT_EQ(f.lblMess->text(), QStringLiteral("おつかれさまでした"));
+  EXPECT_EQ(LogLines().size(), 2);
+}
+
+TEST_F(RoadTest, EmptyAndUnknownIDs) {
+  frmMain& f = Station();
+  Scan(QStringLiteral("abc"));
+  EXPECT_TRUE(f.txtID->text().isEmpty());
+  EXPECT_EQ(f.lblMess->text(), QStringLiteral("にゅうりょくしてください"));
+  EXPECT_EQ(LogLines(), QStringList{QStringLiteral("ID未入力,失敗")});
+  EXPECT_FALSE(f.mblnEventDone);
+
+  Scan(QStringLiteral("5555"));
+  EXPECT_TRUE(f.txtID->text().isEmpty());
+  EXPECT_FALSE(f.lblInput->isVisible());
+  EXPECT_TRUE(History().empty());
+  EXPECT_EQ(LogLines().size(), 1);  // an unknown ID logs nothing
+  EXPECT_TRUE(played_.empty());
+}
+
+TEST_F(RoadTest, NoGreetingRowsAndNoHonorific) {
+  db::Execute(gcnDB(), QStringLiteral("DELETE FROM tblMessage WHERE InYes = -1"));
+  frmMain& f = Station();
+  f.lblMess->setText(QStringLiteral("前の文"));
+  Scan(QStringLiteral("1002"));
+  EXPECT_EQ(f.lblFirst->text(), QStringLiteral("佐藤花子"));
+  EXPECT_EQ(f.lblMess->text(), QStringLiteral("とうろくされました"));
+}
+
+TEST_F(RoadTest, SoundAndPictureArePickedAtRandom) {
+  gblnSound = true;
+  ui::SetRandom([] { return 0.7; });  // 0.7 * 3 + 1 -> 3
+  Scan(QStringLiteral("1001"));
+  EXPECT_EQ(played_, std::vector<QString>{QStringLiteral("wav003.wav")});
+  EXPECT_EQ(Station().imgFirst->Picture().width(), 43);  // image003.jpg
+  // A picture number without its file shows the fallback picture.
+  glngImgNum = 9;
+  ui::SetRandom([] { return 0.99; });
+  Advance(600);
+  Scan(QStringLiteral("1001"));
+  EXPECT_EQ(Station().imgFirst->Picture().width(), 32);  // noimage.bmp
+}
+
+TEST_F(RoadTest, EnterAndFocusRules) {
+  frmMain& f = Station();
+  // Enter in an empty field starts nothing; Enter is never typed into the field.
+  f.txtID->setFocus();
+  QTest::keyClick(f.txtID, Qt::Key_Return);
+  EXPECT_TRUE(LogLines().isEmpty());
+
+  // Another window taking the activation is no loss of focus.
+  f.txtID->setText(QStringLiteral("1001"));
+  QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+  QApplication::sendEvent(f.txtID, &away);
+  EXPECT_TRUE(History().empty());
+  EXPECT_EQ(f.txtID->text(), QStringLiteral("1001"));
+
+  // The focus moving to the focus sink runs the road, and the sink hands the focus back.
+  f.txtTmp->setFocus(Qt::OtherFocusReason);
+  EXPECT_EQ(History().size(), 1u);
+  EXPECT_TRUE(f.txtID->hasFocus());
+}
+
+TEST_F(RoadTest, WithoutReaderTheChosenIDIsTaken) {
+  gblnBarcode = false;
+  gstrSelectedID = QStringLiteral("1002");
+  Station().frmMain_txtID_LostFocus();
+  ASSERT_EQ(History().size(), 1u);
+  EXPECT_EQ(History()[0].id, QStringLiteral("1002"));
+}
+
+TEST_F(RoadTest, StationPasswordEndsTheProgram) {
+  Scan(QStringLiteral("9999"));
+  EXPECT_EQ(ended_, 1);
+  EXPECT_FALSE(frmMain::IsLoaded());
+  EXPECT_FALSE(gcnDB().IsOpen());
+  EXPECT_TRUE(LogLines().isEmpty());
+}
+
+TEST_F(RoadTest, ExitButtonAndLogo) {
+  frmMain& f = Station();
+  // The logo does nothing while no mail has failed.
+  QTest::mouseClick(f.imgLogo, Qt::LeftButton);
+  EXPECT_TRUE(boxes_.Boxes().empty());
+
+  boxes_.Answer(ui::vbCancel);
+  f.frmMain_cmdEnd_Click();
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].text, QStringLiteral("終了します。"));
+  EXPECT_EQ(boxes_.Boxes()[0].style, 65);
+  EXPECT_EQ(boxes_.Boxes()[0].title, QStringLiteral("終了の確認"));
+  EXPECT_TRUE(frmMain::IsLoaded());
+  EXPECT_EQ(ended_, 0);
+
+  f.mblnSendError = true;
+  boxes_.Answer(ui::vbCancel);
+  QTest::mouseClick(f.imgLogo, Qt::LeftButton);
+  EXPECT_EQ(boxes_.Boxes().size(), 2u);
+  EXPECT_TRUE(f.txtID->hasFocus());
+  boxes_.Answer(ui::vbOK);
+  QTest::mouseClick(f.imgLogo, Qt::LeftButton);
+  EXPECT_FALSE(frmMain::IsLoaded());
+  EXPECT_EQ(ended_, 1);
+}
+
+TEST_F(RoadTest, IDsArrivingWhileARoadRunsWaitTheirTurn) {
+  frmMain& f = Station();
+  // Keys typed while the first road lets events through: two whole IDs and a started third.
+  // They are delivered inside the first road (the mail delivery's wait); none may mix into the
+  // field, none may run inside the first road.
+  gblnSendMail = true;
+  gstrMailServer = QStringLiteral("127.0.0.1");
+  gintPort = 1;  // refused at once
+  gblnIsServer = false;
+  folder_.AddMember(QStringLiteral("1003"), QStringLiteral("鈴木"), QStringLiteral("くん"));
+  db::Execute(gcnDB(), QStringLiteral("UPDATE tblData SET MailAddr='a@example.jp'"));
+  auto post = [&](const QString& keys, bool enter) {
+    for (QChar c : keys)
+      QApplication::postEvent(f.txtID, new QKeyEvent(QEvent::KeyPress, Qt::Key_0 + (c.unicode() - '0'), Qt::NoModifier, QString(c)));
+    if (enter) QApplication::postEvent(f.txtID, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r")));
+  };
+  f.txtID->setFocus();
+  QTest::keyClicks(f.txtID, QStringLiteral("1001"));
+  post(QStringLiteral("1002"), true);
+  post(QStringLiteral("1003"), true);
+  post(QStringLiteral("10"), false);
+  QTest::keyClick(f.txtID, Qt::Key_Return);
+  QApplication::processEvents();
+
+  const auto rows = History();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].id, QStringLiteral("1001"));
+  EXPECT_EQ(rows[1].id, QStringLiteral("1002"));
+  EXPECT_EQ(rows[2].id, QStringLiteral("1003"));
+  EXPECT_EQ(f.txtID->text(), QStringLiteral("10"));  // the started ID stays in the field
+  EXPECT_FALSE(f.RoadRunning());
+  EXPECT_EQ(f.WaitingIDs(), 0);
+  // Each road ran to its end after the one before: its send line, then its access line.
+  const QStringList lines = LogLines();
+  ASSERT_EQ(lines.size(), 6) << lines.join(QLatin1Char('\n')).toStdString();
+  EXPECT_EQ(lines[0], QStringLiteral("1001 - メール送信,失敗"));
+  EXPECT_EQ(lines[1], QStringLiteral("1001 - アクセス,成功"));
+  EXPECT_EQ(lines[5], QStringLiteral("1003 - アクセス,成功"));
+}
+
+TEST_F(RoadTest, ADatabaseFailureBeforeTheDecisionEndsQuietly) {
+  gcnDB().Close();
+  Scan(QStringLiteral("1001"));
+  frmMain& f = Station();
+  EXPECT_EQ(LogLines(), QStringList{QStringLiteral("1001 - データベース,失敗")});
+  EXPECT_TRUE(f.txtID->text().isEmpty());
+  EXPECT_FALSE(f.lblInput->isVisible());
+  EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(RoadTest, AFailingHistoryInsertIsLoggedAndTheEventEnds) {
+  db::Execute(gcnDB(), QStringLiteral("DROP TABLE tblHist"));
+  Scan(QStringLiteral("1001"));
+  EXPECT_EQ(Member("1001", "LastIn"), QStringLiteral("2026/06/15 09:05:00"));
+  EXPECT_EQ(LogLines(), (QStringList{QStringLiteral("1001 - アクセス,成功"), QStringLiteral("1001 - 履歴,失敗")}));
+  EXPECT_TRUE(Station().mblnEventDone);
+  EXPECT_TRUE(Station().txtID->text().isEmpty());
+}
+
+}  // namespace
+}  // namespace stationtest
