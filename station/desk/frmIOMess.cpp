@@ -70,7 +70,8 @@ void frmIOMess::frmIOMess_Form_Load() {
 
 void frmIOMess::BringForward() {
   if (!isVisible()) show();
-  raise();
+  // The offscreen platform of unattended runs has no stacking order to change.
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
 }
 
 void frmIOMess::paintEvent(QPaintEvent* event) {

@@ -1,0 +1,244 @@
+#include "desk/frmChkNo.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPointer>
+
+#include "desk/frmChk.h"
+#include "desk/frmMain.h"
+#include "startup/PictureBox.h"
+#include "startup/globals.h"
+
+namespace {
+QPointer<frmChkNo>& Instance() {
+  static QPointer<frmChkNo> form;
+  return form;
+}
+const QString kPrompt = QStringLiteral("番号を入力してください");
+const QString kMismatch = QStringLiteral("入力された番号は合いません");
+
+// The key of a key press as the keyboard's character code; 0 for keys without one.
+int KeyAsciiOf(const QKeyEvent* key) {
+  switch (key->key()) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Escape: return 27;
+    default: break;
+  }
+  const QString text = key->text();
+  return text.size() == 1 && text.at(0).unicode() < 128 ? text.at(0).unicode() : 0;
+}
+}  // namespace
+
+frmChkNo& frmChkNo::instance() {
+  if (!Instance()) Instance() = new frmChkNo();
+  return *Instance();
+}
+
+bool frmChkNo::IsLoaded() { return !Instance().isNull(); }
+
+void frmChkNo::Unload() {
+  frmChkNo* form = Instance();
+  if (!form) return;
+  Instance() = nullptr;
+  form->unloaded_ = true;
+  form->Timer1->stop();
+  form->done(0);
+  form->hide();
+  form->deleteLater();
+}
+
+frmChkNo::frmChkNo() : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint) {
+  setObjectName(QStringLiteral("frmChkNo"));
+  setWindowTitle(QStringLiteral("受付の確認"));
+  setFixedSize(326, 426);  // 4890 x 6390 twips
+  QFont font(QStringLiteral("IPAPGothic"));
+  font.setPointSize(12);
+  font.setBold(true);
+  QFont big = font;
+  big.setPointSize(20);
+
+  imgPic = new PictureBox(this);
+  imgPic->setObjectName(QStringLiteral("imgPic"));
+  imgPic->setStretch(true);
+  imgPic->setGeometry(8, 8, 88, 80);
+  lblName = new QLabel(this);
+  lblName->setObjectName(QStringLiteral("lblName"));
+  lblName->setGeometry(104, 8, 214, 80);
+  lblName->setFont(font);
+  lblName->setWordWrap(true);
+  lblNo = new QLabel(this);
+  lblNo->setObjectName(QStringLiteral("lblNo"));
+  lblNo->setGeometry(8, 96, 310, 44);
+  lblNo->setFont(big);
+  lblNo->setFrameShape(QFrame::Panel);
+  lblNo->setFrameShadow(QFrame::Sunken);
+  lblMess = new QLabel(QStringLiteral("受付処理中．．．"), this);
+  lblMess->setObjectName(QStringLiteral("lblMess"));
+  lblMess->setGeometry(104, 148, 214, 32);
+  lblMess->setFont(font);
+  lblMess->hide();
+  txtDummy = new QLineEdit(this);
+  txtDummy->setObjectName(QStringLiteral("txtDummy"));
+  txtDummy->setGeometry(0, 0, 1, 1);  // holds the keyboard focus, out of sight
+
+  // Pad: 1 2 3 / 4 5 6 / 7 8 9 / 削除 0 キャンセル, and 決定 below.
+  for (int digit = 0; digit <= 9; ++digit) {
+    auto* b = new QPushButton(QString::number(digit), this);
+    b->setObjectName(QStringLiteral("cmdNo(%1)").arg(digit));
+    b->setFont(big);
+    const int cell = digit == 0 ? 10 : digit - 1;
+    b->setGeometry(8 + (cell % 3) * 105, 148 + (cell / 3) * 56, 100, 52);
+    connect(b, &QPushButton::clicked, this, [this, digit] { cmdNo_Click(digit); });
+    cmdNo[digit] = b;
+  }
+  cmdClear = new QPushButton(QStringLiteral("削除"), this);
+  cmdClear->setObjectName(QStringLiteral("cmdClear"));
+  cmdClear->setGeometry(8, 148 + 3 * 56, 100, 52);
+  cmdNot = new QPushButton(QStringLiteral("キャンセル"), this);
+  cmdNot->setObjectName(QStringLiteral("cmdNot"));
+  cmdNot->setGeometry(218, 148 + 3 * 56, 100, 52);
+  cmdOK = new QPushButton(QStringLiteral("決定"), this);
+  cmdOK->setObjectName(QStringLiteral("cmdOK"));
+  cmdOK->setGeometry(8, 148 + 4 * 56, 310, 44);
+  for (QPushButton* b : {cmdClear, cmdNot, cmdOK}) b->setFont(font);
+  connect(cmdClear, &QPushButton::clicked, this, &frmChkNo::cmdClear_Click);
+  connect(cmdNot, &QPushButton::clicked, this, &frmChkNo::cmdNot_Click);
+  connect(cmdOK, &QPushButton::clicked, this, &frmChkNo::cmdOK_Click);
+  for (QPushButton* b : findChildren<QPushButton*>()) {
+    b->setAutoDefault(false);
+    b->setFocusPolicy(Qt::NoFocus);  // the keyboard focus stays with txtDummy
+    b->setCursor(Qt::PointingHandCursor);
+  }
+  // Key preview: the window sees every key press before its controls.
+  installEventFilter(this);
+  for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(1000);
+  connect(Timer1, &QTimer::timeout, this, &frmChkNo::Timer1_Timer);
+  Timer1->start();
+}
+
+void frmChkNo::ShowModal() {
+  if (Instance() != this || unloaded_) return;
+  setWindowModality(Qt::ApplicationModal);
+  exec();
+}
+
+void frmChkNo::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  QPointer<frmChkNo> self(this);
+  QTimer::singleShot(0, this, [self] {
+    if (self && !self->unloaded_) self->Form_Activate();
+  });
+}
+
+void frmChkNo::Form_Activate() {
+  repaint();
+  const int n = PlayConfirmationSound();
+  if (gblnSound) mintWavNo = n;
+  if (unloaded_) return;
+  activateWindow();
+  txtDummy->setFocus();
+}
+
+bool frmChkNo::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+  const int key = KeyAsciiOf(static_cast<QKeyEvent*>(event));
+  QPointer<frmChkNo> self(this);
+  Form_KeyPress(key);
+  // An Enter has had its answer from the window's handler: the box's own handler would answer
+  // a second time.
+  if (self && !unloaded_ && watched == txtDummy && key != 13) txtDummy_KeyPress(key);
+  return true;
+}
+
+void frmChkNo::cmdNo_Click(int Index) {
+  if (unloaded_ || processing_) return;
+  lblNo->setText(lblNo->text() + QString::number(Index));
+  lblNo->repaint();
+  txtDummy->setFocus();
+}
+
+void frmChkNo::cmdClear_Click() {
+  if (unloaded_ || processing_) return;
+  const QString t = lblNo->text();
+  lblNo->setText(t.size() < 2 ? QString() : t.left(t.size() - 1));
+  txtDummy->setFocus();
+}
+
+void frmChkNo::cmdNot_Click() {
+  if (unloaded_ || processing_) return;
+  Unload();
+}
+
+void frmChkNo::cmdOK_Click() {
+  if (unloaded_ || processing_) return;
+  if (lblNo->text().isEmpty()) return;
+  if (lblNo->text() != gstrSelectedID) {
+    lblName->setText(lblName->text().replace(kPrompt, kMismatch));
+    if (!mblnTimeOut) {
+      repaint();
+      return;
+    }
+    Unload();
+    return;
+  }
+  processing_ = true;
+  repaint();
+  gstrSelectedID = lblNo->text();
+  Timer1->stop();
+  setFixedHeight(233);  // 3500 twips
+  txtDummy->hide();
+  for (QPushButton* b : cmdNo) b->hide();
+  cmdClear->hide();
+  cmdNot->hide();
+  cmdOK->hide();
+  lblMess->show();
+  repaint();
+  if (frmMain::IsLoaded()) frmMain::instance().frmMain_txtID_LostFocus();
+  Unload();
+}
+
+void frmChkNo::Form_KeyPress(int KeyAscii) {
+  if (unloaded_ || processing_) return;
+  if (KeyAscii >= '0' && KeyAscii <= '9') {
+    lblNo->setText(lblNo->text() + QChar(KeyAscii));
+  } else if (KeyAscii == 8) {
+    cmdClear_Click();
+  } else if (KeyAscii == 13) {
+    if (!lblNo->text().isEmpty()) cmdOK_Click();
+  } else if (KeyAscii == 27) {
+    cmdNot_Click();
+  }
+}
+
+void frmChkNo::txtDummy_KeyPress(int KeyAscii) {
+  if (unloaded_ || processing_) return;
+  if (KeyAscii == 13 && !lblNo->text().isEmpty()) cmdOK_Click();
+}
+
+void frmChkNo::Timer1_Timer() {
+  if (unloaded_ || processing_) return;
+  ++mlngTick;
+  if (mlngTick == glngIntTime * 60) {
+    mlngTick = 0;
+    mblnTimeOut = true;
+    if (!lblNo->text().isEmpty())
+      cmdOK_Click();
+    else
+      cmdNot_Click();
+  }
+}
+
+void frmChkNo::closeEvent(QCloseEvent* event) {
+  if (!unloaded_ && Instance() == this) {
+    event->ignore();
+    if (!processing_) Unload();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
