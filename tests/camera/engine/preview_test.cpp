@@ -97,7 +97,12 @@ TEST_F(Preview, TurningThePreviewOnAndOffDoesNotGrow) {
   const long grown = ResidentKb() - before;
   // A graph or a frame kept per cycle would add at least 200 x 230 kB.
   std::printf("resident growth over 200 cycles: %ld kB\n", grown);
+#if defined(__SANITIZE_ADDRESS__)
+  // AddressSanitizer holds freed memory back; its leak check at exit is the test in that build.
+  (void)grown;
+#else
   EXPECT_LT(grown, 8 * 1024) << "resident memory grew by " << grown << " kB over 200 cycles";
+#endif
 }
 
 TEST_F(Preview, StreamErrorsReachTheWindowAsGraphEventsWithTheirCode) {
