@@ -381,6 +381,10 @@ void frmMain::LayoutScreenMode(bool seasonal) {
     SetLabelOpaque(lblUrl, false);
   } else {
     imgBack->hide();
+    // The waiting picture is there from the start, as the waiting screen puts it up.
+    const QString waiting = gstrAppPath + QStringLiteral("image/image000.jpg");
+    ShowPicture(imgFirst, QFileInfo(waiting).isFile() ? waiting
+                                                      : gstrAppPath + QStringLiteral("image/noimage.bmp"));
     imgFirst->show();
     PlaceCameraBox(141, 509);
     SetLabelOpaque(Label2, true);

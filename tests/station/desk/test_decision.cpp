@@ -17,6 +17,8 @@ struct Row {
   EntryExit expected;
 };
 
+void PrintTo(const Row& r, std::ostream* os) { *os << r.name; }
+
 QVariant V(const char* text) { return text ? QVariant(QString::fromLatin1(text)) : QVariant(); }
 
 class DecisionTable : public ::testing::TestWithParam<Row> {};
