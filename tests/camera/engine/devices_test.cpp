@@ -98,3 +98,23 @@ TEST(VirtualCameraPlugin, ServesAProcessThroughTheEnvironment) {
   ASSERT_EQ(engine.PreviewOnWithGrabber(&window), hr::kOk);
   EXPECT_EQ(engine.GrabberFrameHeader().biWidth, 640);
 }
+
+TEST(VirtualCameraPlugin, ZeroCamerasMeansNoCameraAtAll) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "GStreamer's plugin scanner cannot load a plugin built with AddressSanitizer";
+#endif
+  ASSERT_FALSE(gst_is_initialized()) << "must run in a process of its own";
+  const std::string plugins = ORNIK_PLUGIN_DIR;
+  setenv("GST_PLUGIN_PATH", plugins.c_str(), 1);
+  setenv("GST_REGISTRY", (plugins + "/registry-test.bin").c_str(), 1);
+  setenv("ORNIK_VIRTCAMS", "0", 1);
+  CCaptureEngine engine;
+  EXPECT_EQ(engine.GetVideoDeviceCount(), 0);
+  GstDeviceProvider* provider = gst_device_provider_factory_get_by_name("ornikvirtcamprovider");
+  ASSERT_NE(provider, nullptr);
+  gchar** hidden = gst_device_provider_get_hidden_providers(provider);
+  EXPECT_TRUE(hidden && g_strv_contains(const_cast<const gchar* const*>(hidden), "v4l2deviceprovider"))
+      << "a real webcam would be counted";
+  g_strfreev(hidden);
+  gst_object_unref(provider);
+}

@@ -1,5 +1,6 @@
 // The virtual cameras as a loadable GStreamer plugin: put its folder on GST_PLUGIN_PATH and
-// describe the cameras in ORNIK_VIRTCAMS (see virtcam.h). Without ORNIK_VIRTCAMS it lists nothing.
+// describe the cameras in ORNIK_VIRTCAMS (see virtcam.h). Without ORNIK_VIRTCAMS it lists nothing
+// and hides nothing.
 #include <gst/gst.h>
 
 #include "virtcam.h"
@@ -8,7 +9,8 @@ static gboolean plugin_init(GstPlugin* plugin) {
   const char* spec = g_getenv("ORNIK_VIRTCAMS");
   const std::vector<virtcam::Camera> cameras = virtcam::ParseSpec(spec ? spec : "");
   virtcam::SetCameras(cameras);
-  virtcam::SetExclusive(!cameras.empty() && g_strcmp0(g_getenv("ORNIK_VIRTCAMS_SHOW_REAL"), "1") != 0);
+  // Any description, "0" included, stands for these cameras and no others.
+  virtcam::SetExclusive(spec && *spec && g_strcmp0(g_getenv("ORNIK_VIRTCAMS_SHOW_REAL"), "1") != 0);
   return virtcam::PluginInit(plugin);
 }
 

@@ -5,6 +5,7 @@
 // GST_PLUGIN_PATH) serves a whole process that knows nothing of it, configured by
 //
 //   ORNIK_VIRTCAMS=2                                   two cameras with the default modes
+//   ORNIK_VIRTCAMS=0                                   no camera at all
 //   ORNIK_VIRTCAMS="Door|smpte|YUY2 640x480@30+BGR 320x240@30;Hall|ball"
 //                                                      name|pattern|modes[|source] per camera
 //   ORNIK_VIRTCAMS_SHOW_REAL=1                         keep real cameras listed as well
