@@ -242,6 +242,7 @@ void frmMain::BuildControls() {
   cmdEnd->setObjectName(QStringLiteral("cmdEnd"));
   cmdEnd->setGeometry(791, 691, 131, 20);
   cmdEnd->hide();
+  cmdEnd->installEventFilter(this);
   connect(cmdEnd, &QPushButton::clicked, this, [this] { frmMain_cmdEnd_Click(); });
 
   // Name list: the page turns, the counter, 20 icon and 20 name buttons.
@@ -578,8 +579,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
       auto* key = static_cast<QKeyEvent*>(event);
       int ascii = KeyAsciiOf(key);
       if (ascii == 0) break;
-      // The window sees the key first (it never sees it twice: it watches itself too).
-      if (watched != this || !focusWidget()) {
+      // The window sees every key first: at the control that has the focus (each focusable
+      // control is watched), or at the window itself when no control has it.
+      if (watched != this || !focusWidget() || focusWidget() == this) {
         frmMain_Form_KeyPress(ascii);
         if (ascii == 0) return true;
       }

@@ -131,6 +131,10 @@ TEST_F(RoadTest, EnterAndFocusRules) {
   f.txtTmp->setFocus(Qt::OtherFocusReason);
   EXPECT_EQ(History().size(), 1u);
   EXPECT_TRUE(f.txtID->hasFocus());
+
+  // Losing the focus while empty runs the empty-ID step.
+  f.txtTmp->setFocus(Qt::OtherFocusReason);
+  EXPECT_EQ(LogLines(), (QStringList{QStringLiteral("1001 - アクセス,成功"), QStringLiteral("ID未入力,失敗")}));
 }
 
 TEST_F(RoadTest, WithoutReaderTheChosenIDIsTaken) {
@@ -139,6 +143,12 @@ TEST_F(RoadTest, WithoutReaderTheChosenIDIsTaken) {
   Station().frmMain_txtID_LostFocus();
   ASSERT_EQ(History().size(), 1u);
   EXPECT_EQ(History()[0].id, QStringLiteral("1002"));
+  // An ID handed on as the serial reader does.
+  gblnBarcode = true;
+  Station().frmMain_HandOnID(QStringLiteral("1001"));
+  ASSERT_EQ(History().size(), 2u);
+  EXPECT_EQ(History()[1].id, QStringLiteral("1001"));
+  EXPECT_TRUE(Station().txtID->text().isEmpty());
 }
 
 TEST_F(RoadTest, StationPasswordEndsTheProgram) {
