@@ -108,6 +108,7 @@ void frmChk::Form_Activate() {
   repaint();
   const int n = PlayConfirmationSound();
   if (gblnSound) mintWavNo = n;
+  activated_ = true;
 }
 
 void frmChk::ClearPadDisplay() {

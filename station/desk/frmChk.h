@@ -26,6 +26,9 @@ class frmChk : public QDialog {
   void cmdNo_Click();
   void Timer1_Timer();
 
+  // True once the window has been activated (its sound played).
+  bool Activated() const { return activated_; }
+
   PictureBox* imgPic = nullptr;
   QLabel* lblName = nullptr;
   QLabel* lblMess = nullptr;
@@ -49,6 +52,7 @@ class frmChk : public QDialog {
   int mintWavNo = 0;
   int mlngTick = 0;
   bool unloaded_ = false;
+  bool activated_ = false;
 };
 
 // The activation sound of the confirmation windows: with sounds on a random greeting wave

@@ -143,6 +143,7 @@ void frmChkNo::Form_Activate() {
   if (unloaded_) return;
   activateWindow();
   txtDummy->setFocus();
+  activated_ = true;
 }
 
 bool frmChkNo::eventFilter(QObject* watched, QEvent* event) {

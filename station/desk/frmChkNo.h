@@ -32,6 +32,9 @@ class frmChkNo : public QDialog {
   void txtDummy_KeyPress(int KeyAscii);
   void Timer1_Timer();
 
+  // True once the window has been activated (its sound played).
+  bool Activated() const { return activated_; }
+
   PictureBox* imgPic = nullptr;
   QLabel* lblName = nullptr;
   QLabel* lblNo = nullptr;
@@ -59,5 +62,6 @@ class frmChkNo : public QDialog {
   int mlngTick = 0;
   bool mblnTimeOut = false;
   bool unloaded_ = false;
+  bool activated_ = false;
   bool processing_ = false;
 };
