@@ -5,7 +5,10 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <QCoreApplication>
+
 #include <clocale>
+#include <set>
 #include <cstring>
 
 namespace db {
@@ -28,6 +31,17 @@ void EnsureUtf8Locale() {
 }
 
 namespace {
+// Open connections, closed together when the application object goes: Qt's registry of
+// connections is a global that static destruction may remove before a static Connection.
+std::set<Connection*>& OpenConnections() {
+  static std::set<Connection*> open;
+  return open;
+}
+void CloseAllConnections() {
+  const std::set<Connection*> open = OpenConnections();
+  for (Connection* c : open) c->Close();
+}
+
 QString NextConnectionName() {
   static QAtomicInt counter;
   return QStringLiteral("velmor-db-%1").arg(counter.fetchAndAddRelaxed(1));
@@ -61,10 +75,17 @@ bool Connection::Open(const QString& dsn, const QString& user, const QString& pa
     }
   }
   error_.clear();
+  static const bool cleanupRegistered = [] {
+    qAddPostRoutine(CloseAllConnections);
+    return true;
+  }();
+  (void)cleanupRegistered;
+  OpenConnections().insert(this);
   return true;
 }
 
 void Connection::Close() {
+  OpenConnections().erase(this);
   if (name_.isEmpty()) return;
   {
     QSqlDatabase database = QSqlDatabase::database(name_, false);

@@ -13,14 +13,8 @@
 
 #include "com/controlsite.h"
 #include "com/runtime.h"
-#if __has_include("desk/frmMain.h")
 #include "desk/frmMain.h"
-#define VELMOR_HAVE_MAIN 1
-#endif
-#if __has_include("desk/frmMin.h")
 #include "desk/frmMin.h"
-#define VELMOR_HAVE_MIN 1
-#endif
 #include "admin/frmSet.h"
 #include "serial/mscomm.h"
 #include "startup/PictureBox.h"
@@ -274,14 +268,10 @@ void frmLogin::LoginTimerProc() {
   if (text == QLatin1String(kMasterPassword) || text == gstrAdminPsw) {
     frmSet::instance().show();
   } else if (gintScreen == 3) {
-#ifdef VELMOR_HAVE_MIN
     frmMin::instance().show();
-#endif
   } else {
     frmBack::instance();
-#ifdef VELMOR_HAVE_MAIN
     frmMain::instance().show();
-#endif
   }
   Unload();
 }

@@ -15,6 +15,9 @@
 #include <unistd.h>
 
 #include "admin/frmSet.h"
+#include "desk/frmMain.h"
+#include "desk/frmMin.h"
+#include "startup/frmBack.h"
 #include "codepage/codepage.h"
 #include "com/registry.h"
 #include "com/runtime.h"
@@ -49,6 +52,9 @@ class LoginTest : public ::testing::Test {
   void TearDown() override {
     frmLogin::Unload();
     frmSet::Unload();
+    frmMain::Unload();
+    frmMin::Unload();
+    frmBack::Unload();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ReleaseInstanceLock();
     SetEndProgramHook({});
@@ -156,6 +162,48 @@ TEST_F(LoginTest, TheTextAtTheTimerDecidesAndTheStationUserLabelFollowsTheCamera
   login->txtPassword->setText("admin");
   login->LoginTimerProc();
   EXPECT_TRUE(frmSet::IsLoaded());
+}
+
+TEST_F(LoginTest, TheStationUserOpensTheStationOfTheScreenMode) {
+  frmLogin* login = ShowLogin();
+  ASSERT_NE(login, nullptr);
+  folder.AddMember("1001", "山田太郎");
+  login->txtPassword->setText("9999");
+  login->frmLogin_cmdOK_Click();
+  login->LoginTimerProc();
+  EXPECT_TRUE(frmBack::IsLoaded());
+  EXPECT_TRUE(frmMain::IsLoaded());
+  EXPECT_FALSE(frmMin::IsLoaded());
+  EXPECT_FALSE(frmLogin::IsLoaded());
+  EXPECT_EQ(ends, 0);
+}
+
+TEST_F(LoginTest, ScreenModeThreeOpensTheMinimizedStation) {
+  folder.WriteSettings("[SYSTEM]\nscreen=3\nbarconnect=1");
+  frmLogin* login = ShowLogin();
+  ASSERT_NE(login, nullptr);
+  folder.AddMember("1001", "山田太郎");
+  login->txtPassword->setText("9999");
+  login->frmLogin_cmdOK_Click();
+  login->LoginTimerProc();
+  EXPECT_TRUE(frmMin::IsLoaded());
+  EXPECT_FALSE(frmMain::IsLoaded());
+  EXPECT_FALSE(frmBack::IsLoaded());
+}
+
+TEST_F(LoginTest, TwoVirtualCamerasAreCountedWithoutAQuestion) {
+  qputenv("GST_PLUGIN_PATH", QFile::encodeName(QCoreApplication::applicationDirPath() + "/../gst-plugins"));
+  qputenv("ORNIK_VIRTCAMS", "2");
+  folder.WriteSettings("[IMAGE]\ncam=True");
+  glngCamCount = 0;
+  frmLogin* login = ShowLogin();
+  ASSERT_NE(login, nullptr);
+  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_EQ(glngCamCount, 2);
+  login->txtPassword->setText("9999");
+  login->frmLogin_cmdOK_Click();
+  EXPECT_EQ(login->lblNow->text(), QStringLiteral("カメラの検索中..."));
+  qunsetenv("ORNIK_VIRTCAMS");
 }
 
 TEST_F(LoginTest, ARefusedPasswordIsLoggedMaskedAndEmptied) {
