@@ -6,11 +6,11 @@
 #include "virtcam.h"
 
 static gboolean plugin_init(GstPlugin* plugin) {
-  const char* spec = g_getenv("ORNIK_VIRTCAMS");
-  const std::vector<virtcam::Camera> cameras = virtcam::ParseSpec(spec ? spec : "");
+  const char* description = g_getenv("ORNIK_VIRTCAMS");
+  const std::vector<virtcam::Camera> cameras = virtcam::ParseDescription(description ? description : "");
   virtcam::SetCameras(cameras);
   // Any description, "0" included, stands for these cameras and no others.
-  virtcam::SetExclusive(spec && *spec && g_strcmp0(g_getenv("ORNIK_VIRTCAMS_SHOW_REAL"), "1") != 0);
+  virtcam::SetExclusive(description && *description && g_strcmp0(g_getenv("ORNIK_VIRTCAMS_SHOW_REAL"), "1") != 0);
   return virtcam::PluginInit(plugin);
 }
 

@@ -167,9 +167,9 @@ GstCaps* ModesToCaps(const std::vector<std::string>& modes) {
   return caps;
 }
 
-std::vector<Camera> ParseSpec(const std::string& spec) {
+std::vector<Camera> ParseDescription(const std::string& description) {
   std::vector<Camera> cameras;
-  const std::string text = Trim(spec);
+  const std::string text = Trim(description);
   if (text.empty()) return cameras;
   if (text.find_first_not_of("0123456789") == std::string::npos) {
     const int count = std::stoi(text);

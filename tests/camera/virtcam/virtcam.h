@@ -34,7 +34,7 @@ std::vector<std::string> DefaultModes();
 // Caps of a list of modes; null when a mode cannot be read.
 GstCaps* ModesToCaps(const std::vector<std::string>& modes);
 // Cameras of an ORNIK_VIRTCAMS text.
-std::vector<Camera> ParseSpec(const std::string& spec);
+std::vector<Camera> ParseDescription(const std::string& description);
 
 // Registers the provider in this process (a static plugin). Call after gst_init; idempotent.
 bool Register();
