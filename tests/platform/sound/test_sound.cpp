@@ -77,12 +77,4 @@ TEST_F(SoundTest, ObserverSeesEveryCallWithItsResult) {
   EXPECT_FALSE(calls[1].second);
 }
 
-TEST_F(SoundTest, OutputFollowsTheEnvironmentUnlessSet) {
-  sound::SetOutput(QString());
-  qputenv("VELMOR_SOUND_SINK", "fakesink");
-  EXPECT_EQ(sound::Output(), QStringLiteral("fakesink"));
-  qunsetenv("VELMOR_SOUND_SINK");
-  EXPECT_EQ(sound::Output(), QStringLiteral("autoaudiosink"));
-}
-
 }  // namespace
