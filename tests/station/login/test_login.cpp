@@ -45,6 +45,9 @@ class LoginTest : public ::testing::Test {
     ASSERT_EQ(com::CallSelfRegistration(OrnikLibrary(), false, &message), com::S_OK)
         << qPrintable(message);
     SetEndProgramHook([this] { ++ends; });
+    // Only the virtual cameras a test describes are seen, never a real one.
+    qputenv("GST_PLUGIN_PATH", QFile::encodeName(QCoreApplication::applicationDirPath() + "/../gst-plugins"));
+    qputenv("ORNIK_VIRTCAMS", "0");
     folder.WriteSettings();
     folder.CreateDatabase(false);
     qunsetenv("VELMOR_COMPORT1");
@@ -192,7 +195,6 @@ TEST_F(LoginTest, ScreenModeThreeOpensTheMinimizedStation) {
 }
 
 TEST_F(LoginTest, TwoVirtualCamerasAreCountedWithoutAQuestion) {
-  qputenv("GST_PLUGIN_PATH", QFile::encodeName(QCoreApplication::applicationDirPath() + "/../gst-plugins"));
   qputenv("ORNIK_VIRTCAMS", "2");
   folder.WriteSettings("[IMAGE]\ncam=True");
   glngCamCount = 0;
@@ -203,7 +205,6 @@ TEST_F(LoginTest, TwoVirtualCamerasAreCountedWithoutAQuestion) {
   login->txtPassword->setText("9999");
   login->frmLogin_cmdOK_Click();
   EXPECT_EQ(login->lblNow->text(), QStringLiteral("カメラの検索中..."));
-  qunsetenv("ORNIK_VIRTCAMS");
 }
 
 TEST_F(LoginTest, ARefusedPasswordIsLoggedMaskedAndEmptied) {
@@ -234,7 +235,6 @@ TEST_F(LoginTest, CancelEndsTheProgramAndClosesTheDatabase) {
 
 TEST_F(LoginTest, NoCameraAsksAndOkGoesOnWhileCancelEnds) {
   folder.WriteSettings("[IMAGE]\ncam=True");
-  qputenv("ORNIK_VIRTCAMS", "0");
   glngCamCount = 0;
   boxes.Answer(ui::vbOK);
   ASSERT_NE(ShowLogin(), nullptr);
@@ -254,7 +254,6 @@ TEST_F(LoginTest, NoCameraAsksAndOkGoesOnWhileCancelEnds) {
   EXPECT_FALSE(gcnDB().IsOpen());
   EXPECT_FALSE(frmLogin::IsLoaded());
   EXPECT_TRUE(LogText().contains(QStringLiteral(",カメラ不明,キャンセル\r\n")));
-  qunsetenv("ORNIK_VIRTCAMS");
 }
 
 TEST_F(LoginTest, TheSerialBarcodePortIsTriedOnlyWhenConfigured) {
