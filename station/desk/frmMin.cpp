@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHeaderView>
 #include <QPointer>
 #include <QRegularExpression>
@@ -112,6 +114,11 @@ frmMin::frmMin()
 
 void frmMin::Show() {
   if (Instance() != this || unloading_) return;
+  // Centred on the screen, started minimized.
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
   showMinimized();
 }
 
