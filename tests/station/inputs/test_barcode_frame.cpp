@@ -107,14 +107,4 @@ TEST_F(BarcodeLine, IdsArrivingDuringARoadWaitTheirTurn) {
   EXPECT_TRUE(frame_.Buffer().Text().isEmpty());
 }
 
-TEST(BarcodeErrors, LineErrorsWithoutACodeOfTheirOwnAreOtherErrors) {
-  EXPECT_EQ(serial::CommEventFor(QSerialPort::NoError), 0);
-  EXPECT_EQ(serial::CommEventFor(QSerialPort::TimeoutError), 0);
-  EXPECT_EQ(serial::CommEventFor(QSerialPort::ReadError), serial::comEventOther);
-  EXPECT_EQ(serial::CommEventFor(QSerialPort::ResourceError), serial::comEventOther);
-  EXPECT_EQ(CommEventText(serial::comEventRxOver), QStringLiteral("受信バッファ オーバーフロー"));
-  EXPECT_EQ(CommEventText(serial::comEventOther), QStringLiteral("その他の通信エラー"));
-  EXPECT_EQ(CommEventText(4711), QStringLiteral("その他の通信エラー"));
-}
-
 }  // namespace
