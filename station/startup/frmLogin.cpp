@@ -268,7 +268,7 @@ void frmLogin::LoginTimerProc() {
   if (text == QLatin1String(kMasterPassword) || text == gstrAdminPsw) {
     frmSet::instance().show();
   } else if (gintScreen == 3) {
-    frmMin::instance().show();
+    frmMin::instance().Show();
   } else {
     frmBack::instance();
     frmMain::instance().show();
