@@ -144,12 +144,7 @@ void DVCSetAlphaText(Call& c) {
 }
 
 // The font of the next overlay text.
-HRESULT SetAlphaFont(Call& c, const LogFont& font) {
-  static_assert(sizeof(LogFont) == sizeof(capture::LogFontA), "one layout of the font description");
-  capture::LogFontA engineFont;
-  std::memcpy(static_cast<void*>(&engineFont), &font, sizeof engineFont);
-  return c.Engine()->SetAlphaFont(&engineFont);
-}
+HRESULT SetAlphaFont(Call& c, const LogFont& font) { return c.Engine()->SetAlphaFont(&font); }
 
 // The host's 60-byte font description (checked to be 60 bytes long by the table); the face name
 // is cut to end inside its 32 bytes.

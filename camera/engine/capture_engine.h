@@ -24,6 +24,7 @@
 #include <string>
 
 #include "engine/hresult.h"
+#include "engine/log_font.h"
 #include "engine/media_type.h"
 #include "engine/sample_grabber.h"
 #include "engine/stream_config.h"
@@ -33,26 +34,6 @@
 namespace capture {
 
 enum class PinCategory { Capture, Preview };
-
-// The host's font description for the text overlay (60 bytes, narrow face name in the ANSI code
-// page, NUL-terminated within its 32 bytes).
-struct LogFontA {
-  std::int32_t lfHeight = 0;
-  std::int32_t lfWidth = 0;
-  std::int32_t lfEscapement = 0;
-  std::int32_t lfOrientation = 0;
-  std::int32_t lfWeight = 0;
-  std::uint8_t lfItalic = 0;
-  std::uint8_t lfUnderline = 0;
-  std::uint8_t lfStrikeOut = 0;
-  std::uint8_t lfCharSet = 0;
-  std::uint8_t lfOutPrecision = 0;
-  std::uint8_t lfClipPrecision = 0;
-  std::uint8_t lfQuality = 0;
-  std::uint8_t lfPitchAndFamily = 0;
-  char lfFaceName[32] = {};
-};
-static_assert(sizeof(LogFontA) == 60);
 
 }  // namespace capture
 
