@@ -4,9 +4,7 @@
 #include <QKeyEvent>
 #include <QPointer>
 
-#include "desk/frmChk.h"
 #include "desk/frmMain.h"
-#include "startup/PictureBox.h"
 #include "startup/globals.h"
 
 namespace {
@@ -42,43 +40,21 @@ void frmChkNo::Unload() {
   frmChkNo* form = Instance();
   if (!form) return;
   Instance() = nullptr;
-  form->unloaded_ = true;
-  form->Timer1->stop();
-  form->done(0);
-  form->hide();
-  form->deleteLater();
+  form->Dismiss();
 }
 
-frmChkNo::frmChkNo() : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint) {
-  setObjectName(QStringLiteral("frmChkNo"));
-  setWindowTitle(QStringLiteral("受付の確認"));
-  setFixedSize(326, 426);  // 4890 x 6390 twips
-  QFont font(QStringLiteral("IPAPGothic"));
-  font.setPointSize(12);
-  font.setBold(true);
+// 4890 x 6390 twips; lblMess stands where the pad was.
+frmChkNo::frmChkNo() : ConfirmWindow(QStringLiteral("frmChkNo"), QSize(326, 426), 148) {
+  const QFont font = WindowFont();
   QFont big = font;
   big.setPointSize(20);
 
-  imgPic = new PictureBox(this);
-  imgPic->setObjectName(QStringLiteral("imgPic"));
-  imgPic->setStretch(true);
-  imgPic->setGeometry(8, 8, 88, 80);
-  lblName = new QLabel(this);
-  lblName->setObjectName(QStringLiteral("lblName"));
-  lblName->setGeometry(104, 8, 214, 80);
-  lblName->setFont(font);
-  lblName->setWordWrap(true);
   lblNo = new QLabel(this);
   lblNo->setObjectName(QStringLiteral("lblNo"));
   lblNo->setGeometry(8, 96, 310, 44);
   lblNo->setFont(big);
   lblNo->setFrameShape(QFrame::Panel);
   lblNo->setFrameShadow(QFrame::Sunken);
-  lblMess = new QLabel(QStringLiteral("受付処理中．．．"), this);
-  lblMess->setObjectName(QStringLiteral("lblMess"));
-  lblMess->setGeometry(104, 148, 214, 32);
-  lblMess->setFont(font);
-  lblMess->hide();
   txtDummy = new QLineEdit(this);
   txtDummy->setObjectName(QStringLiteral("txtDummy"));
   txtDummy->setGeometry(0, 0, 1, 1);  // holds the keyboard focus, out of sight
@@ -114,32 +90,10 @@ frmChkNo::frmChkNo() : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::C
   // Key preview: the window sees every key press before its controls.
   installEventFilter(this);
   for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
-
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(1000);
-  connect(Timer1, &QTimer::timeout, this, &frmChkNo::Timer1_Timer);
-  Timer1->start();
-}
-
-void frmChkNo::ShowModal() {
-  if (Instance() != this || unloaded_) return;
-  setWindowModality(Qt::ApplicationModal);
-  exec();
-}
-
-void frmChkNo::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
-  QPointer<frmChkNo> self(this);
-  QTimer::singleShot(0, this, [self] {
-    if (self && !self->unloaded_) self->Form_Activate();
-  });
 }
 
 void frmChkNo::Form_Activate() {
-  repaint();
-  const int n = PlayConfirmationSound();
-  if (gblnSound) mintWavNo = n;
+  PlayActivationSound();
   if (unloaded_) return;
   activateWindow();
   txtDummy->setFocus();
