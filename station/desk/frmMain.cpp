@@ -22,6 +22,7 @@
 #include "com/controlsite.h"
 #include "com/hresult.h"
 #include "db/db.h"
+#include "desk/MailTemplates.h"
 #include "sound/sound.h"
 #include "startup/PictureBox.h"
 #include "startup/frmBack.h"
@@ -97,13 +98,6 @@ void SetControlText(QWidget* control, const QString& text) {
   if (auto* edit = qobject_cast<QPlainTextEdit*>(control)) edit->setPlainText(text);
   else if (auto* line = qobject_cast<QLineEdit*>(control)) line->setText(text);
   else if (auto* label = qobject_cast<QLabel*>(control)) label->setText(text);
-}
-
-// The text of a template box as the mail wants it: lines joined by CR LF.
-QString TemplateText(const QPlainTextEdit* box) {
-  QString text = box->toPlainText();
-  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  return text;
 }
 
 // Calls a member of the camera control late-bound by its name; returns the call's result.
@@ -320,12 +314,8 @@ void frmMain::BuildControls() {
   for (QPushButton* b : {cmdClear, cmdRet}) b->setCursor(Qt::PointingHandCursor);
 
   // The mail templates, never shown.
-  rtxtinContents = new QPlainTextEdit(this);
-  rtxtinContents->setObjectName(QStringLiteral("rtxtinContents"));
-  rtxtinContents->hide();
-  rtxtotContents = new QPlainTextEdit(this);
-  rtxtotContents->setObjectName(QStringLiteral("rtxtotContents"));
-  rtxtotContents->hide();
+  rtxtinContents = NewMailTemplateBox(this, QStringLiteral("rtxtinContents"));
+  rtxtotContents = NewMailTemplateBox(this, QStringLiteral("rtxtotContents"));
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -370,16 +360,24 @@ void frmMain::PlaceCameraBox(int left, int top) {
   }
 }
 
+void frmMain::ShowMonthPicture() {
+  const QString month = ui::Now().toString(QStringLiteral("MM/dd")).left(2);
+  imgBack->setStretch(true);
+  ShowPicture(imgBack, gstrAppPath + QStringLiteral("image/m") + month + QStringLiteral(".jpg"));
+  imgBack->show();
+}
+
+void frmMain::LayoutOverPicture() {
+  imgFirst->hide();
+  PlaceCameraBox(755, 25);
+  SetLabelOpaque(Label2, false);
+  SetLabelOpaque(lblUrl, false);
+}
+
 void frmMain::LayoutScreenMode(bool seasonal) {
   if (seasonal) {
-    const QString month = ui::Now().toString(QStringLiteral("MM/dd")).left(2);
-    imgBack->setStretch(true);
-    ShowPicture(imgBack, gstrAppPath + QStringLiteral("image/m") + month + QStringLiteral(".jpg"));
-    imgBack->show();
-    imgFirst->hide();
-    PlaceCameraBox(755, 25);
-    SetLabelOpaque(Label2, false);
-    SetLabelOpaque(lblUrl, false);
+    ShowMonthPicture();
+    LayoutOverPicture();
   } else {
     imgBack->hide();
     // The waiting picture is there from the start, as the waiting screen puts it up.
@@ -421,16 +419,10 @@ bool frmMain::LayoutNameList() {
   const int pages = count / mlngPageSize + (count % mlngPageSize > 0 ? 1 : 0);
   lblCnt->setText(QStringLiteral("1/") + QString::number(pages));
   if (gintScreen == 2) {
-    const QString month = ui::Now().toString(QStringLiteral("MM/dd")).left(2);
     imgBack->setGeometry(384, 288, 640, 480);
-    imgBack->setStretch(true);
-    ShowPicture(imgBack, gstrAppPath + QStringLiteral("image/m") + month + QStringLiteral(".jpg"));
-    imgBack->show();
+    ShowMonthPicture();
   }
-  imgFirst->hide();
-  PlaceCameraBox(755, 25);
-  SetLabelOpaque(Label2, false);
-  SetLabelOpaque(lblUrl, false);
+  LayoutOverPicture();
   frmMain_ShowNamePage();
   grsDB().Close();
   return true;
@@ -965,7 +957,7 @@ void frmMain::Notify(const QString& id, bool entry, const QString& stamp, const 
   // 1. Notification mail. Whatever becomes of it, the event goes on to its history row.
   if (gblnSendMail && !mailAddr.isEmpty()) {
     const QString subject = entry ? gstrInSubject : gstrOtSubject;
-    const QString body = TemplateText(entry ? rtxtinContents : rtxtotContents);
+    const QString body = MailTemplateText(entry ? rtxtinContents : rtxtotContents);
     const QString attachment = SettingIsTrue(gstrSendImg) ? mstrPhotoFile : QString();
     const MailResult result =
         DeliverMail(mailAddr, subject, body, name, honorific, attachment, gstrAppUser, gstrMailAddr,

@@ -152,6 +152,10 @@ class frmMain : public QWidget {
   void LayoutScreenMode(bool seasonal);
   bool LayoutNameList();
   void PlaceCameraBox(int left, int top);
+  // The month's picture (image/mMM.jpg) on imgBack, stretched to its box.
+  void ShowMonthPicture();
+  // Over a background picture: no waiting picture, the camera at the top right, labels clear.
+  void LayoutOverPicture();
   bool StartCamera();
   bool OpenBarcodePort();
 

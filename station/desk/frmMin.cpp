@@ -13,6 +13,7 @@
 #include "codepage/codepage.h"
 #include "db/db.h"
 #include "desk/BarcodeFrame.h"
+#include "desk/MailTemplates.h"
 #include "desk/mdlStation.h"
 #include "desk/frmIOMess.h"
 #include "serial/mscomm.h"
@@ -93,12 +94,8 @@ frmMin::frmMin()
   cmdEnd->setGeometry(PxX(9405), PxY(8385), PxX(1965), PxY(300));
   connect(cmdEnd, &QPushButton::clicked, this, &frmMin::frmMin_cmdEnd_Click);
 
-  rtxtinContents = new QPlainTextEdit(this);
-  rtxtinContents->setObjectName(QStringLiteral("rtxtinContents"));
-  rtxtinContents->hide();
-  rtxtotContents = new QPlainTextEdit(this);
-  rtxtotContents->setObjectName(QStringLiteral("rtxtotContents"));
-  rtxtotContents->hide();
+  rtxtinContents = NewMailTemplateBox(this, QStringLiteral("rtxtinContents"));
+  rtxtotContents = NewMailTemplateBox(this, QStringLiteral("rtxtotContents"));
 
   MSComm1 = new serial::MSComm(this);
   MSComm1->setObjectName(QStringLiteral("MSComm1"));
@@ -256,8 +253,7 @@ void frmMin::frmMin_txtID_LostFocus(const QString& id) {
   // The mail lets waiting events through: from here on only what the procedure holds is used.
   const QPointer<frmIOMess> shown(&result);
   if (gblnSendMail && !mailAddr.isEmpty()) {
-    QString body = (entry ? rtxtinContents : rtxtotContents)->toPlainText();
-    body.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    const QString body = MailTemplateText(entry ? rtxtinContents : rtxtotContents);
     const MailResult sent =
         DeliverMail(mailAddr, entry ? gstrInSubject : gstrOtSubject, body, userName, userAdd,
                     QString(), gstrAppUser, gstrMailAddr, gstrDialEntry, gstrDialUser,

@@ -7,14 +7,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include <cstdio>
-
 #include "db/db.h"
 #include "desk/frmMain.h"
 #include "startup/frmBack.h"
 #include "startup/globals.h"
-#include "startup/mdlDB.h"
-#include "startup/mdlIni.h"
+#include "support/show_program.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -26,17 +23,7 @@ int main(int argc, char** argv) {
   parser.addOption({"after", "milliseconds before the ID is typed", "ms", "1500"});
   parser.process(app);
   if (parser.positionalArguments().isEmpty()) parser.showHelp(2);
-  QString folder = parser.positionalArguments().first();
-  if (!folder.endsWith('/')) folder += '/';
-  gstrAppPath = folder;
-  gstrIniFile = QStringLiteral("Velmor.ini");
-  gstrLogDir = folder + QStringLiteral("log/");
-  gstrFtpDir = folder + QStringLiteral("ftpFile/");
-  QString error;
-  if (!LoadSettings(&error) || !OpenStationDatabase(&error) || !LoadServiceAccount(&error)) {
-    std::fprintf(stderr, "%s\n", qPrintable(error));
-    return 1;
-  }
+  if (!testsupport::OpenShowFolder(parser.positionalArguments().first())) return 1;
   gstrUserPsw = QStringLiteral("9999");
   glngCamCount = parser.isSet("camera") ? 1 : 0;
   frmBack::instance();

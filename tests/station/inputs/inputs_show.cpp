@@ -7,8 +7,6 @@
 #include <QCommandLineParser>
 #include <QTimer>
 
-#include <cstdio>
-
 #include "db/db.h"
 #include "desk/frmChk.h"
 #include "desk/frmChkNo.h"
@@ -16,8 +14,7 @@
 #include "desk/frmMin.h"
 #include "startup/PictureBox.h"
 #include "startup/globals.h"
-#include "startup/mdlDB.h"
-#include "startup/mdlIni.h"
+#include "support/show_program.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -29,21 +26,11 @@ int main(int argc, char** argv) {
   parser.process(app);
   const QStringList args = parser.positionalArguments();
   if (args.isEmpty()) parser.showHelp(2);
-  QString folder = args.first();
-  if (!folder.endsWith('/')) folder += '/';
-  gstrAppPath = folder;
-  gstrIniFile = QStringLiteral("Velmor.ini");
-  gstrLogDir = folder + QStringLiteral("log/");
-  gstrFtpDir = folder + QStringLiteral("ftpFile/");
-  QString error;
-  if (!LoadSettings(&error) || !OpenStationDatabase(&error) || !LoadServiceAccount(&error)) {
-    std::fprintf(stderr, "%s\n", qPrintable(error));
-    return 1;
-  }
+  if (!testsupport::OpenShowFolder(args.first())) return 1;
   gintBarConnect = 1;  // no reader here: the IDs come from the command line
   gblnSendMail = false;
   QPixmap picture;
-  LoadPicture(folder + QStringLiteral("image/image001s.jpg"), picture);
+  LoadPicture(gstrAppPath + QStringLiteral("image/image001s.jpg"), picture);
   if (parser.isSet("chk")) {
     gstrSelectedID = parser.value("chk");
     frmChk::instance().imgPic->setPicture(picture);
