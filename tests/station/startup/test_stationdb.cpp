@@ -48,6 +48,34 @@ TEST(StationDatabase, QuotesAndJapaneseAreStoredAndFound) {
   }
 }
 
+TEST(StationDatabase, LongTextsNullsAndNumbersReadBackWhole) {
+  ProgramFolder folder;
+  folder.CreateDatabase();
+  // Longer than one piece of the driver's fetch, with two-byte characters across the seams.
+  QString message;
+  for (int i = 0; i < 300; ++i) message += QStringLiteral("おはよう%1！").arg(i);
+  ASSERT_TRUE(db::Execute(gcnDB(), "INSERT INTO tblMessage (Message, InYes) VALUES (?, ?)",
+                          {message, db::Bool(true)}));
+  ASSERT_TRUE(db::Execute(gcnDB(), "INSERT INTO tblMessage (Message, InYes) VALUES (?, NULL)", {QString("")}));
+  ASSERT_TRUE(db::Execute(gcnDB(), "INSERT INTO tblHist (ID, IOName, inDate, inTime, imgFile) "
+                          "VALUES (?, ?, ?, ?, NULL)", {QString("1"), QString("入室"), 20261208, QString("09:05:00")}));
+  db::Recordset rs;
+  ASSERT_TRUE(rs.Open(gcnDB(), "select * from tblMessage order by InYes"));
+  ASSERT_EQ(rs.RecordCount(), 2);
+  EXPECT_FALSE(rs.Value("InYes").isValid());  // NULL sorts first
+  EXPECT_EQ(rs.Text("Message"), QString());
+  EXPECT_TRUE(rs.Value("Message").isValid());  // empty, not NULL
+  rs.MoveNext();
+  EXPECT_EQ(rs.Text("Message"), message);
+  EXPECT_EQ(rs.Value("InYes").toInt(), -1);
+  ASSERT_TRUE(rs.Open(gcnDB(), "select SEQ, inDate, imgFile from tblHist"));
+  EXPECT_EQ(rs.Value("inDate").toInt(), 20261208);
+  EXPECT_EQ(rs.Value(0).toInt(), 1);
+  EXPECT_FALSE(rs.Value("imgFile").isValid());
+  EXPECT_FALSE(rs.Open(gcnDB(), "select nothing from tblHist"));
+  EXPECT_FALSE(rs.LastError().isEmpty());
+}
+
 TEST(StationDatabase, DateTimeTextsReadBackAsWritten) {
   ProgramFolder folder;
   folder.CreateDatabase();
