@@ -1,26 +1,22 @@
 #include "admin/frmSet.h"
 
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 
+#include "startup/FormInstance.h"
 #include "startup/frmLogin.h"
 
 namespace {
-QPointer<frmSet> gInstance;
+FormInstance<frmSet> gForm;
 }
 
-frmSet& frmSet::instance() {
-  if (!gInstance) gInstance = new frmSet();
-  return *gInstance;
-}
+frmSet& frmSet::instance() { return gForm.Get([] { return new frmSet(); }); }
 
-bool frmSet::IsLoaded() { return !gInstance.isNull(); }
+bool frmSet::IsLoaded() { return gForm.IsLoaded(); }
 
 void frmSet::Unload() {
-  if (!gInstance) return;
-  frmSet* window = gInstance;
-  gInstance = nullptr;
+  frmSet* window = gForm.Take();
+  if (!window) return;
   window->hide();
   window->deleteLater();
 }

@@ -1,30 +1,21 @@
 #include "desk/frmChk.h"
 
 #include <QCloseEvent>
-#include <QPointer>
 
 #include "desk/frmMain.h"
+#include "startup/FormInstance.h"
 #include "startup/globals.h"
 
 namespace {
-QPointer<frmChk>& Instance() {
-  static QPointer<frmChk> form;
-  return form;
-}
+FormInstance<frmChk> gForm;
 }  // namespace
 
-frmChk& frmChk::instance() {
-  if (!Instance()) Instance() = new frmChk();
-  return *Instance();
-}
+frmChk& frmChk::instance() { return gForm.Get([] { return new frmChk(); }); }
 
-bool frmChk::IsLoaded() { return !Instance().isNull(); }
+bool frmChk::IsLoaded() { return gForm.IsLoaded(); }
 
 void frmChk::Unload() {
-  frmChk* form = Instance();
-  if (!form) return;
-  Instance() = nullptr;
-  form->Dismiss();
+  if (frmChk* form = gForm.Take()) form->Dismiss();
 }
 
 // 4800 x 2040 twips; lblMess stands where the buttons were.
@@ -88,7 +79,7 @@ void frmChk::Timer1_Timer() {
 
 void frmChk::closeEvent(QCloseEvent* event) {
   // The close box: nothing is recorded. While an answer is processed it does nothing.
-  if (!unloaded_ && Instance() == this) {
+  if (!unloaded_ && gForm.Holds(this)) {
     event->ignore();
     if (!lblMess->isVisibleTo(this)) Unload();
     return;

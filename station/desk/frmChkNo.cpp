@@ -5,13 +5,11 @@
 #include <QPointer>
 
 #include "desk/frmMain.h"
+#include "startup/FormInstance.h"
 #include "startup/globals.h"
 
 namespace {
-QPointer<frmChkNo>& Instance() {
-  static QPointer<frmChkNo> form;
-  return form;
-}
+FormInstance<frmChkNo> gForm;
 const QString kPrompt = QStringLiteral("番号を入力してください");
 const QString kMismatch = QStringLiteral("入力された番号は合いません");
 
@@ -29,18 +27,12 @@ int KeyAsciiOf(const QKeyEvent* key) {
 }
 }  // namespace
 
-frmChkNo& frmChkNo::instance() {
-  if (!Instance()) Instance() = new frmChkNo();
-  return *Instance();
-}
+frmChkNo& frmChkNo::instance() { return gForm.Get([] { return new frmChkNo(); }); }
 
-bool frmChkNo::IsLoaded() { return !Instance().isNull(); }
+bool frmChkNo::IsLoaded() { return gForm.IsLoaded(); }
 
 void frmChkNo::Unload() {
-  frmChkNo* form = Instance();
-  if (!form) return;
-  Instance() = nullptr;
-  form->Dismiss();
+  if (frmChkNo* form = gForm.Take()) form->Dismiss();
 }
 
 // 4890 x 6390 twips; lblMess stands where the pad was.
@@ -190,7 +182,7 @@ void frmChkNo::Timer1_Timer() {
 }
 
 void frmChkNo::closeEvent(QCloseEvent* event) {
-  if (!unloaded_ && Instance() == this) {
+  if (!unloaded_ && gForm.Holds(this)) {
     event->ignore();
     if (!processing_) Unload();
     return;

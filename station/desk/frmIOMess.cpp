@@ -2,37 +2,25 @@
 
 #include <QGuiApplication>
 #include <QPainter>
-#include <QPointer>
 #include <QScreen>
 
 #include <cmath>
 
+#include "startup/FormInstance.h"
 #include "startup/mdlVelmor.h"
 
 namespace {
-QPointer<frmIOMess>& Instance() {
-  static QPointer<frmIOMess> form;
-  return form;
-}
+FormInstance<frmIOMess> gForm;
 int Pixels(double twips, double twipsPerPixel) {
   return static_cast<int>(std::nearbyint(twips / twipsPerPixel));  // halves to even
 }
 }  // namespace
 
-frmIOMess& frmIOMess::instance() {
-  if (!Instance()) Instance() = new frmIOMess();
-  return *Instance();
-}
+frmIOMess& frmIOMess::instance() { return gForm.Get([] { return new frmIOMess(); }); }
 
-bool frmIOMess::IsLoaded() { return !Instance().isNull(); }
+bool frmIOMess::IsLoaded() { return gForm.IsLoaded(); }
 
-void frmIOMess::Unload() {
-  frmIOMess* form = Instance();
-  if (!form) return;
-  Instance() = nullptr;
-  form->close();
-  form->deleteLater();
-}
+void frmIOMess::Unload() { gForm.CloseAndDelete(); }
 
 QRect frmIOMess::Placement(int screenWidth, double twipsPerPixelX, double twipsPerPixelY) {
   const double screenTwips = screenWidth * twipsPerPixelX;

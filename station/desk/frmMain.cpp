@@ -24,6 +24,7 @@
 #include "db/db.h"
 #include "desk/MailTemplates.h"
 #include "sound/sound.h"
+#include "startup/FormInstance.h"
 #include "startup/PictureBox.h"
 #include "startup/frmBack.h"
 #include "startup/globals.h"
@@ -39,10 +40,7 @@
 
 namespace {
 
-QPointer<frmMain>& Instance() {
-  static QPointer<frmMain> form;
-  return form;
-}
+FormInstance<frmMain> gForm;
 
 const QString kPrompt = QStringLiteral("にゅうりょくしてください");
 
@@ -119,22 +117,20 @@ void SetLabelOpaque(QLabel* label, bool opaque) {
 // ---- the instance ----------------------------------------------------------------------------
 
 frmMain& frmMain::instance() {
-  if (Instance()) return *Instance();
+  if (frmMain* form = gForm.get()) return *form;
   auto* form = new frmMain();
-  if (!form->mblnUnloaded) Instance() = form;
+  if (!form->mblnUnloaded) gForm.Set(form);
   return *form;
 }
 
-bool frmMain::IsLoaded() { return !Instance().isNull(); }
+bool frmMain::IsLoaded() { return gForm.IsLoaded(); }
 
 void frmMain::Unload() {
-  frmMain* form = Instance();
-  if (!form) return;
-  form->UnloadSelf();
+  if (frmMain* form = gForm.get()) form->UnloadSelf();
 }
 
 void frmMain::UnloadSelf() {
-  if (Instance() == this) Instance() = nullptr;
+  gForm.Release(this);
   if (mblnUnloaded) return;
   frmMain_Form_Unload();
   mblnUnloaded = true;
@@ -164,7 +160,7 @@ frmMain::frmMain() : QWidget(nullptr, Qt::FramelessWindowHint) {
 }
 
 frmMain::~frmMain() {
-  if (Instance() == this) Instance() = nullptr;
+  gForm.Release(this);
   if (!mblnUnloaded) frmMain_Form_Unload();
 }
 

@@ -18,6 +18,7 @@
 #include "desk/frmIOMess.h"
 #include "serial/mscomm.h"
 #include "sound/sound.h"
+#include "startup/FormInstance.h"
 #include "startup/globals.h"
 #include "startup/mdlEnd.h"
 #include "startup/mdlLogWrite.h"
@@ -28,10 +29,7 @@
 
 namespace {
 
-QPointer<frmMin>& Instance() {
-  static QPointer<frmMin> form;
-  return form;
-}
+FormInstance<frmMin> gForm;
 
 int PxX(double twips) { return static_cast<int>(std::nearbyint(twips / TwipsPerPixelX())); }
 int PxY(double twips) { return static_cast<int>(std::nearbyint(twips / TwipsPerPixelY())); }
@@ -54,19 +52,18 @@ QString TimePiece(const QString& stamp) {
 }  // namespace
 
 frmMin& frmMin::instance() {
-  if (!Instance()) {
-    Instance() = new frmMin();
-    Instance()->frmMin_Form_Load();
-  }
-  return *Instance();
+  if (frmMin* form = gForm.get()) return *form;
+  auto* form = new frmMin();
+  gForm.Set(form);
+  // A load that fails unloads the window again; it stays valid until the event loop deletes it.
+  form->frmMin_Form_Load();
+  return *form;
 }
 
-bool frmMin::IsLoaded() { return !Instance().isNull(); }
+bool frmMin::IsLoaded() { return gForm.IsLoaded(); }
 
 void frmMin::Unload() {
-  frmMin* form = Instance();
-  if (!form) return;
-  form->frmMin_Form_Unload();
+  if (frmMin* form = gForm.get()) form->frmMin_Form_Unload();
 }
 
 frmMin::frmMin()
@@ -110,7 +107,7 @@ frmMin::frmMin()
 }
 
 void frmMin::Show() {
-  if (Instance() != this || unloading_) return;
+  if (!gForm.Holds(this) || unloading_) return;
   // Centred on the screen, started minimized.
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
@@ -296,7 +293,7 @@ void frmMin::frmMin_cmdEnd_Click() { Unload(); }
 void frmMin::frmMin_Form_Unload() {
   if (unloading_) return;
   unloading_ = true;
-  if (Instance() == this) Instance() = nullptr;
+  gForm.Release(this);
   if (MSComm1->PortOpen()) MSComm1->setPortOpen(false);
   Timer1->stop();
   hide();

@@ -5,33 +5,22 @@
 #include <QMouseEvent>
 #include <QScreen>
 
+#include "startup/FormInstance.h"
 #include "startup/mdlVelmor.h"
 
 namespace {
-QPointer<frmBack>& Instance() {
-  static QPointer<frmBack> form;
-  return form;
-}
+FormInstance<frmBack> gForm;
 QPointer<QWidget>& Station() {
   static QPointer<QWidget> window;
   return window;
 }
 }  // namespace
 
-frmBack& frmBack::instance() {
-  if (!Instance()) Instance() = new frmBack();
-  return *Instance();
-}
+frmBack& frmBack::instance() { return gForm.Get([] { return new frmBack(); }); }
 
-bool frmBack::IsLoaded() { return !Instance().isNull(); }
+bool frmBack::IsLoaded() { return gForm.IsLoaded(); }
 
-void frmBack::Unload() {
-  frmBack* form = Instance();
-  if (!form) return;
-  Instance() = nullptr;
-  form->close();
-  form->deleteLater();
-}
+void frmBack::Unload() { gForm.CloseAndDelete(); }
 
 void frmBack::SetStationWindow(QWidget* window) { Station() = window; }
 QWidget* frmBack::StationWindow() { return Station(); }
@@ -78,8 +67,5 @@ void frmBack::mouseDoubleClickEvent(QMouseEvent* event) {
 void frmBack::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
   // Closed from outside (the window system): unloaded like any other way.
-  if (event->isAccepted() && Instance() == this) {
-    Instance() = nullptr;
-    deleteLater();
-  }
+  if (event->isAccepted() && gForm.Release(this)) deleteLater();
 }

@@ -7,32 +7,21 @@
 
 #include <cmath>
 
+#include "startup/FormInstance.h"
 #include "startup/mdlVelmor.h"
 
 namespace {
-QPointer<frmNow>& Instance() {
-  static QPointer<frmNow> form;
-  return form;
-}
+FormInstance<frmNow> gForm;
 
 int TwipsToPixelsX(int twips) { return static_cast<int>(std::lround(twips / TwipsPerPixelX())); }
 int TwipsToPixelsY(int twips) { return static_cast<int>(std::lround(twips / TwipsPerPixelY())); }
 }  // namespace
 
-frmNow& frmNow::instance() {
-  if (!Instance()) Instance() = new frmNow();
-  return *Instance();
-}
+frmNow& frmNow::instance() { return gForm.Get([] { return new frmNow(); }); }
 
-bool frmNow::IsLoaded() { return !Instance().isNull(); }
+bool frmNow::IsLoaded() { return gForm.IsLoaded(); }
 
-void frmNow::Unload() {
-  frmNow* form = Instance();
-  if (!form) return;
-  Instance() = nullptr;
-  form->close();
-  form->deleteLater();
-}
+void frmNow::Unload() { gForm.CloseAndDelete(); }
 
 frmNow::frmNow() : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
   setObjectName(QStringLiteral("frmNow"));
@@ -61,8 +50,5 @@ void frmNow::Form_Load() {
 
 void frmNow::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
-  if (event->isAccepted() && Instance() == this) {
-    Instance() = nullptr;
-    deleteLater();
-  }
+  if (event->isAccepted() && gForm.Release(this)) deleteLater();
 }

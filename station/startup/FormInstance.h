@@ -1,0 +1,46 @@
+#pragma once
+// The one loaded window of a window class, behind the class's static instance(), IsLoaded() and
+// Unload(). A weak slot: it empties itself when the window is deleted. What a window does when it
+// loads and unloads stays with the window; this only holds it.
+#include <QPointer>
+
+template <class Form>
+class FormInstance {
+ public:
+  // The loaded window; when none is, the one `make` returns becomes it.
+  template <class Make>
+  Form& Get(Make make) {
+    if (!slot_) slot_ = make();
+    return *slot_;
+  }
+
+  Form* get() const { return slot_.data(); }
+  bool IsLoaded() const { return !slot_.isNull(); }
+  bool Holds(const Form* form) const { return form && slot_.data() == form; }
+  void Set(Form* form) { slot_ = form; }
+
+  // Empties the slot; returns the window it held (nullptr when none) for its unload steps.
+  Form* Take() {
+    Form* form = slot_.data();
+    slot_ = nullptr;
+    return form;
+  }
+
+  // Empties the slot when it holds `form` (a window going away by itself); true when it did.
+  bool Release(const Form* form) {
+    if (!Holds(form)) return false;
+    slot_ = nullptr;
+    return true;
+  }
+
+  // The plain unload: out of the slot, closed, and deleted once the event loop runs again.
+  void CloseAndDelete() {
+    if (Form* form = Take()) {
+      form->close();
+      form->deleteLater();
+    }
+  }
+
+ private:
+  QPointer<Form> slot_;
+};
