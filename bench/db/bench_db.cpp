@@ -5,26 +5,25 @@
 //    one month of about 30,000 rows fetched; the same query through Qt's QSQLITE for the ratio.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include <algorithm>
 #include <chrono>
-#include <clocale>
-#include <vector>
+#include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "db/db.h"
 #include "startup/globals.h"
 #include "startup/mdlDB.h"
+#include "support/bench_support.h"
 #include "support/support_program.h"
 
 namespace {
 
-constexpr int kMembers = 100000;
-constexpr int kHistory = 1000000;
+using benchsupport::kMembers;
 const char* kMonthQuery =
     "SELECT tblHist.SEQ, tblHist.ID, tblData.UserName, tblData.UserAdd, tblHist.IOName, "
     "tblHist.inDate, tblHist.inTime, tblHist.imgFile FROM tblHist LEFT JOIN tblData ON "
@@ -33,52 +32,12 @@ const char* kMonthQuery =
 
 std::unique_ptr<testsupport::ProgramFolder> gFolder;
 
-// Fills the database directly through SQLite (a bulk load is not what is measured).
-void Fill() {
-  QSqlDatabase lite = QSqlDatabase::addDatabase("QSQLITE", "fill");
-  lite.setDatabaseName(gFolder->DatabaseFile());
-  lite.open();
-  QSqlQuery q(lite);
-  q.exec("PRAGMA synchronous=OFF");
-  lite.transaction();
-  q.prepare("INSERT INTO tblData (ID, UserName, UserAdd, NameKana, MailName, MailAddr, \"Date\", "
-            "\"Update\", LastIn, LastOut) VALUES (?, ?, 'さま', ?, '', '', '2026/04/01', "
-            "'2026/04/01', '', '')");
-  for (int i = 0; i < kMembers; ++i) {
-    q.addBindValue(QString::number(100000000 + i));
-    q.addBindValue(QStringLiteral("会員 %1").arg(i));
-    q.addBindValue(QStringLiteral("かいいん %1").arg(i));
-    q.exec();
-  }
-  // 1,000,000 rows written in time order, as the station writes them: 33 months of about 30,000
-  // rows each (28 days a month, about 1,080 events a day).
-  q.prepare("INSERT INTO tblHist (ID, IOName, inDate, inTime, imgFile) VALUES (?, ?, ?, ?, ?)");
-  const int perMonth = kHistory / 33 + 1;
-  for (int i = 0; i < kHistory; ++i) {
-    const int month = i / perMonth;
-    const int year = 2024 + month / 12, mon = month % 12 + 1;
-    const int inMonth = i % perMonth, day = inMonth * 28 / perMonth + 1;
-    const int second = (inMonth % (perMonth / 28)) * 40;  // spread over the day
-    q.addBindValue(QString::number(100000000 + (i * 7919LL) % kMembers));
-    q.addBindValue(i % 2 ? QStringLiteral("退室") : QStringLiteral("入室"));
-    q.addBindValue(year * 10000 + mon * 100 + day);
-    q.addBindValue(QStringLiteral("%1:%2:%3")
-                       .arg(second / 3600 % 24, 2, 10, QChar('0'))
-                       .arg(second / 60 % 60, 2, 10, QChar('0'))
-                       .arg(second % 60, 2, 10, QChar('0')));
-    q.addBindValue(QStringLiteral("20260101000000.jpg"));
-    q.exec();
-  }
-  lite.commit();
-  lite.close();
-}
-
 void BM_EventDatabaseWork(benchmark::State& state) {
   int n = 0;
   std::vector<double> ms;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    const QString id = QString::number(100000000 + (n * 7919) % kMembers);
+    const QString id = benchsupport::MemberId((n * 7919) % kMembers);
     ++n;
     db::Recordset& rs = grsDB();
     rs.Open(gcnDB(), "select * from tblData where ID = ?", {id});
@@ -132,21 +91,18 @@ BENCHMARK(BM_MonthQueryQSqlite)->Unit(benchmark::kMillisecond)->Iterations(10);
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  db::EnsureUtf8Locale();
-  gFolder = std::make_unique<testsupport::ProgramFolder>();
-  gFolder->CreateDatabase(false);
-  Fill();
-  QString error;
-  if (!OpenStationDatabase(&error)) {
-    fprintf(stderr, "%s\n", qPrintable(error));
-    return 1;
-  }
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  gFolder.reset();
-  return 0;
+  return benchsupport::RunBenchmarks(
+      argc, argv,
+      [] {
+        gFolder = std::make_unique<testsupport::ProgramFolder>();
+        gFolder->CreateDatabase(false);
+        benchsupport::FillStationDatabase(gFolder->DatabaseFile());
+        QString error;
+        if (OpenStationDatabase(&error)) return true;
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+      },
+      [] { gFolder.reset(); });
 }
 namespace {
 // The month query fetched through Qt's own QODBC value reading (what the record set avoids):

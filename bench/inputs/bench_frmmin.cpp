@@ -10,14 +10,13 @@
 //   build/bin/bench_inputs --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 
 #include <atomic>
 #include <chrono>
-#include <clocale>
 #include <thread>
 
 #include "db/db.h"
@@ -27,6 +26,7 @@
 #include "sound/sound.h"
 #include "startup/globals.h"
 #include "startup/mdlEnd.h"
+#include "support/bench_support.h"
 #include "support/support_program.h"
 #include "support/support_pty.h"
 #include "ui/clock.h"
@@ -140,12 +140,4 @@ BENCHMARK(ScanIntoMinimizedStation)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  if (!std::setlocale(LC_CTYPE, "C.UTF-8")) std::setlocale(LC_CTYPE, "en_US.UTF-8");
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return benchsupport::RunBenchmarks(argc, argv); }

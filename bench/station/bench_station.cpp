@@ -1,81 +1,43 @@
 // The station's ID road from Enter in the ID field to the greeting painted: a 640 x 480 virtual
 // camera, photos kept (still, BMP to JPEG at quality 100), sound off, mail and FTP off, 100,000
-// members and 1,000,000 history rows behind the real ODBC data source. 500 events, each a new
+// members and 1,000,000 time-ordered history rows behind the real ODBC data source. 500 events, each a new
 // entry; reported: median and 99th percentile to the greeting, and of the whole road (history
 // row included).
 #include <benchmark/benchmark.h>
 
 #include <gst/gst.h>
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
-#include <clocale>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "com/registry.h"
 #include "com/runtime.h"
+#include "db/db.h"
 #include "desk/frmMain.h"
 #include "startup/frmBack.h"
 #include "startup/globals.h"
 #include "startup/mdlIni.h"
+#include "support/bench_support.h"
 #include "support/support_program.h"
 #include "ui/clock.h"
 #include "virtcam.h"
 
 namespace {
 
-constexpr int kMembers = 100000;
-constexpr int kHistory = 1000000;
+using benchsupport::kMembers;
 constexpr int kEvents = 500;
 
 std::unique_ptr<testsupport::ProgramFolder> gFolder;
 QTemporaryDir* gRegistry = nullptr;
-
-void Fill() {
-  QSqlDatabase lite = QSqlDatabase::addDatabase("QSQLITE", "fill");
-  lite.setDatabaseName(gFolder->DatabaseFile());
-  lite.open();
-  {
-    QSqlQuery q(lite);
-    q.exec("PRAGMA synchronous=OFF");
-    lite.transaction();
-    q.prepare("INSERT INTO tblData (ID, UserName, UserAdd, NameKana, MailName, MailAddr, \"Date\", "
-              "\"Update\", LastIn, LastOut) VALUES (?, ?, 'さま', ?, '', '', '2026/04/01', "
-              "'2026/04/01', '', '')");
-    for (int i = 0; i < kMembers; ++i) {
-      q.addBindValue(QString::number(100000000 + i));
-      q.addBindValue(QStringLiteral("会員 %1").arg(i));
-      q.addBindValue(QStringLiteral("かいいん %1").arg(i));
-      q.exec();
-    }
-    q.prepare("INSERT INTO tblHist (ID, IOName, inDate, inTime, imgFile) VALUES (?, ?, ?, ?, ?)");
-    for (int i = 0; i < kHistory; ++i) {
-      const int day = i / 1100;
-      q.addBindValue(QString::number(100000000 + i % kMembers));
-      q.addBindValue(i % 2 ? QStringLiteral("退室") : QStringLiteral("入室"));
-      q.addBindValue(QDate(2023, 1, 1).addDays(day).toString("yyyyMMdd").toInt());
-      q.addBindValue(QTime(8, 0).addSecs((i % 1100) * 30).toString("HH:mm:ss"));
-      q.addBindValue(QString());
-      q.exec();
-    }
-    q.exec("INSERT INTO tblMessage (Message, InYes) VALUES ('こんにちは！', -1)");
-    q.exec("INSERT INTO tblMessage (Message, InYes) VALUES ('おつかれさま！', 0)");
-    lite.commit();
-  }
-  lite.close();
-  QSqlDatabase::removeDatabase("fill");
-}
 
 bool Setup() {
   gRegistry = new QTemporaryDir;
@@ -98,7 +60,9 @@ bool Setup() {
   QString error;
   if (!LoadSettings(&error)) return false;
   gFolder->CreateDatabase();
-  Fill();
+  benchsupport::FillStationDatabase(gFolder->DatabaseFile());
+  db::Execute(gcnDB(), "INSERT INTO tblMessage (Message, InYes) VALUES (?, ?)", {QStringLiteral("こんにちは！"), -1});
+  db::Execute(gcnDB(), "INSERT INTO tblMessage (Message, InYes) VALUES (?, ?)", {QStringLiteral("おつかれさま！"), 0});
   gblnFtp = false;
   glngCamCount = 1;
   glngInOutTime = 1;
@@ -136,7 +100,7 @@ void BM_IdRoad(benchmark::State& state) {
     toGreeting.clear();
     whole.clear();
     for (int i = 0; i < kEvents; ++i, ++next) {
-      const QString id = QString::number(100000000 + next * 7 % kMembers);
+      const QString id = benchsupport::MemberId(next * 7 % kMembers);
       f.txtID->setText(id);
       QElapsedTimer clock;
       watch.clock = &clock;
@@ -161,13 +125,5 @@ BENCHMARK(BM_IdRoad)->Iterations(1)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  if (!std::setlocale(LC_CTYPE, "C.UTF-8")) std::setlocale(LC_CTYPE, "en_US.UTF-8");
-  benchmark::Initialize(&argc, argv);
-  if (!Setup()) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  gFolder.reset();
-  return 0;
+  return benchsupport::RunBenchmarks(argc, argv, Setup, [] { gFolder.reset(); });
 }
