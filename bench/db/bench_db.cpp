@@ -30,7 +30,27 @@ const char* kMonthQuery =
     "tblHist.ID = tblData.ID WHERE tblHist.inDate >= ? AND tblHist.inDate <= ? "
     "ORDER BY tblHist.inDate, tblHist.inTime";
 
+constexpr int kMonthFrom = 20250601, kMonthTo = 20250631;
+
 std::unique_ptr<testsupport::ProgramFolder> gFolder;
+
+// The month query stepped through Qt's own value reading on `database`, every value read when
+// `readValues`; returns the rows.
+int StepMonthQuery(const QSqlDatabase& database, bool readValues) {
+  QSqlQuery q(database);
+  q.setForwardOnly(true);
+  q.prepare(kMonthQuery);
+  q.addBindValue(kMonthFrom);
+  q.addBindValue(kMonthTo);
+  q.exec();
+  int rows = 0;
+  while (q.next()) {
+    if (readValues)
+      for (int c = 0; c < 8; ++c) benchmark::DoNotOptimize(q.value(c));
+    ++rows;
+  }
+  return rows;
+}
 
 void BM_EventDatabaseWork(benchmark::State& state) {
   int n = 0;
@@ -59,7 +79,7 @@ void BM_MonthQueryOdbc(benchmark::State& state) {
   int rows = 0;
   for (auto _ : state) {
     db::Recordset rs;
-    rs.Open(gcnDB(), kMonthQuery, {20250601, 20250631});
+    rs.Open(gcnDB(), kMonthQuery, {kMonthFrom, kMonthTo});
     rows = rs.RecordCount();
   }
   state.counters["rows"] = rows;
@@ -71,22 +91,19 @@ void BM_MonthQueryQSqlite(benchmark::State& state) {
   lite.setDatabaseName(gFolder->DatabaseFile());
   lite.open();
   int rows = 0;
-  for (auto _ : state) {
-    QSqlQuery q(lite);
-    q.setForwardOnly(true);
-    q.prepare(kMonthQuery);
-    q.addBindValue(20250601);
-    q.addBindValue(20250631);
-    q.exec();
-    rows = 0;
-    while (q.next()) {
-      for (int c = 0; c < 8; ++c) benchmark::DoNotOptimize(q.value(c));
-      ++rows;
-    }
-  }
+  for (auto _ : state) rows = StepMonthQuery(lite, true);
   state.counters["rows"] = rows;
 }
 BENCHMARK(BM_MonthQueryQSqlite)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The month query fetched through Qt's own QODBC value reading (what the record set avoids):
+// stepping alone, and stepping with every value read.
+void BM_MonthQueryQtFetch(benchmark::State& state) {
+  int rows = 0;
+  for (auto _ : state) rows = StepMonthQuery(gcnDB().Database(), state.range(0) != 0);
+  state.counters["rows"] = rows;
+}
+BENCHMARK(BM_MonthQueryQtFetch)->Arg(0)->Arg(1)->ArgName("read_values")->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 
@@ -103,23 +120,4 @@ int main(int argc, char** argv) {
         return false;
       },
       [] { gFolder.reset(); });
-}
-namespace {
-// The month query fetched through Qt's own QODBC value reading (what the record set avoids):
-// stepping alone, and stepping with every value read.
-void BM_MonthQueryQtFetch(benchmark::State& state) {
-  int rows = 0;
-  for (auto _ : state) {
-    QSqlQuery q(gcnDB().Database());
-    q.setForwardOnly(true);
-    q.prepare(kMonthQuery);
-    q.addBindValue(20250601);
-    q.addBindValue(20250631);
-    q.exec();
-    rows = 0;
-    while (q.next()) { ++rows; if (state.range(0)) for (int c = 0; c < 8; ++c) benchmark::DoNotOptimize(q.value(c)); }
-  }
-  state.counters["rows"] = rows;
-}
-BENCHMARK(BM_MonthQueryQtFetch)->Arg(0)->Arg(1)->ArgName("read_values")->Unit(benchmark::kMillisecond)->Iterations(5);
 }
