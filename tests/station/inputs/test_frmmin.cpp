@@ -258,10 +258,12 @@ TEST_F(MinimizedStation, EndsByItsButtonItsCloseBoxOrAPortThatWillNotOpen) {
 
   qputenv("VELMOR_COMPORT7", "/dev/nonexistent-reader");
   gintBarPort = 7;
-  frmMin::instance();
+  const frmMin& failed = frmMin::instance();
   qunsetenv("VELMOR_COMPORT7");
   EXPECT_EQ(ended_, 3);
   EXPECT_FALSE(frmMin::IsLoaded());
+  // The caller still gets a live window (deleted later), never a null one.
+  EXPECT_EQ(failed.objectName(), QStringLiteral("frmMin"));
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
   EXPECT_EQ(boxes_.Boxes()[0].text, QStringLiteral("RS232C接続のバーコードが認識できません"));
   EXPECT_EQ(boxes_.Boxes()[0].style, 16);
