@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 mkdir -p demo
-build/bin/velmor-setup demo --demo
+build/bin/velmor-setup demo --demo --use-dsn
 cp -f build/bin/Velmor demo/Velmor
 if [ -x build/bin/regsvr ] && [ -f build/bin/libOrnik.so ]; then
   cp -f build/bin/libOrnik.so demo/libOrnik.so

@@ -230,25 +230,49 @@ bool CreateDatabaseFile(const QString& file, const QString& adminPassword,
          WriteInitialRows(connection, adminPassword, userPassword, error);
 }
 
-bool RegisterDsn(const QString& dsn, const QString& file, bool* added, QString* error) {
+DsnResult RegisterDsn(const QString& dsn, const QString& file, bool replace,
+                      QString* existingFile, QString* error) {
   QString iniPath = qEnvironmentVariable("ODBCINI");
   if (iniPath.isEmpty()) iniPath = QDir::homePath() + QStringLiteral("/.odbc.ini");
   QFile ini(iniPath);
-  QByteArray text;
+  QList<QByteArray> lines;
   if (ini.open(QIODevice::ReadOnly)) {
-    text = ini.readAll();
+    lines = ini.readAll().split('\n');
     ini.close();
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
   }
-  if (added) *added = false;
-  for (const QByteArray& line : text.split('\n'))
-    if (line.trimmed().toLower() == ("[" + dsn.toUtf8() + "]").toLower()) return true;
-  if (!text.isEmpty() && !text.endsWith('\n')) text += '\n';
-  text += "[" + dsn.toUtf8() + "]\nDescription = Velmor station database\nDriver = SQLite3\n"
-          "Database = " + QFile::encodeName(file) + "\nTimeout = 5000\nNoCreat = 1\n";
+  const QByteArray header = ("[" + dsn.toUtf8() + "]").toLower();
+  const QByteArray databaseLine = "Database = " + QFile::encodeName(file);
+  int section = -1, end = static_cast<int>(lines.size()), database = -1;
+  for (int i = 0; i < lines.size(); ++i) {
+    const QByteArray t = lines[i].trimmed();
+    if (t.startsWith('[')) {
+      if (section >= 0) {
+        end = i;
+        break;
+      }
+      if (t.toLower() == header) section = i;
+    } else if (section >= 0 && t.toLower().startsWith("database") &&
+               t.mid(8).trimmed().startsWith('=')) {
+      database = i;
+      if (existingFile) *existingFile = QString::fromLocal8Bit(t.mid(t.indexOf('=') + 1).trimmed());
+    }
+  }
+  DsnResult result = DsnResult::Added;
+  if (section >= 0) {
+    if (database >= 0 && lines[database].trimmed() == databaseLine) return DsnResult::Kept;
+    if (!replace) return DsnResult::Kept;
+    if (database >= 0) lines[database] = databaseLine;
+    else lines.insert(end, databaseLine);
+    result = DsnResult::Replaced;
+  } else {
+    lines << "[" + dsn.toUtf8() + "]" << "Description = Velmor station database"
+          << "Driver = SQLite3" << databaseLine << "Timeout = 5000" << "NoCreat = 1";
+  }
+  QByteArray text = lines.join('\n') + '\n';
   if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate) || ini.write(text) != text.size()) {
     if (error) *error = QStringLiteral("cannot write %1").arg(iniPath);
-    return false;
+    return DsnResult::Failed;
   }
-  if (added) *added = true;
-  return true;
+  return result;
 }

@@ -15,6 +15,10 @@ bool WriteDemoRows(db::Connection& connection, int count, QString* error);
 bool CreateDatabaseFile(const QString& file, const QString& adminPassword,
                         const QString& userPassword, bool* created, QString* error);
 
+enum class DsnResult { Added, Kept, Replaced, Failed };
+
 // Registers the user data source `dsn` for the SQLite file `file` in the ODBC user file (ODBCINI,
-// else ~/.odbc.ini) unless one of that name exists. Returns false when the file cannot be written.
-bool RegisterDsn(const QString& dsn, const QString& file, bool* added, QString* error);
+// else ~/.odbc.ini). A data source of that name is kept as it is, unless `replace` is set: then
+// its database becomes `file`. `existingFile` gets the database an existing entry named.
+DsnResult RegisterDsn(const QString& dsn, const QString& file, bool replace,
+                      QString* existingFile, QString* error);

@@ -1,7 +1,8 @@
 // velmor-setup FOLDER [--demo] [--members N]
 // Creates the station database FOLDER/Velmor.db through the SQLite ODBC driver, registers the
 // user data source "Pardix" for it when none exists, and with --demo fills FOLDER with a complete
-// demo program folder (settings, templates, pictures, sounds, members and greetings).
+// demo program folder (settings, templates, pictures, sounds, members and greetings). --use-dsn
+// points an existing data source "Pardix" at this folder's database.
 #include <QCommandLineParser>
 #include <QDir>
 #include <QGuiApplication>
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   parser.addOption({"members", "number of demo members", "count", "30"});
   parser.addOption({"admin-password", "administrator password", "text", "admin"});
   parser.addOption({"user-password", "station user password", "text", "9999"});
+  parser.addOption({"use-dsn", "point an existing data source Pardix at this folder's database"});
   parser.process(app);
   if (parser.positionalArguments().size() != 1) parser.showHelp(2);
 
@@ -47,12 +49,26 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  bool added = false;
-  if (!RegisterDsn(QStringLiteral("Pardix"), file, &added, &error)) {
+  QString existing;
+  const DsnResult dsn = RegisterDsn(QStringLiteral("Pardix"), file, parser.isSet("use-dsn"),
+                                    &existing, &error);
+  if (dsn == DsnResult::Failed) {
     std::fprintf(stderr, "velmor-setup: %s\n", qPrintable(error));
     return 1;
   }
-  std::printf("database %s (%s); data source Pardix %s\n", qPrintable(file),
-              created ? "created" : "kept", added ? "registered" : "already registered");
+  std::printf("database %s (%s)\n", qPrintable(file), created ? "created" : "kept");
+  switch (dsn) {
+    case DsnResult::Added: std::printf("data source Pardix registered for it\n"); break;
+    case DsnResult::Replaced:
+      std::printf("data source Pardix now points at it (it pointed at %s)\n", qPrintable(existing));
+      break;
+    default:
+      if (!existing.isEmpty() && existing != file)
+        std::printf("warning: data source Pardix is kept and points at %s, not at this folder's "
+                    "database (--use-dsn points it here)\n", qPrintable(existing));
+      else
+        std::printf("data source Pardix already registered for it\n");
+      break;
+  }
   return 0;
 }

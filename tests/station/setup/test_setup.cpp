@@ -1,0 +1,86 @@
+// The set-up tool as the README's first command runs it: a demo program folder that the station
+// can start from, behind a data source it registers.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "db/db.h"
+#include "startup/globals.h"
+#include "startup/mdlDB.h"
+#include "startup/mdlIni.h"
+#include "startup/mdlPicture.h"
+
+namespace {
+
+class SetupTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ini = dir.filePath("odbc.ini");
+    qputenv("ODBCINI", QFile::encodeName(ini));
+    qunsetenv("ODBCSYSINI");
+    qunsetenv("ODBCINSTINI");
+  }
+  QString Run(const QStringList& args) {
+    QProcess p;
+    p.start(QCoreApplication::applicationDirPath() + "/velmor-setup", args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+  }
+  QTemporaryDir dir;
+  QString ini;
+};
+
+TEST_F(SetupTool, TheDemoFolderStartsAStation) {
+  const QString folder = dir.filePath("demo");
+  Run({folder, "--demo"});
+  Run({folder, "--demo"});  // a second run keeps what is there
+
+  // Every key the station requires loads from the demo settings file.
+  gstrAppPath = folder + "/";
+  gstrIniFile = "Velmor.ini";
+  QString error;
+  ASSERT_TRUE(LoadSettings(&error)) << qPrintable(error);
+  for (const char* file : {"Velmor.txt", "otMail.txt", "sptMail.txt", "allMail.txt",
+                           "image/logo.jpg", "image/image000.jpg", "image/image001.jpg",
+                           "image/image001s.jpg", "image/m12.jpg", "image/wite.jpg",
+                           "image/noimage.bmp", "wave/wav001.wav", "wave/chk.wav",
+                           "wave/onerr.wav"})
+    EXPECT_TRUE(QFile::exists(folder + "/" + file)) << file;
+  for (int n = 1; n <= glngImgNum; ++n)
+    EXPECT_EQ(GetImageSize(folder + QStringLiteral("/image/image%1.jpg").arg(n, 3, 10, QChar('0')), 0).Kind, kImageJpg);
+  EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/wave/wav%1.wav").arg(glngWavNum, 3, 10, QChar('0'))));
+
+  // The data source reaches the database with its rows.
+  ASSERT_TRUE(OpenStationDatabase(&error)) << qPrintable(error);
+  ASSERT_TRUE(LoadServiceAccount(&error)) << qPrintable(error);
+  db::Recordset rs;
+  ASSERT_TRUE(rs.Open(gcnDB(), "select * from tblData order by NameKana"));
+  EXPECT_EQ(rs.RecordCount(), 30);
+  ASSERT_TRUE(rs.Open(gcnDB(), "select * from tblMessage where InYes = -1"));
+  EXPECT_GT(rs.RecordCount(), 0);
+  ASSERT_TRUE(rs.Open(gcnDB(), "select * from tblPassword"));
+  EXPECT_EQ(rs.RecordCount(), 2);
+  rs.Close();
+  gcnDB().Close();
+}
+
+TEST_F(SetupTool, AnExistingDataSourceIsKeptUnlessAskedToMove) {
+  const QString a = dir.filePath("a"), b = dir.filePath("b");
+  EXPECT_TRUE(Run({a}).contains("registered for it"));
+  EXPECT_TRUE(Run({b}).contains("warning: data source Pardix is kept and points at " + a + "/Velmor.db"));
+  QFile f(ini);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(f.readAll().contains(QFile::encodeName(a + "/Velmor.db")));
+  f.close();
+  EXPECT_TRUE(Run({b, "--use-dsn"}).contains("now points at it"));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray text = f.readAll();
+  EXPECT_TRUE(text.contains(QFile::encodeName(b + "/Velmor.db")));
+  EXPECT_EQ(text.count("[Pardix]"), 1);
+}
+
+}  // namespace
