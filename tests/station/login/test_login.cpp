@@ -195,6 +195,9 @@ TEST_F(LoginTest, ScreenModeThreeOpensTheMinimizedStation) {
 }
 
 TEST_F(LoginTest, TwoVirtualCamerasAreCountedWithoutAQuestion) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "GStreamer's plugin scanner cannot load the camera plugin of a sanitizer build";
+#endif
   qputenv("ORNIK_VIRTCAMS", "2");
   folder.WriteSettings("[IMAGE]\ncam=True");
   glngCamCount = 0;

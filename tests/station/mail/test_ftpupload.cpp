@@ -34,7 +34,7 @@ TEST(FtpUpload, RecordArrivesUnderTheAccountsLogFolder) {
   testsupport::ProgramFolder folder;
   testsupport::FtpServer server;
   ASSERT_TRUE(server.Start(QStringLiteral("ftpuser"), QStringLiteral("ftppw"))) << server.Error().toStdString();
-  ftp::SetLimits({1, 1, 1});
+  ftp::SetLimits({10, 10, 10});
   gstrFtpServer = QStringLiteral("127.0.0.1:") + QString::number(server.Port());
   gstrFtpUser = QStringLiteral("ftpuser");
   gstrFtpPsw = QStringLiteral("ftppw");
