@@ -430,7 +430,10 @@ bool frmMain::StartCamera() {
   CallCamera(cam, QStringLiteral("DVCInitialize"));
   if (glngCamCount <= 0) return true;
   cam->SetVisible(true);
-  if (QWidget* w = cam->Widget()) w->raise();
+  if (QWidget* w = cam->Widget()) {
+    w->setObjectName(QStringLiteral("Ornik1"));
+    w->raise();
+  }
   CallCamera(cam, QStringLiteral("DVCSetVInDevNo"), {com::Variant(std::int16_t(0))});
   CallCamera(cam, QStringLiteral("DVCPreviewOn3"));
   // A 640 x 480 frame of 32 bits: the size of the photos the station keeps.
@@ -553,6 +556,12 @@ void frmMain::showEvent(QShowEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+  if (mblnRoadRunning && !mblnUnloaded) {
+    // A road is waiting on the mail or the dial-up: the window goes once its events are stored.
+    event->ignore();
+    mblnEndAfterRoads = true;
+    return;
+  }
   QWidget::closeEvent(event);
   // Closed from outside (the window system): unloaded like any other way.
   if (event->isAccepted() && !mblnUnloaded) UnloadSelf();
@@ -629,6 +638,16 @@ void frmMain::frmMain_cmdEnd_Click() {
   if (ui::MsgBox(QStringLiteral("終了します。"), ui::vbOKCancel | ui::vbInformation,
                  QStringLiteral("終了の確認")) != ui::vbOK)
     return;
+  EndStation();
+}
+
+void frmMain::EndStation() {
+  if (mblnRoadRunning) {
+    // Confirmed while a road waits on the mail or the dial-up: that road and the IDs queued
+    // behind it store their events first, then the station ends.
+    mblnEndAfterRoads = true;
+    return;
+  }
   Unload();
   EndProgram();
 }
@@ -637,8 +656,7 @@ void frmMain::frmMain_imgLogo_Click() {
   if (!mblnSendError) return;
   if (ui::MsgBox(QStringLiteral("終了します。"), ui::vbOKCancel | ui::vbInformation,
                  QStringLiteral("終了の確認")) == ui::vbOK) {
-    Unload();
-    EndProgram();
+    EndStation();
     return;
   }
   if (gblnBarcode) txtID->setFocus(Qt::OtherFocusReason);
@@ -647,8 +665,10 @@ void frmMain::frmMain_imgLogo_Click() {
 // ---- clock and waiting screen ---------------------------------------------------------------
 
 void frmMain::ClockText() {
-  lblDate->setText(ui::Now().toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char(' ') +
-                   ui::Now().toString(QStringLiteral("HH:mm:ss")));
+  // One reading for both halves, so that midnight never shows the old date with the new time.
+  const QDateTime now = ui::Now();
+  lblDate->setText(now.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char(' ') +
+                   now.toString(QStringLiteral("HH:mm:ss")));
 }
 
 void frmMain::frmMain_Timer1_Timer() {
@@ -766,6 +786,11 @@ void frmMain::RunRoads(const QString& input) {
   }
   mblnRoadRunning = false;
   if (mblnUnloaded) return;
+  if (mblnEndAfterRoads) {
+    Unload();
+    EndProgram();
+    return;
+  }
   if (!mstrTypeAhead.isEmpty()) {
     // What was typed after the last Enter goes on in the field.
     txtID->setText(mstrTypeAhead);

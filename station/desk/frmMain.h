@@ -147,6 +147,8 @@ class frmMain : public QWidget {
   void frmMain_Form_Activate();
   void frmMain_Form_Unload();
   void UnloadSelf();
+  // The exit button's and the logo's end of the station (after their question).
+  void EndStation();
 
   // Layout pieces of the load.
   void LayoutScreenMode(bool seasonal);
@@ -181,6 +183,7 @@ class frmMain : public QWidget {
   bool mblnLoaded = false;
   bool mblnUnloaded = false;
   bool mblnRoadRunning = false;
+  bool mblnEndAfterRoads = false;
   bool mblnPhotoIsJpeg = false;
   bool mblnPhotoKept = false;
   std::deque<QString> mqueIDs;

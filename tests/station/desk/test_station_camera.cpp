@@ -80,6 +80,7 @@ TEST_F(CameraTest, WholeEntryWithPhotoMailFtpAndHistory) {
   frmMain& f = Open();
   ASSERT_NE(f.Ornik1(), nullptr);
   EXPECT_TRUE(f.Ornik1()->Visible());
+  EXPECT_EQ(f.findChild<QWidget*>(QStringLiteral("Ornik1")), f.Ornik1()->Widget());
   EXPECT_EQ(f.Ornik1()->Left(), 141);
   EXPECT_EQ(f.Ornik1()->Top(), 509);
 

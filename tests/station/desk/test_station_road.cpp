@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTest>
 
 #include "db/db.h"
@@ -223,6 +224,34 @@ TEST_F(RoadTest, IDsArrivingWhileARoadRunsWaitTheirTurn) {
   EXPECT_EQ(lines[0], QStringLiteral("1001 - メール送信,失敗"));
   EXPECT_EQ(lines[1], QStringLiteral("1001 - アクセス,成功"));
   EXPECT_EQ(lines[5], QStringLiteral("1003 - アクセス,成功"));
+}
+
+TEST_F(RoadTest, AnExitConfirmedWhileAMailWaitsEndsTheStationAfterTheEvent) {
+  frmMain& f = Station();
+  // An earlier mail failed, so the logo offers the exit; the click arrives while the next
+  // member's mail is on its way. The event keeps its history row, then the station ends.
+  gblnSendMail = true;
+  gstrMailServer = QStringLiteral("127.0.0.1");
+  gintPort = 1;  // refused at once
+  gblnIsServer = false;
+  db::Execute(gcnDB(), QStringLiteral("UPDATE tblData SET MailAddr='a@example.jp'"));
+  f.mblnSendError = true;
+  boxes_.Answer(ui::vbOK);
+  f.txtID->setFocus();
+  QTest::keyClicks(f.txtID, QStringLiteral("1001"));
+  const QPoint at = f.imgLogo->rect().center();
+  QApplication::postEvent(f.imgLogo, new QMouseEvent(QEvent::MouseButtonPress, at, f.imgLogo->mapToGlobal(at),
+                                                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+  QTest::keyClick(f.txtID, Qt::Key_Return);
+  QApplication::processEvents();
+
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].text, QStringLiteral("終了します。"));
+  ASSERT_EQ(History().size(), 1u);
+  EXPECT_EQ(History()[0].id, QStringLiteral("1001"));
+  EXPECT_EQ(LogLines().last(), QStringLiteral("1001 - アクセス,成功"));
+  EXPECT_EQ(ended_, 1);
+  EXPECT_FALSE(frmMain::IsLoaded());
 }
 
 TEST_F(RoadTest, ADatabaseFailureBeforeTheDecisionEndsQuietly) {

@@ -12,6 +12,7 @@
 #include "startup/globals.h"
 #include "station_fixture.h"
 #include "support/support_pty.h"
+#include "ui/clock.h"
 
 namespace stationtest {
 namespace {
@@ -141,6 +142,20 @@ TEST_F(WindowTest, WaitingScreenAfterIntTimeMinutes) {
   Ticks(3);
   EXPECT_TRUE(f.lblFirst->isVisible());
   EXPECT_EQ(glngIdleCount, 503);
+}
+
+TEST_F(WindowTest, ClockAtMidnightShowsOneMoment) {
+  frmMain& f = Open();
+  // A clock that moves on between two readings: date and time must still come from one.
+  QDateTime t(QDate(2026, 6, 15), QTime(23, 59, 59));
+  ui::SetClock([&t] {
+    const QDateTime now = t;
+    t = t.addSecs(1);
+    return now;
+  });
+  f.frmMain_Timer1_Timer();
+  ui::SetClock([] { return now_; });
+  EXPECT_EQ(f.lblDate->text(), QStringLiteral("2026/06/15 23:59:59"));
 }
 
 TEST_F(WindowTest, MissingPicturesLeaveEmptyBoxes) {
