@@ -584,9 +584,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
       }
       if (watched == txtID) {
         if (mblnRoadRunning) {
-          // Typed while a road runs: kept aside and queued on Enter, never mixed into the ID
-          // that the field shows.
-          if (ascii == 13) {
+          // Typed while a road runs: kept aside and queued on Enter (or on Tab, which ends an ID
+          // by moving the focus on), never mixed into the ID that the field shows.
+          if (ascii == 13 || ascii == 9) {
             if (!mstrTypeAhead.isEmpty()) mqueIDs.push_back(mstrTypeAhead);
             mstrTypeAhead.clear();
           } else if (ascii == 8) {

@@ -196,34 +196,41 @@ TEST_F(RoadTest, IDsArrivingWhileARoadRunsWaitTheirTurn) {
   gintPort = 1;  // refused at once
   gblnIsServer = false;
   folder_.AddMember(QStringLiteral("1003"), QStringLiteral("鈴木"), QStringLiteral("くん"));
+  folder_.AddMember(QStringLiteral("1004"), QStringLiteral("高橋"), QStringLiteral("さん"));
   db::Execute(gcnDB(), QStringLiteral("UPDATE tblData SET MailAddr='a@example.jp'"));
-  auto post = [&](const QString& keys, bool enter) {
+  enum End { None, Enter, Tab };
+  auto post = [&](const QString& keys, End end) {
     for (QChar c : keys)
       QApplication::postEvent(f.txtID, new QKeyEvent(QEvent::KeyPress, Qt::Key_0 + (c.unicode() - '0'), Qt::NoModifier, QString(c)));
-    if (enter) QApplication::postEvent(f.txtID, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r")));
+    if (end == Enter) QApplication::postEvent(f.txtID, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r")));
+    // A reader set to end its IDs with Tab.
+    if (end == Tab) QApplication::postEvent(f.txtID, new QKeyEvent(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t")));
   };
   f.txtID->setFocus();
   QTest::keyClicks(f.txtID, QStringLiteral("1001"));
-  post(QStringLiteral("1002"), true);
-  post(QStringLiteral("1003"), true);
-  post(QStringLiteral("10"), false);
+  post(QStringLiteral("1002"), Enter);
+  post(QStringLiteral("1003"), Enter);
+  post(QStringLiteral("1004"), Tab);
+  post(QStringLiteral("10"), None);
   QTest::keyClick(f.txtID, Qt::Key_Return);
   QApplication::processEvents();
 
   const auto rows = History();
-  ASSERT_EQ(rows.size(), 3u);
+  ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0].id, QStringLiteral("1001"));
   EXPECT_EQ(rows[1].id, QStringLiteral("1002"));
   EXPECT_EQ(rows[2].id, QStringLiteral("1003"));
+  EXPECT_EQ(rows[3].id, QStringLiteral("1004"));
   EXPECT_EQ(f.txtID->text(), QStringLiteral("10"));  // the started ID stays in the field
   EXPECT_FALSE(f.RoadRunning());
   EXPECT_EQ(f.WaitingIDs(), 0);
   // Each road ran to its end after the one before: its send line, then its access line.
   const QStringList lines = LogLines();
-  ASSERT_EQ(lines.size(), 6) << lines.join(QLatin1Char('\n')).toStdString();
+  ASSERT_EQ(lines.size(), 8) << lines.join(QLatin1Char('\n')).toStdString();
   EXPECT_EQ(lines[0], QStringLiteral("1001 - メール送信,失敗"));
   EXPECT_EQ(lines[1], QStringLiteral("1001 - アクセス,成功"));
   EXPECT_EQ(lines[5], QStringLiteral("1003 - アクセス,成功"));
+  EXPECT_EQ(lines[7], QStringLiteral("1004 - アクセス,成功"));
 }
 
 TEST_F(RoadTest, AnExitConfirmedWhileAMailWaitsEndsTheStationAfterTheEvent) {
