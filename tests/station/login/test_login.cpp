@@ -167,6 +167,27 @@ TEST_F(LoginTest, TheTextAtTheTimerDecidesAndTheStationUserLabelFollowsTheCamera
   EXPECT_TRUE(frmSet::IsLoaded());
 }
 
+TEST_F(LoginTest, APasswordStoredForBothRowsPassesBothTests) {
+  {
+    db::Connection c;
+    ASSERT_TRUE(c.Open("Pardix", "", ""));
+    ASSERT_TRUE(db::Execute(c, "UPDATE tblPassword SET Password = ?", {QStringLiteral("1234")}));
+  }
+  frmLogin* login = ShowLogin();
+  ASSERT_NE(login, nullptr);
+  login->txtPassword->setText("1234");
+  login->frmLogin_cmdOK_Click();
+  // Both matches are logged; the label ends with the station user's text; one timer runs.
+  EXPECT_EQ(LogText().count(QStringLiteral(",****/ログイン,成功\r\n")), 2);
+  EXPECT_EQ(login->lblNow->text(), QStringLiteral("システム確認中..."));
+  EXPECT_TRUE(login->LoginTimer->isActive());
+  EXPECT_TRUE(boxes.Boxes().empty());
+  // The text equals the administrator's password when the timer fires.
+  login->LoginTimerProc();
+  EXPECT_TRUE(frmSet::IsLoaded());
+  EXPECT_FALSE(frmMain::IsLoaded());
+}
+
 TEST_F(LoginTest, TheStationUserOpensTheStationOfTheScreenMode) {
   frmLogin* login = ShowLogin();
   ASSERT_NE(login, nullptr);
@@ -199,6 +220,13 @@ TEST_F(LoginTest, TwoVirtualCamerasAreCountedWithoutAQuestion) {
   GTEST_SKIP() << "GStreamer's plugin scanner cannot load the camera plugin of a sanitizer build";
 #endif
   qputenv("ORNIK_VIRTCAMS", "2");
+  // With the camera setting off no count is taken and the count keeps its value.
+  glngCamCount = 7;
+  ASSERT_NE(ShowLogin(), nullptr);
+  EXPECT_EQ(glngCamCount, 7);
+  frmLogin::Unload();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
   folder.WriteSettings("[IMAGE]\ncam=True");
   glngCamCount = 0;
   frmLogin* login = ShowLogin();
