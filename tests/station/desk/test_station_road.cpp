@@ -1,6 +1,7 @@
 // The ID road through the station window: each outcome with what it shows, writes and logs;
 // keyboard entry and the loss of focus; the exits; IDs arriving while a road runs.
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -258,6 +259,23 @@ TEST_F(RoadTest, AnExitConfirmedWhileAMailWaitsEndsTheStationAfterTheEvent) {
   EXPECT_EQ(History()[0].id, QStringLiteral("1001"));
   EXPECT_EQ(LogLines().last(), QStringLiteral("1001 - アクセス,成功"));
   EXPECT_EQ(ended_, 1);
+  EXPECT_FALSE(frmMain::IsLoaded());
+}
+
+TEST_F(RoadTest, AWindowCloseWhileAMailWaitsComesAfterTheEvent) {
+  frmMain& f = Station();
+  gblnSendMail = true;
+  gstrMailServer = QStringLiteral("127.0.0.1");
+  gintPort = 1;
+  gblnIsServer = false;
+  db::Execute(gcnDB(), QStringLiteral("UPDATE tblData SET MailAddr='a@example.jp'"));
+  f.txtID->setFocus();
+  QTest::keyClicks(f.txtID, QStringLiteral("1002"));
+  QApplication::postEvent(&f, new QCloseEvent);
+  QTest::keyClick(f.txtID, Qt::Key_Return);
+  QApplication::processEvents();
+  ASSERT_EQ(History().size(), 1u);
+  EXPECT_EQ(History()[0].id, QStringLiteral("1002"));
   EXPECT_FALSE(frmMain::IsLoaded());
 }
 
