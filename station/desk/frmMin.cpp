@@ -185,6 +185,8 @@ void frmMin::frmMin_Timer1_Timer() {
 }
 
 void frmMin::frmMin_txtID_LostFocus(const QString& id) {
+  // Scans still waiting when the station was ended are not handled: the program is going.
+  if (unloading_) return;
   bool entry = false;
   bool exit = false;
   mblnShown = true;

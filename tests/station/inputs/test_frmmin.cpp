@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QPointer>
 #include <QTest>
 
 #include "db/db.h"
@@ -245,6 +246,31 @@ TEST_F(MinimizedStation, ANeverHidingResultWindowWithoutIdleTime) {
   Scan("1002\r\n");
   for (int i = 0; i < 200; ++i) form.frmMin_Timer1_Timer();
   EXPECT_TRUE(frmIOMess::instance().isVisible());
+}
+
+TEST_F(MinimizedStation, ScansStillWaitingWhenTheStationEndsAreNotHandled) {
+  frmMin& form = frmMin::instance();
+  const QPointer<frmMin> alive(&form);
+  const int mails = int(smtp_->Messages().size());
+  // "終了" is clicked while the first scan's sound plays; the second scan of the same read
+  // waits its turn behind it.
+  sound::SetPlayObserver([&](const QString& path, bool) {
+    played_ << path;
+    if (played_.size() == 1 && alive) alive->cmdEnd->click();
+  });
+  ASSERT_TRUE(pty_.Send("1002\r\n1001\r\n"));
+  QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 5000);
+  EXPECT_EQ(ended_, 1);
+  // The event under way keeps its row; the waiting one is neither recorded nor mailed, and no
+  // result window comes back.
+  EXPECT_EQ(HistoryRows(), QStringList{"1002|入室|20260501|08:15:30|"});
+  db::Recordset rs;
+  ASSERT_TRUE(rs.Open(gcnDB(), "SELECT LastIn FROM tblData WHERE ID='1001'"));
+  EXPECT_TRUE(rs.Text("LastIn").isEmpty());
+  EXPECT_EQ(int(smtp_->Messages().size()), mails);
+  EXPECT_EQ(played_.size(), 1);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(frmIOMess::IsLoaded());
 }
 
 TEST_F(MinimizedStation, EndsByItsButtonItsCloseBoxOrAPortThatWillNotOpen) {
