@@ -60,6 +60,10 @@ TEST_F(WindowTest, ReaderLayoutsByScreenMode) {
   EXPECT_FALSE(f.imgFirst->isVisible());
   EXPECT_EQ(f.imgChange->x(), 755);
   EXPECT_FALSE(f.Label2->autoFillBackground());
+  frmMain::Unload();
+  // January: the month of the picture keeps its leading zero.
+  SetNow(QDateTime(QDate(2027, 1, 5), QTime(8, 0, 0)));
+  EXPECT_EQ(Open().imgBack->Picture().width(), 100);
 }
 
 TEST_F(WindowTest, NumberPadLayout) {
@@ -111,6 +115,13 @@ TEST_F(WindowTest, NameListPagesCounted) {
   EXPECT_EQ(f.imgChange->x(), 755);
   EXPECT_FALSE(f.txtID->isVisible());
   EXPECT_FALSE(f.imgFirst->isVisible());
+  frmMain::Unload();
+  // The seasonal screen with name confirmation lists by ID; the plain screen always by reading.
+  gintNoBarScr = 1;
+  EXPECT_EQ(Open().mstrListSQL, QStringLiteral("select * from tblData order by ID"));
+  frmMain::Unload();
+  gintScreen = 1;
+  EXPECT_EQ(Open().mstrListSQL, QStringLiteral("select * from tblData order by NameKana"));
 }
 
 TEST_F(WindowTest, WaitingScreenAfterIntTimeMinutes) {
@@ -217,6 +228,7 @@ TEST_F(WindowTest, BarcodePortOpensOrTheStationFails) {
   EXPECT_EQ(ended_, 1);
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
   EXPECT_EQ(boxes_.Boxes()[0].text, QStringLiteral("RS232C接続のバーコードが認識できません"));
+  EXPECT_EQ(boxes_.Boxes()[0].style, 16);
   EXPECT_EQ(boxes_.Boxes()[0].title, QStringLiteral("ハードウェアの確認"));
   EXPECT_EQ(LogLines(), QStringList{QStringLiteral("バーコード不明,起動失敗")});
 
