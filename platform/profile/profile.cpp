@@ -36,7 +36,9 @@ bool SplitKey(const QByteArray& line, QByteArray& key, QByteArray& value) {
   if (eq < 0) return false;
   key = Trim(line.left(eq));
   value = Trim(line.mid(eq + 1));
-  if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
+  // A value enclosed in double or single quotation marks is read without them.
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front())
     value = value.mid(1, value.size() - 2);
   return true;
 }

@@ -63,10 +63,12 @@ class ProfileFile : public ::testing::Test {
 };
 
 TEST_F(ProfileFile, MatchesSectionsAndKeysWithoutCaseAndTrims) {
-  Write(path, "; comment\r\n[System]\r\n  Log = True \r\nquoted=\"a b\"\r\n[MAIL]\r\nlog=mail\r\n");
+  Write(path, "; comment\r\n[System]\r\n  Log = True \r\nquoted=\"a b\"\r\nsquoted='a b'\r\nmixed=\"a b'\r\n[MAIL]\r\nlog=mail\r\n");
   EXPECT_EQ(Get("SYSTEM", "log", path), QByteArray("True"));
   EXPECT_EQ(Get("system", "LOG", path), QByteArray("True"));
   EXPECT_EQ(Get("SYSTEM", "quoted", path), QByteArray("a b"));
+  EXPECT_EQ(Get("SYSTEM", "squoted", path), QByteArray("a b"));
+  EXPECT_EQ(Get("SYSTEM", "mixed", path), QByteArray("\"a b'"));
   EXPECT_EQ(Get("MAIL", "log", path), QByteArray("mail"));
   EXPECT_EQ(Get("IMAGE", "log", path), QByteArray(""));
   EXPECT_EQ(Get("SYSTEM", "log", dir.path() + "/missing.ini"), QByteArray(""));
