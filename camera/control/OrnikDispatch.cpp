@@ -77,19 +77,18 @@ void AboutBox(Call& c) { c.ctl.AboutBox(); }
 
 // ---- Capture graph: live preview, recording, teardown (engine) ----
 
-// Live preview without grabber into the capture window.
-void DVCPreviewOn(Call& c) {
-  const HRESULT hr = c.Engine()->PreviewOn(EngineWindow(*c.dlg));
-  if (Succeeded(hr)) c.dlg->ShowVideoStatic(false);
+// The black static gives way to the picture of a build that succeeded. The engine ends a running
+// graph before it builds, so after a failed build no graph draws and the static shows again.
+void ShowBuildResult(Call& c, HRESULT hr) {
+  c.dlg->ShowVideoStatic(Failed(hr));
   c.Long(hr);
 }
 
+// Live preview without grabber into the capture window.
+void DVCPreviewOn(Call& c) { ShowBuildResult(c, c.Engine()->PreviewOn(EngineWindow(*c.dlg))); }
+
 // Live preview with the sample grabber (the road of the stills).
-void DVCPreviewOn3(Call& c) {
-  const HRESULT hr = c.Engine()->PreviewOnWithGrabber(EngineWindow(*c.dlg));
-  if (Succeeded(hr)) c.dlg->ShowVideoStatic(false);
-  c.Long(hr);
-}
+void DVCPreviewOn3(Call& c) { ShowBuildResult(c, c.Engine()->PreviewOnWithGrabber(EngineWindow(*c.dlg))); }
 
 // Ends whatever graph runs and shows the black static again.
 void DVCPreviewOff(Call& c) {

@@ -163,6 +163,25 @@ TEST_F(StationRoad, WithoutCameraTheCountIsZeroAndNothingIsPhotographed) {
   EXPECT_EQ(r.ToQString(), QString());
 }
 
+// A build that fails over a running picture ends that picture too: the black static is back and
+// nothing of the old graph is left to photograph.
+TEST_F(StationRoad, FailedBuildOverARunningPictureShowsTheBlackStaticAgain) {
+  ControlSite& c = Control();
+  for (DISPID build : {id::DVCPreviewOn3, id::DVCPreviewOn}) {
+    SCOPED_TRACE(build);
+    ASSERT_EQ(c.Invoke(id::DVCSetVInDevNo, {Variant(std::int16_t(0))}), S_OK);
+    ASSERT_EQ(Long(build), S_OK);
+    ASSERT_FALSE(VideoStatic()->isVisible());
+    ASSERT_EQ(c.Invoke(id::DVCSetVInDevNo, {Variant(std::int16_t(5))}), S_OK);  // no camera there
+    EXPECT_LT(Long(build), 0);
+    EXPECT_TRUE(VideoStatic()->isVisible());
+    EXPECT_EQ(Shot().pixel(200, 100), qRgb(0, 0, 0));
+    const QString photo = File("stale.bmp");
+    EXPECT_EQ(Long(id::DVCStillCapture, {Variant(photo), Variant(std::int32_t(-1))}), E_FAIL);
+    EXPECT_FALSE(QFile::exists(photo));
+  }
+}
+
 TEST_F(StationRoad, CameraNamesPictureFittedIntoTheControlAndFormatsReadBack) {
   ControlSite& c = Control();
   Variant r;
