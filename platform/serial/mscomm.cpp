@@ -85,6 +85,7 @@ bool MSComm::setPortOpen(bool open) {
                                          : QSerialPort::OneStop);
   port_device_.setFlowControl(QSerialPort::NoFlowControl);
   error_.clear();
+  error_raised_ = false;
   return true;
 }
 
@@ -98,6 +99,7 @@ void MSComm::Raise(int code) {
 void MSComm::DataArrived() {
   if (threshold_ <= 0) return;  // no receive events without a threshold
   if (port_device_.bytesAvailable() < threshold_) return;
+  error_raised_ = false;
   Raise(comEvReceive);
 }
 
@@ -109,7 +111,9 @@ void MSComm::ErrorOccurred(QSerialPort::SerialPortError error) {
     return;
   const int code = CommEventFor(error);
   port_device_.clearError();
-  if (code) Raise(code);
+  if (!code || error_raised_) return;
+  error_raised_ = true;
+  Raise(code);
 }
 
 }  // namespace serial

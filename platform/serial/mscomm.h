@@ -85,6 +85,9 @@ class MSComm : public QObject {
   int threshold_ = 0;
   int event_ = 0;
   QString error_;
+  // A line error was raised and no data has arrived since: a dead line (a reader unplugged)
+  // keeps failing on every read, and is reported once.
+  bool error_raised_ = false;
 };
 
 }  // namespace serial

@@ -46,6 +46,11 @@ bool PtyPair::Send(const QByteArray& bytes) const {
   return true;
 }
 
+void PtyPair::Hangup() {
+  if (master_ >= 0) close(master_);
+  master_ = -1;
+}
+
 QByteArray PtyPair::Received() const {
   QByteArray out;
   char buf[512];

@@ -23,6 +23,8 @@ class PtyPair {
   bool Send(const QByteArray& bytes) const;
   // Reads what the program wrote to the line (non-blocking).
   QByteArray Received() const;
+  // Drops the reader's end of the line, as a reader unplugged would.
+  void Hangup();
 
  private:
   int master_ = -1;

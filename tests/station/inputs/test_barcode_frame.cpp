@@ -7,6 +7,7 @@
 
 #include "desk/BarcodeFrame.h"
 #include "serial/mscomm.h"
+#include "support/msgbox_recorder.h"
 #include "support/support_pty.h"
 
 namespace {
@@ -29,8 +30,8 @@ class BarcodeLine : public ::testing::Test {
   void Read(const QByteArray& bytes) {
     sent_ += bytes.size();
     ASSERT_TRUE(pty_.Send(bytes));
-    QTRY_COMPARE_WITH_TIMEOUT(frame_.BytesRead(), sent_, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(frame_.Waiting() == 0 && !frame_.Busy(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame_.BytesRead() == sent_; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame_.Waiting() == 0 && !frame_.Busy(); }, 5000));
   }
 
   testsupport::PtyPair pty_;
@@ -93,9 +94,9 @@ TEST_F(BarcodeLine, IdsArrivingDuringARoadWaitTheirTurn) {
       sentMore = true;
       sent_ += 12;
       ASSERT_TRUE(pty_.Send("1002\r\n"));
-      QTRY_COMPARE_WITH_TIMEOUT(frame_.BytesRead(), sent_ - 6, 5000);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return frame_.BytesRead() == sent_ - 6; }, 5000));
       ASSERT_TRUE(pty_.Send("1003\r\n"));
-      QTRY_COMPARE_WITH_TIMEOUT(frame_.BytesRead(), sent_, 5000);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return frame_.BytesRead() == sent_; }, 5000));
       EXPECT_EQ(frame_.Waiting(), 2);
       EXPECT_EQ(ids_, QStringList{"1001"});
     }
@@ -105,6 +106,22 @@ TEST_F(BarcodeLine, IdsArrivingDuringARoadWaitTheirTurn) {
   EXPECT_EQ(ids_, (QStringList{"1001", "1002", "1003"}));
   EXPECT_EQ(maxDepth, 1);
   EXPECT_TRUE(frame_.Buffer().Text().isEmpty());
+}
+
+TEST_F(BarcodeLine, ALineErrorIsReportedAndLeavesTheBufferAndThePort) {
+  testsupport::MsgBoxRecorder boxes;
+  Read("12");
+  // The reader goes away in the middle of a scan: the dead line fails on every read from now
+  // on, and is reported once.
+  pty_.Hangup();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.Boxes().empty(); }, 5000));
+  QTest::qWait(200);
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, QStringLiteral("その他の通信エラー"));
+  EXPECT_EQ(boxes.Boxes()[0].style, 16);
+  EXPECT_EQ(frame_.Buffer().Text(), QByteArray("12"));
+  EXPECT_TRUE(ids_.isEmpty());
+  EXPECT_TRUE(comm_.PortOpen());
 }
 
 }  // namespace
