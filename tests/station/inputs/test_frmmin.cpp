@@ -87,8 +87,10 @@ class MinimizedStation : public ::testing::Test {
     frmMin& form = frmMin::instance();
     const qint64 before = form.Frame().BytesRead();
     ASSERT_TRUE(pty_.Send(bytes));
-    QTRY_COMPARE_WITH_TIMEOUT(form.Frame().BytesRead(), before + bytes.size(), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(form.Frame().Waiting() == 0 && !form.Frame().Busy(), 10000);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return form.Frame().BytesRead() == before + bytes.size(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return form.Frame().Waiting() == 0 && !form.Frame().Busy(); }, 10000));
   }
 
   static QStringList HistoryRows() {
@@ -259,7 +261,7 @@ TEST_F(MinimizedStation, ScansStillWaitingWhenTheStationEndsAreNotHandled) {
     if (played_.size() == 1 && alive) alive->cmdEnd->click();
   });
   ASSERT_TRUE(pty_.Send("1002\r\n1001\r\n"));
-  QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 5000));
   EXPECT_EQ(ended_, 1);
   // The event under way keeps its row; the waiting one is neither recorded nor mailed, and no
   // result window comes back.

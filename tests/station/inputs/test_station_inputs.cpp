@@ -52,7 +52,8 @@ class StationInputs : public StationTest {
     bool ran = false;
     QObject guard;  // a window that never opens leaves no pending action behind
     QTimer::singleShot(0, &guard, [&] {
-      QTRY_VERIFY_WITH_TIMEOUT(T::IsLoaded() && T::instance().Activated(), 5000);
+      ASSERT_TRUE(
+          QTest::qWaitFor([] { return T::IsLoaded() && T::instance().Activated(); }, 5000));
       ran = true;
       act(T::instance());
     });
@@ -296,9 +297,9 @@ TEST_F(StationInputs, SerialScansReachTheRoadOnceEach) {
   Open();
   // CR and LF in two reads: one road, no empty-ID road (it would log "ID未入力").
   ASSERT_TRUE(pty.Send("1001\r"));
-  QTRY_COMPARE_WITH_TIMEOUT(History().size(), size_t(1), 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return History().size() == size_t(1); }, 5000));
   ASSERT_TRUE(pty.Send("\n1002\r\n1003\r\n"));
-  QTRY_COMPARE_WITH_TIMEOUT(History().size(), size_t(3), 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return History().size() == size_t(3); }, 5000));
   QTest::qWait(100);
   EXPECT_EQ(History()[1].id, QStringLiteral("1002"));
   EXPECT_EQ(History()[2].id, QStringLiteral("1003"));
