@@ -44,7 +44,7 @@ TEST(MSComm, ReceivedCharactersRaiseReceiveEvents) {
     if (comm.CommEvent() == serial::comEvReceive) got += comm.Input();
   });
   ASSERT_TRUE(pty.Send("123\r\n"));
-  QTRY_COMPARE_WITH_TIMEOUT(got, QByteArray("123\r\n"), 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return got == QByteArray("123\r\n"); }, 5000)) << got.constData();
   comm.setPortOpen(false);
   EXPECT_FALSE(comm.PortOpen());
 }
