@@ -47,6 +47,7 @@ class MinimizedStation : public ::testing::Test {
     ASSERT_TRUE(pty_.ok());
     pty_.UseAsPort(kPort);
     gintBarConnect = 2;
+    gblnBarcode = false;  // the minimized station opens its reader's port regardless
     gintBarPort = kPort;
     gblnLog = true;
     gblnSound = false;
