@@ -1,4 +1,7 @@
 // Live preview: building, running, tearing down, graph events and failures.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
 #include <gst/gst.h>
 
 #include <cstdio>
@@ -14,6 +17,17 @@ namespace {
 // Becomes true when the watched GStreamer object is finalised.
 struct Finalised {
   explicit Finalised(GstElement* e) { g_object_weak_ref(G_OBJECT(e), [](gpointer flag, GObject*) { *static_cast<bool*>(flag) = true; }, &gone); }
+  // A streaming thread that is winding down may still hold the graph for a moment after its
+  // owner let it go: wait up to two seconds for the last reference.
+  bool Gone() {
+    QElapsedTimer clock;
+    clock.start();
+    while (!gone && clock.elapsed() < 2000) {
+      QCoreApplication::processEvents();
+      QThread::msleep(5);
+    }
+    return gone;
+  }
   bool gone = false;
 };
 
@@ -78,10 +92,10 @@ TEST_F(Preview, EveryGraphIsReleasedByTheNextBuildAndByTheEngineItself) {
   ASSERT_EQ(engine->PreviewOnWithGrabber(&window_), hr::kOk);
   Finalised first(engine->FilterGraph());
   ASSERT_EQ(engine->PreviewOn(&window_), hr::kOk);
-  EXPECT_TRUE(first.gone);
+  EXPECT_TRUE(first.Gone());
   Finalised second(engine->FilterGraph());
   engine.reset();  // a host that destroys the control with the preview running
-  EXPECT_TRUE(second.gone);
+  EXPECT_TRUE(second.Gone());
 }
 
 TEST_F(Preview, TurningThePreviewOnAndOffDoesNotGrow) {
