@@ -35,7 +35,8 @@ MSComm::~MSComm() {
 }
 
 bool MSComm::setCommPort(int port) {
-  if (port < 1 || port > 16) return false;
+  port_refused_ = port < 1 || port > 16;
+  if (port_refused_) return false;
   port_ = port;
   return true;
 }
@@ -64,6 +65,10 @@ bool MSComm::setPortOpen(bool open) {
     return true;
   }
   if (port_device_.isOpen()) return true;
+  if (port_refused_) {
+    error_ = QStringLiteral("invalid port number");
+    return false;
+  }
   port_device_.setPortName(DevicePath(port_));
   if (!port_device_.open(QIODevice::ReadWrite)) {
     error_ = port_device_.errorString();

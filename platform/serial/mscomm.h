@@ -49,7 +49,8 @@ class MSComm : public QObject {
   ~MSComm() override;
 
   int CommPort() const { return port_; }
-  // Takes a port number from 1 to 16; false for any other (the port is left as it was).
+  // Takes a port number from 1 to 16; false for any other, and then the port does not open
+  // until a number it takes is set (it never falls back on the number set before).
   bool setCommPort(int port);
 
   const QString& Settings() const { return settings_; }
@@ -81,6 +82,7 @@ class MSComm : public QObject {
 
   QSerialPort port_device_;
   int port_ = 1;
+  bool port_refused_ = false;
   QString settings_ = QStringLiteral("9600,n,8,1");
   int threshold_ = 0;
   int event_ = 0;

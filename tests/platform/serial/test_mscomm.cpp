@@ -49,6 +49,22 @@ TEST(MSComm, ReceivedCharactersRaiseReceiveEvents) {
   EXPECT_FALSE(comm.PortOpen());
 }
 
+TEST(MSComm, ARefusedPortNumberOpensNoOtherDevice) {
+  testsupport::PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  pty.UseAsPort(1);
+  serial::MSComm comm;
+  ASSERT_TRUE(comm.setCommPort(1));
+  EXPECT_FALSE(comm.setCommPort(17));
+  EXPECT_FALSE(comm.setPortOpen(true));
+  EXPECT_FALSE(comm.PortOpen());
+  EXPECT_FALSE(comm.LastError().isEmpty());
+  // A number it takes opens again.
+  ASSERT_TRUE(comm.setCommPort(1));
+  EXPECT_TRUE(comm.setPortOpen(true)) << qPrintable(comm.LastError());
+  qunsetenv("VELMOR_COMPORT1");
+}
+
 TEST(MSComm, AMissingDeviceDoesNotOpen) {
   qputenv("VELMOR_COMPORT9", "/dev/nonexistent-serial");
   serial::MSComm comm;

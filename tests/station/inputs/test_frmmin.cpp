@@ -298,6 +298,14 @@ TEST_F(MinimizedStation, EndsByItsButtonItsCloseBoxOrAPortThatWillNotOpen) {
   EXPECT_EQ(boxes_.Boxes()[0].style, 16);
   EXPECT_EQ(boxes_.Boxes()[0].title, QStringLiteral("ハードウェアの確認"));
   EXPECT_EQ(LogLines(), QStringList{"2026/05/01,08:15:30,バーコード不明,起動失敗"});
+
+  // A port number the serial control refuses is a reader that cannot be found either.
+  pty_.UseAsPort(1);
+  gintBarPort = 0;
+  frmMin::instance();
+  qunsetenv("VELMOR_COMPORT1");
+  EXPECT_EQ(ended_, 4);
+  EXPECT_EQ(boxes_.Texts().back(), QStringLiteral("RS232C接続のバーコードが認識できません"));
 }
 
 }  // namespace
