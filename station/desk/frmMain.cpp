@@ -436,12 +436,13 @@ bool frmMain::StartCamera() {
   }
   CallCamera(cam, QStringLiteral("DVCSetVInDevNo"), {com::Variant(std::int16_t(0))});
   CallCamera(cam, QStringLiteral("DVCPreviewOn3"));
-  // A 640 x 480 frame of 32 bits: the size of the photos the station keeps.
+  // A 640 x 480 frame of 32 bits (the size of the photos the station keeps); compression, image
+  // size, resolutions and colour counts 0.
   const std::int32_t w = 640, h = 480;
   CallCamera(cam, QStringLiteral("DVCSetVCaptureCaps2"),
               {com::Variant(std::int16_t(0)), com::Variant(w), com::Variant(h),
                com::Variant(std::int16_t(1)), com::Variant(std::int16_t(32)),
-               com::Variant(std::int32_t(0)), com::Variant(std::int32_t(w * h * 4)),
+               com::Variant(std::int32_t(0)), com::Variant(std::int32_t(0)),
                com::Variant(std::int32_t(0)), com::Variant(std::int32_t(0)),
                com::Variant(std::int32_t(0)), com::Variant(std::int32_t(0))});
   com::Variant stretch;

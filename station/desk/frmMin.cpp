@@ -256,7 +256,7 @@ void frmMin::frmMin_txtID_LostFocus(const QString& id) {
     const MailResult sent =
         DeliverMail(mailAddr, entry ? gstrInSubject : gstrOtSubject, body, userName, userAdd,
                     QString(), gstrAppUser, gstrMailAddr, gstrDialEntry, gstrDialUser,
-                    gstrDialPsw, true);
+                    gstrDialPsw, glngSendP == 0);
     switch (sent) {
       case MailResult::Sent:
         break;
