@@ -189,30 +189,33 @@ TEST_F(LoginTest, APasswordStoredForBothRowsPassesBothTests) {
 }
 
 TEST_F(LoginTest, TheStationUserOpensTheStationOfTheScreenMode) {
-  frmLogin* login = ShowLogin();
-  ASSERT_NE(login, nullptr);
-  folder.AddMember("1001", "山田太郎");
-  login->txtPassword->setText("9999");
-  login->frmLogin_cmdOK_Click();
-  login->LoginTimerProc();
-  EXPECT_TRUE(frmBack::IsLoaded());
-  EXPECT_TRUE(frmMain::IsLoaded());
-  EXPECT_FALSE(frmMin::IsLoaded());
-  EXPECT_FALSE(frmLogin::IsLoaded());
-  EXPECT_EQ(ends, 0);
-}
-
-TEST_F(LoginTest, ScreenModeThreeOpensTheMinimizedStation) {
-  folder.WriteSettings("[SYSTEM]\nscreen=3\nbarconnect=1");
-  frmLogin* login = ShowLogin();
-  ASSERT_NE(login, nullptr);
-  folder.AddMember("1001", "山田太郎");
-  login->txtPassword->setText("9999");
-  login->frmLogin_cmdOK_Click();
-  login->LoginTimerProc();
-  EXPECT_TRUE(frmMin::IsLoaded());
-  EXPECT_FALSE(frmMain::IsLoaded());
-  EXPECT_FALSE(frmBack::IsLoaded());
+  struct Case {
+    const char* settings;
+    bool fullStation;  // backdrop and station window, else the minimized station
+  };
+  bool memberAdded = false;
+  for (const Case& c : {Case{"[SYSTEM]\nscreen=1", true}, Case{"[SYSTEM]\nscreen=3\nbarconnect=1", false}}) {
+    SCOPED_TRACE(c.settings);
+    folder.WriteSettings(c.settings);
+    frmLogin* login = ShowLogin();
+    ASSERT_NE(login, nullptr);
+    if (!memberAdded) folder.AddMember("1001", "山田太郎");  // a station needs a member to show
+    memberAdded = true;
+    login->txtPassword->setText("9999");
+    login->frmLogin_cmdOK_Click();
+    login->LoginTimerProc();
+    EXPECT_EQ(frmBack::IsLoaded(), c.fullStation);
+    EXPECT_EQ(frmMain::IsLoaded(), c.fullStation);
+    EXPECT_EQ(frmMin::IsLoaded(), !c.fullStation);
+    EXPECT_FALSE(frmLogin::IsLoaded());
+    EXPECT_EQ(ends, 0);
+    SetEndProgramHook([] {});  // closing the station below ends the program
+    frmMain::Unload();
+    frmMin::Unload();
+    frmBack::Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    SetEndProgramHook([this] { ++ends; });
+  }
 }
 
 TEST_F(LoginTest, TwoVirtualCamerasAreCountedWithoutAQuestion) {
