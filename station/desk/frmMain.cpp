@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -17,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 
 #include "codepage/codepage.h"
 #include "com/controlsite.h"
@@ -861,8 +863,19 @@ void frmMain::RunRoad(const QString& input) {
   const QString honorific = grsDB().Text(QStringLiteral("UserAdd"));
   const QString mailAddr = grsDB().Text(QStringLiteral("MailAddr"));
 
-  // 8. Event stamp.
-  const QString stamp = EventStamp(ui::Now());
+  // 8. Event stamp. The photo is named by it: an event in the same second as the last photo
+  // (IDs queued behind a road follow at once) waits for the next second instead of overwriting
+  // that photo and naming it in its own history row. The wait is bounded, so a clock that stands
+  // still cannot hold the road.
+  QString stamp = EventStamp(ui::Now());
+  if (glngCamCount > 0 && stamp == mstrLastPhotoStamp) {
+    QElapsedTimer waited;
+    waited.start();
+    while (stamp == mstrLastPhotoStamp && waited.elapsed() < 1100) {
+      QThread::msleep(10);
+      stamp = EventStamp(ui::Now());
+    }
+  }
   const QString nowText = StampText(stamp);
 
   // 9. Decision, written at once.
@@ -909,6 +922,7 @@ void frmMain::RunRoad(const QString& input) {
 void frmMain::EventPhoto(const QString& stamp) {
   com::ControlSite* cam = mOrnik1.get();
   if (!cam) return;
+  mstrLastPhotoStamp = stamp;
   imgChange->setPicture(mpicLoaded);
   imgChange->hide();
   cam->SetVisible(true);

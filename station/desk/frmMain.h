@@ -123,6 +123,7 @@ class frmMain : public QWidget {
   QStringList mstrPageIDs;
   int mlngPicNo = 0;
   QString mstrPhotoFile;
+  QString mstrLastPhotoStamp;  // stamp of the last event photo taken
   QString mstrSQL;
   QString mstrBarBuf;
   QByteArray mvarBarInput;

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -18,6 +19,7 @@
 #include "mail/mail.h"
 #include "startup/PictureBox.h"
 #include "startup/globals.h"
+#include "ui/clock.h"
 #include "station_fixture.h"
 #include "support/support_servers.h"
 #include "virtcam.h"
@@ -121,6 +123,24 @@ TEST_F(CameraTest, WholeEntryWithPhotoMailFtpAndHistory) {
   Ticks(1);
   EXPECT_TRUE(f.Ornik1()->Visible());
   EXPECT_FALSE(f.imgChange->isVisible());
+}
+
+TEST_F(CameraTest, TwoEventsInOneSecondKeepTwoPhotos) {
+  gblnSendMail = false;
+  folder_.AddMember(QStringLiteral("2002"), QStringLiteral("鈴木花子"), QStringLiteral("さん"));
+  // A clock that runs from 09:05:00.000: both scans fall into that second.
+  QElapsedTimer running;
+  running.start();
+  const QDateTime start(QDate(2026, 6, 15), QTime(9, 5, 0));
+  ui::SetClock([&] { return start.addMSecs(running.elapsed()); });
+  Open();
+  Scan(QStringLiteral("2001"));
+  Scan(QStringLiteral("2002"));
+  ASSERT_EQ(History().size(), 2u);
+  EXPECT_NE(History()[0].imgFile, History()[1].imgFile);
+  for (const auto& row : History())
+    EXPECT_TRUE(QFile::exists(folder_.Path() + QStringLiteral("ScanData/") + row.imgFile)) << row.imgFile.toStdString();
+  EXPECT_EQ(QDir(folder_.Path() + QStringLiteral("ScanData")).entryList(QDir::Files).size(), 2);
 }
 
 TEST_F(CameraTest, PhotosNotKeptStillGoIntoTheFolderButNotIntoTheHistory) {
