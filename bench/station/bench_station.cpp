@@ -96,6 +96,10 @@ void BM_IdRoad(benchmark::State& state) {
   f.lblMess->installEventFilter(&watch);
   std::vector<double> toGreeting, whole;
   int next = 0;
+  // Members come one a second by the station's clock: events of one second would wait for the
+  // next so as not to share a photo name, and that wait is not what is measured here.
+  const QDateTime start = QDateTime::currentDateTime();
+  ui::SetClock([&] { return start.addSecs(next); });
   for (auto _ : state) {
     toGreeting.clear();
     whole.clear();
@@ -118,6 +122,7 @@ void BM_IdRoad(benchmark::State& state) {
   state.counters["road_median_ms"] = Percentile(whole, 0.5);
   state.counters["road_p99_ms"] = Percentile(whole, 0.99);
   state.counters["events"] = static_cast<double>(toGreeting.size());
+  ui::SetClock({});
   frmMain::Unload();
 }
 BENCHMARK(BM_IdRoad)->Iterations(1)->Unit(benchmark::kMillisecond);
