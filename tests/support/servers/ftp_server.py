@@ -12,6 +12,8 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
+from announce import announce_port
+
 
 def main():
     p = argparse.ArgumentParser()
@@ -30,10 +32,7 @@ def main():
     handler.authorizer = authorizer
     handler.auth_failed_timeout = 0.05  # a wrong password is answered at once
     server = FTPServer(("127.0.0.1", args.port), handler)
-    port = server.socket.getsockname()[1]
-    with open(args.port_file + ".tmp", "w") as f:
-        f.write(str(port))
-    os.rename(args.port_file + ".tmp", args.port_file)
+    announce_port(args.port_file, server.socket.getsockname()[1])
     server.serve_forever()
 
 

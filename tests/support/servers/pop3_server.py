@@ -8,7 +8,8 @@ one) and writes the port to --port-file once it listens. Every command line is a
 """
 import argparse
 import asyncio
-import os
+
+from announce import serve_announced
 
 
 def main():
@@ -70,12 +71,7 @@ def main():
 
     async def serve():
         server = await asyncio.start_server(session, "127.0.0.1", args.port)
-        port = server.sockets[0].getsockname()[1]
-        with open(args.port_file + ".tmp", "w") as f:
-            f.write(str(port))
-        os.rename(args.port_file + ".tmp", args.port_file)
-        async with server:
-            await server.serve_forever()
+        await serve_announced(server, args.port_file)
 
     asyncio.run(serve())
 

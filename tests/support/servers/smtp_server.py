@@ -21,6 +21,8 @@ import time
 
 from aiosmtpd.smtp import MISSING, SMTP, AuthResult, LoginPassword
 
+from announce import serve_announced
+
 ALL_MECHANISMS = {"LOGIN", "PLAIN", "CRAM-MD5"}
 
 
@@ -118,12 +120,7 @@ def main():
         loop = asyncio.get_running_loop()
         server = await loop.create_server(lambda: TestSMTP(handler, **kwargs),
                                           host="127.0.0.1", port=args.port)
-        port = server.sockets[0].getsockname()[1]
-        with open(args.port_file + ".tmp", "w") as f:
-            f.write(str(port))
-        os.rename(args.port_file + ".tmp", args.port_file)
-        async with server:
-            await server.serve_forever()
+        await serve_announced(server, args.port_file)
 
     asyncio.run(serve())
 
