@@ -449,14 +449,19 @@ HRESULT CCaptureEngine::GetStreamCapsCount(PinCategory pin, short* count) {
   return hr::kOk;
 }
 
+HRESULT CCaptureEngine::StreamCapsEntry(PinCategory pin, short index, MediaType* mt,
+                                        VideoStreamConfigCaps* range) const {
+  StreamConfig* config = FindStreamConfig(pin);
+  if (!config) return hr::kFail;
+  return config->GetStreamCaps(index, mt, range);
+}
+
 HRESULT CCaptureEngine::GetStreamCaps(PinCategory pin, short index, short* minX, short* minY, short* maxX,
                                       short* maxY, short* stepX, short* stepY, short* colorSpace,
                                       std::int32_t* bih) {
-  StreamConfig* config = FindStreamConfig(pin);
-  if (!config) return hr::kFail;
   MediaType mt;
   VideoStreamConfigCaps range;
-  const HRESULT result = config->GetStreamCaps(index, &mt, &range);
+  const HRESULT result = StreamCapsEntry(pin, index, &mt, &range);
   if (result != hr::kOk) return result;
   if (!minX || !minY || !maxX || !maxY || !stepX || !stepY || !colorSpace) return hr::kPointer;
   *minX = static_cast<short>(range.MinOutputSizeX);
@@ -479,11 +484,9 @@ HRESULT CCaptureEngine::GetStreamCapsBih(PinCategory pin, short index, std::int3
                                          std::int32_t* sizeImage, std::int32_t* xPelsPerMeter,
                                          std::int32_t* yPelsPerMeter, std::int32_t* clrUsed,
                                          std::int32_t* clrImportant) {
-  StreamConfig* config = FindStreamConfig(pin);
-  if (!config) return hr::kFail;
   MediaType mt;
   VideoStreamConfigCaps range;
-  const HRESULT result = config->GetStreamCaps(index, &mt, &range);
+  const HRESULT result = StreamCapsEntry(pin, index, &mt, &range);
   if (result != hr::kOk) return result;
   if (!width || !height || !planes || !bitCount || !compression || !sizeImage || !xPelsPerMeter ||
       !yPelsPerMeter || !clrUsed || !clrImportant)

@@ -148,6 +148,9 @@ class CCaptureEngine {
   HRESULT ReadFrameHeader();
   void NukeDownstream(GstElement* filter);
   capture::StreamConfig* FindStreamConfig(PinCategory pin) const;
+  // The format entry `index` of the pin's list (E_FAIL without a live list).
+  HRESULT StreamCapsEntry(PinCategory pin, short index, capture::MediaType* mt,
+                          capture::VideoStreamConfigCaps* range) const;
   HRESULT ApplyStreamCaps(PinCategory pin, short index, const BitmapInfoHeader* fields);
   capture::VideoRenderer* Renderer() const { return capture::VideoRenderer::FromElement(renderer_); }
   void NotifyProgress();
