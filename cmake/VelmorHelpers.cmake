@@ -37,12 +37,23 @@ function(velmor_add_test name)
 endfunction()
 
 # velmor_platform_library(target sources...): a static library of one platform layer. Its folder is
-# on the include path as <layer>/<header>.h through the platform root. Every such library is linked
-# into the station program.
+# on the include path as <layer>/<header>.h through the platform root. Whoever uses a layer links
+# it by name.
 function(velmor_platform_library target)
   add_library(${target} STATIC ${ARGN})
   target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/platform)
-  set_property(GLOBAL APPEND PROPERTY VELMOR_PLATFORM_LIBS ${target})
+endfunction()
+
+# velmor_station_library(target LIBS a b): the static library of one station folder, made of every
+# source in it, included as <folder>/<header>.h through the station root. LIBS are the station
+# libraries and platform layers it depends on; which folder may include which is checked by
+# scripts/check-includes.sh.
+function(velmor_station_library target)
+  cmake_parse_arguments(S "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/station)
+  target_link_libraries(${target} PUBLIC ${S_LIBS})
 endfunction()
 
 # velmor_add_bench(NAME SOURCES a.cpp LIBS x y): a Google Benchmark program under bench/. It is

@@ -5,13 +5,15 @@
 
 #include "db/db.h"
 #include "startup/frmLogin.h"
-#include "startup/globals.h"
-#include "startup/mdlEnd.h"
+#include "common/globals.h"
+#include "common/mdlEnd.h"
+#include "wiring.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   db::EnsureUtf8Locale();
   gstrAppPath = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
+  ConnectWindows();
   frmLogin* login = frmLogin::instance();
   if (!login || ProgramEnded()) return 1;
   login->show();

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "db/db.h"
-#include "startup/globals.h"
-#include "startup/mdlDB.h"
+#include "common/globals.h"
+#include "common/mdlDB.h"
 #include "support/bench_support.h"
 #include "support/support_program.h"
 

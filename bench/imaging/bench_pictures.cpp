@@ -16,8 +16,8 @@
 #include <map>
 #include <string>
 
-#include "startup/imgctl_util.h"
-#include "startup/mdlPicture.h"
+#include "common/imgctl_util.h"
+#include "common/mdlPicture.h"
 
 namespace {
 

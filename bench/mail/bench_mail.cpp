@@ -12,8 +12,8 @@
 #include <cstdio>
 
 #include "mail/mail.h"
-#include "startup/globals.h"
-#include "startup/mdlMail.h"
+#include "common/globals.h"
+#include "common/mdlMail.h"
 #include "support/support_servers.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "db/db.h"
 #include "startup/frmLogin.h"
-#include "startup/globals.h"
+#include "common/globals.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -3,8 +3,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "startup/FormInstance.h"
-#include "startup/frmLogin.h"
+#include "common/FormInstance.h"
+#include "common/Navigation.h"
 
 namespace {
 FormInstance<frmSet> gForm;
@@ -40,7 +40,7 @@ frmSet::frmSet() : QWidget(nullptr) {
 
 void frmSet::BackToLogin() {
   Unload();
-  if (frmLogin* login = frmLogin::instance()) login->show();
+  nav::Open(nav::Window::Login);
 }
 
 void frmSet::frmSet_cmdOK_Click() { BackToLogin(); }

@@ -2,10 +2,11 @@
 
 #include <QPointer>
 
-#include "desk/mdlStation.h"
+#include "common/mdlStation.h"
 #include "sound/sound.h"
-#include "startup/PictureBox.h"
-#include "startup/globals.h"
+#include "ui/keys_fonts.h"
+#include "common/PictureBox.h"
+#include "common/globals.h"
 
 int PlayConfirmationSound() {
   if (!gblnSound) {
@@ -17,12 +18,7 @@ int PlayConfirmationSound() {
   return n;
 }
 
-QFont ConfirmWindow::WindowFont() {
-  QFont font(QStringLiteral("IPAPGothic"));
-  font.setPointSize(12);
-  font.setBold(true);
-  return font;
-}
+QFont ConfirmWindow::WindowFont() { return ui::StationFont(12, true); }
 
 ConfirmWindow::ConfirmWindow(const QString& objectName, QSize size, int messageTop)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint) {

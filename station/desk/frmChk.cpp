@@ -3,8 +3,8 @@
 #include <QCloseEvent>
 
 #include "desk/frmMain.h"
-#include "startup/FormInstance.h"
-#include "startup/globals.h"
+#include "common/FormInstance.h"
+#include "common/globals.h"
 
 namespace {
 FormInstance<frmChk> gForm;

@@ -5,26 +5,15 @@
 #include <QPointer>
 
 #include "desk/frmMain.h"
-#include "startup/FormInstance.h"
-#include "startup/globals.h"
+#include "common/FormInstance.h"
+#include "common/globals.h"
+#include "ui/keys_fonts.h"
 
 namespace {
 FormInstance<frmChkNo> gForm;
 const QString kPrompt = QStringLiteral("番号を入力してください");
 const QString kMismatch = QStringLiteral("入力された番号は合いません");
 
-// The key of a key press as the keyboard's character code; 0 for keys without one.
-int KeyAsciiOf(const QKeyEvent* key) {
-  switch (key->key()) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Escape: return 27;
-    default: break;
-  }
-  const QString text = key->text();
-  return text.size() == 1 && text.at(0).unicode() < 128 ? text.at(0).unicode() : 0;
-}
 }  // namespace
 
 frmChkNo& frmChkNo::instance() { return gForm.Get([] { return new frmChkNo(); }); }
@@ -94,7 +83,7 @@ void frmChkNo::Form_Activate() {
 
 bool frmChkNo::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
-  const int key = KeyAsciiOf(static_cast<QKeyEvent*>(event));
+  const int key = ui::KeyAsciiOf(static_cast<QKeyEvent*>(event));
   QPointer<frmChkNo> self(this);
   Form_KeyPress(key);
   // An Enter has had its answer from the window's handler: the box's own handler would answer

@@ -6,8 +6,9 @@
 
 #include <cmath>
 
-#include "startup/FormInstance.h"
-#include "startup/mdlVelmor.h"
+#include "common/FormInstance.h"
+#include "common/mdlVelmor.h"
+#include "ui/keys_fonts.h"
 
 namespace {
 FormInstance<frmIOMess> gForm;
@@ -40,9 +41,7 @@ frmIOMess::frmIOMess()
   lblIOData = new QLabel(QStringLiteral("lblIOData"), this);
   lblIOData->setObjectName(QStringLiteral("lblIOData"));
   lblIOData->setGeometry(Pixels(120, tx), Pixels(120, ty), Pixels(4560, tx), Pixels(210, ty));
-  QFont font(QStringLiteral("IPAPGothic"));
-  font.setPointSize(9);
-  lblIOData->setFont(font);
+  lblIOData->setFont(ui::StationFont(9));
   frmIOMess_Form_Load();
 }
 

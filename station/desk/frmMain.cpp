@@ -26,18 +26,19 @@
 #include "db/db.h"
 #include "desk/MailTemplates.h"
 #include "sound/sound.h"
-#include "startup/FormInstance.h"
-#include "startup/PictureBox.h"
-#include "startup/frmBack.h"
-#include "startup/globals.h"
-#include "startup/imgctl_util.h"
-#include "startup/mdlEnd.h"
-#include "startup/mdlFTP.h"
-#include "startup/mdlLogWrite.h"
-#include "startup/mdlMail.h"
-#include "startup/mdlPicture.h"
-#include "startup/mdlSpeech.h"
+#include "common/FormInstance.h"
+#include "common/PictureBox.h"
+#include "common/frmBack.h"
+#include "common/globals.h"
+#include "common/imgctl_util.h"
+#include "common/mdlEnd.h"
+#include "common/mdlFTP.h"
+#include "common/mdlLogWrite.h"
+#include "common/mdlMail.h"
+#include "common/mdlPicture.h"
+#include "common/mdlSpeech.h"
 #include "ui/clock.h"
+#include "ui/keys_fonts.h"
 #include "ui/msgbox.h"
 
 namespace {
@@ -46,15 +47,6 @@ FormInstance<frmMain> gForm;
 
 const QString kPrompt = QStringLiteral("にゅうりょくしてください");
 
-// The station's Japanese proportional gothic, with the fonts Debian ships standing in for it.
-QFont StationFont(double points, bool bold) {
-  QFont font;
-  font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
-                    QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
-  font.setPointSizeF(points);
-  font.setBold(bold);
-  return font;
-}
 
 // A grey triangle pointing left or right, for the page turns of the name list.
 QPixmap Triangle(int w, int h, bool right) {
@@ -77,21 +69,6 @@ QPixmap Triangle(int w, int h, bool right) {
   return pix;
 }
 
-// The key code a key press gives as a character (13 Enter, 8 Backspace, 27 Esc), 0 for keys
-// that type nothing.
-int KeyAsciiOf(const QKeyEvent* key) {
-  switch (key->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Tab: return 9;
-    default: break;
-  }
-  const QString text = key->text();
-  if (text.size() == 1 && text.at(0).unicode() >= 32) return text.at(0).unicode();
-  return 0;
-}
 
 // The text of a control that has one.
 void SetControlText(QWidget* control, const QString& text) {
@@ -180,7 +157,7 @@ void frmMain::BuildControls() {
     auto* l = new QLabel(this);
     l->setObjectName(QLatin1String(name));
     l->setGeometry(geometry);
-    l->setFont(StationFont(points, bold));
+    l->setFont(ui::StationFont(points, bold));
     l->setAlignment(align);
     return l;
   };
@@ -263,7 +240,7 @@ void frmMain::BuildControls() {
     auto* name = new QPushButton(this);
     name->setObjectName(QStringLiteral("cmdName(%1)").arg(i));
     name->resize(243, 50);
-    name->setFont(StationFont(18, true));
+    name->setFont(ui::StationFont(18, true));
     name->setCursor(Qt::PointingHandCursor);
     name->hide();
     name->installEventFilter(this);
@@ -280,7 +257,7 @@ void frmMain::BuildControls() {
   lblNo = new QLabel(fraNo);
   lblNo->setObjectName(QStringLiteral("lblNo"));
   lblNo->setGeometry(10, 12, 384, 50);
-  lblNo->setFont(StationFont(36, true));
+  lblNo->setFont(ui::StationFont(36, true));
   lblNo->setFrameShape(QFrame::Panel);
   lblNo->setFrameShadow(QFrame::Sunken);
   lblNo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -289,7 +266,7 @@ void frmMain::BuildControls() {
   for (int d = 0; d < 10; ++d) {
     auto* b = new QPushButton(QString::number(d), fraNo);
     b->setObjectName(QStringLiteral("cmdNo(%1)").arg(d));
-    b->setFont(StationFont(48, true));
+    b->setFont(ui::StationFont(48, true));
     b->setCursor(Qt::PointingHandCursor);
     b->setFocusPolicy(Qt::NoFocus);
     if (d >= 1 && d <= 5) b->setGeometry(kPadLeft[d - 1], kPadTop[d - 1], 67, 67);
@@ -300,13 +277,13 @@ void frmMain::BuildControls() {
   cmdClear = new QPushButton(QStringLiteral("削除"), fraNo);
   cmdClear->setObjectName(QStringLiteral("cmdClear"));
   cmdClear->setGeometry(11, 219, 67, 67);
-  cmdClear->setFont(StationFont(20.25, true));
+  cmdClear->setFont(ui::StationFont(20.25, true));
   cmdClear->setFocusPolicy(Qt::NoFocus);
   connect(cmdClear, &QPushButton::clicked, this, [this] { frmMain_cmdClear_Click(); });
   cmdRet = new QPushButton(QStringLiteral("決定"), fraNo);
   cmdRet->setObjectName(QStringLiteral("cmdRet"));
   cmdRet->setGeometry(241, 220, 152, 67);
-  cmdRet->setFont(StationFont(48, false));
+  cmdRet->setFont(ui::StationFont(48, false));
   cmdRet->setFocusPolicy(Qt::NoFocus);
   connect(cmdRet, &QPushButton::clicked, this, [this] { frmMain_cmdRet_Click(); });
   for (QPushButton* b : {cmdClear, cmdRet}) b->setCursor(Qt::PointingHandCursor);
@@ -577,7 +554,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress: {
       auto* key = static_cast<QKeyEvent*>(event);
-      int ascii = KeyAsciiOf(key);
+      int ascii = ui::KeyAsciiOf(key);
       if (ascii == 0) break;
       // The window sees every key first: at the control that has the focus (each focusable
       // control is watched), or at the window itself when no control has it.

@@ -18,7 +18,7 @@
 #include <deque>
 #include <memory>
 
-#include "desk/mdlStation.h"
+#include "common/mdlStation.h"
 #include "serial/mscomm.h"
 
 class PictureBox;

@@ -9,10 +9,10 @@
 #include "desk/frmChk.h"
 #include "desk/frmChkNo.h"
 #include "desk/frmMain.h"
-#include "desk/mdlStation.h"
-#include "startup/PictureBox.h"
-#include "startup/globals.h"
-#include "startup/mdlEnd.h"
+#include "common/mdlStation.h"
+#include "common/PictureBox.h"
+#include "common/globals.h"
+#include "common/mdlEnd.h"
 #include "ui/msgbox.h"
 
 namespace {

@@ -14,17 +14,18 @@
 #include "db/db.h"
 #include "desk/BarcodeFrame.h"
 #include "desk/MailTemplates.h"
-#include "desk/mdlStation.h"
+#include "common/mdlStation.h"
 #include "desk/frmIOMess.h"
 #include "serial/mscomm.h"
 #include "sound/sound.h"
-#include "startup/FormInstance.h"
-#include "startup/globals.h"
-#include "startup/mdlEnd.h"
-#include "startup/mdlLogWrite.h"
-#include "startup/mdlMail.h"
-#include "startup/mdlVelmor.h"
+#include "common/FormInstance.h"
+#include "common/globals.h"
+#include "common/mdlEnd.h"
+#include "common/mdlLogWrite.h"
+#include "common/mdlMail.h"
+#include "common/mdlVelmor.h"
 #include "ui/clock.h"
+#include "ui/keys_fonts.h"
 #include "ui/msgbox.h"
 
 namespace {
@@ -77,9 +78,7 @@ frmMin::frmMin()
   fgHist = new QTableWidget(this);
   fgHist->setObjectName(QStringLiteral("fgHist"));
   fgHist->setGeometry(PxX(660), PxY(525), PxX(10815), PxY(7485));
-  QFont gridFont(QStringLiteral("IPAPGothic"));
-  gridFont.setPointSize(9);
-  fgHist->setFont(gridFont);
+  fgHist->setFont(ui::StationFont(9));
   fgHist->horizontalHeader()->hide();
   fgHist->verticalHeader()->hide();
   fgHist->verticalHeader()->setDefaultSectionSize(fgHist->fontMetrics().height() + 4);

@@ -12,7 +12,8 @@
 #include <cmath>
 
 #include "codepage/codepage.h"
-#include "startup/mdlDB.h"
+#include "common/mdlDB.h"
+#include "ui/keys_fonts.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ bool WritePicture(const QString& path, int w, int h, const QColor& back, const Q
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(back.lightness() > 128 ? Qt::black : Qt::white);
-    QFont font(QStringLiteral("IPAPGothic"));
+    QFont font = ui::StationFont(9);
     font.setPixelSize(std::max(10, h / 5));
     p.setFont(font);
     p.drawText(image.rect(), Qt::AlignCenter, caption);

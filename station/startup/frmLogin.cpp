@@ -13,21 +13,20 @@
 
 #include "com/controlsite.h"
 #include "com/runtime.h"
-#include "desk/frmMain.h"
-#include "desk/frmMin.h"
-#include "admin/frmSet.h"
 #include "serial/mscomm.h"
-#include "startup/PictureBox.h"
-#include "startup/frmBack.h"
-#include "startup/globals.h"
-#include "startup/mdlDB.h"
-#include "startup/mdlEnd.h"
-#include "startup/mdlLogWrite.h"
+#include "common/PictureBox.h"
+#include "common/FormInstance.h"
+#include "common/Navigation.h"
+#include "common/globals.h"
+#include "common/mdlDB.h"
+#include "common/mdlEnd.h"
+#include "common/mdlLogWrite.h"
 #include "startup/mdlStartup.h"
+#include "ui/keys_fonts.h"
 #include "ui/msgbox.h"
 
 namespace {
-QPointer<frmLogin> gInstance;
+FormInstance<frmLogin> gForm;
 
 std::function<bool(const QString&)>& OpenUrlHook() {
   static std::function<bool(const QString&)> hook;
@@ -38,30 +37,23 @@ std::function<bool(const QString&)>& OpenUrlHook() {
 // wrong, ever lands in a log file.
 QString Masked(const QString& text) { return QString(text.size(), QLatin1Char('*')); }
 
-QFont LoginFont() {
-  QFont font(QStringLiteral("IPAPGothic"));
-  font.setPointSize(9);
-  return font;
-}
 }  // namespace
 
 frmLogin* frmLogin::instance() {
-  if (gInstance) return gInstance;
+  if (frmLogin* form = gForm.get()) return form;
   if (!RunStartupSequence()) {
     EndProgram();
     return nullptr;
   }
-  gInstance = new frmLogin();
-  return gInstance;
+  return &gForm.Get([] { return new frmLogin(); });
 }
 
-bool frmLogin::IsLoaded() { return !gInstance.isNull(); }
+bool frmLogin::IsLoaded() { return gForm.IsLoaded(); }
 
 void frmLogin::Unload() {
-  if (!gInstance) return;
-  frmLogin* window = gInstance;
+  frmLogin* window = gForm.Take();
+  if (!window) return;
   window->frmLogin_Form_Unload();
-  gInstance = nullptr;
   window->hide();
   window->deleteLater();
 }
@@ -156,7 +148,7 @@ void frmLogin::BuildWindow() {
 void frmLogin::frmLogin_Form_Load() {
   for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(cmdCancel),
                      static_cast<QWidget*>(cmdOK), static_cast<QWidget*>(lblNow)})
-    w->setFont(LoginFont());
+    w->setFont(ui::StationFont(9));
   lblNow->hide();
 
   gstrSQL = QStringLiteral("SELECT * FROM tblPassword");
@@ -266,12 +258,11 @@ void frmLogin::LoginTimerProc() {
   LoginTimer->stop();
   const QString text = txtPassword->text();
   if (text == QLatin1String(kMasterPassword) || text == gstrAdminPsw) {
-    frmSet::instance().show();
+    nav::Open(nav::Window::Settings);
   } else if (gintScreen == 3) {
-    frmMin::instance().Show();
+    nav::Open(nav::Window::MinimizedStation);
   } else {
-    frmBack::instance();
-    frmMain::instance().show();
+    nav::Open(nav::Window::Station);
   }
   Unload();
 }
@@ -299,7 +290,7 @@ bool frmLogin::eventFilter(QObject* watched, QEvent* event) {
 
 void frmLogin::closeEvent(QCloseEvent* event) {
   // The window's own close box works as Cancel.
-  if (!unloaded_ && gInstance == this) {
+  if (!unloaded_ && gForm.Holds(this)) {
     event->ignore();
     frmLogin_cmdCancel_Click();
     return;

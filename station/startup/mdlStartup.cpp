@@ -7,10 +7,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "startup/globals.h"
-#include "startup/mdlDB.h"
-#include "startup/mdlIni.h"
-#include "startup/mdlNetDrv.h"
+#include "common/globals.h"
+#include "common/mdlDB.h"
+#include "common/mdlIni.h"
+#include "common/mdlNetDrv.h"
 #include "ui/msgbox.h"
 
 namespace {

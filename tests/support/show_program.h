@@ -6,9 +6,9 @@
 
 #include <cstdio>
 
-#include "startup/globals.h"
-#include "startup/mdlDB.h"
-#include "startup/mdlIni.h"
+#include "common/globals.h"
+#include "common/mdlDB.h"
+#include "common/mdlIni.h"
 
 namespace testsupport {
 

@@ -7,8 +7,9 @@
 #include <QMap>
 
 #include "codepage/codepage.h"
-#include "startup/globals.h"
-#include "startup/mdlDB.h"
+#include "common/globals.h"
+#include "common/mdlDB.h"
+#include "wiring.h"
 
 namespace testsupport {
 namespace {
@@ -76,6 +77,7 @@ void Merge(Sections& sections, const QString& text) {
 }  // namespace
 
 ProgramFolder::ProgramFolder() {
+  ConnectWindows();
   path_ = dir_.path() + QLatin1Char('/');
   QDir dir(path_);
   for (const char* sub : {"log", "ScanData", "ftpFile", "image", "wave", "odbc"})

@@ -11,10 +11,11 @@
 #include "codepage/codepage.h"
 #include "db/db.h"
 #include "sound/sound.h"
-#include "startup/frmBack.h"
-#include "startup/globals.h"
-#include "startup/mdlEnd.h"
-#include "startup/mdlIni.h"
+#include "common/WindowHome.h"
+#include "common/frmBack.h"
+#include "common/globals.h"
+#include "common/mdlEnd.h"
+#include "common/mdlIni.h"
 #include "ui/clock.h"
 
 namespace stationtest {
@@ -33,8 +34,7 @@ void StationTest::SetUp() {
 }
 
 void StationTest::TearDown() {
-  frmMain::Unload();
-  frmBack::Unload();
+  windows::UnloadAll();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   ui::SetClock({});
   ui::SetRandom({});

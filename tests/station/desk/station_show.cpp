@@ -9,8 +9,8 @@
 
 #include "db/db.h"
 #include "desk/frmMain.h"
-#include "startup/frmBack.h"
-#include "startup/globals.h"
+#include "common/frmBack.h"
+#include "common/globals.h"
 #include "support/show_program.h"
 
 int main(int argc, char** argv) {

@@ -1,7 +1,7 @@
 // The entry/exit decision and the small pieces of the ID road that need no window.
 #include <gtest/gtest.h>
 
-#include "desk/mdlStation.h"
+#include "common/mdlStation.h"
 #include "ui/clock.h"
 
 namespace {

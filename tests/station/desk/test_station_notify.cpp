@@ -13,8 +13,8 @@
 #include "ftp/ftp.h"
 #include "mail/mail.h"
 #include "platform/dialup/fake_dialup.h"
-#include "startup/globals.h"
-#include "startup/mdlFTP.h"
+#include "common/globals.h"
+#include "common/mdlFTP.h"
 #include "station_fixture.h"
 #include "support/support_servers.h"
 

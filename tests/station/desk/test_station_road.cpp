@@ -10,9 +10,9 @@
 #include <QTest>
 
 #include "db/db.h"
-#include "startup/PictureBox.h"
-#include "startup/globals.h"
-#include "startup/mdlEnd.h"
+#include "common/PictureBox.h"
+#include "common/globals.h"
+#include "common/mdlEnd.h"
 #include "station_fixture.h"
 #include "ui/clock.h"
 #include "ui/msgbox.h"

@@ -7,9 +7,9 @@
 #include <QPushButton>
 
 #include "db/db.h"
-#include "startup/PictureBox.h"
-#include "startup/frmBack.h"
-#include "startup/globals.h"
+#include "common/PictureBox.h"
+#include "common/frmBack.h"
+#include "common/globals.h"
 #include "station_fixture.h"
 #include "support/support_pty.h"
 #include "ui/clock.h"

@@ -12,8 +12,8 @@
 #include "desk/frmChkNo.h"
 #include "desk/frmIOMess.h"
 #include "desk/frmMin.h"
-#include "startup/PictureBox.h"
-#include "startup/globals.h"
+#include "common/PictureBox.h"
+#include "common/globals.h"
 #include "support/show_program.h"
 
 int main(int argc, char** argv) {

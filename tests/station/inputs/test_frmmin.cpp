@@ -14,8 +14,9 @@
 #include "platform/dialup/fake_dialup.h"
 #include "serial/mscomm.h"
 #include "sound/sound.h"
-#include "startup/globals.h"
-#include "startup/mdlEnd.h"
+#include "common/globals.h"
+#include "common/WindowHome.h"
+#include "common/mdlEnd.h"
 #include "support/msgbox_recorder.h"
 #include "support/support_program.h"
 #include "support/support_pty.h"
@@ -73,8 +74,7 @@ class MinimizedStation : public ::testing::Test {
     SetEndProgramHook([this] { ++ended_; });
   }
   void TearDown() override {
-    frmMin::Unload();
-    frmIOMess::Unload();
+    windows::UnloadAll();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     SetEndProgramHook({});
     sound::SetPlayObserver({});

@@ -15,8 +15,8 @@
 #include "desk/BarcodeFrame.h"
 #include "desk/frmChk.h"
 #include "desk/frmChkNo.h"
-#include "startup/PictureBox.h"
-#include "startup/globals.h"
+#include "common/PictureBox.h"
+#include "common/globals.h"
 #include "support/support_pty.h"
 
 namespace {

@@ -17,15 +17,16 @@
 #include "admin/frmSet.h"
 #include "desk/frmMain.h"
 #include "desk/frmMin.h"
-#include "startup/frmBack.h"
+#include "common/frmBack.h"
 #include "codepage/codepage.h"
 #include "com/registry.h"
 #include "com/runtime.h"
 #include "db/db.h"
 #include "startup/frmLogin.h"
-#include "startup/globals.h"
-#include "startup/mdlDB.h"
-#include "startup/mdlEnd.h"
+#include "common/WindowHome.h"
+#include "common/globals.h"
+#include "common/mdlDB.h"
+#include "common/mdlEnd.h"
 #include "startup/mdlStartup.h"
 #include "support/msgbox_recorder.h"
 #include "support/support_program.h"
@@ -53,11 +54,7 @@ class LoginTest : public ::testing::Test {
     qunsetenv("VELMOR_COMPORT1");
   }
   void TearDown() override {
-    frmLogin::Unload();
-    frmSet::Unload();
-    frmMain::Unload();
-    frmMin::Unload();
-    frmBack::Unload();
+    windows::UnloadAll();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ReleaseInstanceLock();
     SetEndProgramHook({});

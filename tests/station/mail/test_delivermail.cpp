@@ -11,8 +11,8 @@
 
 #include "mail/mail.h"
 #include "platform/dialup/fake_dialup.h"
-#include "startup/globals.h"
-#include "startup/mdlMail.h"
+#include "common/globals.h"
+#include "common/mdlMail.h"
 #include "support/support_program.h"
 #include "support/support_servers.h"
 #include "ui/clock.h"

@@ -5,8 +5,8 @@
 
 #include "codepage/codepage.h"
 #include "ftp/ftp.h"
-#include "startup/globals.h"
-#include "startup/mdlFTP.h"
+#include "common/globals.h"
+#include "common/mdlFTP.h"
 #include "support/support_program.h"
 #include "support/support_servers.h"
 

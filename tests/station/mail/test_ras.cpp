@@ -7,9 +7,9 @@
 #include <QTimer>
 
 #include "platform/dialup/fake_dialup.h"
-#include "startup/globals.h"
-#include "startup/mdlIni.h"
-#include "startup/mdlRas.h"
+#include "common/globals.h"
+#include "common/mdlIni.h"
+#include "common/mdlRas.h"
 #include "support/support_program.h"
 
 namespace {

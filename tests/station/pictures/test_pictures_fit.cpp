@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 
 #include "platform/imaging/picture_files.h"
-#include "startup/PictureBox.h"
-#include "startup/mdlPicture.h"
+#include "common/PictureBox.h"
+#include "common/mdlPicture.h"
 
 namespace {
 

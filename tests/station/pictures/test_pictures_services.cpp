@@ -10,10 +10,10 @@
 #include <QTest>
 
 #include "platform/imaging/picture_files.h"
-#include "startup/frmBack.h"
-#include "startup/frmNow.h"
-#include "startup/mdlComDlg.h"
-#include "startup/mdlVelmor.h"
+#include "common/frmBack.h"
+#include "common/frmNow.h"
+#include "common/mdlComDlg.h"
+#include "common/mdlVelmor.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "imaging/imaging.h"
 #include "platform/imaging/picture_files.h"
-#include "startup/imgctl_util.h"
-#include "startup/mdlPicture.h"
+#include "common/imgctl_util.h"
+#include "common/mdlPicture.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <QTemporaryDir>
 
 #include "db/db.h"
-#include "startup/globals.h"
-#include "startup/mdlDB.h"
-#include "startup/mdlIni.h"
-#include "startup/mdlPicture.h"
+#include "common/globals.h"
+#include "common/mdlDB.h"
+#include "common/mdlIni.h"
+#include "common/mdlPicture.h"
 
 namespace {
 

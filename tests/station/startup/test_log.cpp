@@ -5,8 +5,8 @@
 #include <QFile>
 
 #include "codepage/codepage.h"
-#include "startup/globals.h"
-#include "startup/mdlLogWrite.h"
+#include "common/globals.h"
+#include "common/mdlLogWrite.h"
 #include "support/support_program.h"
 #include "ui/clock.h"
 

@@ -4,8 +4,8 @@
 #include <QFile>
 
 #include "codepage/codepage.h"
-#include "startup/globals.h"
-#include "startup/mdlIni.h"
+#include "common/globals.h"
+#include "common/mdlIni.h"
 #include "support/msgbox_recorder.h"
 #include "support/support_program.h"
 

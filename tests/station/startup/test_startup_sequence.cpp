@@ -7,9 +7,9 @@
 #include <QFileInfo>
 
 #include "netdrive/netdrive.h"
-#include "startup/globals.h"
-#include "startup/mdlDB.h"
-#include "startup/mdlIni.h"
+#include "common/globals.h"
+#include "common/mdlDB.h"
+#include "common/mdlIni.h"
 #include "startup/mdlStartup.h"
 #include "support/msgbox_recorder.h"
 #include "support/support_program.h"

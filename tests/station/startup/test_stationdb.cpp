@@ -4,9 +4,9 @@
 #include <QFile>
 
 #include "db/db.h"
-#include "startup/globals.h"
-#include "startup/mdlDB.h"
-#include "startup/mdlIni.h"
+#include "common/globals.h"
+#include "common/mdlDB.h"
+#include "common/mdlIni.h"
 #include "support/support_program.h"
 
 namespace {

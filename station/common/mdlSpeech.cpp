@@ -1,4 +1,4 @@
-#include "startup/mdlSpeech.h"
+#include "common/mdlSpeech.h"
 
 void SpeechInitialize() {}
 void SpeechTerminate() {}

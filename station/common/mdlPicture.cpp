@@ -1,4 +1,4 @@
-#include "startup/mdlPicture.h"
+#include "common/mdlPicture.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -6,8 +6,8 @@
 #include <cmath>
 #include <limits>
 
-#include "startup/PictureBox.h"
-#include "startup/mdlVelmor.h"
+#include "common/PictureBox.h"
+#include "common/mdlVelmor.h"
 
 namespace {
 

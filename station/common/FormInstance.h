@@ -1,8 +1,11 @@
 #pragma once
 // The one loaded window of a window class, behind the class's static instance(), IsLoaded() and
 // Unload(). A weak slot: it empties itself when the window is deleted. What a window does when it
-// loads and unloads stays with the window; this only holds it.
+// loads and unloads stays with the window; this only holds it, and notes it in the window home so
+// that one call unloads every loaded window.
 #include <QPointer>
+
+#include "common/WindowHome.h"
 
 template <class Form>
 class FormInstance {
@@ -10,14 +13,17 @@ class FormInstance {
   // The loaded window; when none is, the one `make` returns becomes it.
   template <class Make>
   Form& Get(Make make) {
-    if (!slot_) slot_ = make();
+    if (!slot_) Set(make());
     return *slot_;
   }
 
   Form* get() const { return slot_.data(); }
   bool IsLoaded() const { return !slot_.isNull(); }
   bool Holds(const Form* form) const { return form && slot_.data() == form; }
-  void Set(Form* form) { slot_ = form; }
+  void Set(Form* form) {
+    slot_ = form;
+    if (form) windows::NoteLoaded(form, [] { Form::Unload(); });
+  }
 
   // Empties the slot; returns the window it held (nullptr when none) for its unload steps.
   Form* Take() {

@@ -1,10 +1,10 @@
-#include "startup/mdlLogWrite.h"
+#include "common/mdlLogWrite.h"
 
 #include <QDir>
 #include <QFile>
 
 #include "codepage/codepage.h"
-#include "startup/globals.h"
+#include "common/globals.h"
 #include "ui/clock.h"
 
 bool WriteLog(const QString& fileName, const QString& what, const QString& result) {

@@ -1,4 +1,4 @@
-#include "startup/mdlIni.h"
+#include "common/mdlIni.h"
 
 #include <QFileInfo>
 
@@ -8,8 +8,8 @@
 
 #include "codepage/codepage.h"
 #include "profile/profile.h"
-#include "startup/globals.h"
-#include "startup/mdlRas.h"
+#include "common/globals.h"
+#include "common/mdlRas.h"
 #include "ui/msgbox.h"
 
 QString IniPath() {

@@ -1,4 +1,4 @@
-#include "startup/mdlVelmor.h"
+#include "common/mdlVelmor.h"
 
 #include <QGuiApplication>
 #include <QScreen>

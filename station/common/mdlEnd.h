@@ -2,7 +2,7 @@
 // Ending the program from anywhere (a refused start-up, Cancel at login, the station's exits).
 #include <functional>
 
-// Ends the program: leaves the event loop and closes every window. The caller returns at once
+// Ends the program: leaves the event loop, unloads every loaded window and closes any other. The caller returns at once
 // after calling it; nothing of the caller's procedure runs on.
 void EndProgram();
 

@@ -1,4 +1,4 @@
-#include "startup/mdlFTP.h"
+#include "common/mdlFTP.h"
 
 #include <QFile>
 
@@ -6,7 +6,7 @@
 
 #include "codepage/codepage.h"
 #include "ftp/ftp.h"
-#include "startup/globals.h"
+#include "common/globals.h"
 
 // The FTP object, held for the time of one upload only.
 static std::unique_ptr<ftp::Ftp> gobjFtp;

@@ -1,4 +1,4 @@
-#include "startup/mdlNetDrv.h"
+#include "common/mdlNetDrv.h"
 
 #include "netdrive/netdrive.h"
 

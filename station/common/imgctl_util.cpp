@@ -1,4 +1,4 @@
-#include "startup/imgctl_util.h"
+#include "common/imgctl_util.h"
 
 #include "imaging/imaging.h"
 

@@ -1,4 +1,4 @@
-#include "startup/frmNow.h"
+#include "common/frmNow.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -7,8 +7,8 @@
 
 #include <cmath>
 
-#include "startup/FormInstance.h"
-#include "startup/mdlVelmor.h"
+#include "common/FormInstance.h"
+#include "common/mdlVelmor.h"
 
 namespace {
 FormInstance<frmNow> gForm;

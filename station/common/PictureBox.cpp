@@ -1,4 +1,4 @@
-#include "startup/PictureBox.h"
+#include "common/PictureBox.h"
 
 #include <QImageReader>
 #include <QPainter>

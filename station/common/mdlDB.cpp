@@ -1,8 +1,8 @@
-#include "startup/mdlDB.h"
+#include "common/mdlDB.h"
 
 #include <QStringList>
 
-#include "startup/globals.h"
+#include "common/globals.h"
 
 db::Connection& gcnDB() {
   static db::Connection connection;

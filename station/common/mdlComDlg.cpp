@@ -1,4 +1,4 @@
-#include "startup/mdlComDlg.h"
+#include "common/mdlComDlg.h"
 
 #include <QFileDialog>
 

@@ -1,4 +1,4 @@
-#include "startup/mdlRas.h"
+#include "common/mdlRas.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -7,7 +7,7 @@
 
 #include "codepage/codepage.h"
 #include "dialup/dialup.h"
-#include "startup/globals.h"
+#include "common/globals.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "desk/mdlStation.h"
+#include "common/mdlStation.h"
 
 #include <QStringList>
 

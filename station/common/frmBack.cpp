@@ -1,12 +1,12 @@
-#include "startup/frmBack.h"
+#include "common/frmBack.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
 
-#include "startup/FormInstance.h"
-#include "startup/mdlVelmor.h"
+#include "common/FormInstance.h"
+#include "common/mdlVelmor.h"
 
 namespace {
 FormInstance<frmBack> gForm;

@@ -1,11 +1,11 @@
-#include "startup/mdlMail.h"
+#include "common/mdlMail.h"
 
 #include <QCoreApplication>
 #include <QVariant>
 
 #include "mail/mail.h"
-#include "startup/globals.h"
-#include "startup/mdlRas.h"
+#include "common/globals.h"
+#include "common/mdlRas.h"
 #include "ui/clock.h"
 
 namespace {

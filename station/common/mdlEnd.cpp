@@ -1,6 +1,8 @@
-#include "startup/mdlEnd.h"
+#include "common/mdlEnd.h"
 
 #include <QApplication>
+
+#include "common/WindowHome.h"
 
 namespace {
 bool gEnded = false;
@@ -17,6 +19,7 @@ void EndProgram() {
     return;
   }
   QCoreApplication::exit(0);
+  windows::UnloadAll();
   QApplication::closeAllWindows();
 }
 

@@ -1,0 +1,20 @@
+#include "wiring.h"
+
+#include "admin/frmSet.h"
+#include "common/Navigation.h"
+#include "common/frmBack.h"
+#include "desk/frmMain.h"
+#include "desk/frmMin.h"
+#include "startup/frmLogin.h"
+
+void ConnectWindows() {
+  nav::SetOpener(nav::Window::Login, [] {
+    if (frmLogin* login = frmLogin::instance()) login->show();
+  });
+  nav::SetOpener(nav::Window::Station, [] {
+    frmBack::instance();
+    frmMain::instance().show();
+  });
+  nav::SetOpener(nav::Window::MinimizedStation, [] { frmMin::instance().Show(); });
+  nav::SetOpener(nav::Window::Settings, [] { frmSet::instance().show(); });
+}
