@@ -32,12 +32,17 @@ void DeliverEntryNotice(benchmark::State& state) {
   gintRegM = 0;
   gstrAuthID = QStringLiteral("box");
   gstrAuthPsw = QStringLiteral("pw");
+  MailAccount account = MailAccountFromSettings();
+  account.senderName = QStringLiteral("ベルモア教室");
+  account.senderAddress = QStringLiteral("station@example.jp");
+  account.dialEntry.clear();
+  account.traceVariant = true;
   for (auto _ : state) {
     const MailResult result = DeliverMail(
-        QStringLiteral("parent@example.jp;office@example.jp"), QStringLiteral("%名前%%敬称% 入室のお知らせ"),
+        account, QStringLiteral("parent@example.jp;office@example.jp"),
+        QStringLiteral("%名前%%敬称% 入室のお知らせ"),
         QStringLiteral("%名前%%敬称%が %日付% %時間% に入室しました。\n写真を添付します。\n"),
-        QStringLiteral("山田 太郎"), QStringLiteral("さま"), gPhoto, QStringLiteral("ベルモア教室"),
-        QStringLiteral("station@example.jp"), QString(), QString(), QString(), true);
+        QStringLiteral("山田 太郎"), QStringLiteral("さま"), gPhoto);
     if (result != MailResult::Sent) state.SkipWithError("the mail was not sent");
   }
 }

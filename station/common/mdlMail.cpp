@@ -23,24 +23,44 @@ QString FillPlaceholders(const QString& text, const QString& name, const QString
 
 }  // namespace
 
-MailResult DeliverMail(const QString& recipients, const QString& subjectTemplate,
-                       const QString& bodyTemplate, const QString& name,
-                       const QString& honorific, const QString& attachment,
-                       const QString& senderName, const QString& senderAddress,
-                       const QString& dialEntry, const QString& dialUser,
-                       const QString& dialPassword, bool traceVariant) {
-  const QString traceFile = gstrLogDir + QStringLiteral("mail") +
+MailAccount MailAccountFromSettings() {
+  MailAccount a;
+  a.isServer = gblnIsServer;
+  a.smtpServer = gstrSmtpServer;
+  a.mailID = gstrMailID;
+  a.mailPassword = gstrMailPsw;
+  a.mailServer = gstrMailServer;
+  a.pop3Server = gstrPop3Server;
+  a.port = gintPort;
+  a.mailReg = gintMailReg;
+  a.regM = gintRegM;
+  a.authID = gstrAuthID;
+  a.authPassword = gstrAuthPsw;
+  a.senderName = gstrAppUser;
+  a.senderAddress = gstrMailAddr;
+  a.dialEntry = gstrDialEntry;
+  a.dialUser = gstrDialUser;
+  a.dialPassword = gstrDialPsw;
+  a.traceVariant = glngSendP == 0;
+  a.logDir = gstrLogDir;
+  return a;
+}
+
+MailResult DeliverMail(const MailAccount& a, const QString& recipients,
+                       const QString& subjectTemplate, const QString& bodyTemplate,
+                       const QString& name, const QString& honorific, const QString& attachment) {
+  const QString traceFile = a.logDir + QStringLiteral("mail") +
                             ui::Now().toString(QStringLiteral("yyyyMMdd")) +
                             QStringLiteral(".log");
-  const QString server = (gblnIsServer ? gstrSmtpServer : gstrMailServer) + QLatin1Char('\t') +
-                         QString::number(gintPort);
+  const QString server = (a.isServer ? a.smtpServer : a.mailServer) + QLatin1Char('\t') +
+                         QString::number(a.port);
   QString recipientsText = recipients;
   recipientsText.replace(QLatin1Char(';'), QLatin1Char('\t'));
 
-  QString sender = senderName + QLatin1Char('<') + senderAddress + QLatin1Char('>');
-  if (!gblnIsServer && gintMailReg == 1 && gintRegM != 0) {
-    sender += QLatin1Char('\t') + gstrAuthID + QLatin1Char(':') + gstrAuthPsw;
-    switch (gintRegM) {
+  QString sender = a.senderName + QLatin1Char('<') + a.senderAddress + QLatin1Char('>');
+  if (!a.isServer && a.mailReg == 1 && a.regM != 0) {
+    sender += QLatin1Char('\t') + a.authID + QLatin1Char(':') + a.authPassword;
+    switch (a.regM) {
       case 1: sender += QStringLiteral("\tLOGIN"); break;
       case 2: sender += QStringLiteral("\tCRAM-MD5"); break;
       case 3: sender += QStringLiteral("\tPLAIN"); break;
@@ -50,28 +70,28 @@ MailResult DeliverMail(const QString& recipients, const QString& subjectTemplate
 
   const QString subject = FillPlaceholders(subjectTemplate, name, honorific);
   const QString body = FillPlaceholders(bodyTemplate, name, honorific);
-  const QString popHost = gblnIsServer ? gstrSmtpServer : gstrPop3Server;
+  const QString popHost = a.isServer ? a.smtpServer : a.pop3Server;
 
   // Any active connection will do; only without one is the entry dialled.
-  if (!dialEntry.isEmpty() && !IsRasConnected()) {
-    if (!DialUp(dialEntry, dialUser, dialPassword)) return MailResult::DialUpFailed;
+  if (!a.dialEntry.isEmpty() && !IsRasConnected()) {
+    if (!DialUp(a.dialEntry, a.dialUser, a.dialPassword)) return MailResult::DialUpFailed;
   }
 
   QCoreApplication::processEvents();
 
   QVariant login;
   bool loginMade = false;
-  if (gblnIsServer) {
-    login = mail::RcvMail(popHost, gstrMailID, gstrMailPsw, QStringLiteral("STAT"), gstrLogDir);
+  if (a.isServer) {
+    login = mail::RcvMail(popHost, a.mailID, a.mailPassword, QStringLiteral("STAT"), a.logDir);
     loginMade = true;
-  } else if (gintMailReg == 1 && gintRegM == 0) {
-    login = mail::RcvMail(popHost, gstrAuthID, gstrAuthPsw, QStringLiteral("STAT"), gstrLogDir);
+  } else if (a.mailReg == 1 && a.regM == 0) {
+    login = mail::RcvMail(popHost, a.authID, a.authPassword, QStringLiteral("STAT"), a.logDir);
     loginMade = true;
   }
   if (loginMade && login.typeId() != QMetaType::QVariantList) return MailResult::ServerFailed;
 
   const QString error =
-      traceVariant
+      a.traceVariant
           ? mail::SendMailEx(traceFile, server, recipientsText, sender, subject, body, attachment)
           : mail::SendMail(server, recipientsText, sender, subject, body, attachment);
   return error.isEmpty() ? MailResult::Sent : MailResult::SendFailed;

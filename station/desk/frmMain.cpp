@@ -25,6 +25,8 @@
 #include "com/hresult.h"
 #include "db/db.h"
 #include "desk/MailTemplates.h"
+#include "desk/frmChk.h"
+#include "desk/frmChkNo.h"
 #include "sound/sound.h"
 #include "common/FormInstance.h"
 #include "common/PictureBox.h"
@@ -536,7 +538,7 @@ void frmMain::showEvent(QShowEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-  if (mblnRoadRunning && !mblnUnloaded) {
+  if (mRoad.Running() && !mblnUnloaded) {
     // A road is waiting on the mail or the dial-up: the window goes once its events are stored.
     event->ignore();
     mblnEndAfterRoads = true;
@@ -563,11 +565,11 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         if (ascii == 0) return true;
       }
       if (watched == txtID) {
-        if (mblnRoadRunning) {
+        if (mRoad.Running()) {
           // Typed while a road runs: kept aside and queued on Enter (or on Tab, which ends an ID
           // by moving the focus on), never mixed into the ID that the field shows.
           if (ascii == 13 || ascii == 9) {
-            if (!mstrTypeAhead.isEmpty()) mqueIDs.push_back(mstrTypeAhead);
+            if (!mstrTypeAhead.isEmpty()) mRoad.Queue(mstrTypeAhead);
             mstrTypeAhead.clear();
           } else if (ascii == 8) {
             mstrTypeAhead.chop(1);
@@ -586,7 +588,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         // Another window taking the activation (a message box, the backdrop) is no loss of focus.
         if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) break;
-        if (mblnRoadRunning) break;  // the field shows the ID being handled
+        if (mRoad.Running()) break;  // the field shows the ID being handled
         frmMain_txtID_LostFocus();
       }
       break;
@@ -622,7 +624,7 @@ void frmMain::frmMain_cmdEnd_Click() {
 }
 
 void frmMain::EndStation() {
-  if (mblnRoadRunning) {
+  if (mRoad.Running()) {
     // Confirmed while a road waits on the mail or the dial-up: that road and the IDs queued
     // behind it store their events first, then the station ends.
     mblnEndAfterRoads = true;
@@ -669,7 +671,11 @@ void frmMain::frmMain_Timer1_Timer() {
     }
   }
   if (glngIdleCount == glngIntTime * 60) {
-    if (!lblNo->text().isEmpty() && gintNoBarScr == 2 && !gblnBarcode) frmMain_cmdRet_Click();
+    // A number left on the pad is looked up, unless the member's own lookup already waits for his
+    // answer in a confirmation window.
+    if (!lblNo->text().isEmpty() && gintNoBarScr == 2 && !gblnBarcode && !frmChk::IsLoaded() &&
+        !frmChkNo::IsLoaded())
+      frmMain_cmdRet_Click();
     if (mblnUnloaded) return;
     frmMain_SetWaitScreen();
     mblnActive = false;
@@ -736,10 +742,10 @@ bool frmMain::frmMain_LoadTextFile(const QString& path, QWidget* control) {
 void frmMain::frmMain_txtID_LostFocus() {
   if (mblnUnloaded) return;
   const QString input = gblnBarcode ? txtID->text() : gstrSelectedID;
-  if (mblnRoadRunning) {
+  if (mRoad.Running()) {
     // Chosen on the list or the pad while a road runs: its turn comes after it. (With a reader
     // the field shows the running ID; new ones arrive by typing or by the serial line.)
-    if (!gblnBarcode) mqueIDs.push_back(input);
+    if (!gblnBarcode) mRoad.Queue(input);
     return;
   }
   RunRoads(input);
@@ -747,8 +753,8 @@ void frmMain::frmMain_txtID_LostFocus() {
 
 void frmMain::frmMain_HandOnID(const QString& id) {
   if (mblnUnloaded) return;
-  if (mblnRoadRunning) {
-    mqueIDs.push_back(id);
+  if (mRoad.Running()) {
+    mRoad.Queue(id);
     return;
   }
   txtID->setText(id);
@@ -757,15 +763,9 @@ void frmMain::frmMain_HandOnID(const QString& id) {
 }
 
 void frmMain::RunRoads(const QString& input) {
-  mblnRoadRunning = true;
-  RunRoad(input);
-  while (!mblnUnloaded && !mqueIDs.empty()) {
-    const QString next = mqueIDs.front();
-    mqueIDs.pop_front();
-    RunRoad(next);
-  }
-  mblnRoadRunning = false;
-  if (mblnUnloaded) return;
+  QPointer<frmMain> alive(this);
+  mRoad.Submit(input);
+  if (!alive || mblnUnloaded) return;
   if (mblnEndAfterRoads) {
     Unload();
     EndProgram();
@@ -778,182 +778,105 @@ void frmMain::RunRoads(const QString& input) {
   }
 }
 
-void frmMain::NormalEnd(bool hideStatus) {
-  if (hideStatus) lblInput->hide();
-  mblnEventDone = true;
-  txtID->clear();
-}
+// ---- what the station shows of a road ------------------------------------------------------------
 
-void frmMain::RunRoad(const QString& input) {
-  // 1. Input.
-  txtID->setText(input);
+bool frmMain::RoadWindowOpen() const { return !mblnUnloaded; }
 
-  // 2. The station user's password ends the station.
-  if (txtID->text() == gstrUserPsw) {
-    gcnDB().Close();
-    Unload();
-    EndProgram();
-    return;
-  }
-
-  // 3. Activity.
+void frmMain::RoadStarted(const RoadEvent& e) {
+  txtID->setText(e.input);
   mblnActive = true;
   glngIdleCount = 0;
+}
 
-  // 4. Digits only.
-  const QString id = DigitsOnly(txtID->text());
-  if (id.isEmpty()) txtID->clear();
-
-  // 5. Busy.
+void frmMain::RoadBusy(const RoadEvent& e) {
+  if (e.id.isEmpty()) txtID->clear();
   lblInput->setText(QStringLiteral("おまちください。"));
   lblInput->show();
   lblInput->repaint();
   mblnEventDone = false;
   mstrPhotoFile.clear();
-  mblnPhotoIsJpeg = false;
-
-  // 6. Empty ID.
-  if (id.isEmpty()) {
-    Log(QStringLiteral("ID未入力"), QStringLiteral("失敗"));
-    lblMess->hide();
-    lblFirst->hide();
-    lblMess->setText(Prompt());
-    lblMess->show();
-    lblMess->repaint();
-    lblInput->hide();
-    return;
-  }
-
-  // 7. Member lookup. A failing database call before LastIn/LastOut is written ends the road.
-  const QString dbFailed = id + QStringLiteral(" - データベース");
-  if (!grsDB().Open(gcnDB(), QStringLiteral("select * from tblData where ID=?"), {id})) {
-    Log(dbFailed, QStringLiteral("失敗"));
-    NormalEnd(true);
-    return;
-  }
-  if (grsDB().RecordCount() <= 0) {
-    NormalEnd(true);
-    return;
-  }
-  grsDB().MoveFirst();
-  const QString name = grsDB().Text(QStringLiteral("UserName"));
-  const QString honorific = grsDB().Text(QStringLiteral("UserAdd"));
-  const QString mailAddr = grsDB().Text(QStringLiteral("MailAddr"));
-
-  // 8. Event stamp. The photo is named by it: an event in the same second as the last photo
-  // (IDs queued behind a road follow at once) waits for the next second instead of overwriting
-  // that photo and naming it in its own history row. The wait is bounded, so a clock that stands
-  // still cannot hold the road.
-  QString stamp = EventStamp(ui::Now());
-  if (glngCamCount > 0 && stamp == mstrLastPhotoStamp) {
-    QElapsedTimer waited;
-    waited.start();
-    while (stamp == mstrLastPhotoStamp && waited.elapsed() < 1100) {
-      QThread::msleep(10);
-      stamp = EventStamp(ui::Now());
-    }
-  }
-  const QString nowText = StampText(stamp);
-
-  // 9. Decision, written at once.
-  const EntryExit decision =
-      DecideEntryExit(grsDB().Value(QStringLiteral("LastIn")), grsDB().Value(QStringLiteral("LastOut")),
-                      nowText, glngInOutTime, glngInOutChg);
-  if (decision == EntryExit::AlreadyRegistered) {
-    // 10. Already registered.
-    frmMain_SetWaitScreen();
-    lblMess->setText(QStringLiteral("すでにとうろくされています。"));
-    lblMess->repaint();
-    lblInput->hide();
-    if (gblnBarcode) {
-      txtID->clear();
-      txtID->setFocus(Qt::OtherFocusReason);
-    }
-    return;
-  }
-  const bool entry = decision == EntryExit::Entry;
-  const QString field = entry ? QStringLiteral("LastIn") : QStringLiteral("LastOut");
-  if (!db::Execute(gcnDB(), QStringLiteral("UPDATE tblData SET ") + field + QStringLiteral("=? WHERE ID=?"),
-                   {nowText, id})) {
-    Log(dbFailed, QStringLiteral("失敗"));
-    NormalEnd(true);
-    return;
-  }
-
-  // 11 to 14. Photo, sound, greeting, picture.
-  if (glngCamCount > 0) EventPhoto(stamp);
-  RandomSound();
-  Greeting(entry, name, honorific);
-  RandomPicture();
-  if (mblnUnloaded) return;
-
-  // 15. Mail, access line, FTP record, history row.
-  bool sendFailed = false;
-  Notify(id, entry, stamp, mailAddr, name, honorific, &sendFailed);
-  if (mblnUnloaded) return;
-
-  // 16. Normal end; a failed send keeps its label on screen.
-  NormalEnd(!sendFailed);
 }
 
-void frmMain::EventPhoto(const QString& stamp) {
+void frmMain::RoadEnded(const RoadEvent& e, RoadEnd how) {
+  switch (how) {
+    case RoadEnd::StationPassword:
+      gcnDB().Close();
+      Unload();
+      EndProgram();
+      return;
+    case RoadEnd::EmptyId:
+      lblMess->hide();
+      lblFirst->hide();
+      lblMess->setText(Prompt());
+      lblMess->show();
+      lblMess->repaint();
+      lblInput->hide();
+      return;
+    case RoadEnd::AlreadyRegistered:
+      frmMain_SetWaitScreen();
+      lblMess->setText(QStringLiteral("すでにとうろくされています。"));
+      lblMess->repaint();
+      lblInput->hide();
+      if (gblnBarcode) {
+        txtID->clear();
+        txtID->setFocus(Qt::OtherFocusReason);
+      }
+      return;
+    case RoadEnd::DatabaseFailed:
+    case RoadEnd::Unregistered:
+    case RoadEnd::Recorded:
+      // A failed send keeps its label on screen.
+      if (!(e.mailTried && e.mail == MailResult::SendFailed)) lblInput->hide();
+      mblnEventDone = true;
+      txtID->clear();
+      return;
+  }
+}
+
+EventPhoto frmMain::RoadPhoto(const RoadEvent& e) {
   com::ControlSite* cam = mOrnik1.get();
-  if (!cam) return;
-  mstrLastPhotoStamp = stamp;
+  if (!cam) return {};
   imgChange->setPicture(mpicLoaded);
   imgChange->hide();
   cam->SetVisible(true);
   if (QWidget* w = cam->Widget()) w->raise();
 
   // Without keeping photos the still goes to a scratch file outside every picture folder.
-  const QString bmp = gblnSaveImg ? gstrImgDir + stamp + QStringLiteral(".bmp")
+  const QString bmp = gblnSaveImg ? gstrImgDir + e.stamp + QStringLiteral(".bmp")
                                   : QDir::temp().filePath(QStringLiteral("velmor-still-%1.bmp")
                                                               .arg(QCoreApplication::applicationPid()));
-  const QString jpg = gstrImgDir + stamp + QStringLiteral(".jpg");
+  const QString jpg = gstrImgDir + e.stamp + QStringLiteral(".jpg");
   QFile::remove(bmp);
   CallCamera(cam, QStringLiteral("DVCStillCapture"), {com::Variant(bmp), com::Variant(std::int32_t(-1))});
   if (QFileInfo(bmp).size() <= 0) {
     // No still: no photo for this event; the live view stays.
     QFile::remove(bmp);
-    return;
+    return {true, QString()};
   }
   mstrPhotoFile = bmp;
   if (ConvertBmpToJpg(jpg, bmp, 100, 0)) {
     QFile::remove(bmp);
     mstrPhotoFile = jpg;
-    mblnPhotoIsJpeg = true;
   }
   cam->SetVisible(false);
   ShowPicture(imgChange, mstrPhotoFile);
   imgChange->show();
   imgChange->repaint();
+  return {true, mstrPhotoFile};
 }
 
-void frmMain::RandomSound() {
-  if (!gblnSound) return;
-  const int n = RandomPick(glngWavNum);
-  sound::Play(gstrAppPath + QStringLiteral("wave/wav") + NumberedName(n) + QStringLiteral(".wav"));
-}
-
-void frmMain::Greeting(bool entry, const QString& name, const QString& honorific) {
+void frmMain::RoadGreeting(const RoadEvent& e, const GreetingPick& greeting) {
   lblFirst->show();
-  lblFirst->setText(name + honorific);
+  lblFirst->setText(e.member.name + e.member.honorific);
   lblFirst->repaint();
-  const QString sql = entry ? QStringLiteral("select * from tblMessage where InYes = -1")
-                            : QStringLiteral("select * from tblMessage where InYes <> -1");
-  db::Recordset& rs = grsMessage();
-  if (!rs.Open(gcnDB(), sql)) return;  // the message keeps its text
-  if (rs.RecordCount() > 0) {
-    const int n = RandomPick(rs.RecordCount());
-    rs.MoveFirst();
-    rs.Move(std::min(n, rs.RecordCount()) - 1);
-    lblMess->setText(rs.Text(QStringLiteral("Message")));
+  if (greeting.found) {
+    lblMess->setText(greeting.message);
     lblMess->show();
     lblMess->repaint();
-  } else {
+  } else if (!greeting.failed) {
     lblMess->setText(QStringLiteral("とうろくされました"));
-  }
-  rs.Close();
+  }  // a failed query leaves the message as it was
+  RandomPicture();
 }
 
 void frmMain::RandomPicture() {
@@ -965,68 +888,29 @@ void frmMain::RandomPicture() {
   imgFirst->repaint();
 }
 
-void frmMain::Notify(const QString& id, bool entry, const QString& stamp, const QString& mailAddr,
-                     const QString& name, const QString& honorific, bool* sendFailed) {
-  // 1. Notification mail. Whatever becomes of it, the event goes on to its history row.
-  if (gblnSendMail && !mailAddr.isEmpty()) {
-    const QString subject = entry ? gstrInSubject : gstrOtSubject;
-    const QString body = MailTemplateText(entry ? rtxtinContents : rtxtotContents);
-    const QString attachment = SettingIsTrue(gstrSendImg) ? mstrPhotoFile : QString();
-    const MailResult result =
-        DeliverMail(mailAddr, subject, body, name, honorific, attachment, gstrAppUser, gstrMailAddr,
-                    gstrDialEntry, gstrDialUser, gstrDialPsw, glngSendP == 0);
-    if (mblnUnloaded) return;
-    switch (result) {
-      case MailResult::Sent: break;
-      case MailResult::DialUpFailed:
-        Log(id + QStringLiteral(" - 接続失敗"), QStringLiteral("失敗"));
-        break;
-      case MailResult::ServerFailed:
-        lblInput->setText(QStringLiteral("メールサーバーに接続できません！"));
-        lblInput->repaint();
-        Log(id + QStringLiteral(" - メールサーバー接続"), QStringLiteral("失敗"));
-        break;
-      case MailResult::SendFailed:
-        mblnSendError = true;
-        *sendFailed = true;
-        lblInput->setText(QStringLiteral("送信エラー！"));
-        lblInput->repaint();
-        Log(id + QStringLiteral(" - メール送信"), QStringLiteral("失敗"));
-        break;
-    }
+QString frmMain::RoadMailTemplate(bool entry) const {
+  return MailTemplateText(entry ? rtxtinContents : rtxtotContents);
+}
+
+void frmMain::RoadAfterMail(const RoadEvent& e) {
+  switch (e.mail) {
+    case MailResult::Sent:
+    case MailResult::DialUpFailed: break;
+    case MailResult::ServerFailed:
+      lblInput->setText(QStringLiteral("メールサーバーに接続できません！"));
+      lblInput->repaint();
+      break;
+    case MailResult::SendFailed:
+      mblnSendError = true;
+      lblInput->setText(QStringLiteral("送信エラー！"));
+      lblInput->repaint();
+      break;
   }
+}
 
-  // 2. Access line.
-  Log(id + QStringLiteral(" - アクセス"), QStringLiteral("成功"));
+void frmMain::RoadBeforeFtp(const RoadEvent&) { Timer1->stop(); }
 
-  // 3. The photo the history names: the kept file in the photo folder, if there is one.
-  QString imgFile;
-  if (gblnSaveImg && glngCamCount > 0 && !mstrPhotoFile.isEmpty() &&
-      QFileInfo(mstrPhotoFile).absolutePath() == QFileInfo(gstrImgDir + stamp).absolutePath())
-    imgFile = QFileInfo(mstrPhotoFile).fileName();
-  const QString ioName = entry ? QStringLiteral("入室") : QStringLiteral("退室");
-  mstrSQL = QStringLiteral("INSERT INTO tblHist (ID,IOName,inDate,inTime,imgFile) VALUES (?,?,?,?,?)");
-
-  // 4. FTP record.
-  if (gblnFtp) {
-    Timer1->stop();
-    const QDateTime now = ui::Now();
-    const QString line = now.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char(',') +
-                         now.toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(',') + imgFile;
-    QDir().mkpath(gstrFtpDir);
-    const QString record = gstrFtpDir + id + (entry ? QStringLiteral("in.txt") : QStringLiteral("out.txt"));
-    const int put = WriteTextFile(record, line) ? FtpPutFile(record) : 0;
-    Log(id + QStringLiteral(" - FTP"), put > 0 ? QStringLiteral("成功") : QStringLiteral("失敗"));
-    glngIdleCount = glngIntTime * 60 - 5;
-    Timer1->start(1000);
-  }
-
-  // 5. History row, date and time read now.
-  const QDateTime now = ui::Now();
-  QString error;
-  if (!db::Execute(gcnDB(), mstrSQL,
-                   {id, ioName, now.toString(QStringLiteral("yyyyMMdd")).toInt(),
-                    now.toString(QStringLiteral("HH:mm:ss")), imgFile},
-                   nullptr, &error))
-    Log(id + QStringLiteral(" - 履歴"), QStringLiteral("失敗"));
+void frmMain::RoadAfterFtp(const RoadEvent&) {
+  glngIdleCount = glngIntTime * 60 - 5;
+  Timer1->start(1000);
 }

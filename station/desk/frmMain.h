@@ -15,9 +15,9 @@
 #include <QWidget>
 
 #include <array>
-#include <deque>
 #include <memory>
 
+#include "common/IdRoad.h"
 #include "common/mdlStation.h"
 #include "serial/mscomm.h"
 
@@ -32,7 +32,7 @@ namespace com {
 class ControlSite;
 }
 
-class frmMain : public QWidget {
+class frmMain : public QWidget, public RoadWindow {
   Q_OBJECT
 
  public:
@@ -123,14 +123,24 @@ class frmMain : public QWidget {
   QStringList mstrPageIDs;
   int mlngPicNo = 0;
   QString mstrPhotoFile;
-  QString mstrLastPhotoStamp;  // stamp of the last event photo taken
-  QString mstrSQL;
   QString mstrBarBuf;
   QByteArray mvarBarInput;
 
   // True while an ID road runs; IDs waiting behind it.
-  bool RoadRunning() const { return mblnRoadRunning; }
-  int WaitingIDs() const { return static_cast<int>(mqueIDs.size()); }
+  bool RoadRunning() const { return mRoad.Running(); }
+  int WaitingIDs() const { return mRoad.Waiting(); }
+
+  // What the station shows of a road.
+  bool RoadWindowOpen() const override;
+  void RoadStarted(const RoadEvent& e) override;
+  void RoadBusy(const RoadEvent& e) override;
+  EventPhoto RoadPhoto(const RoadEvent& e) override;
+  void RoadGreeting(const RoadEvent& e, const GreetingPick& greeting) override;
+  QString RoadMailTemplate(bool entry) const override;
+  void RoadAfterMail(const RoadEvent& e) override;
+  void RoadBeforeFtp(const RoadEvent& e) override;
+  void RoadAfterFtp(const RoadEvent& e) override;
+  void RoadEnded(const RoadEvent& e, RoadEnd how) override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -165,16 +175,9 @@ class frmMain : public QWidget {
   // The logo lookup: the configured logo, else image/logo.jpg (which then becomes the setting).
   QString LogoLookup();
 
-  // The road of one ID, and the loop that runs the queued ones after it.
+  // The roads of an ID and of those queued behind it; then the end or the type-ahead.
   void RunRoads(const QString& input);
-  void RunRoad(const QString& input);
-  void NormalEnd(bool hideStatus);
-  void EventPhoto(const QString& stamp);
-  void RandomSound();
-  void Greeting(bool entry, const QString& name, const QString& honorific);
   void RandomPicture();
-  void Notify(const QString& id, bool entry, const QString& stamp, const QString& mailAddr,
-              const QString& name, const QString& honorific, bool* sendFailed);
 
   QString Prompt() const;
   void ShowPicture(PictureBox* box, const QString& path);
@@ -183,10 +186,7 @@ class frmMain : public QWidget {
   std::unique_ptr<com::ControlSite> mOrnik1;
   bool mblnLoaded = false;
   bool mblnUnloaded = false;
-  bool mblnRoadRunning = false;
   bool mblnEndAfterRoads = false;
-  bool mblnPhotoIsJpeg = false;
-  bool mblnPhotoKept = false;
-  std::deque<QString> mqueIDs;
   QString mstrTypeAhead;
+  IdRoad mRoad{this, this, RoadOptions::Station()};
 };

@@ -22,7 +22,7 @@
 #include "common/globals.h"
 #include "common/mdlEnd.h"
 #include "common/mdlLogWrite.h"
-#include "common/mdlMail.h"
+#include "common/StationRecords.h"
 #include "common/mdlVelmor.h"
 #include "ui/clock.h"
 #include "ui/keys_fonts.h"
@@ -186,107 +186,66 @@ void frmMin::frmMin_Timer1_Timer() {
 void frmMin::frmMin_txtID_LostFocus(const QString& id) {
   // Scans still waiting when the station was ended are not handled: the program is going.
   if (unloading_) return;
-  bool entry = false;
-  bool exit = false;
+  mRoad.Submit(id);
+}
+
+// ---- what the minimized station shows of a road ------------------------------------------------
+
+bool frmMin::RoadWindowOpen() const { return !unloading_; }
+
+void frmMin::RoadStarted(const RoadEvent&) {
   mblnShown = true;
   mlngCount = 0;
+}
 
-  // Lookup and decision. A failing database call ends the procedure quietly.
-  gstrSQL = QStringLiteral("select * from tblData where ID=?");
-  db::Recordset& member = grsDB();
-  if (!member.Open(gcnDB(), gstrSQL, {id})) return;
-  if (member.RecordCount() <= 0) return;
-  const QString stamp = EventStamp(ui::Now());
-  const QString nowText = StampText(stamp);
-  const EntryExit decision =
-      DecideEntryExit(member.Value(QStringLiteral("LastIn")), member.Value(QStringLiteral("LastOut")),
-                      nowText, glngInOutTime, glngInOutChg);
-  if (decision != EntryExit::AlreadyRegistered) {
-    const QString field = decision == EntryExit::Entry ? QStringLiteral("LastIn") : QStringLiteral("LastOut");
-    if (!db::Execute(gcnDB(), QStringLiteral("UPDATE tblData SET %1=? WHERE ID=?").arg(field),
-                     {nowText, member.Text(QStringLiteral("ID"))}))
-      return;
-  }
-  entry = decision == EntryExit::Entry;
-  exit = decision == EntryExit::Exit;
+QString frmMin::RoadMailTemplate(bool entry) const {
+  return MailTemplateText(entry ? rtxtinContents : rtxtotContents);
+}
 
-  const QString userName = member.Text(QStringLiteral("UserName"));
-  const QString userAdd = member.Text(QStringLiteral("UserAdd"));
-  const QString mailAddr = member.Text(QStringLiteral("MailAddr"));
+void frmMin::RoadEnded(const RoadEvent& e, RoadEnd how) {
+  if (how != RoadEnd::AlreadyRegistered) return;
   frmIOMess& result = frmIOMess::instance();
-
-  if (!entry && !exit) {
-    result.BringForward();
-    result.lblIOData->setText(QStringLiteral("ID:") + id + ' ' + userName + ' ' + userAdd +
-                              QStringLiteral(" 登録済み"));
-    result.repaint();
-    return;
-  }
-
-  // Sound, synchronously.
-  if (gblnSound) {
-    sound::Play(gstrAppPath + QStringLiteral("wave/wav") + NumberedName(RandomPick(glngWavNum)) +
-                QStringLiteral(".wav"));
-  } else {
-    sound::Play(gstrAppPath + QStringLiteral("wave/chk.wav"));
-  }
-
-  const QString ioName = entry ? QStringLiteral("入室") : QStringLiteral("退室");
   result.BringForward();
-  result.lblIOData->setText(QStringLiteral("ID:") + id + ' ' + userName + ' ' + userAdd + ' ' +
-                            DatePiece(stamp) + ' ' + TimePiece(stamp) + ' ' + ioName);
+  result.lblIOData->setText(QStringLiteral("ID:") + e.id + ' ' + e.member.name + ' ' + e.member.honorific +
+                            QStringLiteral(" 登録済み"));
+  result.repaint();
+}
+
+void frmMin::RoadGreeting(const RoadEvent& e, const GreetingPick&) {
+  const QString ioName = IoName(e.entry);
+  frmIOMess& result = frmIOMess::instance();
+  result.BringForward();
+  result.lblIOData->setText(QStringLiteral("ID:") + e.id + ' ' + e.member.name + ' ' + e.member.honorific +
+                            ' ' + DatePiece(e.stamp) + ' ' + TimePiece(e.stamp) + ' ' + ioName);
   result.repaint();
 
   const int row = fgHist->rowCount();
   fgHist->setRowCount(row + 1);
   SetCell(row, 0, QString());
-  SetCell(row, 1, DatePiece(stamp));
-  SetCell(row, 2, TimePiece(stamp));
+  SetCell(row, 1, DatePiece(e.stamp));
+  SetCell(row, 2, TimePiece(e.stamp));
   SetCell(row, 3, ioName);
-  SetCell(row, 4, id);
-  SetCell(row, 5, userName);
+  SetCell(row, 4, e.id);
+  SetCell(row, 5, e.member.name);
+}
 
-  // Notification mail. Whatever becomes of it, the event keeps its access line and history row:
-  // the member's last time is already written.
-  // The mail lets waiting events through: from here on only what the procedure holds is used.
-  const QPointer<frmIOMess> shown(&result);
-  if (gblnSendMail && !mailAddr.isEmpty()) {
-    const QString body = MailTemplateText(entry ? rtxtinContents : rtxtotContents);
-    const MailResult sent =
-        DeliverMail(mailAddr, entry ? gstrInSubject : gstrOtSubject, body, userName, userAdd,
-                    QString(), gstrAppUser, gstrMailAddr, gstrDialEntry, gstrDialUser,
-                    gstrDialPsw, glngSendP == 0);
-    switch (sent) {
-      case MailResult::Sent:
-        break;
-      case MailResult::DialUpFailed:
-        ui::MsgBox(QStringLiteral("ダイアルアップ接続が確立できません。"), ui::vbOKOnly,
-                   QStringLiteral("接続の確認"));
-        break;
-      case MailResult::ServerFailed:
-        if (shown) {
-          shown->lblIOData->setText(shown->lblIOData->text() + QStringLiteral(" サーバー接続エラー！"));
-          shown->repaint();
-        }
-        Log(id + QStringLiteral(" - メールサーバー接続"), QStringLiteral("失敗"));
-        break;
-      case MailResult::SendFailed:
-        if (shown) {
-          shown->lblIOData->setText(shown->lblIOData->text() + QStringLiteral(" 送信エラー！"));
-          shown->repaint();
-        }
-        Log(id + QStringLiteral(" - メール送信"), QStringLiteral("失敗"));
-        break;
-    }
+void frmMin::RoadAfterMail(const RoadEvent& e) {
+  // The mail let waiting events through: the result window may have gone meanwhile.
+  frmIOMess* shown = frmIOMess::IsLoaded() ? &frmIOMess::instance() : nullptr;
+  auto append = [shown](const QString& text) {
+    if (!shown) return;
+    shown->lblIOData->setText(shown->lblIOData->text() + text);
+    shown->repaint();
+  };
+  switch (e.mail) {
+    case MailResult::Sent: break;
+    case MailResult::DialUpFailed:
+      ui::MsgBox(QStringLiteral("ダイアルアップ接続が確立できません。"), ui::vbOKOnly,
+                 QStringLiteral("接続の確認"));
+      break;
+    case MailResult::ServerFailed: append(QStringLiteral(" サーバー接続エラー！")); break;
+    case MailResult::SendFailed: append(QStringLiteral(" 送信エラー！")); break;
   }
-
-  Log(id + QStringLiteral(" - アクセス"), QStringLiteral("成功"));
-  // The history row, with the date and time read now.
-  const QDateTime at = ui::Now();
-  gstrSQL = QStringLiteral("INSERT INTO tblHist (ID,IOName,inDate,inTime,imgFile) VALUES (?,?,?,?,?)");
-  db::Execute(gcnDB(), gstrSQL,
-              {id, ioName, at.toString(QStringLiteral("yyyyMMdd")).toInt(),
-               at.toString(QStringLiteral("HH:mm:ss")), QString()});
 }
 
 void frmMin::frmMin_cmdEnd_Click() { Unload(); }

@@ -8,12 +8,14 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "common/IdRoad.h"
+
 class BarcodeFrame;
 namespace serial {
 class MSComm;
 }
 
-class frmMin : public QWidget {
+class frmMin : public QWidget, public RoadWindow {
   Q_OBJECT
 
  public:
@@ -30,6 +32,15 @@ class frmMin : public QWidget {
   // Handles one ID as the reader delivered it: lookup, entry/exit decision, result window, sound,
   // grid row, notification mail, log lines and history row.
   void frmMin_txtID_LostFocus(const QString& id);
+
+  // What the minimized station shows of a road: the result window, the grid row, the mail's
+  // failures.
+  bool RoadWindowOpen() const override;
+  void RoadStarted(const RoadEvent& e) override;
+  void RoadGreeting(const RoadEvent& e, const GreetingPick& greeting) override;
+  QString RoadMailTemplate(bool entry) const override;
+  void RoadAfterMail(const RoadEvent& e) override;
+  void RoadEnded(const RoadEvent& e, RoadEnd how) override;
   // The one-second timer: hides the result window glngIntTime minutes after the last scan.
   void frmMin_Timer1_Timer();
   void frmMin_cmdEnd_Click();
@@ -65,4 +76,5 @@ class frmMin : public QWidget {
   int mlngCount = 0;
   bool unloading_ = false;
   BarcodeFrame* frame_ = nullptr;
+  IdRoad mRoad{this, this, RoadOptions::Minimized()};
 };

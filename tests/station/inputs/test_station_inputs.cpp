@@ -18,6 +18,7 @@
 #include "common/PictureBox.h"
 #include "common/globals.h"
 #include "support/support_pty.h"
+#include "ui/clock.h"
 
 namespace {
 
@@ -276,6 +277,38 @@ TEST_F(StationInputs, ANumberLeftOnThePadIsSubmittedByTheClock) {
   ASSERT_EQ(History().size(), 1u);
   EXPECT_EQ(History()[0].id, QStringLiteral("1003"));
   EXPECT_TRUE(f.lblNo->text().isEmpty());
+}
+
+TEST_F(StationInputs, TheClockLeavesAPadLookupAwaitingItsAnswerAlone) {
+  PrepareMembers(QString(kNameList) + "nobarscr=2\n", 3);
+  frmMain& f = Open();
+  for (int d : {1, 0, 0, 3}) f.cmdNo[d]->click();
+  bool nested = false;
+  WithModal<frmChk>([&](frmChk& c) {
+    const QString asked = c.lblName->text();
+    // A lookup run again under the window would open it once more inside itself: that inner
+    // window is answered "いいえ" after a while so that the test ends.
+    QObject guard;
+    QTimer::singleShot(2000, &guard, [&] {
+      nested = true;
+      if (frmChk::IsLoaded()) frmChk::instance().cmdNo->click();
+    });
+    // Every lookup draws the window a new picture.
+    int draws = 0;
+    ui::SetRandom([&draws] { ++draws; return 0.0; });
+    Ticks(60);  // the idle time passes while the member reads the question
+    ui::SetRandom([] { return 0.0; });
+    EXPECT_EQ(draws, 0);
+    EXPECT_FALSE(nested);
+    ASSERT_TRUE(frmChk::IsLoaded());
+    EXPECT_EQ(&frmChk::instance(), &c);
+    EXPECT_EQ(c.lblName->text(), asked);
+    EXPECT_TRUE(History().empty());
+    c.cmdOK->click();
+  }, [&] { f.cmdRet->click(); });
+  EXPECT_FALSE(nested);
+  ASSERT_EQ(History().size(), 1u);
+  EXPECT_EQ(History()[0].id, QStringLiteral("1003"));
 }
 
 TEST_F(StationInputs, KeysDoNotTouchThePadOutsidePadMode) {

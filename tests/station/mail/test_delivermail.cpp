@@ -64,9 +64,15 @@ class DeliverMailTest : public ::testing::Test {
                      const QString& body = QStringLiteral("本文"),
                      const QString& name = QStringLiteral("山田"), const QString& attachment = QString(),
                      const QString& dialEntry = QString(), bool trace = false) {
-    return DeliverMail(recipients, subject, body, name, QStringLiteral("さま"), attachment,
-                       QStringLiteral("ベルモア教室"), QStringLiteral("station@example.jp"), dialEntry,
-                       QStringLiteral("taro"), QStringLiteral("dialpw"), trace);
+    // The account from the settings; sender and dial-up as a window would give them.
+    MailAccount account = MailAccountFromSettings();
+    account.senderName = QStringLiteral("ベルモア教室");
+    account.senderAddress = QStringLiteral("station@example.jp");
+    account.dialEntry = dialEntry;
+    account.dialUser = QStringLiteral("taro");
+    account.dialPassword = QStringLiteral("dialpw");
+    account.traceVariant = trace;
+    return DeliverMail(account, recipients, subject, body, name, QStringLiteral("さま"), attachment);
   }
 
   static QJsonObject LastMail() { return ParseMail(smtp_->Messages().last()); }

@@ -1,0 +1,132 @@
+#pragma once
+// The road of one ID, from its arrival to its stored event: the member lookup, the entry/exit
+// decision with the member's last time, the photo (through the window), the sound, the greeting,
+// the notification mail, the access line, the FTP record and the history row. Both station
+// windows run their IDs on it; what differs between them is a RoadOptions value. The road needs
+// no window: it reports each stage to a RoadWindow as it happens, and a window shows what it
+// shows of it. IDs that arrive while a road runs wait in the road's queue and take their turn
+// after it, each once, in order.
+#include <QPointer>
+#include <QString>
+
+#include <deque>
+#include <memory>
+
+#include "common/StationRecords.h"
+#include "common/mdlMail.h"
+
+// What differs between the full station and the minimized one.
+struct RoadOptions {
+  // The full station's input: only the digits of what arrived count, an empty ID is logged, the
+  // station user's password ends the station. Without it the ID is taken as it arrived.
+  bool stationInput = true;
+  // Database failures are logged ("<ID> - データベース", "<ID> - 履歴").
+  bool logDatabaseFailures = true;
+  // A photo through the window when cameras were counted, attached when the settings say so.
+  bool photo = true;
+  // The FTP record of each event (when the settings have it on).
+  bool ftpRecord = true;
+  // A failed dial-up is logged ("<ID> - 接続失敗").
+  bool logDialUpFailure = true;
+  // Always the trace variant of the mail, whatever the sending variant says.
+  bool alwaysTrace = false;
+  // With sounds off, wave/chk.wav is played instead of nothing.
+  bool checkSoundWhenSilent = false;
+  // The greeting message is picked from the database.
+  bool greeting = true;
+
+  static RoadOptions Station();
+  static RoadOptions Minimized();
+};
+
+// How a road ended.
+enum class RoadEnd {
+  StationPassword,    // the station user's password arrived: the station ends
+  EmptyId,            // nothing of the ID was left
+  DatabaseFailed,     // the lookup or the decision's write failed
+  Unregistered,       // no member has this ID
+  AlreadyRegistered,  // too soon after the member's last event
+  Recorded,           // an entry or exit was recorded
+};
+
+// One event as the road knows it at each stage.
+struct RoadEvent {
+  QString input;       // what arrived
+  QString id;          // the ID looked up
+  MemberRecord member;
+  QString stamp;       // yyyymmddhhmmss, names the photo
+  QString nowText;     // yyyy/mm/dd hh:mm:ss, the time written as the member's last time
+  bool entry = false;
+  QString photoFile;   // the photo taken for the event (full path), empty without one
+  bool mailTried = false;
+  MailResult mail = MailResult::Sent;
+  QString imgFile;     // the photo's file name as the history row names it
+};
+
+// A photo a window took for an event.
+struct EventPhoto {
+  bool attempted = false;  // the camera was asked for a still
+  QString file;            // the photo's file (JPEG, or the still itself when it could not be
+                           // converted); empty when no still came
+};
+
+// What a window shows of the roads it runs. Every stage does nothing unless the window says.
+class RoadWindow {
+ public:
+  virtual ~RoadWindow() = default;
+  // False once the window is unloading: the road then stores what it has and shows nothing more.
+  virtual bool RoadWindowOpen() const = 0;
+  // The road has taken its input.
+  virtual void RoadStarted(const RoadEvent&) {}
+  // The ID is cleaned (possibly empty): the window shows that it is busy.
+  virtual void RoadBusy(const RoadEvent&) {}
+  // The decision is made and stored: the window may take the event's photo.
+  virtual EventPhoto RoadPhoto(const RoadEvent&) { return {}; }
+  // The sound has played: the window greets the member (`greeting` as picked, when asked for).
+  virtual void RoadGreeting(const RoadEvent&, const GreetingPick& /*greeting*/) {}
+  // The body of the notification mail (entry or exit).
+  virtual QString RoadMailTemplate(bool /*entry*/) const { return {}; }
+  virtual void RoadBeforeMail(const RoadEvent&) {}
+  virtual void RoadAfterMail(const RoadEvent&) {}
+  virtual void RoadBeforeFtp(const RoadEvent&) {}
+  virtual void RoadAfterFtp(const RoadEvent&) {}
+  // The road has ended, in one of its ways.
+  virtual void RoadEnded(const RoadEvent&, RoadEnd) {}
+};
+
+class IdRoad {
+ public:
+  // `owner` is the window's object: once it is gone the road no longer calls `window`.
+  IdRoad(QObject* owner, RoadWindow* window, RoadOptions options);
+
+  // Runs the road for `input`, then for every ID that arrives meanwhile. Called while a road runs,
+  // it queues `input` behind it and returns false at once.
+  bool Submit(const QString& input);
+  // Queues `input` behind the running road (an ID typed or chosen while one runs).
+  void Queue(const QString& input);
+
+  bool Running() const { return state_->running; }
+  int Waiting() const { return static_cast<int>(state_->queue.size()); }
+  // Drops the IDs still waiting (the station is ending).
+  void DropWaiting() { state_->queue.clear(); }
+
+  // The end of the last road run.
+  RoadEnd LastEnd() const { return state_->lastEnd; }
+  const RoadEvent& LastEvent() const { return state_->lastEvent; }
+
+ private:
+  struct State {
+    QPointer<QObject> owner;
+    RoadWindow* window = nullptr;
+    RoadOptions options;
+    bool running = false;
+    std::deque<QString> queue;
+    QString lastPhotoStamp;  // stamp of the last photo the camera was asked for
+    RoadEnd lastEnd = RoadEnd::Recorded;
+    RoadEvent lastEvent;
+    RoadWindow* Window() const { return owner && window->RoadWindowOpen() ? window : nullptr; }
+  };
+  static RoadEnd Run(const std::shared_ptr<State>& state, const QString& input);
+
+  std::shared_ptr<State> state_;
+};

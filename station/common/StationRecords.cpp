@@ -1,0 +1,59 @@
+#include "common/StationRecords.h"
+
+#include <algorithm>
+
+#include "common/globals.h"
+#include "common/mdlDB.h"
+#include "common/mdlStation.h"
+#include "db/db.h"
+
+LookupResult FindMember(const QString& id, MemberRecord& member, QString* error) {
+  db::Recordset rs;
+  if (!rs.Open(gcnDB(), QStringLiteral("select * from tblData where ID=?"), {id})) {
+    if (error) *error = rs.LastError();
+    return LookupResult::Failed;
+  }
+  if (rs.RecordCount() <= 0) return LookupResult::NotFound;
+  rs.MoveFirst();
+  member.id = rs.Text(QStringLiteral("ID"));
+  member.name = rs.Text(QStringLiteral("UserName"));
+  member.honorific = rs.Text(QStringLiteral("UserAdd"));
+  member.mailAddr = rs.Text(QStringLiteral("MailAddr"));
+  member.lastIn = rs.Value(QStringLiteral("LastIn"));
+  member.lastOut = rs.Value(QStringLiteral("LastOut"));
+  return LookupResult::Found;
+}
+
+bool WriteLastTime(const QString& id, bool entry, const QString& nowText, QString* error) {
+  const QString field = entry ? QStringLiteral("LastIn") : QStringLiteral("LastOut");
+  return db::Execute(gcnDB(), QStringLiteral("UPDATE tblData SET ") + field + QStringLiteral("=? WHERE ID=?"),
+                     {nowText, id}, nullptr, error);
+}
+
+QString IoName(bool entry) { return entry ? QStringLiteral("入室") : QStringLiteral("退室"); }
+
+bool InsertHistoryRow(const HistoryRow& row, QString* error) {
+  return db::Execute(
+      gcnDB(), QStringLiteral("INSERT INTO tblHist (ID,IOName,inDate,inTime,imgFile) VALUES (?,?,?,?,?)"),
+      {row.id, row.ioName, row.inDate, row.inTime, row.imgFile}, nullptr, error);
+}
+
+GreetingPick PickGreeting(bool entry) {
+  GreetingPick pick;
+  const QString sql = entry ? QStringLiteral("select * from tblMessage where InYes = -1")
+                            : QStringLiteral("select * from tblMessage where InYes <> -1");
+  db::Recordset& rs = grsMessage();
+  if (!rs.Open(gcnDB(), sql)) {
+    pick.failed = true;
+    return pick;
+  }
+  if (rs.RecordCount() > 0) {
+    const int n = RandomPick(rs.RecordCount());
+    rs.MoveFirst();
+    rs.Move(std::min(n, rs.RecordCount()) - 1);
+    pick.found = true;
+    pick.message = rs.Text(QStringLiteral("Message"));
+  }
+  rs.Close();
+  return pick;
+}

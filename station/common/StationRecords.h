@@ -1,0 +1,46 @@
+#pragma once
+// The station's records in the database: members (tblData) and their last entry and exit, the
+// history rows (tblHist) and the greeting messages (tblMessage). Every window that reads or
+// writes them goes through here, on the shared connection gcnDB().
+#include <QString>
+#include <QVariant>
+
+// A member as the station uses him.
+struct MemberRecord {
+  QString id;
+  QString name;       // UserName
+  QString honorific;  // UserAdd
+  QString mailAddr;   // MailAddr, addresses separated by ";"
+  QVariant lastIn;    // LastIn, invalid when Null
+  QVariant lastOut;   // LastOut, invalid when Null
+};
+
+enum class LookupResult { Found, NotFound, Failed };
+
+// Looks the member with exactly this ID up. `error` gets the driver's text on Failed.
+LookupResult FindMember(const QString& id, MemberRecord& member, QString* error = nullptr);
+
+// Writes `nowText` into the member's LastIn (entry) or LastOut (exit).
+bool WriteLastTime(const QString& id, bool entry, const QString& nowText, QString* error = nullptr);
+
+// One row of the history.
+struct HistoryRow {
+  QString id;
+  QString ioName;   // "入室" or "退室"
+  int inDate = 0;   // yyyymmdd
+  QString inTime;   // hh:mm:ss
+  QString imgFile;  // the photo's file name, or empty
+};
+
+// The words of the history for an entry and an exit.
+QString IoName(bool entry);
+
+bool InsertHistoryRow(const HistoryRow& row, QString* error = nullptr);
+
+// A random greeting of the entry (or exit) messages.
+struct GreetingPick {
+  bool failed = false;  // the query failed: nothing to show
+  bool found = false;   // a message was picked (false: there are none of this kind)
+  QString message;
+};
+GreetingPick PickGreeting(bool entry);
