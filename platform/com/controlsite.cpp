@@ -100,6 +100,13 @@ DISPID ControlSite::IdOfName(const QString& name) const {
   return id;
 }
 
+HRESULT ControlSite::CallByName(const QString& member, std::initializer_list<Variant> args,
+                                Variant* result) {
+  const DISPID id = IdOfName(member);
+  if (id == DISPID_UNKNOWN) return E_FAIL;
+  return Invoke(id, args, result);
+}
+
 HRESULT ControlSite::Advise(const Guid& iid, IUnknown* sink, std::uint32_t* cookie) {
   ComPtr<IConnectionPointContainer> container;
   if (HRESULT hr = dispatch_.As(IID_IConnectionPointContainer, container); Failed(hr)) return hr;

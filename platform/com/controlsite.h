@@ -50,6 +50,10 @@ class ControlSite {
   HRESULT InvokeArgs(DISPID id, std::span<Variant> args, Variant* result = nullptr);
   // The number of a member by name, or DISPID_UNKNOWN.
   DISPID IdOfName(const QString& name) const;
+  // Calls a member late-bound by its name, as a script host does: E_FAIL when the control knows
+  // no member of that name.
+  HRESULT CallByName(const QString& member, std::initializer_list<Variant> args = {},
+                     Variant* result = nullptr);
 
   // The control's window (null while the control has none).
   QWidget* Widget() const { return window_.data(); }

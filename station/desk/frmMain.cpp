@@ -3,22 +3,17 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
-#include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QThread>
 
 #include "codepage/codepage.h"
 #include "com/controlsite.h"
@@ -32,11 +27,8 @@
 #include "common/PictureBox.h"
 #include "common/frmBack.h"
 #include "common/globals.h"
-#include "common/imgctl_util.h"
 #include "common/mdlEnd.h"
-#include "common/mdlFTP.h"
 #include "common/mdlLogWrite.h"
-#include "common/mdlMail.h"
 #include "common/mdlPicture.h"
 #include "common/mdlSpeech.h"
 #include "ui/clock.h"
@@ -50,28 +42,6 @@ FormInstance<frmMain> gForm;
 const QString kPrompt = QStringLiteral("にゅうりょくしてください");
 
 
-// A grey triangle pointing left or right, for the page turns of the name list.
-QPixmap Triangle(int w, int h, bool right) {
-  QPixmap pix(w, h);
-  pix.fill(Qt::transparent);
-  QPainter p(&pix);
-  p.setRenderHint(QPainter::Antialiasing);
-  QPainterPath path;
-  if (right) {
-    path.moveTo(4, 4);
-    path.lineTo(w - 4, h / 2.0);
-    path.lineTo(4, h - 4);
-  } else {
-    path.moveTo(w - 4, 4);
-    path.lineTo(4, h / 2.0);
-    path.lineTo(w - 4, h - 4);
-  }
-  path.closeSubpath();
-  p.fillPath(path, QColor(0x90, 0x90, 0x90));
-  return pix;
-}
-
-
 // The text of a control that has one.
 void SetControlText(QWidget* control, const QString& text) {
   if (auto* edit = qobject_cast<QPlainTextEdit*>(control)) edit->setPlainText(text);
@@ -82,10 +52,7 @@ void SetControlText(QWidget* control, const QString& text) {
 // Calls a member of the camera control late-bound by its name; returns the call's result.
 com::HRESULT CallCamera(com::ControlSite* cam, const QString& member,
                         std::initializer_list<com::Variant> args = {}, com::Variant* result = nullptr) {
-  if (!cam) return com::E_FAIL;
-  const com::DISPID id = cam->IdOfName(member);
-  if (id == com::DISPID_UNKNOWN) return com::E_FAIL;
-  return cam->Invoke(id, args, result);
+  return cam ? cam->CallByName(member, args, result) : com::E_FAIL;
 }
 
 void SetLabelOpaque(QLabel* label, bool opaque) {
@@ -149,161 +116,6 @@ void frmMain::setVisible(bool visible) {
   // A window whose load failed has unloaded itself: showing it afterwards shows nothing.
   if (visible && mblnUnloaded) return;
   QWidget::setVisible(visible);
-}
-
-// ---- controls --------------------------------------------------------------------------------
-
-void frmMain::BuildControls() {
-  auto label = [this](const char* name, QRect geometry, double points, bool bold,
-                      Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
-    auto* l = new QLabel(this);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(geometry);
-    l->setFont(ui::StationFont(points, bold));
-    l->setAlignment(align);
-    return l;
-  };
-  auto picture = [this](const char* name, QRect geometry, bool stretch) {
-    auto* p = new PictureBox(this);
-    p->setObjectName(QLatin1String(name));
-    p->setStretch(stretch);
-    p->setGeometry(geometry);
-    return p;
-  };
-
-  // Back to front: the white cover of the name list, the seasonal picture, the pictures.
-  imgHide = picture("imgHide", QRect(0, 278, 1024, 430), true);
-  imgBack = picture("imgBack", QRect(0, 0, 1024, 768), true);
-  imgFirst = picture("imgFirst", QRect(480, 300, 480, 360), true);
-  imgChange = picture("imgChange", QRect(141, 509, 240, 180), true);
-  imgLogo = picture("imgLogo", QRect(10, 10, 80, 60), true);
-  imgLogo->setCursor(Qt::PointingHandCursor);
-  imgLogo->installEventFilter(this);
-
-  lblName = label("lblName", QRect(100, 14, 640, 50), 24, true);
-  lblFirst = label("lblFirst", QRect(30, 84, 710, 54), 28, true);
-  lblFirst->hide();
-  lblMess = label("lblMess", QRect(30, 138, 710, 96), 22, true, Qt::AlignLeft | Qt::AlignTop);
-  lblMess->setWordWrap(true);
-  lblInput = label("lblInput", QRect(480, 244, 500, 40), 18, true);
-  lblInput->setText(QStringLiteral("おまちください。"));
-  {
-    QPalette p = lblInput->palette();
-    p.setColor(QPalette::WindowText, QColor(0xB0, 0x20, 0x20));
-    lblInput->setPalette(p);
-  }
-  lblInput->hide();
-  lblDate = label("lblDate", QRect(440, 712, 340, 34), 18, true, Qt::AlignRight | Qt::AlignVCenter);
-  Label2 = label("Label2", QRect(20, 708, 400, 26), 14, true);
-  Label2->setText(QStringLiteral("入退室管理システム"));
-  lblUrl = label("lblUrl", QRect(20, 736, 400, 22), 10, false);
-  lblUrl->setText(QStringLiteral("Velmor"));
-
-  // The ID field and the focus sink that lies under it.
-  txtTmp = new QLineEdit(this);
-  txtTmp->setObjectName(QStringLiteral("txtTmp"));
-  txtTmp->setGeometry(794, 692, 10, 18);
-  txtTmp->installEventFilter(this);
-  txtID = new QLineEdit(this);
-  txtID->setObjectName(QStringLiteral("txtID"));
-  txtID->setGeometry(791, 692, 131, 19);
-  txtID->installEventFilter(this);
-
-  cmdEnd = new QPushButton(QStringLiteral("終了"), this);
-  cmdEnd->setObjectName(QStringLiteral("cmdEnd"));
-  cmdEnd->setGeometry(791, 691, 131, 20);
-  cmdEnd->hide();
-  cmdEnd->installEventFilter(this);
-  connect(cmdEnd, &QPushButton::clicked, this, [this] { frmMain_cmdEnd_Click(); });
-
-  // Name list: the page turns, the counter, 20 icon and 20 name buttons.
-  imgFoward = picture("imgFoward", QRect(33, 200, 42, 50), true);
-  imgFoward->setPicture(Triangle(42, 50, false));
-  imgFoward->setToolTip(QStringLiteral("前の画面へ"));
-  imgNext = picture("imgNext", QRect(131, 200, 43, 50), true);
-  imgNext->setPicture(Triangle(43, 50, true));
-  imgNext->setToolTip(QStringLiteral("次の画面へ"));
-  for (PictureBox* p : {imgFoward, imgNext}) {
-    p->setCursor(Qt::PointingHandCursor);
-    p->installEventFilter(this);
-    p->hide();
-  }
-  lblCnt = label("lblCnt", QRect(75, 219, 62, 14), 12, true, Qt::AlignCenter);
-  lblCnt->hide();
-  for (int i = 0; i < 20; ++i) {
-    auto* icon = new QPushButton(this);
-    icon->setObjectName(QStringLiteral("cmdIcon(%1)").arg(i));
-    icon->resize(67, 50);
-    icon->setCursor(Qt::PointingHandCursor);
-    icon->hide();
-    icon->installEventFilter(this);
-    connect(icon, &QPushButton::clicked, this, [this, i] { frmMain_cmdIcon_Click(i); });
-    cmdIcon[i] = icon;
-    auto* name = new QPushButton(this);
-    name->setObjectName(QStringLiteral("cmdName(%1)").arg(i));
-    name->resize(243, 50);
-    name->setFont(ui::StationFont(18, true));
-    name->setCursor(Qt::PointingHandCursor);
-    name->hide();
-    name->installEventFilter(this);
-    connect(name, &QPushButton::clicked, this, [this, i] { frmMain_cmdName_Click(i); });
-    cmdName[i] = name;
-  }
-
-  // Number pad.
-  fraNo = new QFrame(this);
-  fraNo->setObjectName(QStringLiteral("fraNo"));
-  fraNo->setGeometry(50, 200, 405, 296);
-  fraNo->setFrameShape(QFrame::Box);
-  fraNo->hide();
-  lblNo = new QLabel(fraNo);
-  lblNo->setObjectName(QStringLiteral("lblNo"));
-  lblNo->setGeometry(10, 12, 384, 50);
-  lblNo->setFont(ui::StationFont(36, true));
-  lblNo->setFrameShape(QFrame::Panel);
-  lblNo->setFrameShadow(QFrame::Sunken);
-  lblNo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  static const int kPadLeft[] = {10, 87, 167, 247, 327};
-  static const int kPadTop[] = {67, 66, 66, 65, 65};
-  for (int d = 0; d < 10; ++d) {
-    auto* b = new QPushButton(QString::number(d), fraNo);
-    b->setObjectName(QStringLiteral("cmdNo(%1)").arg(d));
-    b->setFont(ui::StationFont(48, true));
-    b->setCursor(Qt::PointingHandCursor);
-    b->setFocusPolicy(Qt::NoFocus);
-    if (d >= 1 && d <= 5) b->setGeometry(kPadLeft[d - 1], kPadTop[d - 1], 67, 67);
-    else b->setGeometry(kPadLeft[d == 0 ? 4 : d - 6], 143, 67, 67);
-    connect(b, &QPushButton::clicked, this, [this, d] { frmMain_cmdNo_Click(d); });
-    cmdNo[d] = b;
-  }
-  cmdClear = new QPushButton(QStringLiteral("削除"), fraNo);
-  cmdClear->setObjectName(QStringLiteral("cmdClear"));
-  cmdClear->setGeometry(11, 219, 67, 67);
-  cmdClear->setFont(ui::StationFont(20.25, true));
-  cmdClear->setFocusPolicy(Qt::NoFocus);
-  connect(cmdClear, &QPushButton::clicked, this, [this] { frmMain_cmdClear_Click(); });
-  cmdRet = new QPushButton(QStringLiteral("決定"), fraNo);
-  cmdRet->setObjectName(QStringLiteral("cmdRet"));
-  cmdRet->setGeometry(241, 220, 152, 67);
-  cmdRet->setFont(ui::StationFont(48, false));
-  cmdRet->setFocusPolicy(Qt::NoFocus);
-  connect(cmdRet, &QPushButton::clicked, this, [this] { frmMain_cmdRet_Click(); });
-  for (QPushButton* b : {cmdClear, cmdRet}) b->setCursor(Qt::PointingHandCursor);
-
-  // The mail templates, never shown.
-  rtxtinContents = NewMailTemplateBox(this, QStringLiteral("rtxtinContents"));
-  rtxtotContents = NewMailTemplateBox(this, QStringLiteral("rtxtotContents"));
-
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  connect(Timer1, &QTimer::timeout, this, [this] { frmMain_Timer1_Timer(); });
-
-  MSComm1 = new serial::MSComm(this);
-  MSComm1->setObjectName(QStringLiteral("MSComm1"));
-  connect(MSComm1, &serial::MSComm::OnComm, this, [this] { frmMain_MSComm1_OnComm(); });
-
-  // The window previews every key (the number pad reads the keyboard).
-  installEventFilter(this);
 }
 
 // ---- initialise, load, activate, unload --------------------------------------------------------
@@ -737,180 +549,3 @@ bool frmMain::frmMain_LoadTextFile(const QString& path, QWidget* control) {
   return true;
 }
 
-// ---- the ID road ---------------------------------------------------------------------------
-
-void frmMain::frmMain_txtID_LostFocus() {
-  if (mblnUnloaded) return;
-  const QString input = gblnBarcode ? txtID->text() : gstrSelectedID;
-  if (mRoad.Running()) {
-    // Chosen on the list or the pad while a road runs: its turn comes after it. (With a reader
-    // the field shows the running ID; new ones arrive by typing or by the serial line.)
-    if (!gblnBarcode) mRoad.Queue(input);
-    return;
-  }
-  RunRoads(input);
-}
-
-void frmMain::frmMain_HandOnID(const QString& id) {
-  if (mblnUnloaded) return;
-  if (mRoad.Running()) {
-    mRoad.Queue(id);
-    return;
-  }
-  txtID->setText(id);
-  RunRoads(id);
-  if (!mblnUnloaded && gblnBarcode && isActiveWindow()) txtID->setFocus(Qt::OtherFocusReason);
-}
-
-void frmMain::RunRoads(const QString& input) {
-  QPointer<frmMain> alive(this);
-  mRoad.Submit(input);
-  if (!alive || mblnUnloaded) return;
-  if (mblnEndAfterRoads) {
-    Unload();
-    EndProgram();
-    return;
-  }
-  if (!mstrTypeAhead.isEmpty()) {
-    // What was typed after the last Enter goes on in the field.
-    txtID->setText(mstrTypeAhead);
-    mstrTypeAhead.clear();
-  }
-}
-
-// ---- what the station shows of a road ------------------------------------------------------------
-
-bool frmMain::RoadWindowOpen() const { return !mblnUnloaded; }
-
-void frmMain::RoadStarted(const RoadEvent& e) {
-  txtID->setText(e.input);
-  mblnActive = true;
-  glngIdleCount = 0;
-}
-
-void frmMain::RoadBusy(const RoadEvent& e) {
-  if (e.id.isEmpty()) txtID->clear();
-  lblInput->setText(QStringLiteral("おまちください。"));
-  lblInput->show();
-  lblInput->repaint();
-  mblnEventDone = false;
-  mstrPhotoFile.clear();
-}
-
-void frmMain::RoadEnded(const RoadEvent& e, RoadEnd how) {
-  switch (how) {
-    case RoadEnd::StationPassword:
-      gcnDB().Close();
-      Unload();
-      EndProgram();
-      return;
-    case RoadEnd::EmptyId:
-      lblMess->hide();
-      lblFirst->hide();
-      lblMess->setText(Prompt());
-      lblMess->show();
-      lblMess->repaint();
-      lblInput->hide();
-      return;
-    case RoadEnd::AlreadyRegistered:
-      frmMain_SetWaitScreen();
-      lblMess->setText(QStringLiteral("すでにとうろくされています。"));
-      lblMess->repaint();
-      lblInput->hide();
-      if (gblnBarcode) {
-        txtID->clear();
-        txtID->setFocus(Qt::OtherFocusReason);
-      }
-      return;
-    case RoadEnd::DatabaseFailed:
-    case RoadEnd::Unregistered:
-    case RoadEnd::Recorded:
-      // A failed send keeps its label on screen.
-      if (!(e.mailTried && e.mail == MailResult::SendFailed)) lblInput->hide();
-      mblnEventDone = true;
-      txtID->clear();
-      return;
-  }
-}
-
-EventPhoto frmMain::RoadPhoto(const RoadEvent& e) {
-  com::ControlSite* cam = mOrnik1.get();
-  if (!cam) return {};
-  imgChange->setPicture(mpicLoaded);
-  imgChange->hide();
-  cam->SetVisible(true);
-  if (QWidget* w = cam->Widget()) w->raise();
-
-  // Without keeping photos the still goes to a scratch file outside every picture folder.
-  const QString bmp = gblnSaveImg ? gstrImgDir + e.stamp + QStringLiteral(".bmp")
-                                  : QDir::temp().filePath(QStringLiteral("velmor-still-%1.bmp")
-                                                              .arg(QCoreApplication::applicationPid()));
-  const QString jpg = gstrImgDir + e.stamp + QStringLiteral(".jpg");
-  QFile::remove(bmp);
-  CallCamera(cam, QStringLiteral("DVCStillCapture"), {com::Variant(bmp), com::Variant(std::int32_t(-1))});
-  if (QFileInfo(bmp).size() <= 0) {
-    // No still: no photo for this event; the live view stays.
-    QFile::remove(bmp);
-    return {true, QString()};
-  }
-  mstrPhotoFile = bmp;
-  if (ConvertBmpToJpg(jpg, bmp, 100, 0)) {
-    QFile::remove(bmp);
-    mstrPhotoFile = jpg;
-  }
-  cam->SetVisible(false);
-  ShowPicture(imgChange, mstrPhotoFile);
-  imgChange->show();
-  imgChange->repaint();
-  return {true, mstrPhotoFile};
-}
-
-void frmMain::RoadGreeting(const RoadEvent& e, const GreetingPick& greeting) {
-  lblFirst->show();
-  lblFirst->setText(e.member.name + e.member.honorific);
-  lblFirst->repaint();
-  if (greeting.found) {
-    lblMess->setText(greeting.message);
-    lblMess->show();
-    lblMess->repaint();
-  } else if (!greeting.failed) {
-    lblMess->setText(QStringLiteral("とうろくされました"));
-  }  // a failed query leaves the message as it was
-  RandomPicture();
-}
-
-void frmMain::RandomPicture() {
-  const int n = RandomPick(glngImgNum);
-  const QString file = gstrAppPath + QStringLiteral("image/image") + NumberedName(n) + QStringLiteral(".jpg");
-  mstrPicFile = QFileInfo(file).isFile() ? QFileInfo(file).fileName() : QString();
-  ShowPicture(imgFirst, mstrPicFile.isEmpty() ? gstrAppPath + QStringLiteral("image/noimage.bmp")
-                                              : gstrAppPath + QStringLiteral("image/") + mstrPicFile);
-  imgFirst->repaint();
-}
-
-QString frmMain::RoadMailTemplate(bool entry) const {
-  return MailTemplateText(entry ? rtxtinContents : rtxtotContents);
-}
-
-void frmMain::RoadAfterMail(const RoadEvent& e) {
-  switch (e.mail) {
-    case MailResult::Sent:
-    case MailResult::DialUpFailed: break;
-    case MailResult::ServerFailed:
-      lblInput->setText(QStringLiteral("メールサーバーに接続できません！"));
-      lblInput->repaint();
-      break;
-    case MailResult::SendFailed:
-      mblnSendError = true;
-      lblInput->setText(QStringLiteral("送信エラー！"));
-      lblInput->repaint();
-      break;
-  }
-}
-
-void frmMain::RoadBeforeFtp(const RoadEvent&) { Timer1->stop(); }
-
-void frmMain::RoadAfterFtp(const RoadEvent&) {
-  glngIdleCount = glngIntTime * 60 - 5;
-  Timer1->start(1000);
-}

@@ -168,9 +168,8 @@ void frmLogin::frmLogin_Form_Load() {
 
 long frmLogin::CallCamera(const char* member) {
   if (!Ornikdev) return 0;
-  const com::DISPID id = Ornikdev->IdOfName(QLatin1String(member));
   com::Variant result;
-  if (Ornikdev->Invoke(id, {}, &result) != com::S_OK) return 0;
+  if (Ornikdev->CallByName(QLatin1String(member), {}, &result) != com::S_OK) return 0;
   return result.IsEmpty() ? 0 : result.I4();
 }
 

@@ -1,0 +1,197 @@
+// The station window's side of the ID road: where an ID enters it (the field, the pad and list
+// confirmations, the serial reader) and what the window shows at each stage of it.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
+
+#include "com/controlsite.h"
+#include "common/PictureBox.h"
+#include "common/globals.h"
+#include "common/imgctl_util.h"
+#include "common/mdlDB.h"
+#include "common/mdlEnd.h"
+#include "desk/MailTemplates.h"
+#include "desk/frmMain.h"
+
+// ---- the ID road ---------------------------------------------------------------------------
+
+void frmMain::frmMain_txtID_LostFocus() {
+  if (mblnUnloaded) return;
+  const QString input = gblnBarcode ? txtID->text() : gstrSelectedID;
+  if (mRoad.Running()) {
+    // Chosen on the list or the pad while a road runs: its turn comes after it. (With a reader
+    // the field shows the running ID; new ones arrive by typing or by the serial line.)
+    if (!gblnBarcode) mRoad.Queue(input);
+    return;
+  }
+  RunRoads(input);
+}
+
+void frmMain::frmMain_HandOnID(const QString& id) {
+  if (mblnUnloaded) return;
+  if (mRoad.Running()) {
+    mRoad.Queue(id);
+    return;
+  }
+  txtID->setText(id);
+  RunRoads(id);
+  if (!mblnUnloaded && gblnBarcode && isActiveWindow()) txtID->setFocus(Qt::OtherFocusReason);
+}
+
+void frmMain::RunRoads(const QString& input) {
+  QPointer<frmMain> alive(this);
+  mRoad.Submit(input);
+  if (!alive || mblnUnloaded) return;
+  if (mblnEndAfterRoads) {
+    Unload();
+    EndProgram();
+    return;
+  }
+  if (!mstrTypeAhead.isEmpty()) {
+    // What was typed after the last Enter goes on in the field.
+    txtID->setText(mstrTypeAhead);
+    mstrTypeAhead.clear();
+  }
+}
+
+// ---- what the station shows of a road ------------------------------------------------------------
+
+bool frmMain::RoadWindowOpen() const { return !mblnUnloaded; }
+
+void frmMain::RoadStarted(const RoadEvent& e) {
+  txtID->setText(e.input);
+  mblnActive = true;
+  glngIdleCount = 0;
+}
+
+void frmMain::RoadBusy(const RoadEvent& e) {
+  if (e.id.isEmpty()) txtID->clear();
+  lblInput->setText(QStringLiteral("おまちください。"));
+  lblInput->show();
+  lblInput->repaint();
+  mblnEventDone = false;
+  mstrPhotoFile.clear();
+}
+
+void frmMain::RoadEnded(const RoadEvent& e, RoadEnd how) {
+  switch (how) {
+    case RoadEnd::StationPassword:
+      gcnDB().Close();
+      Unload();
+      EndProgram();
+      return;
+    case RoadEnd::EmptyId:
+      lblMess->hide();
+      lblFirst->hide();
+      lblMess->setText(Prompt());
+      lblMess->show();
+      lblMess->repaint();
+      lblInput->hide();
+      return;
+    case RoadEnd::AlreadyRegistered:
+      frmMain_SetWaitScreen();
+      lblMess->setText(QStringLiteral("すでにとうろくされています。"));
+      lblMess->repaint();
+      lblInput->hide();
+      if (gblnBarcode) {
+        txtID->clear();
+        txtID->setFocus(Qt::OtherFocusReason);
+      }
+      return;
+    case RoadEnd::DatabaseFailed:
+    case RoadEnd::Unregistered:
+    case RoadEnd::Recorded:
+      // A failed send keeps its label on screen.
+      if (!(e.mailTried && e.mail == MailResult::SendFailed)) lblInput->hide();
+      mblnEventDone = true;
+      txtID->clear();
+      return;
+  }
+}
+
+EventPhoto frmMain::RoadPhoto(const RoadEvent& e) {
+  com::ControlSite* cam = mOrnik1.get();
+  if (!cam) return {};
+  imgChange->setPicture(mpicLoaded);
+  imgChange->hide();
+  cam->SetVisible(true);
+  if (QWidget* w = cam->Widget()) w->raise();
+
+  // Without keeping photos the still goes to a scratch file outside every picture folder.
+  const QString bmp = gblnSaveImg ? gstrImgDir + e.stamp + QStringLiteral(".bmp")
+                                  : QDir::temp().filePath(QStringLiteral("velmor-still-%1.bmp")
+                                                              .arg(QCoreApplication::applicationPid()));
+  const QString jpg = gstrImgDir + e.stamp + QStringLiteral(".jpg");
+  QFile::remove(bmp);
+  cam->CallByName(QStringLiteral("DVCStillCapture"), {com::Variant(bmp), com::Variant(std::int32_t(-1))});
+  if (QFileInfo(bmp).size() <= 0) {
+    // No still: no photo for this event; the live view stays.
+    QFile::remove(bmp);
+    return {true, QString()};
+  }
+  mstrPhotoFile = bmp;
+  if (ConvertBmpToJpg(jpg, bmp, 100, 0)) {
+    QFile::remove(bmp);
+    mstrPhotoFile = jpg;
+  }
+  cam->SetVisible(false);
+  ShowPicture(imgChange, mstrPhotoFile);
+  imgChange->show();
+  imgChange->repaint();
+  return {true, mstrPhotoFile};
+}
+
+void frmMain::RoadGreeting(const RoadEvent& e, const GreetingPick& greeting) {
+  lblFirst->show();
+  lblFirst->setText(e.member.name + e.member.honorific);
+  lblFirst->repaint();
+  if (greeting.found) {
+    lblMess->setText(greeting.message);
+    lblMess->show();
+    lblMess->repaint();
+  } else if (!greeting.failed) {
+    lblMess->setText(QStringLiteral("とうろくされました"));
+  }  // a failed query leaves the message as it was
+  RandomPicture();
+}
+
+void frmMain::RandomPicture() {
+  const int n = RandomPick(glngImgNum);
+  const QString file = gstrAppPath + QStringLiteral("image/image") + NumberedName(n) + QStringLiteral(".jpg");
+  mstrPicFile = QFileInfo(file).isFile() ? QFileInfo(file).fileName() : QString();
+  ShowPicture(imgFirst, mstrPicFile.isEmpty() ? gstrAppPath + QStringLiteral("image/noimage.bmp")
+                                              : gstrAppPath + QStringLiteral("image/") + mstrPicFile);
+  imgFirst->repaint();
+}
+
+QString frmMain::RoadMailTemplate(bool entry) const {
+  return MailTemplateText(entry ? rtxtinContents : rtxtotContents);
+}
+
+void frmMain::RoadAfterMail(const RoadEvent& e) {
+  switch (e.mail) {
+    case MailResult::Sent:
+    case MailResult::DialUpFailed: break;
+    case MailResult::ServerFailed:
+      lblInput->setText(QStringLiteral("メールサーバーに接続できません！"));
+      lblInput->repaint();
+      break;
+    case MailResult::SendFailed:
+      mblnSendError = true;
+      lblInput->setText(QStringLiteral("送信エラー！"));
+      lblInput->repaint();
+      break;
+  }
+}
+
+void frmMain::RoadBeforeFtp(const RoadEvent&) { Timer1->stop(); }
+
+void frmMain::RoadAfterFtp(const RoadEvent&) {
+  glngIdleCount = glngIntTime * 60 - 5;
+  Timer1->start(1000);
+}
