@@ -3,7 +3,9 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <type_traits>
 #include <variant>
 
 #include "codepage/codepage.h"
@@ -42,77 +44,104 @@ bool WriteIni(const QString& section, const QString& key, const QString& value) 
 
 namespace {
 
-enum class Kind { Flag, Int16, Int32, Text };
+using Kind = SettingKind;
+using Key = SettingKey;
 
-struct Key {
-  const char* section;
-  const char* key;
-  Kind kind;
-  std::variant<bool*, int*, QString*> target;
-  // The default taken when the value is empty; nullptr marks a required key (flags and numbers)
-  // or a text that stays empty.
-  const char* whenEmpty;
+constexpr SettingSave InA(int order) { return {SaveGroup::A, order}; }
+constexpr SettingSave InB(int order) { return {SaveGroup::B, order}; }
+constexpr std::optional<SettingSave> kNotSaved;
+
+// The keys in the order they are read. The last column marks the keys the administration's
+// settings save writes: group and place in the group (Part 4.103), which is not the reading order.
+constexpr Key kKeys[] = {
+    {"SYSTEM", "log", Kind::Flag, &gblnLog, nullptr, InA(4)},
+    {"MAIL", "sendMail", Kind::Flag, &gblnSendMail, nullptr, InA(5)},
+    {"IMAGE", "cam", Kind::Flag, &gblnCam, nullptr, InA(7)},
+    {"IMAGE", "sendImg", Kind::Text, &gstrSendImg, nullptr, InA(6)},
+    {"IMAGE", "saveImg", Kind::Flag, &gblnSaveImg, nullptr, InA(8)},
+    {"IMAGE", "imgDir", Kind::Text, &gstrImgDir, nullptr, InA(9)},
+    {"SYSTEM", "logo", Kind::Text, &gstrLogoFile, nullptr, InA(2)},
+    {"SYSTEM", "imgChange", Kind::Flag, &gblnImgChange, nullptr, kNotSaved},
+    {"SYSTEM", "imgNum", Kind::Int32, &glngImgNum, nullptr, kNotSaved},
+    {"SYSTEM", "wavNum", Kind::Int32, &glngWavNum, nullptr, kNotSaved},
+    {"SYSTEM", "inMessage", Kind::Text, &gstrInMessage, nullptr, InA(10)},
+    {"SYSTEM", "screen", Kind::Int16, &gintScreen, nullptr, InA(11)},
+    {"SYSTEM", "inout", Kind::Flag, &gblnInOut, nullptr, InA(12)},
+    {"IMAGE", "resolution", Kind::Int32, &glngResolution, nullptr, kNotSaved},
+    {"MAIL", "mail", Kind::Text, &gstrMailAddr, nullptr, InA(3)},
+    {"MAIL", "smtp", Kind::Text, &gstrSmtpServer, nullptr, kNotSaved},
+    {"MAIL", "port", Kind::Int16, &gintPort, nullptr, InB(11)},
+    {"MAIL", "inSubject", Kind::Text, &gstrInSubject, nullptr, kNotSaved},
+    {"MAIL", "otSubject", Kind::Text, &gstrOtSubject, nullptr, kNotSaved},
+    {"SYSTEM", "inttime", Kind::Int32, &glngIntTime, nullptr, InA(13)},
+    {"SYSTEM", "inouttime", Kind::Int32, &glngInOutTime, nullptr, InA(14)},
+    {"IMAGE", "scanint", Kind::Int32, &glngScanInt, nullptr, InA(15)},
+    {"VOICE", "voice", Kind::Flag, &gblnVoice, nullptr, InA(16)},
+    {"VOICE", "select", Kind::Text, &gstrVoiceSelect, nullptr, InA(17)},
+    {"VOICE", "sound", Kind::Flag, &gblnSound, nullptr, InA(18)},
+    {"SYSTEM", "appuser", Kind::Text, &gstrAppUser, nullptr, InA(1)},
+    {"MAIL", "psw", Kind::Text, &gstrMailPsw, nullptr, kNotSaved},
+    {"MAIL", "dial", Kind::Text, &gstrDialEntry, nullptr, InB(1)},
+    {"MAIL", "dialuser", Kind::Text, &gstrDialUser, nullptr, InB(2)},
+    {"MAIL", "dialpsw", Kind::Text, &gstrDialPsw, nullptr, InB(3)},
+    {"MAIL", "pausetime", Kind::Int32, &glngPauseTime, nullptr, kNotSaved},
+    {"SYSTEM", "barport", Kind::Int16, &gintBarPort, "1", InB(7)},
+    {"SYSTEM", "barconnect", Kind::Int16, &gintBarConnect, "1", InB(6)},
+    {"MAIL", "sptSubject", Kind::Text, &gstrSptSubject, nullptr, kNotSaved},
+    {"MAIL", "allSubject", Kind::Text, &gstrAllSubject, nullptr, kNotSaved},
+    {"MAIL", "ftp", Kind::Flag, &gblnFtp, "False", InB(8)},
+    {"SYSTEM", "nobarscr", Kind::Int16, &gintNoBarScr, "1", InB(9)},
+    {"SYSTEM", "inoutchg", Kind::Int32, &glngInOutChg, nullptr, InB(4)},
+    {"SYSTEM", "barcode", Kind::Flag, &gblnBarcode, nullptr, InB(5)},
+    {"MAIL", "sendp", Kind::Int32, &glngSendP, "0", InB(10)},
+    {"SYSTEM", "isserver", Kind::Flag, &gblnIsServer, "True", kNotSaved},
+    {"SYSTEM", "camsupport", Kind::Flag, &gblnCamSupport, "True", kNotSaved},
+    {"SYSTEM", "dialup", Kind::Flag, &gblnDialup, "False", kNotSaved},
+    {"MAIL", "mailreg", Kind::Int16, &gintMailReg, "0", kNotSaved},
+    {"MAIL", "regm", Kind::Int16, &gintRegM, "0", kNotSaved},
+    {"MAIL", "mailserver", Kind::Text, &gstrMailServer, nullptr, kNotSaved},
+    {"MAIL", "pop3server", Kind::Text, &gstrPop3Server, nullptr, kNotSaved},
+    {"MAIL", "mailid", Kind::Text, &gstrAuthID, nullptr, kNotSaved},
+    {"MAIL", "mailpsw", Kind::Text, &gstrAuthPsw, nullptr, kNotSaved},
+    {"SYSTEM", "netdrv", Kind::Flag, &gblnNetDrv, "False", kNotSaved},
+    {"SYSTEM", "netdrvname", Kind::Text, &gstrNetDrvName, nullptr, kNotSaved},
+    {"SYSTEM", "netdrvpath", Kind::Text, &gstrNetDrvPath, nullptr, kNotSaved},
+    {"SYSTEM", "netuser", Kind::Text, &gstrNetUser, nullptr, kNotSaved},
+    {"SYSTEM", "netpsw", Kind::Text, &gstrNetPsw, nullptr, kNotSaved},
+    {"SYSTEM", "chglogo", Kind::Flag, &gblnChgLogo, "True", kNotSaved},
+    {"SYSTEM", "userupdate", Kind::Flag, &gblnUserUpdate, "True", kNotSaved},
 };
 
-// The keys in the order they are read.
-const Key kKeys[] = {
-    {"SYSTEM", "log", Kind::Flag, &gblnLog, nullptr},
-    {"MAIL", "sendMail", Kind::Flag, &gblnSendMail, nullptr},
-    {"IMAGE", "cam", Kind::Flag, &gblnCam, nullptr},
-    {"IMAGE", "sendImg", Kind::Text, &gstrSendImg, nullptr},
-    {"IMAGE", "saveImg", Kind::Flag, &gblnSaveImg, nullptr},
-    {"IMAGE", "imgDir", Kind::Text, &gstrImgDir, nullptr},
-    {"SYSTEM", "logo", Kind::Text, &gstrLogoFile, nullptr},
-    {"SYSTEM", "imgChange", Kind::Flag, &gblnImgChange, nullptr},
-    {"SYSTEM", "imgNum", Kind::Int32, &glngImgNum, nullptr},
-    {"SYSTEM", "wavNum", Kind::Int32, &glngWavNum, nullptr},
-    {"SYSTEM", "inMessage", Kind::Text, &gstrInMessage, nullptr},
-    {"SYSTEM", "screen", Kind::Int16, &gintScreen, nullptr},
-    {"SYSTEM", "inout", Kind::Flag, &gblnInOut, nullptr},
-    {"IMAGE", "resolution", Kind::Int32, &glngResolution, nullptr},
-    {"MAIL", "mail", Kind::Text, &gstrMailAddr, nullptr},
-    {"MAIL", "smtp", Kind::Text, &gstrSmtpServer, nullptr},
-    {"MAIL", "port", Kind::Int16, &gintPort, nullptr},
-    {"MAIL", "inSubject", Kind::Text, &gstrInSubject, nullptr},
-    {"MAIL", "otSubject", Kind::Text, &gstrOtSubject, nullptr},
-    {"SYSTEM", "inttime", Kind::Int32, &glngIntTime, nullptr},
-    {"SYSTEM", "inouttime", Kind::Int32, &glngInOutTime, nullptr},
-    {"IMAGE", "scanint", Kind::Int32, &glngScanInt, nullptr},
-    {"VOICE", "voice", Kind::Flag, &gblnVoice, nullptr},
-    {"VOICE", "select", Kind::Text, &gstrVoiceSelect, nullptr},
-    {"VOICE", "sound", Kind::Flag, &gblnSound, nullptr},
-    {"SYSTEM", "appuser", Kind::Text, &gstrAppUser, nullptr},
-    {"MAIL", "psw", Kind::Text, &gstrMailPsw, nullptr},
-    {"MAIL", "dial", Kind::Text, &gstrDialEntry, nullptr},
-    {"MAIL", "dialuser", Kind::Text, &gstrDialUser, nullptr},
-    {"MAIL", "dialpsw", Kind::Text, &gstrDialPsw, nullptr},
-    {"MAIL", "pausetime", Kind::Int32, &glngPauseTime, nullptr},
-    {"SYSTEM", "barport", Kind::Int16, &gintBarPort, "1"},
-    {"SYSTEM", "barconnect", Kind::Int16, &gintBarConnect, "1"},
-    {"MAIL", "sptSubject", Kind::Text, &gstrSptSubject, nullptr},
-    {"MAIL", "allSubject", Kind::Text, &gstrAllSubject, nullptr},
-    {"MAIL", "ftp", Kind::Flag, &gblnFtp, "False"},
-    {"SYSTEM", "nobarscr", Kind::Int16, &gintNoBarScr, "1"},
-    {"SYSTEM", "inoutchg", Kind::Int32, &glngInOutChg, nullptr},
-    {"SYSTEM", "barcode", Kind::Flag, &gblnBarcode, nullptr},
-    {"MAIL", "sendp", Kind::Int32, &glngSendP, "0"},
-    {"SYSTEM", "isserver", Kind::Flag, &gblnIsServer, "True"},
-    {"SYSTEM", "camsupport", Kind::Flag, &gblnCamSupport, "True"},
-    {"SYSTEM", "dialup", Kind::Flag, &gblnDialup, "False"},
-    {"MAIL", "mailreg", Kind::Int16, &gintMailReg, "0"},
-    {"MAIL", "regm", Kind::Int16, &gintRegM, "0"},
-    {"MAIL", "mailserver", Kind::Text, &gstrMailServer, nullptr},
-    {"MAIL", "pop3server", Kind::Text, &gstrPop3Server, nullptr},
-    {"MAIL", "mailid", Kind::Text, &gstrAuthID, nullptr},
-    {"MAIL", "mailpsw", Kind::Text, &gstrAuthPsw, nullptr},
-    {"SYSTEM", "netdrv", Kind::Flag, &gblnNetDrv, "False"},
-    {"SYSTEM", "netdrvname", Kind::Text, &gstrNetDrvName, nullptr},
-    {"SYSTEM", "netdrvpath", Kind::Text, &gstrNetDrvPath, nullptr},
-    {"SYSTEM", "netuser", Kind::Text, &gstrNetUser, nullptr},
-    {"SYSTEM", "netpsw", Kind::Text, &gstrNetPsw, nullptr},
-    {"SYSTEM", "chglogo", Kind::Flag, &gblnChgLogo, "True"},
-    {"SYSTEM", "userupdate", Kind::Flag, &gblnUserUpdate, "True"},
-};
+// Every settings value of globals.h has exactly one row, and every row holds one of them.
+template <class T>
+constexpr int RowsOf(const T* value) {
+  int rows = 0;
+  for (const Key& k : kKeys)
+    if (const auto* target = std::get_if<T*>(&k.target); target && *target == value) ++rows;
+  return rows;
+}
+#define VELMOR_ONE_ROW(type, name) \
+  static_assert(RowsOf(&name) == 1, #name " must have exactly one row in the key table");
+VELMOR_SETTINGS_VALUES(VELMOR_ONE_ROW)
+#undef VELMOR_ONE_ROW
+#define VELMOR_COUNT_ONE(type, name) +1
+static_assert(std::size(kKeys) == 0 VELMOR_SETTINGS_VALUES(VELMOR_COUNT_ONE),
+              "every row of the key table must hold a settings value of globals.h");
+#undef VELMOR_COUNT_ONE
+
+// The places of a save group are 1, 2, ... with none missing or taken twice.
+constexpr bool PlacesAreDense(SaveGroup group) {
+  int count = 0;
+  for (const Key& k : kKeys) count += k.save && k.save->group == group;
+  for (int order = 1; order <= count; ++order) {
+    int rows = 0;
+    for (const Key& k : kKeys) rows += k.save && k.save->group == group && k.save->order == order;
+    if (rows != 1) return false;
+  }
+  return true;
+}
+static_assert(PlacesAreDense(SaveGroup::A) && PlacesAreDense(SaveGroup::B),
+              "the places of a save group must run 1, 2, ... without gaps or doubles");
 
 // A number as the settings file holds it: decimal text, rounded to a whole number with halves
 // going to the even neighbour.
@@ -161,6 +190,8 @@ bool Is(const Key& k, const char* section, const char* key) {
 
 }  // namespace
 
+std::span<const SettingKey> SettingKeys() { return kKeys; }
+
 bool LoadSettings(QString* error) {
   for (const Key& k : kKeys) {
     QString value = ReadIni(QLatin1String(k.section), QLatin1String(k.key));
@@ -194,4 +225,38 @@ bool LoadSettings(QString* error) {
     }
   }
   return true;
+}
+
+void ApplySettingDefaults() {
+  for (const Key& k : kKeys) {
+    if (k.whenEmpty) {
+      [[maybe_unused]] const bool converted = Convert(k, QLatin1String(k.whenEmpty));
+      Q_ASSERT(converted);
+    } else {
+      std::visit([](auto* target) { *target = std::remove_pointer_t<decltype(target)>{}; },
+                 k.target);
+    }
+  }
+}
+
+QString SettingText(const SettingKey& row) {
+  switch (row.kind) {
+    case Kind::Flag:
+      return *std::get<bool*>(row.target) ? QStringLiteral("True") : QStringLiteral("False");
+    case Kind::Int16:
+    case Kind::Int32: return QString::number(*std::get<int*>(row.target));
+    case Kind::Text: return *std::get<QString*>(row.target);
+  }
+  return QString();
+}
+
+bool WriteSavedSettings(SaveGroup group) {
+  for (int order = 1;; ++order) {
+    const Key* row = nullptr;
+    for (const Key& k : kKeys)
+      if (k.save && k.save->group == group && k.save->order == order) row = &k;
+    if (!row) return true;
+    if (!WriteIni(QLatin1String(row->section), QLatin1String(row->key), SettingText(*row)))
+      return false;
+  }
 }

@@ -2,6 +2,10 @@
 // The settings file Velmor.ini in the program folder and the station settings loaded from it.
 #include <QString>
 
+#include <optional>
+#include <span>
+#include <variant>
+
 // Reads one key; the empty text when the file, section or key is missing. Never fails.
 QString ReadIni(const QString& section, const QString& key);
 
@@ -12,7 +16,52 @@ bool WriteIni(const QString& section, const QString& key, const QString& value);
 // The full path of the settings file.
 QString IniPath();
 
+// ---- the key table ----------------------------------------------------------------------------
+
+// The two groups of keys the administration's settings save writes: A before it rewrites the
+// password rows and saves its table, B after.
+enum class SaveGroup { A, B };
+
+enum class SettingKind { Flag, Int16, Int32, Text };
+
+// Where the settings save writes a key: its group and its place in the group, counted from 1.
+struct SettingSave {
+  SaveGroup group;
+  int order;
+};
+
+// One row of the settings key table: the one place that says a key's section, name, kind,
+// program-wide value, default and whether the settings save writes it.
+struct SettingKey {
+  const char* section;
+  const char* key;
+  SettingKind kind;
+  std::variant<bool*, int*, QString*> target;
+  // The default taken when the value is empty; nullptr marks a required key (flags and numbers)
+  // or a text that stays empty. It is also the value ResetProgramValues() gives, converted as
+  // the load converts it (nullptr: false, 0 or the empty text).
+  const char* whenEmpty;
+  // Written by the settings save (WriteSavedSettings); nullopt: never written by it.
+  std::optional<SettingSave> save;
+};
+
+// The rows in the order the load reads them.
+std::span<const SettingKey> SettingKeys();
+
 // Loads every key of the settings file into the program-wide values, in table order, with the
 // conversions, defaults and replacements of the station. Returns false when a required key is
 // missing or malformed; `error` then names the section and the key.
 bool LoadSettings(QString* error);
+
+// Gives every program-wide value of the key table its row's default (part of
+// ResetProgramValues(), globals.h).
+void ApplySettingDefaults();
+
+// The program-wide value of a row in the form the settings file holds: a flag "True" or "False",
+// a number its decimal text, a text unchanged.
+QString SettingText(const SettingKey& row);
+
+// Writes the keys of one group of the settings save from their program-wide values, in the
+// group's order, through WriteIni. Returns false at the first key that could not be written
+// (WriteIni has shown its message; the keys after it are not written).
+bool WriteSavedSettings(SaveGroup group);

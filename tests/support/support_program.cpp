@@ -78,6 +78,7 @@ void Merge(Sections& sections, const QString& text) {
 
 ProgramFolder::ProgramFolder() {
   ConnectWindows();
+  ResetProgramValues();
   path_ = dir_.path() + QLatin1Char('/');
   QDir dir(path_);
   for (const char* sub : {"log", "ScanData", "ftpFile", "image", "wave", "odbc"})

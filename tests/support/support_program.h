@@ -1,7 +1,9 @@
 #pragma once
 // A temporary program folder for one test: its own settings file, sub-folders, and an SQLite
 // station database behind a test-local ODBC data source "Pardix" (ODBCSYSINI/ODBCINI point into
-// the folder; nothing global is touched). The program-wide paths point into it while it lives.
+// the folder; no system-wide ODBC setting is touched). Creating it resets every program-wide
+// value to its default (ResetProgramValues), then points the program-wide paths into the folder;
+// a fixture that holds it as a member sets its own values in SetUp, after that reset.
 #include <QString>
 #include <QTemporaryDir>
 

@@ -29,8 +29,6 @@ void StationTest::SetUp() {
   sound::SetOutput(QStringLiteral("fakesink"));
   sound::SetPlayObserver([this](const QString& path, bool) { played_.push_back(path.section('/', -1)); });
   SetEndProgramHook([this] { ++ended_; });
-  glngCamCount = 0;
-  gstrSelectedID.clear();
 }
 
 void StationTest::TearDown() {

@@ -60,7 +60,6 @@ class MinimizedStation : public ::testing::Test {
     gstrOtSubject = QStringLiteral("退室 %名前%%敬称%");
     gstrAppUser = QStringLiteral("テスト教室");
     gstrMailAddr = QStringLiteral("station@example.jp");
-    gstrDialEntry.clear();
     gblnIsServer = false;
     gintMailReg = 0;
     gintRegM = 0;
