@@ -12,6 +12,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   db::EnsureUtf8Locale();
+  ResetProgramValues();
   gstrAppPath = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
   ConnectWindows();
   frmLogin* login = frmLogin::instance();

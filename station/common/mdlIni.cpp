@@ -52,7 +52,7 @@ constexpr SettingSave InB(int order) { return {SaveGroup::B, order}; }
 constexpr std::optional<SettingSave> kNotSaved;
 
 // The keys in the order they are read. The last column marks the keys the administration's
-// settings save writes: group and place in the group (Part 4.103), which is not the reading order.
+// settings save writes: group and place in the group, which is not the reading order.
 constexpr Key kKeys[] = {
     {"SYSTEM", "log", Kind::Flag, &gblnLog, nullptr, InA(4)},
     {"MAIL", "sendMail", Kind::Flag, &gblnSendMail, nullptr, InA(5)},

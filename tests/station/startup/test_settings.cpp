@@ -135,7 +135,7 @@ void SetOddValue(const SettingKey& row) {
 }
 
 TEST(ProgramValues, TheResetGivesEveryKeyRowItsDefaultAndEveryOtherValueItsDeclaration) {
-  // The defaults of Part 1.102; every row not named here defaults to False, 0 or the empty text.
+  // The defaults of the key table; every row not named here defaults to False, 0 or the empty text.
   const QHash<QString, QString> specified = {
       {"SYSTEM/barport", "1"},       {"SYSTEM/barconnect", "1"}, {"MAIL/ftp", "False"},
       {"SYSTEM/nobarscr", "1"},      {"MAIL/sendp", "0"},        {"SYSTEM/isserver", "True"},
