@@ -103,12 +103,16 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
     }
   }
 
-  // Lookup. A failing database call before the member's last time is written ends the road.
+  // Lookup. A failing database call before the event is stored ends the road, and the member
+  // and the operator are told.
   const QString dbFailed = e.id + QStringLiteral(" - データベース");
+  auto failed = [&](const QString& what) {
+    if (o.logDatabaseFailures) Log(what, QStringLiteral("失敗"));
+    sound::Play(gstrAppPath + QStringLiteral("wave/onerr.wav"));
+    return end(RoadEnd::DatabaseFailed);
+  };
   switch (FindMember(e.id, e.member)) {
-    case LookupResult::Failed:
-      if (o.logDatabaseFailures) Log(dbFailed, QStringLiteral("失敗"));
-      return end(RoadEnd::DatabaseFailed);
+    case LookupResult::Failed: return failed(dbFailed);
     case LookupResult::NotFound: return end(RoadEnd::Unregistered);
     case LookupResult::Found: break;
   }
@@ -129,32 +133,45 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
   }
   e.nowText = StampText(e.stamp);
 
-  // The decision, written at once.
+  // The decision, stored at once and whole: the member's last time and the event's history row
+  // (its date and time, the photo it plans to keep) in one transaction, before the photo, the
+  // sound, the greeting and the mail. Whatever happens later, the event is either not there at
+  // all or there whole.
   const EntryExit decision =
       DecideEntryExit(e.member.lastIn, e.member.lastOut, e.nowText, glngInOutTime, glngInOutChg);
   if (decision == EntryExit::AlreadyRegistered) return end(RoadEnd::AlreadyRegistered);
   e.entry = decision == EntryExit::Entry;
-  if (!WriteLastTime(e.id, e.entry, e.nowText)) {
-    if (o.logDatabaseFailures) Log(dbFailed, QStringLiteral("失敗"));
-    return end(RoadEnd::DatabaseFailed);
+  const HistoryRow row{e.id, IoName(e.entry), e.stamp.left(8).toInt(), e.nowText.mid(11),
+                       photo && gblnSaveImg ? e.stamp + QStringLiteral(".jpg") : QString()};
+  switch (RecordEvent(e.id, e.entry, e.nowText, row)) {
+    case EventWrite::Stored: break;
+    case EventWrite::LastTimeFailed: return failed(dbFailed);
+    case EventWrite::HistoryFailed: return failed(e.id + QStringLiteral(" - 履歴"));
   }
+  e.imgFile = row.imgFile;
   // The templates are read while the window is surely there.
   QString mailBody;
   if (RoadWindow* w = state->Window()) mailBody = w->RoadMailTemplate(e.entry);
 
-  // From here on the event is stored whatever the window does.
+  // The photo. The history names the kept file in the photo folder; a photo that did not come
+  // about as planned is named as it came (or not at all).
   if (photo) {
     if (RoadWindow* w = state->Window()) {
       const EventPhoto taken = w->RoadPhoto(e);
       if (taken.attempted) state->lastPhotoStamp = e.stamp;
       e.photoFile = taken.file;
     }
+    QString kept;
+    if (gblnSaveImg && !e.photoFile.isEmpty() &&
+        QFileInfo(e.photoFile).absolutePath() == QFileInfo(gstrImgDir + e.stamp).absolutePath())
+      kept = QFileInfo(e.photoFile).fileName();
+    if (kept != e.imgFile && SetHistoryPhoto(row, kept)) e.imgFile = kept;
   }
   EventSound(o);
   if (RoadWindow* w = state->Window())
     w->RoadGreeting(e, o.greeting ? PickGreeting(e.entry) : GreetingPick{});
 
-  // Notification mail. Whatever becomes of it, the event goes on to its history row.
+  // Notification mail. Whatever becomes of it, the event is stored already.
   if (gblnSendMail && !e.member.mailAddr.isEmpty()) {
     if (RoadWindow* w = state->Window()) w->RoadBeforeMail(e);
     MailAccount account = MailAccountFromSettings();
@@ -181,11 +198,6 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
   // Access line.
   Log(e.id + QStringLiteral(" - アクセス"), QStringLiteral("成功"));
 
-  // The photo the history names: the kept file in the photo folder, if there is one.
-  if (photo && gblnSaveImg && !e.photoFile.isEmpty() &&
-      QFileInfo(e.photoFile).absolutePath() == QFileInfo(gstrImgDir + e.stamp).absolutePath())
-    e.imgFile = QFileInfo(e.photoFile).fileName();
-
   // FTP record.
   if (o.ftpRecord && gblnFtp) {
     if (RoadWindow* w = state->Window()) w->RoadBeforeFtp(e);
@@ -193,11 +205,5 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
     if (RoadWindow* w = state->Window()) w->RoadAfterFtp(e);
   }
 
-  // History row, date and time read now.
-  const QDateTime now = ui::Now();
-  if (!InsertHistoryRow({e.id, IoName(e.entry), now.toString(QStringLiteral("yyyyMMdd")).toInt(),
-                         now.toString(QStringLiteral("HH:mm:ss")), e.imgFile}) &&
-      o.logDatabaseFailures)
-    Log(e.id + QStringLiteral(" - 履歴"), QStringLiteral("失敗"));
   return end(RoadEnd::Recorded);
 }

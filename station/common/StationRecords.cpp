@@ -1,5 +1,8 @@
 #include "common/StationRecords.h"
 
+#include <QSqlDatabase>
+#include <QSqlError>
+
 #include <algorithm>
 
 #include "common/globals.h"
@@ -36,6 +39,36 @@ bool InsertHistoryRow(const HistoryRow& row, QString* error) {
   return db::Execute(
       gcnDB(), QStringLiteral("INSERT INTO tblHist (ID,IOName,inDate,inTime,imgFile) VALUES (?,?,?,?,?)"),
       {row.id, row.ioName, row.inDate, row.inTime, row.imgFile}, nullptr, error);
+}
+
+EventWrite RecordEvent(const QString& id, bool entry, const QString& nowText, const HistoryRow& row,
+                       QString* error) {
+  // The member's row was read before, outside the transaction: its first statement is a write,
+  // so a driver that starts transactions deferred takes the write lock at once (one that read
+  // first would fail when another writer waits).
+  QSqlDatabase database = gcnDB().Database();
+  if (!database.transaction()) {
+    if (error) *error = database.lastError().text();
+    return EventWrite::LastTimeFailed;
+  }
+  EventWrite result = EventWrite::Stored;
+  if (!WriteLastTime(id, entry, nowText, error))
+    result = EventWrite::LastTimeFailed;
+  else if (!InsertHistoryRow(row, error))
+    result = EventWrite::HistoryFailed;
+  if (result == EventWrite::Stored && !database.commit()) {
+    if (error) *error = database.lastError().text();
+    result = EventWrite::HistoryFailed;
+  }
+  if (result != EventWrite::Stored) database.rollback();
+  return result;
+}
+
+bool SetHistoryPhoto(const HistoryRow& row, const QString& imgFile, QString* error) {
+  return db::Execute(gcnDB(),
+                     QStringLiteral("UPDATE tblHist SET imgFile=? WHERE ID=? AND inDate=? AND inTime=? "
+                                    "AND IOName=?"),
+                     {imgFile, row.id, row.inDate, row.inTime, row.ioName}, nullptr, error);
 }
 
 GreetingPick PickGreeting(bool entry) {

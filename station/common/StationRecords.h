@@ -37,6 +37,18 @@ QString IoName(bool entry);
 
 bool InsertHistoryRow(const HistoryRow& row, QString* error = nullptr);
 
+// Which write of an event failed.
+enum class EventWrite { Stored, LastTimeFailed, HistoryFailed };
+
+// Stores an event whole or not at all: the member's last entry (or exit) time and the event's
+// history row in one transaction. A failure rolls both back; `error` gets the driver's text.
+EventWrite RecordEvent(const QString& id, bool entry, const QString& nowText, const HistoryRow& row,
+                       QString* error = nullptr);
+
+// Names another photo (the empty text: none) in an event's history row, found by its ID, date,
+// time and kind.
+bool SetHistoryPhoto(const HistoryRow& row, const QString& imgFile, QString* error = nullptr);
+
 // A random greeting of the entry (or exit) messages.
 struct GreetingPick {
   bool failed = false;  // the query failed: nothing to show

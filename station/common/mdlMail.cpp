@@ -1,7 +1,11 @@
 #include "common/mdlMail.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QVariant>
+
+#include <atomic>
+#include <thread>
 
 #include "mail/mail.h"
 #include "common/globals.h"
@@ -19,6 +23,24 @@ QString FillPlaceholders(const QString& text, const QString& name, const QString
   out.replace(QStringLiteral("%日付%"), ui::Now().toString(QStringLiteral("yyyy/MM/dd")));
   out.replace(QStringLiteral("%時間%"), ui::Now().toString(QStringLiteral("HH:mm:ss")));
   return out;
+}
+
+// Runs `work` on a thread of its own and returns its result; the calling (window) thread delivers
+// its events until the work is done. (Windows unloaded meanwhile are deleted later, by the loop
+// that runs the program.)
+template <class Work>
+auto WhileEventsGoOn(Work work) -> decltype(work()) {
+  decltype(work()) result{};
+  std::atomic<bool> done = false;
+  QObject waker;
+  std::thread worker([&] {
+    result = work();
+    done = true;
+    QMetaObject::invokeMethod(&waker, [] {}, Qt::QueuedConnection);  // wakes the wait below
+  });
+  while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  worker.join();
+  return result;
 }
 
 }  // namespace
@@ -77,22 +99,25 @@ MailResult DeliverMail(const MailAccount& a, const QString& recipients,
     if (!DialUp(a.dialEntry, a.dialUser, a.dialPassword)) return MailResult::DialUpFailed;
   }
 
-  QCoreApplication::processEvents();
+  // The POP login and the sending talk to the servers on a thread of their own; meanwhile the
+  // window keeps painting, its clock ticks and whatever arrives is delivered, so a server that
+  // is slow to answer never freezes the station.
+  return WhileEventsGoOn([=]() {
+    QVariant login;
+    bool loginMade = false;
+    if (a.isServer) {
+      login = mail::RcvMail(popHost, a.mailID, a.mailPassword, QStringLiteral("STAT"), a.logDir);
+      loginMade = true;
+    } else if (a.mailReg == 1 && a.regM == 0) {
+      login = mail::RcvMail(popHost, a.authID, a.authPassword, QStringLiteral("STAT"), a.logDir);
+      loginMade = true;
+    }
+    if (loginMade && login.typeId() != QMetaType::QVariantList) return MailResult::ServerFailed;
 
-  QVariant login;
-  bool loginMade = false;
-  if (a.isServer) {
-    login = mail::RcvMail(popHost, a.mailID, a.mailPassword, QStringLiteral("STAT"), a.logDir);
-    loginMade = true;
-  } else if (a.mailReg == 1 && a.regM == 0) {
-    login = mail::RcvMail(popHost, a.authID, a.authPassword, QStringLiteral("STAT"), a.logDir);
-    loginMade = true;
-  }
-  if (loginMade && login.typeId() != QMetaType::QVariantList) return MailResult::ServerFailed;
-
-  const QString error =
-      a.traceVariant
-          ? mail::SendMailEx(traceFile, server, recipientsText, sender, subject, body, attachment)
-          : mail::SendMail(server, recipientsText, sender, subject, body, attachment);
-  return error.isEmpty() ? MailResult::Sent : MailResult::SendFailed;
+    const QString error =
+        a.traceVariant
+            ? mail::SendMailEx(traceFile, server, recipientsText, sender, subject, body, attachment)
+            : mail::SendMail(server, recipientsText, sender, subject, body, attachment);
+    return error.isEmpty() ? MailResult::Sent : MailResult::SendFailed;
+  });
 }

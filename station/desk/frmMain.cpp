@@ -469,6 +469,9 @@ void frmMain::frmMain_Timer1_Timer() {
   if (mblnUnloaded) return;
   ClockText();
   lblDate->repaint();
+  // While a road waits on the mail or the dial-up only the clock goes on; the rest of the tick
+  // waits until the road has ended.
+  if (mRoad.Running()) return;
   if (mblnSendError) {
     sound::Play(gstrAppPath + QStringLiteral("wave/onerr.wav"));
     return;

@@ -115,6 +115,9 @@ class frmMain : public QWidget, public RoadWindow {
   bool mblnActive = false;
   bool mblnEventDone = false;
   bool mblnSendError = false;
+  bool mblnRecordError = false;  // the last scan could not be recorded (until one is)
+  // The status label's text for a scan that could not be recorded.
+  static const QString kRecordError;
   QString mstrPicFile;
   QPixmap mpicLoaded;
   QString mstrListSQL;
@@ -178,6 +181,8 @@ class frmMain : public QWidget, public RoadWindow {
   // The roads of an ID and of those queued behind it; then the end or the type-ahead.
   void RunRoads(const QString& input);
   void RandomPicture();
+  // Takes the busy text off the status label (the record error stays on it).
+  void HideStatus();
 
   QString Prompt() const;
   void ShowPicture(PictureBox* box, const QString& path);

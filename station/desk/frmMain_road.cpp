@@ -18,6 +18,8 @@
 #include "desk/MailTemplates.h"
 #include "desk/frmMain.h"
 
+const QString frmMain::kRecordError = QStringLiteral("記録エラー！");
+
 // ---- the ID road ---------------------------------------------------------------------------
 
 void frmMain::frmMain_txtID_LostFocus() {
@@ -91,27 +93,45 @@ void frmMain::RoadEnded(const RoadEvent& e, RoadEnd how) {
       lblMess->setText(Prompt());
       lblMess->show();
       lblMess->repaint();
-      lblInput->hide();
+      HideStatus();
       return;
     case RoadEnd::AlreadyRegistered:
       frmMain_SetWaitScreen();
       lblMess->setText(QStringLiteral("すでにとうろくされています。"));
       lblMess->repaint();
-      lblInput->hide();
+      HideStatus();
       if (gblnBarcode) {
         txtID->clear();
         txtID->setFocus(Qt::OtherFocusReason);
       }
       return;
     case RoadEnd::DatabaseFailed:
+      // Nothing of the event was stored: the member must not walk away thinking it was.
+      mblnRecordError = true;
+      HideStatus();
+      mblnEventDone = true;
+      txtID->clear();
+      return;
     case RoadEnd::Unregistered:
     case RoadEnd::Recorded:
+      if (how == RoadEnd::Recorded) mblnRecordError = false;
       // A failed send keeps its label on screen.
-      if (!(e.mailTried && e.mail == MailResult::SendFailed)) lblInput->hide();
+      if (!(e.mailTried && e.mail == MailResult::SendFailed)) HideStatus();
       mblnEventDone = true;
       txtID->clear();
       return;
   }
+}
+
+void frmMain::HideStatus() {
+  // A scan that could not be recorded stays on the label until the next event is recorded.
+  if (mblnRecordError) {
+    lblInput->setText(kRecordError);
+    lblInput->show();
+    lblInput->repaint();
+    return;
+  }
+  lblInput->hide();
 }
 
 EventPhoto frmMain::RoadPhoto(const RoadEvent& e) {

@@ -203,11 +203,17 @@ QString frmMin::RoadMailTemplate(bool entry) const {
 }
 
 void frmMin::RoadEnded(const RoadEvent& e, RoadEnd how) {
-  if (how != RoadEnd::AlreadyRegistered) return;
+  QString line;
+  if (how == RoadEnd::AlreadyRegistered)
+    line = QStringLiteral("ID:") + e.id + ' ' + e.member.name + ' ' + e.member.honorific +
+           QStringLiteral(" 登録済み");
+  else if (how == RoadEnd::DatabaseFailed)  // nothing of the scan was stored
+    line = QStringLiteral("ID:") + e.id + QStringLiteral(" 記録エラー！");
+  else
+    return;
   frmIOMess& result = frmIOMess::instance();
   result.BringForward();
-  result.lblIOData->setText(QStringLiteral("ID:") + e.id + ' ' + e.member.name + ' ' + e.member.honorific +
-                            QStringLiteral(" 登録済み"));
+  result.lblIOData->setText(line);
   result.repaint();
 }
 

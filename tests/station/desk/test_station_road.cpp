@@ -279,23 +279,40 @@ TEST_F(RoadTest, AWindowCloseWhileAMailWaitsComesAfterTheEvent) {
   EXPECT_FALSE(frmMain::IsLoaded());
 }
 
-TEST_F(RoadTest, ADatabaseFailureBeforeTheDecisionEndsQuietly) {
+TEST_F(RoadTest, ADatabaseFailureBeforeTheDecisionIsShownAndLogged) {
   gcnDB().Close();
   Scan(QStringLiteral("1001"));
   frmMain& f = Station();
   EXPECT_EQ(LogLines(), QStringList{QStringLiteral("1001 - データベース,失敗")});
   EXPECT_TRUE(f.txtID->text().isEmpty());
-  EXPECT_FALSE(f.lblInput->isVisible());
+  EXPECT_TRUE(f.lblInput->isVisible());
+  EXPECT_EQ(f.lblInput->text(), QStringLiteral("記録エラー！"));
+  EXPECT_EQ(played_, std::vector<QString>{QStringLiteral("onerr.wav")});
+  EXPECT_FALSE(f.mblnSendError);  // no lasting alarm
   EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
-TEST_F(RoadTest, AFailingHistoryInsertIsLoggedAndTheEventEnds) {
-  db::Execute(gcnDB(), QStringLiteral("DROP TABLE tblHist"));
+TEST_F(RoadTest, AnEventWhoseHistoryRowFailsIsNotStoredAtAllAndSaysSo) {
+  // The history row and the member's last time go together: without the one, not the other.
+  db::Execute(gcnDB(), QStringLiteral("ALTER TABLE tblHist RENAME TO tblHistAway"));
+  Scan(QStringLiteral("1001"));
+  frmMain& f = Station();
+  EXPECT_EQ(Member("1001", "LastIn"), QString());
+  EXPECT_EQ(LogLines(), QStringList{QStringLiteral("1001 - 履歴,失敗")});
+  EXPECT_EQ(f.lblInput->text(), QStringLiteral("記録エラー！"));
+  EXPECT_TRUE(f.lblInput->isVisible());
+  EXPECT_TRUE(f.txtID->text().isEmpty());
+
+  // An unknown card leaves the notice up; the next recorded event takes it away.
+  Scan(QStringLiteral("4711"));
+  EXPECT_TRUE(f.lblInput->isVisible());
+  db::Execute(gcnDB(), QStringLiteral("ALTER TABLE tblHistAway RENAME TO tblHist"));
   Scan(QStringLiteral("1001"));
   EXPECT_EQ(Member("1001", "LastIn"), QStringLiteral("2026/06/15 09:05:00"));
-  EXPECT_EQ(LogLines(), (QStringList{QStringLiteral("1001 - アクセス,成功"), QStringLiteral("1001 - 履歴,失敗")}));
-  EXPECT_TRUE(Station().mblnEventDone);
-  EXPECT_TRUE(Station().txtID->text().isEmpty());
+  ASSERT_EQ(History().size(), 1u);
+  EXPECT_EQ(History()[0].inTime, QStringLiteral("09:05:00"));
+  EXPECT_FALSE(f.lblInput->isVisible());
+  EXPECT_TRUE(f.mblnEventDone);
 }
 
 }  // namespace
