@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <cstdio>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -76,10 +78,20 @@ bool RunStartupSequence() {
     }
   }
 
-  // 7. Database and service account; 8. the FTP switch follows from the row.
-  if (!OpenStationDatabase(&error) || !LoadServiceAccount(&error)) {
-    ui::MsgBox(QStringLiteral("システム起動情報にエラーが発生しています。システム起動は失敗しました。"),
-               ui::vbExclamation, QStringLiteral("ロードエラー"));
+  // 7. Database and service account; 8. the FTP switch follows from the row. The failure names
+  // the driver's own reason on a line of its own, on screen and on the standard error output.
+  error.clear();
+  const bool opened = OpenStationDatabase(&error);
+  if (!opened || !LoadServiceAccount(&error)) {
+    if (error.trimmed().isEmpty())
+      error = opened ? QStringLiteral("the service account could not be read")
+                     : QStringLiteral("the data source %1 could not be opened").arg(gstrDSN);
+    const QString message =
+        QStringLiteral("システム起動情報にエラーが発生しています。システム起動は失敗しました。");
+    std::fprintf(stderr, "%s\n%s\n", message.toUtf8().constData(), error.toUtf8().constData());
+    std::fflush(stderr);
+    ui::MsgBox(message + QStringLiteral("\r\n") + error, ui::vbExclamation,
+               QStringLiteral("ロードエラー"));
     return false;
   }
   return true;

@@ -4,7 +4,8 @@
 #include <QString>
 
 // Runs the whole sequence. On a failure it shows the failure's message and returns false: the
-// caller then unloads the window and ends the program.
+// caller then unloads the window and ends the program. A database failure adds the driver's own
+// reason on a second line and writes both lines to the standard error output too.
 bool RunStartupSequence();
 
 // The lock that keeps a second instance out: held for the rest of the run once taken. The kernel
