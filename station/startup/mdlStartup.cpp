@@ -1,7 +1,10 @@
 #include "startup/mdlStartup.h"
 
-#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -17,29 +20,78 @@
 
 namespace {
 int gLockFd = -1;
-QString gLockPath;
+QString gLockKey;   // the program folder's lock file the lock was taken for
+QString gLockPath;  // the file that holds it: that one, or its stand-in in the runtime folder
 }  // namespace
 
-QString InstanceLockPath() { return gstrAppPath + QStringLiteral(".Velmor.lock"); }
+QString InstanceLockPath() { return QDir(gstrAppPath).filePath(QStringLiteral(".Velmor.lock")); }
+
+namespace {
+// Where the lock goes when the program folder cannot hold it, in the order tried.
+QStringList FallbackLockPaths() {
+  // One lock per program folder, named after its absolute path (links resolved when it exists).
+  QString folder = QFileInfo(gstrAppPath).canonicalFilePath();
+  if (folder.isEmpty()) folder = QFileInfo(gstrAppPath).absoluteFilePath();
+  const QString name =
+      QStringLiteral(".Velmor-%1.lock")
+          .arg(QString::fromLatin1(
+              QCryptographicHash::hash(QFile::encodeName(folder), QCryptographicHash::Sha1).toHex()));
+  QStringList paths;
+  for (const QString& dir : {qEnvironmentVariable("XDG_RUNTIME_DIR"),
+                             QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation),
+                             QStringLiteral("/tmp")}) {
+    if (dir.isEmpty()) continue;
+    const QString path = QDir(dir).filePath(name);
+    if (!paths.contains(path)) paths.append(path);
+  }
+  return paths;
+}
+
+int OpenLockFile(const QString& path) {
+  return ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+}
+}  // namespace
 
 bool TakeInstanceLock() {
   const QString path = InstanceLockPath();
-  if (gLockFd >= 0 && path == gLockPath) return true;  // this run holds it already
+  if (gLockFd >= 0 && path == gLockKey) return true;  // this run holds it already
   ReleaseInstanceLock();
-  const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return true;  // a read-only program folder cannot hold a lock: nothing to guard
+  // The program folder's lock; where that file cannot be opened (a read-only folder, another
+  // user's lock file), the same lock in the user's runtime folder, so that every start in this
+  // folder meets the same file.
+  QString held = path;
+  int fd = OpenLockFile(path);
+  if (fd < 0) {
+    for (const QString& fallback : FallbackLockPaths()) {
+      fd = OpenLockFile(fallback);
+      if (fd >= 0) {
+        held = fallback;
+        break;
+      }
+    }
+  }
+  if (fd < 0) {
+    // Nowhere to hold a lock, not even in /tmp: a first start must still run.
+    std::fprintf(stderr, "Velmor: no instance lock could be taken (%s)\n",
+                 QFile::encodeName(path).constData());
+    return true;
+  }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
     return false;
   }
   gLockFd = fd;
-  gLockPath = path;
+  gLockKey = path;
+  gLockPath = held;
   return true;
 }
+
+QString HeldInstanceLockPath() { return gLockFd >= 0 ? gLockPath : QString(); }
 
 void ReleaseInstanceLock() {
   if (gLockFd >= 0) ::close(gLockFd);
   gLockFd = -1;
+  gLockKey.clear();
   gLockPath.clear();
 }
 

@@ -10,9 +10,13 @@ bool RunStartupSequence();
 
 // The lock that keeps a second instance out: held for the rest of the run once taken. The kernel
 // drops it when the process ends, however it ends, so a crash never leaves it stuck.
-// Returns false when another running instance holds it.
+// Returns false when another running instance holds it. When the program folder's lock file
+// cannot be opened, a lock file named after the folder in the user's runtime folder
+// ($XDG_RUNTIME_DIR, else Qt's runtime location, else /tmp) stands in for it.
 bool TakeInstanceLock();
 // The lock file of the program folder (tests hold it from outside to play a running instance).
 QString InstanceLockPath();
+// The file this run holds the lock on (the one above or its stand-in); empty when none is held.
+QString HeldInstanceLockPath();
 // Gives the lock up (tests).
 void ReleaseInstanceLock();

@@ -1,6 +1,6 @@
 // The start-up sequence without a window: the network drive stage over a fake mount command, the
-// saved dial-up password that is looked up only for a configured entry, and the reasons of database
-// failures.
+// saved dial-up password that is looked up only for a configured entry, the reasons of database
+// failures, and the instance lock of a folder whose lock file cannot be opened.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -9,8 +9,13 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 
 #include <functional>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "netdrive/netdrive.h"
 #include "common/globals.h"
@@ -210,6 +215,64 @@ TEST_F(StartupSequence, EveryDatabaseFailureSaysWhyOnScreenAndOnStderr) {
   const ChildStart start = StartInChild(folder.Path());
   EXPECT_EQ(start.exitCode, 0);
   EXPECT_TRUE(start.boxes.empty());
+}
+
+TEST_F(StartupSequence, ALockFileThatCannotBeOpenedGivesWayToOneInTheRuntimeFolder) {
+  folder.WriteSettings();
+  QTemporaryDir runtime;
+  const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+  const QString lock = InstanceLockPath();
+  // Two lock files that not even root can open: a folder, and a link into a missing folder.
+  struct Case {
+    const char* name;
+    std::function<bool()> make;
+  };
+  const Case cases[] = {
+      {"a folder", [&] { return QDir().mkdir(lock); }},
+      {"a dangling link", [&] { return QFile::link(folder.Path() + "gone/lock", lock); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ReleaseInstanceLock();
+    gcnDB().Close();
+    QDir(lock).removeRecursively();
+    QFile::remove(lock);
+    ASSERT_TRUE(c.make());
+    ASSERT_LT(::open(QFile::encodeName(lock).constData(), O_RDWR | O_CREAT, 0600), 0);
+
+    // The first start runs, and a new login window of the same run passes again.
+    EXPECT_TRUE(RunStartupSequence());
+    EXPECT_TRUE(RunStartupSequence());
+    const QString held = HeldInstanceLockPath();
+    EXPECT_TRUE(held.startsWith(runtime.path() + "/")) << qPrintable(held);
+
+    // A second start while another process holds the stand-in is refused before the database.
+    ReleaseInstanceLock();
+    gcnDB().Close();
+    const int other = ::open(QFile::encodeName(held).constData(), O_RDWR);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    const size_t before = boxes.Boxes().size();
+    EXPECT_FALSE(RunStartupSequence());
+    EXPECT_FALSE(gcnDB().IsOpen());
+    ASSERT_EQ(boxes.Boxes().size(), before + 1);
+    EXPECT_EQ(boxes.Boxes().back().text, QStringLiteral("このアプリケーションはすでに開かれています。"));
+    EXPECT_EQ(boxes.Boxes().back().style, ui::vbExclamation);
+    EXPECT_EQ(boxes.Boxes().back().title, QStringLiteral("ロードエラー"));
+
+    // Another program folder's stand-in is a lock of its own.
+    {
+      testsupport::ProgramFolder second;
+      ASSERT_TRUE(QDir().mkdir(InstanceLockPath()));
+      EXPECT_TRUE(TakeInstanceLock());
+      EXPECT_NE(HeldInstanceLockPath(), held);
+      ReleaseInstanceLock();
+    }
+    gstrAppPath = folder.Path();
+    ::close(other);
+  }
+  qputenv("XDG_RUNTIME_DIR", savedRuntime);
 }
 
 }  // namespace
