@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <cstdio>
 
@@ -147,4 +148,22 @@ bool RunStartupSequence() {
     return false;
   }
   return true;
+}
+
+namespace {
+// Whether a file can be created in `dir`; a missing folder is created first, as its writers do.
+bool CanWriteInto(const QString& dir) {
+  if (!QDir().mkpath(dir)) return false;
+  QTemporaryFile probe(QDir(dir).filePath(QStringLiteral(".write-test-XXXXXX")));
+  return probe.open();
+}
+}  // namespace
+
+QString UnwritableFoldersMessage() {
+  QStringList lines;
+  if (!CanWriteInto(gstrLogDir))
+    lines << QStringLiteral("ログフォルダに書き込めません。") << gstrLogDir;
+  if (!CanWriteInto(gstrImgDir))
+    lines << QStringLiteral("写真フォルダに書き込めません。") << gstrImgDir;
+  return lines.join(QStringLiteral("\r\n"));
 }

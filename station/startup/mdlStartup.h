@@ -8,6 +8,10 @@
 // reason on a second line and writes both lines to the standard error output too.
 bool RunStartupSequence();
 
+// The message for the log folder (gstrLogDir) and the photograph folder (gstrImgDir) when a file
+// cannot be written into them (a missing folder is created first); empty when both take files.
+QString UnwritableFoldersMessage();
+
 // The lock that keeps a second instance out: held for the rest of the run once taken. The kernel
 // drops it when the process ends, however it ends, so a crash never leaves it stuck.
 // Returns false when another running instance holds it. When the program folder's lock file

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <functional>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -118,6 +122,59 @@ TEST_F(LoginTest, StartupFailuresEndTheProgramWithTheirMessage) {
   EXPECT_EQ(frmLogin::instance(), nullptr);
   ASSERT_EQ(boxes.Texts().size(), 2u);
   EXPECT_TRUE(boxes.Texts()[1].contains("sendMail"));
+}
+
+TEST_F(LoginTest, ALogOrPhotoFolderThatTakesNoFileIsReportedOnceAndTheLoginGoesOn) {
+  const QString logDir = folder.Path() + "log/", imgDir = folder.Path() + "ScanData/";
+  const QString logLine = QStringLiteral("ログフォルダに書き込めません。\r\n") + logDir;
+  const QString imgLine = QStringLiteral("写真フォルダに書き込めません。\r\n") + imgDir;
+  auto blockLog = [&] {  // a file where the folder should be stops root as well
+    ASSERT_TRUE(QDir(logDir).removeRecursively());
+    folder.WriteBytes("log", "not a folder");
+  };
+  auto blockPhotos = [&] {  // a link into a folder that does not exist
+    ASSERT_TRUE(QDir(imgDir).removeRecursively());
+    ASSERT_TRUE(QFile::link(folder.Path() + "gone/ScanData", folder.Path() + "ScanData"));
+  };
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+    QString expected;  // empty: no box
+  };
+  const Case cases[] = {
+      {"log folder is a file", blockLog, logLine},
+      {"photo folder is a dangling link", blockPhotos, imgLine},
+      {"both", [&] { blockLog(); blockPhotos(); }, logLine + "\r\n" + imgLine},
+      {"photo folder missing", [&] { ASSERT_TRUE(QDir(imgDir).removeRecursively()); }, QString()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile::remove(folder.Path() + "log");
+    QFile::remove(folder.Path() + "ScanData");
+    QDir(folder.Path()).mkpath("log");
+    QDir(folder.Path()).mkpath("ScanData");
+    c.make();
+    const size_t before = boxes.Boxes().size();
+    frmLogin* login = ShowLogin();
+    ASSERT_NE(login, nullptr);
+    if (c.expected.isEmpty()) {
+      EXPECT_EQ(boxes.Boxes().size(), before);
+      EXPECT_TRUE(QFileInfo(imgDir).isDir());  // created, as the station would
+    } else {
+      ASSERT_EQ(boxes.Boxes().size(), before + 1);
+      EXPECT_EQ(boxes.Boxes().back().text, c.expected);
+      EXPECT_EQ(boxes.Boxes().back().style, ui::vbExclamation);
+      EXPECT_EQ(boxes.Boxes().back().title, QStringLiteral("フォルダの確認"));
+    }
+    // The login works as before.
+    login->txtPassword->setText("9999");
+    login->frmLogin_cmdOK_Click();
+    EXPECT_TRUE(login->LoginTimer->isActive());
+    EXPECT_EQ(boxes.Boxes().size(), before + (c.expected.isEmpty() ? 0 : 1));
+    EXPECT_EQ(ends, 0);
+    frmLogin::Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
 }
 
 TEST_F(LoginTest, AnEmptyFtpServerTurnsTheUploadOff) {
