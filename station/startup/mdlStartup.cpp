@@ -33,10 +33,9 @@ QStringList FallbackLockPaths() {
   // One lock per program folder, named after its absolute path (links resolved when it exists).
   QString folder = QFileInfo(gstrAppPath).canonicalFilePath();
   if (folder.isEmpty()) folder = QFileInfo(gstrAppPath).absoluteFilePath();
-  const QString name =
-      QStringLiteral(".Velmor-%1.lock")
-          .arg(QString::fromLatin1(
-              QCryptographicHash::hash(QFile::encodeName(folder), QCryptographicHash::Sha1).toHex()));
+  const QByteArray hash =
+      QCryptographicHash::hash(QFile::encodeName(folder), QCryptographicHash::Sha1).toHex();
+  const QString name = QStringLiteral(".Velmor-%1.lock").arg(QString::fromLatin1(hash));
   QStringList paths;
   for (const QString& dir : {qEnvironmentVariable("XDG_RUNTIME_DIR"),
                              QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation),

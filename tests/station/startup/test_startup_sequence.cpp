@@ -141,7 +141,8 @@ ChildStart StartInChild(const QString& folder) {
   for (const QByteArray& box : child.readAllStandardOutput().split('\x1e')) {
     const QList<QByteArray> parts = box.split('\x1f');
     if (parts.size() == 3)
-      result.boxes.push_back({QString::fromUtf8(parts[2]), parts[0].toInt(), QString::fromUtf8(parts[1])});
+      result.boxes.push_back(
+          {QString::fromUtf8(parts[2]), parts[0].toInt(), QString::fromUtf8(parts[1])});
   }
   return result;
 }
@@ -166,7 +167,8 @@ TEST_F(StartupSequence, EveryDatabaseFailureSaysWhyOnScreenAndOnStderr) {
          QFile::remove(folder.DatabaseFile());
        }},
       {"empty file", [&] { folder.WriteBytes("Velmor.db", QByteArray()); }},
-      {"truncated file", [&] { folder.WriteBytes("Velmor.db", database.left(database.size() / 2)); }},
+      {"truncated file",
+       [&] { folder.WriteBytes("Velmor.db", database.left(database.size() / 2)); }},
       {"random bytes", [&] {
          QByteArray noise(16384, '\0');
          QRandomGenerator generator(7);
