@@ -40,7 +40,8 @@ bool LoadServiceAccount(QString* error) {
   }
   if (rs.RecordCount() <= 0) {
     rs.Close();
-    if (error) *error = QStringLiteral("no service account row");
+    if (error)
+      *error = QStringLiteral("tblServer has no row whose User is '%1'").arg(gstrServerUser);
     return false;
   }
   rs.MoveFirst();

@@ -164,6 +164,11 @@ void frmLogin::frmLogin_Form_Load() {
   rs.Close();
 
   Log(QStringLiteral("起動"), QStringLiteral("成功"));
+
+  // A log or photograph folder that takes no file would lose its lines or photographs unseen.
+  const QString unwritable = UnwritableFoldersMessage();
+  if (!unwritable.isEmpty())
+    ui::MsgBox(unwritable, ui::vbExclamation, QStringLiteral("フォルダの確認"));
 }
 
 long frmLogin::CallCamera(const char* member) {

@@ -1,7 +1,13 @@
 #include "startup/mdlStartup.h"
 
-#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <cstdio>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,29 +21,77 @@
 
 namespace {
 int gLockFd = -1;
-QString gLockPath;
+QString gLockKey;   // the program folder's lock file the lock was taken for
+QString gLockPath;  // the file that holds it: that one, or its stand-in in the runtime folder
 }  // namespace
 
-QString InstanceLockPath() { return gstrAppPath + QStringLiteral(".Velmor.lock"); }
+QString InstanceLockPath() { return QDir(gstrAppPath).filePath(QStringLiteral(".Velmor.lock")); }
+
+namespace {
+// Where the lock goes when the program folder cannot hold it, in the order tried.
+QStringList FallbackLockPaths() {
+  // One lock per program folder, named after its absolute path (links resolved when it exists).
+  QString folder = QFileInfo(gstrAppPath).canonicalFilePath();
+  if (folder.isEmpty()) folder = QFileInfo(gstrAppPath).absoluteFilePath();
+  const QByteArray hash =
+      QCryptographicHash::hash(QFile::encodeName(folder), QCryptographicHash::Sha1).toHex();
+  const QString name = QStringLiteral(".Velmor-%1.lock").arg(QString::fromLatin1(hash));
+  QStringList paths;
+  for (const QString& dir : {qEnvironmentVariable("XDG_RUNTIME_DIR"),
+                             QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation),
+                             QStringLiteral("/tmp")}) {
+    if (dir.isEmpty()) continue;
+    const QString path = QDir(dir).filePath(name);
+    if (!paths.contains(path)) paths.append(path);
+  }
+  return paths;
+}
+
+int OpenLockFile(const QString& path) {
+  return ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+}
+}  // namespace
 
 bool TakeInstanceLock() {
   const QString path = InstanceLockPath();
-  if (gLockFd >= 0 && path == gLockPath) return true;  // this run holds it already
+  if (gLockFd >= 0 && path == gLockKey) return true;  // this run holds it already
   ReleaseInstanceLock();
-  const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return true;  // a read-only program folder cannot hold a lock: nothing to guard
+  // The program folder's lock; where that file cannot be opened (a read-only folder, another
+  // user's lock file), the same lock in the user's runtime folder, so that every start in this
+  // folder meets the same file.
+  QString held = path;
+  int fd = OpenLockFile(path);
+  if (fd < 0) {
+    for (const QString& fallback : FallbackLockPaths()) {
+      fd = OpenLockFile(fallback);
+      if (fd >= 0) {
+        held = fallback;
+        break;
+      }
+    }
+  }
+  if (fd < 0) {
+    // Nowhere to hold a lock, not even in /tmp: a first start must still run.
+    std::fprintf(stderr, "Velmor: no instance lock could be taken (%s)\n",
+                 QFile::encodeName(path).constData());
+    return true;
+  }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
     return false;
   }
   gLockFd = fd;
-  gLockPath = path;
+  gLockKey = path;
+  gLockPath = held;
   return true;
 }
+
+QString HeldInstanceLockPath() { return gLockFd >= 0 ? gLockPath : QString(); }
 
 void ReleaseInstanceLock() {
   if (gLockFd >= 0) ::close(gLockFd);
   gLockFd = -1;
+  gLockKey.clear();
   gLockPath.clear();
 }
 
@@ -76,11 +130,39 @@ bool RunStartupSequence() {
     }
   }
 
-  // 7. Database and service account; 8. the FTP switch follows from the row.
-  if (!OpenStationDatabase(&error) || !LoadServiceAccount(&error)) {
-    ui::MsgBox(QStringLiteral("システム起動情報にエラーが発生しています。システム起動は失敗しました。"),
-               ui::vbExclamation, QStringLiteral("ロードエラー"));
+  // 7. Database and service account; 8. the FTP switch follows from the row. The failure names
+  // the driver's own reason on a line of its own, on screen and on the standard error output.
+  error.clear();
+  const bool opened = OpenStationDatabase(&error);
+  if (!opened || !LoadServiceAccount(&error)) {
+    if (error.trimmed().isEmpty())
+      error = opened ? QStringLiteral("the service account could not be read")
+                     : QStringLiteral("the data source %1 could not be opened").arg(gstrDSN);
+    const QString message =
+        QStringLiteral("システム起動情報にエラーが発生しています。システム起動は失敗しました。");
+    std::fprintf(stderr, "%s\n%s\n", message.toUtf8().constData(), error.toUtf8().constData());
+    std::fflush(stderr);
+    ui::MsgBox(message + QStringLiteral("\r\n") + error, ui::vbExclamation,
+               QStringLiteral("ロードエラー"));
     return false;
   }
   return true;
+}
+
+namespace {
+// Whether a file can be created in `dir`; a missing folder is created first, as its writers do.
+bool CanWriteInto(const QString& dir) {
+  if (!QDir().mkpath(dir)) return false;
+  QTemporaryFile probe(QDir(dir).filePath(QStringLiteral(".write-test-XXXXXX")));
+  return probe.open();
+}
+}  // namespace
+
+QString UnwritableFoldersMessage() {
+  QStringList lines;
+  if (!CanWriteInto(gstrLogDir))
+    lines << QStringLiteral("ログフォルダに書き込めません。") << gstrLogDir;
+  if (!CanWriteInto(gstrImgDir))
+    lines << QStringLiteral("写真フォルダに書き込めません。") << gstrImgDir;
+  return lines.join(QStringLiteral("\r\n"));
 }

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <functional>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -106,8 +110,10 @@ TEST_F(LoginTest, StartupFailuresEndTheProgramWithTheirMessage) {
   }
   EXPECT_EQ(frmLogin::instance(), nullptr);
   ASSERT_EQ(boxes.Texts().size(), 1u);
-  EXPECT_EQ(boxes.Texts()[0],
-            QStringLiteral("システム起動情報にエラーが発生しています。システム起動は失敗しました。"));
+  // The message, and below it the failing step's own reason.
+  EXPECT_TRUE(boxes.Texts()[0].startsWith(
+      QStringLiteral("システム起動情報にエラーが発生しています。システム起動は失敗しました。\r\n")));
+  EXPECT_TRUE(boxes.Texts()[0].contains("tblServer")) << qPrintable(boxes.Texts()[0]);
   EXPECT_EQ(ends, 1);
 
   // A required setting that is missing names its section and key.
@@ -116,6 +122,50 @@ TEST_F(LoginTest, StartupFailuresEndTheProgramWithTheirMessage) {
   EXPECT_EQ(frmLogin::instance(), nullptr);
   ASSERT_EQ(boxes.Texts().size(), 2u);
   EXPECT_TRUE(boxes.Texts()[1].contains("sendMail"));
+}
+
+TEST_F(LoginTest, ALogOrPhotoFolderThatTakesNoFileIsReportedOnceAndTheLoginGoesOn) {
+  const QString logDir = folder.Path() + "log/", imgDir = folder.Path() + "ScanData/";
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+    QString expected;  // empty: no box
+  };
+  const Case cases[] = {
+      {"photo folder missing", [&] { ASSERT_TRUE(QDir(imgDir).removeRecursively()); }, QString()},
+      // A file where the folder should be, and a link into nowhere: both stop root as well.
+      {"log folder is a file and the photo folder a dangling link", [&] {
+         ASSERT_TRUE(QDir(logDir).removeRecursively() && QDir(imgDir).removeRecursively());
+         folder.WriteBytes("log", "not a folder");
+         ASSERT_TRUE(QFile::link(folder.Path() + "gone/ScanData", folder.Path() + "ScanData"));
+       }, QStringLiteral("ログフォルダに書き込めません。\r\n%1\r\n写真フォルダに書き込めません。\r\n%2")
+              .arg(logDir, imgDir)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile::remove(folder.Path() + "log");
+    QFile::remove(folder.Path() + "ScanData");
+    QDir(folder.Path()).mkpath("log");
+    c.make();
+    frmLogin* login = ShowLogin();
+    ASSERT_NE(login, nullptr);
+    if (c.expected.isEmpty()) {
+      EXPECT_TRUE(boxes.Boxes().empty());
+      EXPECT_TRUE(QFileInfo(imgDir).isDir());  // created, as the station would
+    } else {
+      ASSERT_EQ(boxes.Boxes().size(), 1u);
+      EXPECT_EQ(boxes.Boxes()[0].text, c.expected);
+      EXPECT_EQ(boxes.Boxes()[0].style, ui::vbExclamation);
+      EXPECT_EQ(boxes.Boxes()[0].title, QStringLiteral("フォルダの確認"));
+    }
+    // The login works as before.
+    login->txtPassword->setText("9999");
+    login->frmLogin_cmdOK_Click();
+    EXPECT_TRUE(login->LoginTimer->isActive());
+    EXPECT_EQ(boxes.Boxes().size(), c.expected.isEmpty() ? 0u : 1u);
+    frmLogin::Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
 }
 
 TEST_F(LoginTest, AnEmptyFtpServerTurnsTheUploadOff) {
