@@ -179,5 +179,29 @@ TEST_F(NotifyTest, FtpRecordIsUploadedOrItsFailureLogged) {
   EXPECT_EQ(History().size(), 3u);
 }
 
+TEST_F(NotifyTest, TheStationKeepsTickingWhileAMailServerKeepsSilent) {
+  // A server that takes the connection and never answers: the road waits out the mail's time
+  // limit, and all the while the window paints and its clock goes on.
+  testsupport::SilentServer silent;
+  ASSERT_TRUE(silent.Start()) << silent.Error().toStdString();
+  gintPort = silent.Port();
+  frmMain& f = Station();
+  const QString before = f.lblDate->text();
+  QString during;
+  bool waiting = false;
+  QTimer::singleShot(200, &f, [&] { Advance(60); });
+  QTimer::singleShot(1600, &f, [&] {
+    waiting = f.RoadRunning();
+    during = f.lblDate->text();
+  });
+  Scan(QStringLiteral("1001"));
+  EXPECT_TRUE(waiting);
+  EXPECT_NE(during, before);
+  EXPECT_EQ(during, QStringLiteral("2026/06/15 09:06:00"));
+  ASSERT_EQ(History().size(), 1u);
+  EXPECT_EQ(History()[0].inTime, QStringLiteral("09:05:00"));  // the event's own time
+  EXPECT_TRUE(LogLines().contains(QStringLiteral("1001 - メール送信,失敗")));
+}
+
 }  // namespace
 }  // namespace stationtest

@@ -315,5 +315,28 @@ TEST_F(RoadTest, AnEventWhoseHistoryRowFailsIsNotStoredAtAllAndSaysSo) {
   EXPECT_TRUE(f.mblnEventDone);
 }
 
+TEST_F(RoadTest, ALockedDatabaseIsShownAndTheNextScanAfterTheLockIsRecorded) {
+  // Another program holds the database: the scan gives up within the driver's time limit and
+  // says so; once the lock is gone the member's next scan is recorded.
+  db::Connection other;
+  ASSERT_TRUE(other.Open(QStringLiteral("Pardix"), QString(), QString())) << other.LastError().toStdString();
+  QString error;
+  ASSERT_TRUE(db::Execute(other, QStringLiteral("BEGIN EXCLUSIVE"), {}, nullptr, &error)) << error.toStdString();
+  Scan(QStringLiteral("1001"));
+  frmMain& f = Station();
+  EXPECT_EQ(f.lblInput->text(), QStringLiteral("記録エラー！"));
+  EXPECT_TRUE(f.lblInput->isVisible());
+  EXPECT_EQ(played_, std::vector<QString>{QStringLiteral("onerr.wav")});
+  ASSERT_TRUE(db::Execute(other, QStringLiteral("ROLLBACK"), {}, nullptr, &error)) << error.toStdString();
+  other.Close();
+  EXPECT_TRUE(History().empty());
+  EXPECT_EQ(Member("1001", "LastIn"), QString());
+
+  Scan(QStringLiteral("1001"));
+  ASSERT_EQ(History().size(), 1u);
+  EXPECT_EQ(Member("1001", "LastIn"), QStringLiteral("2026/06/15 09:05:00"));
+  EXPECT_FALSE(f.lblInput->isVisible());
+}
+
 }  // namespace
 }  // namespace stationtest
