@@ -1,6 +1,6 @@
 // Station database speed through the real ODBC data source:
 //  - one event's database work: member lookup by ID among 100,000 members, the LastIn update and
-//    one history insert;
+//    one history insert, apart and in one transaction;
 //  - the history window's month query (tblHist LEFT JOIN tblData) over 1,000,000 history rows,
 //    one month of about 30,000 rows fetched; the same query through Qt's QSQLITE for the ratio.
 #include <benchmark/benchmark.h>
@@ -17,6 +17,7 @@
 
 #include "db/db.h"
 #include "common/globals.h"
+#include "common/StationRecords.h"
 #include "common/mdlDB.h"
 #include "support/bench_support.h"
 #include "support/support_program.h"
@@ -52,28 +53,31 @@ int StepMonthQuery(const QSqlDatabase& database, bool readValues) {
   return rows;
 }
 
+// One event's database work as the road does it: the lookup, then the member's last time and the
+// history row, each on its own (in_transaction 0, as the road wrote them before) or together in
+// one transaction (1, as it does now).
 void BM_EventDatabaseWork(benchmark::State& state) {
+  const bool together = state.range(0) != 0;
   int n = 0;
   std::vector<double> ms;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     const QString id = benchsupport::MemberId((n * 7919) % kMembers);
     ++n;
-    db::Recordset& rs = grsDB();
-    rs.Open(gcnDB(), "select * from tblData where ID = ?", {id});
-    if (rs.RecordCount() != 1) state.SkipWithError("member not found");
-    db::Execute(gcnDB(), "UPDATE tblData SET LastIn = ? WHERE ID = ?",
-                {QStringLiteral("2026/12/08 09:05:00"), id});
-    db::Execute(gcnDB(), "INSERT INTO tblHist (ID, IOName, inDate, inTime, imgFile) VALUES (?, ?, ?, ?, ?)",
-                {id, QStringLiteral("入室"), 20261208, QStringLiteral("09:05:00"), QStringLiteral("")});
-    rs.Close();
+    MemberRecord member;
+    if (FindMember(id, member) != LookupResult::Found) state.SkipWithError("member not found");
+    const QString now = QStringLiteral("2026/12/08 09:05:00");
+    const HistoryRow row{id, IoName(true), 20261208, QStringLiteral("09:05:00"), QString()};
+    const bool stored = together ? RecordEvent(id, true, now, row) == EventWrite::Stored
+                                 : WriteLastTime(id, true, now) && InsertHistoryRow(row);
+    if (!stored) state.SkipWithError("the event was not stored");
     ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   }
   std::sort(ms.begin(), ms.end());
   state.counters["median_ms"] = ms[ms.size() / 2];
   state.counters["p99_ms"] = ms[ms.size() * 99 / 100];
 }
-BENCHMARK(BM_EventDatabaseWork)->Unit(benchmark::kMillisecond)->Iterations(500)->Repetitions(1);
+BENCHMARK(BM_EventDatabaseWork)->ArgName("in_transaction")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(500)->Repetitions(1);
 
 void BM_MonthQueryOdbc(benchmark::State& state) {
   int rows = 0;
