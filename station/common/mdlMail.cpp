@@ -1,13 +1,11 @@
 #include "common/mdlMail.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QVariant>
 
-#include <atomic>
-#include <thread>
 
 #include "mail/mail.h"
+#include "common/WhileEventsGoOn.h"
 #include "common/globals.h"
 #include "common/mdlRas.h"
 #include "ui/clock.h"
@@ -23,24 +21,6 @@ QString FillPlaceholders(const QString& text, const QString& name, const QString
   out.replace(QStringLiteral("%日付%"), ui::Now().toString(QStringLiteral("yyyy/MM/dd")));
   out.replace(QStringLiteral("%時間%"), ui::Now().toString(QStringLiteral("HH:mm:ss")));
   return out;
-}
-
-// Runs `work` on a thread of its own and returns its result; the calling (window) thread delivers
-// its events until the work is done. (Windows unloaded meanwhile are deleted later, by the loop
-// that runs the program.)
-template <class Work>
-auto WhileEventsGoOn(Work work) -> decltype(work()) {
-  decltype(work()) result{};
-  std::atomic<bool> done = false;
-  QObject waker;
-  std::thread worker([&] {
-    result = work();
-    done = true;
-    QMetaObject::invokeMethod(&waker, [] {}, Qt::QueuedConnection);  // wakes the wait below
-  });
-  while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  worker.join();
-  return result;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "codepage/codepage.h"
 #include "dialup/dialup.h"
+#include "common/WhileEventsGoOn.h"
 #include "common/globals.h"
 
 namespace {
@@ -50,7 +51,8 @@ bool DialUp(const QString& entry, const QString& user, const QString& password) 
   QCoreApplication::processEvents();
   if (fits) {
     long handle = 0;
-    dialup::Dial(params, &handle);  // its result is told by the connection test below
+    // Its result is told by the connection test below.
+    WhileEventsGoOn([&params, &handle] { return dialup::Dial(params, &handle); });
     glngRasConn = handle;
     PauseWithEvents(glngPauseTime);
   }
