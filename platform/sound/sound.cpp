@@ -31,9 +31,12 @@ bool PlayFile(const QString& path) {
 
   GstElement* playbin = gst_element_factory_make("playbin", nullptr);
   if (!playbin) return false;
-  // No video: a file that holds pictures must not open a window.
-  GstElement* videoSink = gst_element_factory_make("fakesink", nullptr);
-  if (videoSink) g_object_set(playbin, "video-sink", videoSink, nullptr);
+  // Audio alone: a file that holds pictures or subtitles must not open a window. Without the
+  // soft-volume flag no volume element is put before a sink that has no volume of its own
+  // (fakesink, alsasink); playbin's audio chain keeps that element, and a kilobyte with it, alive
+  // after the pipeline is gone, once for every sound played.
+  constexpr guint kPlayFlagAudio = 1u << 1;
+  g_object_set(playbin, "flags", kPlayFlagAudio, nullptr);
 
   const QString sinkText = Output();
   GError* error = nullptr;
