@@ -6,9 +6,8 @@ cd "$(dirname "$0")/.."
 bash scripts/build.sh
 mkdir -p demo
 build/bin/velmor-setup demo --demo --use-dsn
-cp -f build/bin/Velmor demo/Velmor
+bash scripts/install-program.sh build/bin demo
 if [ -x build/bin/regsvr ] && [ -f build/bin/libOrnik.so ]; then
-  cp -f build/bin/libOrnik.so demo/libOrnik.so
   build/bin/regsvr demo/libOrnik.so
 fi
 if [ "${VELMOR_NO_START:-0}" = 1 ]; then exit 0; fi

@@ -1,11 +1,15 @@
-// The minimized station under a stream of scans: 1,000 distinct members, each scanned once
-// through a pty with CR LF end marks, mail off, the chk wave played on the sound layer's test
-// sink for every event. One repetition is the whole run; every ID must be handled exactly once
-// (1,000 grid rows and history rows). Reported: IDs per second and the resident memory before
-// and after the run.
+// The minimized station under a stream of scans through a pty with CR LF end marks, mail off,
+// every ID a distinct member scanned once. Every ID must be handled exactly once (as many grid rows
+// and history rows as scans).
 //
+// ScanIntoMinimizedStation: 1,000 scans, the chk wave played on the sound layer's test sink for
+// every event. Reported: IDs per second and the resident memory before and after the run.
 //   paced:   the line carries 9600 baud (960 characters a second), as a reader would send;
 //   unpaced: the frames are written as fast as the pty takes them (the station's own limit).
+//
+// ScanWithSoundOn: 2,000 unpaced scans with the station's voice on (one of three numbered waves
+// for every event), played to fakesink. Reported: the resident memory after the first 100 events
+// and at the end, and the growth between them (should stay within 1 MiB).
 //
 //   build/bin/bench_inputs --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
@@ -13,19 +17,20 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QThread>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <thread>
 
 #include "db/db.h"
-#include "desk/BarcodeFrame.h"
 #include "desk/frmIOMess.h"
 #include "desk/frmMin.h"
 #include "sound/sound.h"
 #include "common/globals.h"
 #include "common/mdlEnd.h"
+#include "common/mdlStation.h"
 #include "support/bench_support.h"
 #include "support/support_program.h"
 #include "support/support_pty.h"
@@ -61,72 +66,107 @@ int Count(const char* sql) {
   return rs.Value(0).toInt();
 }
 
-void ScanIntoMinimizedStation(benchmark::State& state) {
-  const bool paced = state.range(0) != 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    testsupport::ProgramFolder folder;
-    folder.CreateDatabase();
+// A program folder with `members` members, the waves, a pty as the reader's port and the
+// minimized station loaded on it.
+class Station {
+ public:
+  explicit Station(int members, bool voice) {
+    folder_.CreateDatabase();
     gcnDB().Database().transaction();
-    for (int i = 0; i < kMembers; ++i)
-      folder.AddMember(QString::number(100000 + i), QStringLiteral("利用者 %1").arg(i));
+    for (int i = 0; i < members; ++i)
+      folder_.AddMember(QString::number(100000 + i), QStringLiteral("利用者 %1").arg(i));
     gcnDB().Database().commit();
-    folder.WriteBytes(QStringLiteral("wave/chk.wav"), SilentWave());
-    testsupport::PtyPair pty;
-    pty.UseAsPort(kPort);
+    folder_.WriteBytes(QStringLiteral("wave/chk.wav"), SilentWave());
+    for (int n = 1; n <= kVoices; ++n)
+      folder_.WriteBytes(QStringLiteral("wave/wav%1.wav").arg(NumberedName(n)), SilentWave());
+    pty_.UseAsPort(kPort);
     gintBarConnect = 2;
     gintBarPort = kPort;
     gblnSendMail = false;
-    gblnSound = false;
+    gblnSound = voice;
+    glngWavNum = kVoices;
     gblnLog = true;
     glngIntTime = 1;
     glngInOutTime = 5;
-    int sounds = 0;
     sound::SetOutput(QStringLiteral("fakesink"));
-    sound::SetPlayObserver([&](const QString&, bool played) { sounds += played ? 1 : 0; });
+    sound::SetPlayObserver([this](const QString&, bool played) { sounds += played ? 1 : 0; });
     SetEndProgramHook([] {});
-    frmMin& form = frmMin::instance();
-    const double rssBefore = ResidentMiB();
-    state.ResumeTiming();
+    frmMin::instance();
+  }
+  ~Station() {
+    frmMin::Unload();
+    frmIOMess::Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    SetEndProgramHook({});
+    sound::SetPlayObserver({});
+    sound::SetOutput(QString());
+  }
 
+  // Sends IDs 100000 to 100000 + count - 1 from a second thread (at 9600 baud when paced) and
+  // lets the station handle them until every one has its grid row or two minutes have passed.
+  // `onEvent` sees the number of rows after every new one. Returns the seconds taken.
+  double Scan(int count, bool paced, const std::function<void(int rows)>& onEvent = {}) {
+    frmMin& form = frmMin::instance();
     QElapsedTimer clock;
     clock.start();
     std::atomic<bool> done{false};
     std::thread reader([&] {
       const auto start = std::chrono::steady_clock::now();
       qint64 sent = 0;
-      for (int i = 0; i < kMembers && !done; ++i) {
+      for (int i = 0; i < count && !done; ++i) {
         const QByteArray frame = QByteArray::number(100000 + i) + "\r\n";
-        pty.Send(frame);
+        pty_.Send(frame);
         sent += frame.size();
         if (paced)  // 10 bits a character at 9600 baud
           std::this_thread::sleep_until(start + std::chrono::microseconds(sent * 1000000 / 960));
       }
     });
-    while (form.fgHist->rowCount() - 1 < kMembers && clock.elapsed() < 120000)
+    while (rows < count && clock.elapsed() < 120000) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+      while (!form.TextMatrix(rows + 1, 1).isEmpty()) {
+        ++rows;
+        if (onEvent) onEvent(rows);
+      }
+    }
     const double seconds = clock.elapsed() / 1000.0;
     done = true;
     reader.join();
-
-    state.PauseTiming();
     QCoreApplication::processEvents();
-    const int gridRows = form.fgHist->rowCount() - 1;
-    const int histRows = Count("SELECT COUNT(*) FROM tblHist");
-    const int distinct = Count("SELECT COUNT(DISTINCT ID) FROM tblHist");
-    state.counters["ids_per_s"] = gridRows / seconds;
-    state.counters["grid_rows"] = gridRows;
-    state.counters["hist_rows"] = histRows;
-    state.counters["sounds"] = sounds;
+    return seconds;
+  }
+
+  // True when every one of `count` IDs left exactly one grid row and one history row.
+  bool HandledOnce(int count) const {
+    return rows == count && Count("SELECT COUNT(*) FROM tblHist") == count &&
+           Count("SELECT COUNT(DISTINCT ID) FROM tblHist") == count;
+  }
+
+  int rows = 0;
+  int sounds = 0;
+
+ private:
+  static constexpr int kVoices = 3;
+  testsupport::ProgramFolder folder_;
+  testsupport::PtyPair pty_;
+};
+
+void ScanIntoMinimizedStation(benchmark::State& state) {
+  const bool paced = state.range(0) != 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto station = std::make_unique<Station>(kMembers, false);
+    const double rssBefore = ResidentMiB();
+    state.ResumeTiming();
+    const double seconds = station->Scan(kMembers, paced);
+    state.PauseTiming();
+    state.counters["ids_per_s"] = station->rows / seconds;
+    state.counters["grid_rows"] = station->rows;
+    state.counters["hist_rows"] = Count("SELECT COUNT(*) FROM tblHist");
+    state.counters["sounds"] = station->sounds;
     state.counters["rss_before_MiB"] = rssBefore;
     state.counters["rss_after_MiB"] = ResidentMiB();
-    if (gridRows != kMembers || histRows != kMembers || distinct != kMembers)
-      state.SkipWithError("not every ID was handled exactly once");
-    frmMin::Unload();
-    frmIOMess::Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    SetEndProgramHook({});
-    sound::SetPlayObserver({});
+    if (!station->HandledOnce(kMembers)) state.SkipWithError("not every ID was handled exactly once");
+    station.reset();
     state.ResumeTiming();
   }
 }
@@ -137,6 +177,32 @@ BENCHMARK(ScanIntoMinimizedStation)
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
+
+void ScanWithSoundOn(benchmark::State& state) {
+  constexpr int kScans = 2000;
+  constexpr int kSettled = 100;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto station = std::make_unique<Station>(kScans, true);
+    double rssSettled = 0;
+    state.ResumeTiming();
+    station->Scan(kScans, false, [&](int rows) {
+      if (rows == kSettled) rssSettled = ResidentMiB();
+    });
+    state.PauseTiming();
+    const double rssEnd = ResidentMiB();
+    state.counters["events"] = station->rows;
+    state.counters["sounds"] = station->sounds;
+    state.counters["rss_at_100_MiB"] = rssSettled;
+    state.counters["rss_end_MiB"] = rssEnd;
+    state.counters["growth_MiB"] = rssEnd - rssSettled;
+    if (!station->HandledOnce(kScans) || station->sounds != kScans)
+      state.SkipWithError("not every ID was handled and sounded exactly once");
+    station.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(ScanWithSoundOn)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 }  // namespace
 

@@ -50,17 +50,22 @@ void CloseAllConnections() {
   for (Connection* c : open) c->Close();
 }
 
+// The ODBC statement handle of a prepared query, or null when the query runs on another driver.
+SQLHSTMT OdbcStatement(const QSqlQuery& query) {
+  if (!query.driver() || QByteArray(query.driver()->metaObject()->className()) != "QODBCDriver")
+    return nullptr;
+  const QVariant handle = query.result() ? query.result()->handle() : QVariant();
+  if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHSTMT)) return nullptr;
+  return *static_cast<const SQLHSTMT*>(handle.constData());
+}
+
 // Reads every row of an executed ODBC statement straight from the driver: the same values Qt's
 // fetch gives (Null as an invalid QVariant, whole numbers as integers, text as QString), at less
 // than half its cost per value. Returns 1 when the rows were read, 0 when `query` is no ODBC
 // statement (the caller fetches through Qt), -1 on a driver error (`error` says which).
 int FetchThroughOdbc(QSqlQuery& query, int columns, QVector<QVector<QVariant>>& rows,
                      QString* error) {
-  if (!query.driver() || QByteArray(query.driver()->metaObject()->className()) != "QODBCDriver")
-    return 0;
-  const QVariant handle = query.result() ? query.result()->handle() : QVariant();
-  if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHSTMT)) return 0;
-  SQLHSTMT stmt = *static_cast<const SQLHSTMT*>(handle.constData());
+  SQLHSTMT stmt = OdbcStatement(query);
   if (!stmt) return 0;
 
   enum class Kind { Whole, Real, Binary, Text };
@@ -157,8 +162,27 @@ QString NextConnectionName() {
   return QStringLiteral("velmor-db-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-void Bind(QSqlQuery& query, const QVariantList& values) {
+// The longest a statement waits for a database that another process keeps busy or locked.
+constexpr SQLULEN kStatementTimeoutSeconds = 2;
+
+// Prepares `sql`, binds `values` in order and runs it. The statement gets the driver's query
+// time-out; a driver that has none refuses the attribute or answers that it changed it, and the
+// statement runs all the same. The SQLite driver accepts it but does not act on it: its data
+// source bounds the wait through its own Timeout.
+bool Run(QSqlQuery& query, const QString& sql, const QVariantList& values, QString* error) {
+  if (!query.prepare(sql)) {
+    if (error) *error = query.lastError().text();
+    return false;
+  }
+  if (SQLHSTMT stmt = OdbcStatement(query))
+    SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(kStatementTimeoutSeconds),
+                   SQL_IS_UINTEGER);
   for (const QVariant& v : values) query.addBindValue(v);
+  if (!query.exec()) {
+    if (error) *error = query.lastError().text();
+    return false;
+  }
+  return true;
 }
 }  // namespace
 
@@ -219,15 +243,7 @@ bool Recordset::Open(Connection& connection, const QString& sql, const QVariantL
   }
   QSqlQuery query(connection.Database());
   query.setForwardOnly(true);
-  if (!query.prepare(sql)) {
-    error_ = query.lastError().text();
-    return false;
-  }
-  Bind(query, values);
-  if (!query.exec()) {
-    error_ = query.lastError().text();
-    return false;
-  }
+  if (!Run(query, sql, values, &error_)) return false;
   if (query.isSelect()) {
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i) fields_ << record.fieldName(i);
@@ -293,15 +309,7 @@ bool Execute(Connection& connection, const QString& sql, const QVariantList& val
     return false;
   }
   QSqlQuery query(connection.Database());
-  if (!query.prepare(sql)) {
-    if (error) *error = query.lastError().text();
-    return false;
-  }
-  Bind(query, values);
-  if (!query.exec()) {
-    if (error) *error = query.lastError().text();
-    return false;
-  }
+  if (!Run(query, sql, values, error)) return false;
   if (affected) *affected = query.numRowsAffected();
   return true;
 }

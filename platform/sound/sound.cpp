@@ -31,9 +31,15 @@ bool PlayFile(const QString& path) {
 
   GstElement* playbin = gst_element_factory_make("playbin", nullptr);
   if (!playbin) return false;
-  // No video: a file that holds pictures must not open a window.
+  // No video: a file that holds pictures must not open a window (playbin still looks for a video
+  // sink of the system's when it is given none, even with the audio flag alone).
   GstElement* videoSink = gst_element_factory_make("fakesink", nullptr);
   if (videoSink) g_object_set(playbin, "video-sink", videoSink, nullptr);
+  // Audio alone, and without the soft-volume flag: then no volume element is put before a sink
+  // that has no volume of its own (fakesink, alsasink). Playbin's audio chain keeps that element,
+  // and a kilobyte with it, alive after the pipeline is gone, once for every sound played.
+  constexpr guint kPlayFlagAudio = 1u << 1;
+  g_object_set(playbin, "flags", kPlayFlagAudio, nullptr);
 
   const QString sinkText = Output();
   GError* error = nullptr;

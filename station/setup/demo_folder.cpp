@@ -267,8 +267,10 @@ DsnResult RegisterDsn(const QString& dsn, const QString& file, bool replace,
     else lines.insert(end, databaseLine);
     result = DsnResult::Replaced;
   } else {
+    // Timeout: the driver's wait for a database another process holds busy or locked. The SQLite
+    // driver waits it out twice in one statement, so 1000 lets a statement fail after about 2 s.
     lines << "[" + dsn.toUtf8() + "]" << "Description = Velmor station database"
-          << "Driver = SQLite3" << databaseLine << "Timeout = 5000" << "NoCreat = 1";
+          << "Driver = SQLite3" << databaseLine << "Timeout = 1000" << "NoCreat = 1";
   }
   QByteArray text = lines.join('\n') + '\n';
   if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate) || ini.write(text) != text.size()) {

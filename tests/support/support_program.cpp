@@ -129,9 +129,10 @@ void ProgramFolder::CreateDatabase(bool open) {
   WriteBytes(QStringLiteral("odbc/odbcinst.ini"),
              "[SQLite3]\nDescription = SQLite3 ODBC Driver\n"
              "Driver = /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\nThreading = 2\n");
+  // The same bounded wait for a locked database as the data source velmor-setup writes.
   WriteBytes(QStringLiteral("odbc/odbc.ini"),
              "[Pardix]\nDriver = SQLite3\nDatabase = " + QFile::encodeName(DatabaseFile()) +
-                 "\nTimeout = 5000\n");
+                 "\nTimeout = 1000\n");
   qputenv("ODBCSYSINI", QFile::encodeName(odbc));
   qputenv("ODBCINSTINI", "odbcinst.ini");
   qputenv("ODBCINI", QFile::encodeName(odbc + QStringLiteral("odbc.ini")));

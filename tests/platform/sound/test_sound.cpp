@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include <gst/gst.h>
+
 #include <cmath>
 #include <vector>
 
@@ -51,6 +53,29 @@ TEST_F(SoundTest, PlaysWaveFilesToTheirEnd) {
   // Short and long, and a file name with blanks and Japanese characters.
   EXPECT_TRUE(sound::Play(Write(QStringLiteral("a.wav"), Wave(50))));
   EXPECT_TRUE(sound::Play(Write(QStringLiteral("エラー 音.wav"), Wave(2000))));
+}
+
+TEST_F(SoundTest, AFileWithPicturesPlaysItsSoundAlone) {
+  // A short AVI with a picture stream and a sound stream, written through GStreamer.
+  const QString avi = dir_.filePath(QStringLiteral("film.avi"));
+  ASSERT_TRUE(gst_init_check(nullptr, nullptr, nullptr));
+  const QByteArray description =
+      "videotestsrc num-buffers=5 ! jpegenc ! queue ! mux. audiotestsrc num-buffers=5 ! "
+      "audioconvert ! queue ! mux. avimux name=mux ! filesink location=\"" + QFile::encodeName(avi) + "\"";
+  GstElement* writer = gst_parse_launch(description.constData(), nullptr);
+  ASSERT_TRUE(writer);
+  gst_element_set_state(writer, GST_STATE_PLAYING);
+  GstBus* bus = gst_element_get_bus(writer);
+  GstMessage* end = gst_bus_timed_pop_filtered(
+      bus, 20 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+  const bool written = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
+  if (end) gst_message_unref(end);
+  gst_object_unref(bus);
+  gst_element_set_state(writer, GST_STATE_NULL);
+  gst_object_unref(writer);
+  ASSERT_TRUE(written);
+
+  EXPECT_TRUE(sound::Play(avi));
 }
 
 TEST_F(SoundTest, RefusesWhatCannotBePlayed) {
