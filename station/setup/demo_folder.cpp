@@ -244,7 +244,14 @@ DsnResult RegisterDsn(const QString& dsn, const QString& file, bool replace,
   }
   const QByteArray header = ("[" + dsn.toUtf8() + "]").toLower();
   const QByteArray databaseLine = "Database = " + QFile::encodeName(file);
-  int section = -1, end = static_cast<int>(lines.size()), database = -1;
+  // Timeout: the driver's wait for a database another process holds busy or locked. The SQLite
+  // driver waits it out twice in one statement, so 1000 lets a statement fail after about 2 s.
+  const QByteArray timeoutLine = "Timeout = 1000";
+  int section = -1, end = static_cast<int>(lines.size()), database = -1, timeout = -1;
+  auto isKey = [](const QByteArray& t, const char* key) {
+    const QByteArray k(key);
+    return t.toLower().startsWith(k) && t.mid(k.size()).trimmed().startsWith('=');
+  };
   for (int i = 0; i < lines.size(); ++i) {
     const QByteArray t = lines[i].trimmed();
     if (t.startsWith('[')) {
@@ -253,24 +260,27 @@ DsnResult RegisterDsn(const QString& dsn, const QString& file, bool replace,
         break;
       }
       if (t.toLower() == header) section = i;
-    } else if (section >= 0 && t.toLower().startsWith("database") &&
-               t.mid(8).trimmed().startsWith('=')) {
+    } else if (section >= 0 && isKey(t, "database")) {
       database = i;
       if (existingFile) *existingFile = QString::fromLocal8Bit(t.mid(t.indexOf('=') + 1).trimmed());
+    } else if (section >= 0 && isKey(t, "timeout")) {
+      timeout = i;
     }
   }
   DsnResult result = DsnResult::Added;
   if (section >= 0) {
-    if (database >= 0 && lines[database].trimmed() == databaseLine) return DsnResult::Kept;
-    if (!replace) return DsnResult::Kept;
+    const bool databaseKept = database >= 0 && lines[database].trimmed() == databaseLine;
+    const bool timeoutKept = timeout >= 0 && lines[timeout].trimmed() == timeoutLine;
+    if (!replace || (databaseKept && timeoutKept)) return DsnResult::Kept;
+    // Pointed at this folder's database, with the station's wait for a locked database.
     if (database >= 0) lines[database] = databaseLine;
-    else lines.insert(end, databaseLine);
+    else lines.insert(end++, databaseLine);
+    if (timeout >= 0) lines[timeout] = timeoutLine;
+    else lines.insert(end, timeoutLine);
     result = DsnResult::Replaced;
   } else {
-    // Timeout: the driver's wait for a database another process holds busy or locked. The SQLite
-    // driver waits it out twice in one statement, so 1000 lets a statement fail after about 2 s.
     lines << "[" + dsn.toUtf8() + "]" << "Description = Velmor station database"
-          << "Driver = SQLite3" << databaseLine << "Timeout = 1000" << "NoCreat = 1";
+          << "Driver = SQLite3" << databaseLine << timeoutLine << "NoCreat = 1";
   }
   QByteArray text = lines.join('\n') + '\n';
   if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate) || ini.write(text) != text.size()) {

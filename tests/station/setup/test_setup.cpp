@@ -81,6 +81,20 @@ TEST_F(SetupTool, AnExistingDataSourceIsKeptUnlessAskedToMove) {
   const QByteArray text = f.readAll();
   EXPECT_TRUE(text.contains(QFile::encodeName(b + "/Velmor.db")));
   EXPECT_EQ(text.count("[Pardix]"), 1);
+  f.close();
+
+  // A data source of an older set-up waits 5 s for a locked database; moving it brings the
+  // station's wait, once.
+  QByteArray older = text;
+  older.replace("Timeout = 1000", "Timeout = 5000");
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(older);
+  f.close();
+  Run({b, "--use-dsn"});
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray moved = f.readAll();
+  EXPECT_EQ(moved.count("Timeout"), 1);
+  EXPECT_TRUE(moved.contains("Timeout = 1000"));
 }
 
 }  // namespace
