@@ -24,6 +24,7 @@
 #include "common/mdlLogWrite.h"
 #include "common/StationRecords.h"
 #include "common/mdlVelmor.h"
+#include "desk/RunGridModel.h"
 #include "ui/clock.h"
 #include "ui/keys_fonts.h"
 #include "ui/msgbox.h"
@@ -35,20 +36,8 @@ FormInstance<frmMin> gForm;
 int PxX(double twips) { return static_cast<int>(std::nearbyint(twips / TwipsPerPixelX())); }
 int PxY(double twips) { return static_cast<int>(std::nearbyint(twips / TwipsPerPixelY())); }
 
-struct Column {
-  int width;  // twips
-  const char* header;
-};
-const Column kColumns[] = {{250, ""},      {1500, "日付"}, {1500, "時間"},
-                           {1500, "受付"}, {1500, "ID"},   {4000, "利用者名"}};
-
-// "yyyymmddhhmmss" cut into "yyyy/mm/dd" and "hh:mm:ss".
-QString DatePiece(const QString& stamp) {
-  return stamp.mid(0, 4) + '/' + stamp.mid(4, 2) + '/' + stamp.mid(6, 2);
-}
-QString TimePiece(const QString& stamp) {
-  return stamp.mid(8, 2) + ':' + stamp.mid(10, 2) + ':' + stamp.mid(12, 2);
-}
+// Column widths in twips.
+const int kColumns[] = {250, 1500, 1500, 1500, 1500, 4000};
 
 }  // namespace
 
@@ -75,7 +64,7 @@ frmMin::frmMin()
   setWindowTitle(QStringLiteral("入退室履歴"));
   setFixedSize(PxX(12000), PxY(9000));
 
-  fgHist = new QTableWidget(this);
+  fgHist = new QTableView(this);
   fgHist->setObjectName(QStringLiteral("fgHist"));
   fgHist->setGeometry(PxX(660), PxY(525), PxX(10815), PxY(7485));
   fgHist->setFont(ui::StationFont(9));
@@ -84,6 +73,9 @@ frmMin::frmMin()
   fgHist->verticalHeader()->setDefaultSectionSize(fgHist->fontMetrics().height() + 4);
   fgHist->setEditTriggers(QAbstractItemView::NoEditTriggers);
   fgHist->setSelectionMode(QAbstractItemView::NoSelection);
+  mGrid = new RunGridModel(this);
+  mGrid->SetFixedShade(palette().color(QPalette::Button));
+  fgHist->setModel(mGrid);
 
   cmdEnd = new QPushButton(QStringLiteral("終了"), this);
   cmdEnd->setObjectName(QStringLiteral("cmdEnd"));
@@ -115,25 +107,11 @@ void frmMin::Show() {
   showMinimized();
 }
 
-void frmMin::SetCell(int row, int col, const QString& text) {
-  auto* item = new QTableWidgetItem(text);
-  if (row == 0 || col == 0) item->setBackground(palette().color(QPalette::Button));
-  fgHist->setItem(row, col, item);
-}
-
-QString frmMin::TextMatrix(int row, int col) const {
-  const QTableWidgetItem* item = fgHist->item(row, col);
-  return item ? item->text() : QString();
-}
+QString frmMin::TextMatrix(int row, int col) const { return mGrid->Text(row, col); }
 
 void frmMin::frmMin_Form_Load() {
   // Grid: the header row alone, six columns.
-  fgHist->setRowCount(1);
-  fgHist->setColumnCount(6);
-  for (int col = 0; col < 6; ++col) {
-    fgHist->setColumnWidth(col, PxX(kColumns[col].width));
-    SetCell(0, col, QString::fromUtf8(kColumns[col].header));
-  }
+  for (int col = 0; col < RunGridModel::kColumns; ++col) fgHist->setColumnWidth(col, PxX(kColumns[col]));
 
   // The reader's port.
   if (gintBarConnect == 2) {
@@ -222,17 +200,10 @@ void frmMin::RoadGreeting(const RoadEvent& e, const GreetingPick&) {
   frmIOMess& result = frmIOMess::instance();
   result.BringForward();
   result.lblIOData->setText(QStringLiteral("ID:") + e.id + ' ' + e.member.name + ' ' + e.member.honorific +
-                            ' ' + DatePiece(e.stamp) + ' ' + TimePiece(e.stamp) + ' ' + ioName);
+                            ' ' + e.nowText + ' ' + ioName);
   result.repaint();
 
-  const int row = fgHist->rowCount();
-  fgHist->setRowCount(row + 1);
-  SetCell(row, 0, QString());
-  SetCell(row, 1, DatePiece(e.stamp));
-  SetCell(row, 2, TimePiece(e.stamp));
-  SetCell(row, 3, ioName);
-  SetCell(row, 4, e.id);
-  SetCell(row, 5, e.member.name);
+  mGrid->AddEvent(e.stamp, e.entry, e.id, e.member.name);
 }
 
 void frmMin::RoadAfterMail(const RoadEvent& e) {

@@ -4,13 +4,14 @@
 // the events of the run in its grid.
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QWidget>
 
 #include "common/IdRoad.h"
 
 class BarcodeFrame;
+class RunGridModel;
 namespace serial {
 class MSComm;
 }
@@ -54,7 +55,7 @@ class frmMin : public QWidget, public RoadWindow {
   int Count() const { return mlngCount; }
   BarcodeFrame& Frame() { return *frame_; }
 
-  QTableWidget* fgHist = nullptr;
+  QTableView* fgHist = nullptr;
   QPushButton* cmdEnd = nullptr;
   QPlainTextEdit* rtxtinContents = nullptr;
   QPlainTextEdit* rtxtotContents = nullptr;
@@ -70,11 +71,11 @@ class frmMin : public QWidget, public RoadWindow {
   void frmMin_Form_Unload();
   // Loads a text file (CP932, lines joined by CR LF) into the box; false when it cannot be read.
   bool frmMin_LoadTextFile(const QString& path, QPlainTextEdit* box);
-  void SetCell(int row, int col, const QString& text);
 
   bool mblnShown = false;
   int mlngCount = 0;
   bool unloading_ = false;
   BarcodeFrame* frame_ = nullptr;
+  RunGridModel* mGrid = nullptr;
   IdRoad mRoad{this, this, RoadOptions::Minimized()};
 };

@@ -126,8 +126,8 @@ TEST_F(MinimizedStation, LoadsItsGridPortAndTemplates) {
   form.Show();
   EXPECT_TRUE(form.isMinimized());
   EXPECT_EQ(form.windowTitle(), QStringLiteral("入退室履歴"));
-  EXPECT_EQ(form.fgHist->rowCount(), 1);
-  EXPECT_EQ(form.fgHist->columnCount(), 6);
+  EXPECT_EQ(form.fgHist->model()->rowCount(), 1);
+  EXPECT_EQ(form.fgHist->model()->columnCount(), 6);
   EXPECT_EQ(form.TextMatrix(0, 5), QStringLiteral("利用者名"));
   EXPECT_TRUE(form.MSComm1->PortOpen());
   EXPECT_TRUE(form.Timer1->isActive());
@@ -152,7 +152,7 @@ TEST_F(MinimizedStation, AScanIsRecordedShownMailedAndLogged) {
   EXPECT_EQ(ResultText(), QStringLiteral("ID:1001 山田 太郎 さま 2026/05/01 08:15:30 入室"))
       << qPrintable(ResultText());
   EXPECT_TRUE(frmIOMess::instance().isVisible());
-  ASSERT_EQ(form.fgHist->rowCount(), 2);
+  ASSERT_EQ(form.fgHist->model()->rowCount(), 2);
   EXPECT_EQ((QStringList{form.TextMatrix(1, 1), form.TextMatrix(1, 2), form.TextMatrix(1, 3),
                          form.TextMatrix(1, 4), form.TextMatrix(1, 5)}),
             (QStringList{"2026/05/01", "08:15:30", "入室", "1001", "山田 太郎"}));
@@ -168,7 +168,7 @@ TEST_F(MinimizedStation, AScanIsRecordedShownMailedAndLogged) {
   now_ = now_.addSecs(60);
   Scan("1001\r\n");
   EXPECT_EQ(ResultText(), QStringLiteral("ID:1001 山田 太郎 さま 登録済み"));
-  EXPECT_EQ(form.fgHist->rowCount(), 2);
+  EXPECT_EQ(form.fgHist->model()->rowCount(), 2);
   EXPECT_EQ(HistoryRows().size(), 1);
   EXPECT_EQ(played_.size(), 1);
 
