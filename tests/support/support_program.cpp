@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMap>
+#include <QtEndian>
 
 #include "codepage/codepage.h"
 #include "common/globals.h"
@@ -112,6 +113,16 @@ void ProgramFolder::WriteText(const QString& relative, const QString& text) cons
   WriteBytes(relative, cp::ToAnsiLossy(crlf));
 }
 
+void ProgramFolder::WriteWave(const QString& relative, int ms) const {
+  const QByteArray data(16 * ms, '\0');
+  QByteArray wav;
+  auto u32 = [&wav](quint32 v) { char b[4]; qToLittleEndian(v, b); wav.append(b, 4); };
+  auto u16 = [&wav](quint16 v) { char b[2]; qToLittleEndian(v, b); wav.append(b, 2); };
+  wav += "RIFF"; u32(36 + data.size()); wav += "WAVEfmt "; u32(16); u16(1); u16(1); u32(8000);
+  u32(16000); u16(2); u16(16); wav += "data"; u32(data.size()); wav += data;
+  WriteBytes(relative, wav);
+}
+
 void ProgramFolder::WriteSettings(const QString& extra) const {
   Sections sections;
   Merge(sections, QString::fromUtf8(kQuietSettings));
@@ -125,17 +136,7 @@ void ProgramFolder::WriteSettings(const QString& extra) const {
 }
 
 void ProgramFolder::CreateDatabase(bool open) {
-  const QString odbc = path_ + QStringLiteral("odbc/");
-  WriteBytes(QStringLiteral("odbc/odbcinst.ini"),
-             "[SQLite3]\nDescription = SQLite3 ODBC Driver\n"
-             "Driver = /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\nThreading = 2\n");
-  // The same bounded wait for a locked database as the data source velmor-setup writes.
-  WriteBytes(QStringLiteral("odbc/odbc.ini"),
-             "[Pardix]\nDriver = SQLite3\nDatabase = " + QFile::encodeName(DatabaseFile()) +
-                 "\nTimeout = 1000\n");
-  qputenv("ODBCSYSINI", QFile::encodeName(odbc));
-  qputenv("ODBCINSTINI", "odbcinst.ini");
-  qputenv("ODBCINI", QFile::encodeName(odbc + QStringLiteral("odbc.ini")));
+  UseDataSource();
 
   db::Connection creator;
   ASSERT_TRUE(creator.Open(QStringLiteral("Pardix"), QString(), QString())) << qPrintable(creator.LastError());
@@ -147,6 +148,20 @@ void ProgramFolder::CreateDatabase(bool open) {
   if (open) {
     ASSERT_TRUE(OpenStationDatabase(&error)) << qPrintable(error);
   }
+}
+
+void ProgramFolder::UseDataSource() const {
+  WriteBytes(QStringLiteral("odbc/odbcinst.ini"),
+             "[SQLite3]\nDescription = SQLite3 ODBC Driver\n"
+             "Driver = /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\nThreading = 2\n");
+  // The same bounded wait for a locked database as the data source velmor-setup writes.
+  WriteBytes(QStringLiteral("odbc/odbc.ini"),
+             "[Pardix]\nDriver = SQLite3\nDatabase = " + QFile::encodeName(DatabaseFile()) +
+                 "\nTimeout = 1000\n");
+  const QString odbc = path_ + QStringLiteral("odbc/");
+  qputenv("ODBCSYSINI", QFile::encodeName(odbc));
+  qputenv("ODBCINSTINI", "odbcinst.ini");
+  qputenv("ODBCINI", QFile::encodeName(odbc + QStringLiteral("odbc.ini")));
 }
 
 void ProgramFolder::AddMember(const QString& id, const QString& name, const QString& honorific,

@@ -20,6 +20,8 @@ class ProgramFolder {
   // Writes a file below the folder (sub-folders created); text files are written CP932 with CR LF.
   void WriteBytes(const QString& relative, const QByteArray& bytes) const;
   void WriteText(const QString& relative, const QString& text) const;
+  // A silent wave file (16-bit mono PCM, 8 kHz) that plays for `ms` milliseconds.
+  void WriteWave(const QString& relative, int ms) const;
 
   // A settings file holding every key the load requires, with the values of a quiet station
   // (no mail, no FTP, no camera, no sound); `extra` lines ("[SECTION]" headers and "key=value")
@@ -29,6 +31,13 @@ class ProgramFolder {
   // Creates the station database with its tables, the service account row and the passwords
   // "admin" / "9999", registers "Pardix" for it, and opens gcnDB() on it.
   void CreateDatabase(bool open = true);
+
+  // Registers "Pardix" for this folder's database in the folder's own ODBC setting files and
+  // points the process's ODBC environment at them, as CreateDatabase does; programs started
+  // afterwards inherit it. (The driver manager keeps what it read of the files while a connection
+  // of the process is open: a test that holds several folders closes every connection before it
+  // uses another one's.)
+  void UseDataSource() const;
 
   // Adds a member row.
   void AddMember(const QString& id, const QString& name, const QString& honorific = "さま",

@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QTest>
-#include <QtEndian>
 
 #include "codepage/codepage.h"
 #include "db/db.h"
@@ -112,14 +111,6 @@ void StationTest::WritePicture(const QString& relative, int w, int h, QColor col
   ASSERT_TRUE(image.save(folder_.Path() + relative)) << relative.toStdString();
 }
 
-void StationTest::WriteWave(const QString& relative) const {
-  QByteArray data(800, '\0');
-  QByteArray wav;
-  auto u32 = [&wav](quint32 v) { char b[4]; qToLittleEndian(v, b); wav.append(b, 4); };
-  auto u16 = [&wav](quint16 v) { char b[2]; qToLittleEndian(v, b); wav.append(b, 2); };
-  wav += "RIFF"; u32(36 + data.size()); wav += "WAVEfmt "; u32(16); u16(1); u16(1); u32(8000);
-  u32(16000); u16(2); u16(16); wav += "data"; u32(data.size()); wav += data;
-  folder_.WriteBytes(relative, wav);
-}
+void StationTest::WriteWave(const QString& relative) const { folder_.WriteWave(relative, 50); }
 
 }  // namespace stationtest
