@@ -18,6 +18,20 @@ QString FieldText(const db::Recordset& rs, int column, const QString& whenNull =
   return v.toString();
 }
 
+// The first seven fields of a member's record, by position: ID, UserName, UserAdd, NameKana,
+// MailName, MailAddr, Date (`dateWhenNull` for a Null date).
+RosterMember ShownFields(const db::Recordset& rs, const QString& dateWhenNull) {
+  RosterMember m;
+  m.id = FieldText(rs, 0);
+  m.name = FieldText(rs, 1);
+  m.honorific = FieldText(rs, 2);
+  m.kana = FieldText(rs, 3);
+  m.mailName = FieldText(rs, 4);
+  m.mailAddr = FieldText(rs, 5);
+  m.date = FieldText(rs, 6, dateWhenNull);
+  return m;
+}
+
 bool SameShown(const RosterMember& a, const RosterMember& b) {
   return a.name == b.name && a.honorific == b.honorific && a.kana == b.kana &&
          a.mailName == b.mailName && a.mailAddr == b.mailAddr && a.date == b.date;
@@ -44,24 +58,12 @@ bool LoadMemberRows(std::vector<RosterMember>& rows, const QString& today, QStri
     if (error) *error = rs.LastError();
     return false;
   }
-  // The first seven fields, by position: ID, UserName, UserAdd, NameKana, MailName, MailAddr,
-  // Date.
   if (rs.FieldNames().size() < 7) {
     if (error) *error = QStringLiteral("tblData has %1 fields").arg(rs.FieldNames().size());
     return false;
   }
   rows.reserve(static_cast<size_t>(rs.RecordCount()));
-  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-    RosterMember m;
-    m.id = FieldText(rs, 0);
-    m.name = FieldText(rs, 1);
-    m.honorific = FieldText(rs, 2);
-    m.kana = FieldText(rs, 3);
-    m.mailName = FieldText(rs, 4);
-    m.mailAddr = FieldText(rs, 5);
-    m.date = FieldText(rs, 6, today);
-    rows.push_back(std::move(m));
-  }
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) rows.push_back(ShownFields(rs, today));
   return true;
 }
 
@@ -77,16 +79,9 @@ bool WriteMemberRows(const std::vector<RosterMember>& rows, const QString& today
     return fail(0, rs.LastError());
   QHash<QString, RosterMember> stored;
   stored.reserve(rs.RecordCount());
+  // A Null date reads as empty, which is never the date of a checked row: the row is written.
   for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-    RosterMember m;
-    m.id = FieldText(rs, 0);
-    m.name = FieldText(rs, 1);
-    m.honorific = FieldText(rs, 2);
-    m.kana = FieldText(rs, 3);
-    m.mailName = FieldText(rs, 4);
-    m.mailAddr = FieldText(rs, 5);
-    // A Null date is never the same as the one shown, so the row is written with it.
-    m.date = rs.Value(6).isNull() ? QString() : FieldText(rs, 6);
+    RosterMember m = ShownFields(rs, QString());
     stored.insert(m.id, std::move(m));
   }
   rs.Close();
