@@ -1,14 +1,74 @@
 #include "admin/frmSet.h"
 
+#include <QApplication>
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStackedLayout>
+#include <QTableView>
+#include <QVBoxLayout>
 
+#include <cmath>
+
+#include "admin/TableChecks.h"
+#include "admin/TableModels.h"
+#include "admin/frmSearch.h"
 #include "common/FormInstance.h"
+#include "common/MemberRoster.h"
 #include "common/Navigation.h"
+#include "common/TableRecords.h"
+#include "common/frmNow.h"
+#include "common/globals.h"
+#include "common/mdlLogWrite.h"
+#include "common/mdlVelmor.h"
+#include "ui/clock.h"
+#include "ui/keys_fonts.h"
+#include "ui/msgbox.h"
 
 namespace {
 FormInstance<frmSet> gForm;
+
+const QString kShowMembers = QStringLiteral("データを表示");   // caption while the messages show
+const QString kShowMessages = QStringLiteral("ﾒｯｾｰｼﾞを表示");  // caption while the members show
+const QString kRowTitle = QStringLiteral("登録内容の確認");
+
+int Twips(int twips) { return static_cast<int>(std::lround(twips / TwipsPerPixelX())); }
+
+QDate Today() { return ui::Now().date(); }
+QString TodayText() { return Today().toString(QStringLiteral("yyyy/MM/dd")); }
+
+QString WriteFailure(const RecordsFailure& failure, const char16_t* rowText, const char16_t* tableText) {
+  const QString head = failure.row > 0 ? QString::number(failure.row) + QString::fromUtf16(rowText)
+                                       : QString::fromUtf16(tableText);
+  return failure.error.isEmpty() ? head : head + QStringLiteral("\r\n") + failure.error;
 }
+
+QTableView* MakeGrid(QWidget* parent, const QString& name, QAbstractItemModel* model) {
+  auto* grid = new QTableView(parent);
+  grid->setObjectName(name);
+  grid->setModel(model);
+  grid->setSortingEnabled(false);
+  grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
+  grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid->setWordWrap(false);
+  grid->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  grid->setAttribute(Qt::WA_InputMethodEnabled);
+  grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 10);
+  grid->verticalHeader()->setFixedWidth(Twips(250));
+  grid->horizontalHeader()->setHighlightSections(false);
+  grid->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  return grid;
+}
+}  // namespace
 
 frmSet& frmSet::instance() { return gForm.Get([] { return new frmSet(); }); }
 
@@ -23,19 +83,103 @@ void frmSet::Unload() {
 
 frmSet::frmSet() : QWidget(nullptr) {
   setObjectName(QStringLiteral("frmSet"));
-  setWindowTitle(QStringLiteral("設定"));
-  setFixedSize(480, 200);
-  auto* note = new QLabel(QStringLiteral("管理画面"), this);
-  note->setGeometry(16, 16, 440, 100);
-  note->setAlignment(Qt::AlignCenter);
-  cmdOK = new QPushButton(QStringLiteral("OK"), this);
-  cmdOK->setObjectName(QStringLiteral("cmdOK"));
-  cmdOK->setGeometry(264, 150, 96, 28);
-  cmdCancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
-  cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-  cmdCancel->setGeometry(368, 150, 96, 28);
+  setWindowTitle(QStringLiteral("Tovaniの設定"));
+  setFont(ui::StationFont(9));
+  BuildWidgets();
+  // The window opens on the message table.
+  ShowTable(false);
+  frmSet_LoadMessages();
+}
+
+void frmSet::BuildWidgets() {
+  dataModel_ = new MemberTableModel(MemberRoster::Shared(), this);
+  messageModel_ = new MessageTableModel(this);
+
+  auto* tableArea = new QWidget(this);
+  tableArea->setObjectName(QStringLiteral("fraTables"));
+  auto* stack = new QStackedLayout(tableArea);
+  stack->setStackingMode(QStackedLayout::StackAll);
+
+  fgData = MakeGrid(tableArea, QStringLiteral("fgData"), dataModel_);
+  const int memberWidths[] = {1000, 1750, 750, 1750, 0, 3000, 1250, 750, 500};
+  for (int c = 0; c < MemberTableModel::kColumns; ++c) fgData->setColumnWidth(c, Twips(memberWidths[c]));
+  fgData->setColumnHidden(MemberTableModel::ColMailName, true);
+  auto* sendButtons = new RowControlDelegate(RowControlDelegate::Kind::Button, fgData);
+  fgData->setItemDelegateForColumn(MemberTableModel::ColSend, sendButtons);
+  fgData->setItemDelegateForColumn(MemberTableModel::ColPick,
+                                   new RowControlDelegate(RowControlDelegate::Kind::Check, fgData));
+  connect(sendButtons, &RowControlDelegate::Clicked, this, [this](int row) { frmSet_cmdSend_Click(row + 1); });
+
+  fgMessage = MakeGrid(tableArea, QStringLiteral("fgMessage"), messageModel_);
+  fgMessage->setColumnWidth(MessageTableModel::ColMessage, Twips(10000));
+  fgMessage->setColumnWidth(MessageTableModel::ColEntry, Twips(750));
+  fgMessage->setItemDelegateForColumn(MessageTableModel::ColEntry,
+                                      new RowControlDelegate(RowControlDelegate::Kind::Check, fgMessage));
+  stack->addWidget(fgData);
+  stack->addWidget(fgMessage);
+
+  for (QTableView* grid : {fgData, fgMessage}) {
+    grid->installEventFilter(this);
+    connect(grid, &QTableView::doubleClicked, this, [this, grid] { fgGrid_DblClick(grid); });
+    // The editor rides on its cell while the grid scrolls.
+    connect(grid->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { PlaceEditor(); });
+    connect(grid->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { PlaceEditor(); });
+  }
+
+  // The floating editor, shared by both grids, shown only while a cell is edited.
+  inputTxt = new QLineEdit(this);
+  inputTxt->setObjectName(QStringLiteral("inputTxt"));
+  inputTxt->hide();
+  inputTxt->installEventFilter(this);
+
+  auto makeButton = [this](const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(QLatin1String(name));
+    b->setMinimumWidth(Twips(1300));
+    return b;
+  };
+  cmdData = makeButton("cmdData", kShowMembers);
+  cmdSearch = makeButton("cmdSearch", QStringLiteral("データ検索"));
+  cmdOK = makeButton("cmdOK", QStringLiteral("OK"));
+  cmdCancel = makeButton("cmdCancel", QStringLiteral("キャンセル"));
+  connect(cmdData, &QPushButton::clicked, this, &frmSet::frmSet_cmdData_Click);
+  connect(cmdSearch, &QPushButton::clicked, this, &frmSet::frmSet_cmdSearch_Click);
   connect(cmdOK, &QPushButton::clicked, this, &frmSet::frmSet_cmdOK_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmSet::frmSet_cmdCancel_Click);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(cmdData);
+  buttons->addWidget(cmdSearch);
+  buttons->addStretch(1);
+  buttons->addWidget(cmdOK);
+  buttons->addWidget(cmdCancel);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(tableArea, 1);
+  layout->addLayout(buttons);
+
+  setTabOrder(fgData, fgMessage);
+  setTabOrder(fgMessage, cmdData);
+  setTabOrder(cmdData, cmdSearch);
+  setTabOrder(cmdSearch, cmdOK);
+  setTabOrder(cmdOK, cmdCancel);
+  resize(Twips(12000), Twips(7200));
+}
+
+bool frmSet::MessagesOnScreen() const { return cmdData->text() == kShowMembers; }
+
+QTableView* frmSet::GridOnScreen() const { return MessagesOnScreen() ? fgMessage : fgData; }
+
+EditableTable* frmSet::ModelOf(QTableView* grid) const {
+  if (grid == fgData) return dataModel_;
+  return messageModel_;
+}
+
+void frmSet::ShowTable(bool members) {
+  fgData->setVisible(members);
+  fgMessage->setVisible(!members);
+  cmdData->setText(members ? kShowMessages : kShowMembers);
+  cmdSearch->setVisible(members);
 }
 
 void frmSet::BackToLogin() {
@@ -43,6 +187,289 @@ void frmSet::BackToLogin() {
   nav::Open(nav::Window::Login);
 }
 
-void frmSet::frmSet_cmdOK_Click() { BackToLogin(); }
+void frmSet::frmSet_cmdOK_Click() {
+  if (editing_) inputTxt_LostFocus();
+  const bool members = !MessagesOnScreen();
+  // A table that could not be loaded was never edited: there is nothing of it to save.
+  if (ModelOf(GridOnScreen())->IsLoaded()) {
+    const QString error = SaveTable(members);
+    if (!error.isEmpty()) {
+      ui::MsgBox(error, ui::vbCritical, kRowTitle);
+      return;
+    }
+  }
+  BackToLogin();
+}
 
 void frmSet::frmSet_cmdCancel_Click() { BackToLogin(); }
+
+QString frmSet::SaveTable(bool members) { return members ? frmSet_SaveMembers() : frmSet_SaveMessages(); }
+
+void frmSet::frmSet_cmdData_Click() {
+  if (editing_) inputTxt_LostFocus();
+  frmNow& busy = frmNow::instance();
+  busy.lblNow->setVisible(true);
+  busy.lblNow->setText(QStringLiteral("登録データの確認中..."));
+  busy.show();
+  busy.repaint();
+
+  const bool members = !MessagesOnScreen();
+  if (ModelOf(GridOnScreen())->IsLoaded()) {
+    const QString error = SaveTable(members);
+    if (!error.isEmpty()) {
+      ui::MsgBox(error, ui::vbCritical, kRowTitle);
+      frmNow::Unload();
+      return;
+    }
+  }
+  if (members) {
+    ShowTable(false);
+    frmSet_LoadMessages();
+    Log(QStringLiteral("メッセージを表示"), QStringLiteral("成功"));
+  } else {
+    ShowTable(true);
+    default_fgData();
+    Log(QStringLiteral("データを表示"), QStringLiteral("成功"));
+  }
+  frmNow::Unload();
+}
+
+void frmSet::frmSet_cmdSearch_Click() {
+  if (editing_) inputTxt_LostFocus();
+  frmSearch::instance().exec();
+}
+
+void frmSet::frmSet_cmdSend_Click(int row) {
+  // The contact mail to this member opens from here, with the mail windows.
+  glngSendRow = row;
+}
+
+void frmSet::frmSet_ShowMemberRow(int row) {
+  if (row < 1 || row > dataModel_->DataRows()) return;
+  fgData->doItemsLayout();  // rows added since the last paint count too
+  fgData->scrollTo(dataModel_->index(row - 1, 0), QAbstractItemView::PositionAtTop);
+}
+
+// ---- loading and saving ----------------------------------------------------------------------
+
+void frmSet::default_fgData() {
+  ShowTable(true);
+  std::vector<RosterMember> rows;
+  QString error;
+  if (!LoadMemberRows(rows, TodayText(), &error)) {
+    MemberRoster::Shared().Clear();
+    ui::MsgBox(QStringLiteral("登録データを読み込めませんでした。\r\n") + error, ui::vbCritical,
+               QStringLiteral("ロードエラー"));
+    return;
+  }
+  MemberRoster::Shared().Reset(std::move(rows));
+}
+
+void frmSet::frmSet_LoadMessages() {
+  std::vector<GreetingRow> rows;
+  QString error;
+  if (!LoadGreetingRows(rows, &error)) {
+    messageModel_->Clear();
+    ui::MsgBox(QStringLiteral("メッセージを読み込めませんでした。\r\n") + error, ui::vbCritical,
+               QStringLiteral("ロードエラー"));
+    return;
+  }
+  messageModel_->Reset(std::move(rows));
+}
+
+QString frmSet::frmSet_CheckMembers() {
+  MemberRoster& roster = MemberRoster::Shared();
+  if (!roster.Loaded()) return QStringLiteral("登録データを読み込めていないため、保存できません。");
+  std::vector<RosterMember> rows = roster.Members();
+  std::vector<int> tidied;
+  const QString error = CheckMemberRows(rows, Today(), &tidied);
+  // The rows tested keep their tidying, also when a later row fails.
+  for (int row : tidied) roster.Replace(row, rows[static_cast<size_t>(row)]);
+  return error;
+}
+
+QString frmSet::frmSet_WriteMembers() {
+  RecordsFailure failure;
+  if (WriteMemberRows(MemberRoster::Shared().Members(), TodayText(), &failure)) return QString();
+  return WriteFailure(failure, u"行目を保存できませんでした。", u"登録データを保存できませんでした。");
+}
+
+QString frmSet::frmSet_CheckMessages() {
+  if (!messageModel_->IsLoaded()) return QStringLiteral("メッセージを読み込めていないため、保存できません。");
+  return CheckGreetingRows(messageModel_->Rows());
+}
+
+QString frmSet::frmSet_WriteMessages() {
+  RecordsFailure failure;
+  if (WriteGreetingRows(messageModel_->Rows(), &failure)) return QString();
+  return WriteFailure(failure, u"行目のメッセージを保存できませんでした。", u"メッセージを保存できませんでした。");
+}
+
+namespace {
+// Runs `write` in a transaction of its own; its text, or the transaction's failure.
+QString WriteWhole(const std::function<QString()>& write, const char16_t* tableText) {
+  QString result;
+  QString error;
+  if (RunInTransaction([&] { return (result = write()).isEmpty(); }, &error)) return QString();
+  if (!result.isEmpty()) return result;
+  return WriteFailure({0, error}, u"", tableText);
+}
+}  // namespace
+
+QString frmSet::frmSet_SaveMembers() {
+  const QString error = frmSet_CheckMembers();
+  if (!error.isEmpty()) return error;
+  return WriteWhole([this] { return frmSet_WriteMembers(); }, u"登録データを保存できませんでした。");
+}
+
+QString frmSet::frmSet_SaveMessages() {
+  const QString error = frmSet_CheckMessages();
+  if (!error.isEmpty()) return error;
+  return WriteWhole([this] { return frmSet_WriteMessages(); }, u"メッセージを保存できませんでした。");
+}
+
+// ---- editing ---------------------------------------------------------------------------------
+
+void frmSet::OpenEditor(QTableView* grid, const QString& text) {
+  EditableTable* model = ModelOf(grid);
+  const QModelIndex current = grid->currentIndex();
+  if (!model->IsLoaded() || !current.isValid() || grid->isHidden()) return;
+  // The button and tick columns carry no text.
+  if (grid == fgData && current.column() >= MemberTableModel::ColSend) return;
+  if (grid == fgMessage && current.column() == MessageTableModel::ColEntry) return;
+  if (editing_) inputTxt_LostFocus();
+  editGrid_ = grid;
+  lngEditRow = current.row();
+  lngEditCol = current.column();
+  strOldText = model->Text(lngEditRow, lngEditCol);
+  intLastKey = 0;
+  editing_ = true;
+  inputTxt->setText(text);
+  inputTxt->end(false);
+  PlaceEditor();
+  inputTxt->show();
+  inputTxt->raise();
+  inputTxt->setFocus(Qt::OtherFocusReason);
+}
+
+void frmSet::PlaceEditor() {
+  if (!editing_ || !editGrid_) return;
+  const QRect cell = editGrid_->visualRect(ModelOf(editGrid_)->index(lngEditRow, lngEditCol));
+  const QWidget* viewport = editGrid_->viewport();
+  const QRect shown = cell.intersected(viewport->rect());
+  inputTxt->setVisible(!shown.isEmpty());
+  inputTxt->setGeometry(QRect(viewport->mapTo(this, cell.topLeft()), cell.size()));
+}
+
+void frmSet::fgGrid_DblClick(QTableView* grid) {
+  if (grid == fgData && !gblnUserUpdate) return;
+  const QModelIndex current = grid->currentIndex();
+  if (!current.isValid()) return;
+  OpenEditor(grid, ModelOf(grid)->Text(current.row(), current.column()));
+}
+
+void frmSet::inputTxt_LostFocus() {
+  if (!editing_) return;
+  editing_ = false;
+  QTableView* grid = editGrid_;
+  EditableTable* model = ModelOf(grid);
+  const int row = lngEditRow;
+  if (intLastKey != 27) {
+    // A row typed into the empty last row becomes a record; a new empty row follows it.
+    if (row == model->LastRow()) model->AppendRow();
+    model->SetText(row, lngEditCol, inputTxt->text());
+  }
+  // A member row without a mail address gets today as its registration date, when it has none.
+  if (grid == fgData && row < model->DataRows() && model->Text(row, MemberTableModel::ColMailAddr).isEmpty() &&
+      model->Text(row, MemberTableModel::ColDate).isEmpty())
+    model->SetText(row, MemberTableModel::ColDate, TodayText());
+  intLastKey = 0;
+  const bool hadFocus = inputTxt->hasFocus();
+  inputTxt->hide();
+  if (hadFocus && grid->isVisible()) grid->setFocus(Qt::OtherFocusReason);
+}
+
+bool frmSet::GridKeyPress(QTableView* grid, QKeyEvent* key) {
+  if (key->key() == Qt::Key_Delete) {
+    if (!key->isAutoRepeat()) GridDelete(grid);
+    return true;
+  }
+  if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+  const int ascii = ui::KeyAsciiOf(key);
+  if (ascii == 8) {
+    OpenEditor(grid, QString());
+    return true;
+  }
+  if (ascii == 13 || ascii == 9 || ascii == 27 || ascii == 32) return false;
+  const QString text = key->text();
+  if (text.isEmpty() || !text.at(0).isPrint() || text.at(0).isSpace()) return false;
+  OpenEditor(grid, text);
+  return true;
+}
+
+void frmSet::GridDelete(QTableView* grid) {
+  EditableTable* model = ModelOf(grid);
+  if (!model->IsLoaded()) return;
+  const QModelIndex current = grid->currentIndex();
+  if (!current.isValid()) return;
+  int top = current.row(), bottom = current.row(), left = current.column(), right = current.column();
+  const QItemSelection selection = grid->selectionModel()->selection();
+  for (const QItemSelectionRange& range : selection) {
+    top = std::min(top, range.top());
+    bottom = std::max(bottom, range.bottom());
+    left = std::min(left, range.left());
+    right = std::max(right, range.right());
+  }
+  if (left == right) {
+    OpenEditor(grid, QString());
+    return;
+  }
+  const int lastRow = model->LastRow();
+  if (left == 0 && right == model->columnCount() - 1 && top != lastRow) {
+    if (ui::MsgBox(QStringLiteral("選択行を削除します。"), ui::vbOKCancel | ui::vbInformation,
+                   QStringLiteral("確認")) != ui::vbOK)
+      return;
+    // The empty last row is never deleted.
+    model->RemoveRows(top, std::min(bottom, lastRow - 1));
+    return;
+  }
+  if (ui::MsgBox(QStringLiteral("選択範囲をクリアします。"), ui::vbOKCancel | ui::vbInformation,
+                 QStringLiteral("確認")) != ui::vbOK)
+    return;
+  model->ClearRange(top, left, bottom, right);
+}
+
+bool frmSet::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == inputTxt) {
+    if (event->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      const int ascii = ui::KeyAsciiOf(key);
+      if (ascii == 13 || ascii == 9 || ascii == 27 || key->key() == Qt::Key_Backtab) {
+        intLastKey = ascii == 13 || ascii == 27 ? ascii : 9;
+        inputTxt_LostFocus();
+        return true;
+      }
+    } else if (event->type() == QEvent::FocusOut) {
+      const auto reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) inputTxt_LostFocus();
+    }
+    return QWidget::eventFilter(watched, event);
+  }
+  auto* grid = qobject_cast<QTableView*>(watched);
+  if (grid && (grid == fgData || grid == fgMessage)) {
+    if (event->type() == QEvent::KeyPress) {
+      if (GridKeyPress(grid, static_cast<QKeyEvent*>(event))) return true;
+    } else if (event->type() == QEvent::InputMethod) {
+      // Japanese typed on the grid goes on in the editor, opened empty on the current cell.
+      auto* input = static_cast<QInputMethodEvent*>(event);
+      if (!input->preeditString().isEmpty() || !input->commitString().isEmpty()) {
+        OpenEditor(grid, QString());
+        if (editing_) {
+          QApplication::sendEvent(inputTxt, event);
+          return true;
+        }
+      }
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}

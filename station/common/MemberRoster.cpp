@@ -10,18 +10,21 @@ MemberRoster& MemberRoster::Shared() {
 void MemberRoster::Reset(std::vector<RosterMember> members) {
   members_ = std::move(members);
   loaded_ = true;
+  emit Reloaded();
   emit Changed();
 }
 
 void MemberRoster::Clear() {
   members_.clear();
   loaded_ = false;
+  emit Reloaded();
   emit Changed();
 }
 
 void MemberRoster::Insert(int row, RosterMember member) {
   row = std::clamp(row, 0, Count());
   members_.insert(members_.begin() + row, std::move(member));
+  emit Inserted(row, 1);
   emit Changed();
 }
 
@@ -29,18 +32,21 @@ void MemberRoster::Remove(int first, int count) {
   if (first < 0 || count <= 0 || first >= Count()) return;
   const int last = std::min(Count(), first + count);
   members_.erase(members_.begin() + first, members_.begin() + last);
+  emit Removed(first, last - first);
   emit Changed();
 }
 
 void MemberRoster::Replace(int row, RosterMember member) {
   if (row < 0 || row >= Count()) return;
   members_[static_cast<size_t>(row)] = std::move(member);
+  emit RowChanged(row);
   emit Changed();
 }
 
 void MemberRoster::SetTicked(int row, bool ticked) {
   if (row < 0 || row >= Count() || members_[static_cast<size_t>(row)].ticked == ticked) return;
   members_[static_cast<size_t>(row)].ticked = ticked;
+  emit RowChanged(row);
   emit Changed();
 }
 

@@ -46,6 +46,9 @@ class MemberRoster : public QObject {
   void Replace(int row, RosterMember member);
   void SetTicked(int row, bool ticked);
 
+  // Every row, in table order.
+  const std::vector<RosterMember>& Members() const { return members_; }
+
   // IDs of the ticked members, in table order.
   QStringList TickedIds() const;
   // Rows (from 0) of the ticked members, in table order.
@@ -54,6 +57,12 @@ class MemberRoster : public QObject {
  signals:
   // Any change of rows or ticks.
   void Changed();
+  // What changed, for views that follow the rows (emitted before Changed): every row replaced,
+  // `count` rows put in at `row`, `count` rows taken out from `first`, one row's fields or tick.
+  void Reloaded();
+  void Inserted(int row, int count);
+  void Removed(int first, int count);
+  void RowChanged(int row);
 
  private:
   std::vector<RosterMember> members_;

@@ -1,0 +1,23 @@
+#pragma once
+// The row checks of the member and message tables, run before either is written: each check in
+// its order, the first failure's text returned (the row number first), "" when every row
+// passes. The member checks also tidy the rows they pass (IDs and addresses in half-width
+// characters, dates as "yyyy/mm/dd"); the rows tested before a failure keep their tidying.
+#include <QDate>
+#include <QString>
+
+#include <vector>
+
+#include "common/MemberRoster.h"
+#include "common/TableRecords.h"
+
+// The date a registration date cell denotes, after the half-width conversion: year, month and
+// day separated by "/", "-" or ".", or written with 年, 月 and 日. Invalid when it denotes none.
+QDate ParseRegisterDate(const QString& text);
+
+// Checks and tidies `rows` (the member table's rows, row 1 first); `tidied` gets the index of
+// each row that the tidying changed. Then looks for a repeated ID.
+QString CheckMemberRows(std::vector<RosterMember>& rows, const QDate& today,
+                        std::vector<int>* tidied = nullptr);
+
+QString CheckGreetingRows(const std::vector<GreetingRow>& rows);

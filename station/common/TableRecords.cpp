@@ -1,0 +1,156 @@
+#include "common/TableRecords.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlError>
+
+#include "common/globals.h"
+#include "db/db.h"
+
+namespace {
+
+// Texts are bound as texts, never as Null: an empty cell is stored as the empty text.
+QString Bound(const QString& text) { return text.isNull() ? QStringLiteral("") : text; }
+
+QString FieldText(const db::Recordset& rs, int column, const QString& whenNull = QString()) {
+  const QVariant v = rs.Value(column);
+  if (!v.isValid() || v.isNull()) return whenNull.isNull() ? QStringLiteral("") : whenNull;
+  return v.toString();
+}
+
+// The first seven fields of a member's record, by position: ID, UserName, UserAdd, NameKana,
+// MailName, MailAddr, Date (`dateWhenNull` for a Null date).
+RosterMember ShownFields(const db::Recordset& rs, const QString& dateWhenNull) {
+  RosterMember m;
+  m.id = FieldText(rs, 0);
+  m.name = FieldText(rs, 1);
+  m.honorific = FieldText(rs, 2);
+  m.kana = FieldText(rs, 3);
+  m.mailName = FieldText(rs, 4);
+  m.mailAddr = FieldText(rs, 5);
+  m.date = FieldText(rs, 6, dateWhenNull);
+  return m;
+}
+
+bool SameShown(const RosterMember& a, const RosterMember& b) {
+  return a.name == b.name && a.honorific == b.honorific && a.kana == b.kana &&
+         a.mailName == b.mailName && a.mailAddr == b.mailAddr && a.date == b.date;
+}
+
+}  // namespace
+
+bool RunInTransaction(const std::function<bool()>& work, QString* error) {
+  QSqlDatabase database = gcnDB().Database();
+  if (!database.transaction()) {
+    if (error) *error = database.lastError().text();
+    return false;
+  }
+  if (work() && database.commit()) return true;
+  if (error && error->isEmpty()) *error = database.lastError().text();
+  database.rollback();
+  return false;
+}
+
+bool LoadMemberRows(std::vector<RosterMember>& rows, const QString& today, QString* error) {
+  rows.clear();
+  db::Recordset rs;
+  if (!rs.Open(gcnDB(), QStringLiteral("select * from tblData ORDER BY ID"))) {
+    if (error) *error = rs.LastError();
+    return false;
+  }
+  if (rs.FieldNames().size() < 7) {
+    if (error) *error = QStringLiteral("tblData has %1 fields").arg(rs.FieldNames().size());
+    return false;
+  }
+  rows.reserve(static_cast<size_t>(rs.RecordCount()));
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) rows.push_back(ShownFields(rs, today));
+  return true;
+}
+
+bool WriteMemberRows(const std::vector<RosterMember>& rows, const QString& today,
+                     RecordsFailure* failure) {
+  auto fail = [failure](int row, const QString& error) {
+    if (failure) *failure = {row, error};
+    return false;
+  };
+  db::Recordset rs;
+  if (!rs.Open(gcnDB(), QStringLiteral("select ID, UserName, UserAdd, NameKana, MailName, MailAddr, "
+                                       "\"Date\" from tblData")))
+    return fail(0, rs.LastError());
+  QHash<QString, RosterMember> stored;
+  stored.reserve(rs.RecordCount());
+  // A Null date reads as empty, which is never the date of a checked row: the row is written.
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+    RosterMember m = ShownFields(rs, QString());
+    stored.insert(m.id, std::move(m));
+  }
+  rs.Close();
+
+  QHash<QString, int> shown;
+  shown.reserve(static_cast<qsizetype>(rows.size()));
+  for (size_t i = 0; i < rows.size(); ++i) shown.insert(rows[i].id, static_cast<int>(i));
+
+  QString error;
+  for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
+    if (shown.contains(it.key())) continue;
+    if (!db::Execute(gcnDB(), QStringLiteral("DELETE FROM tblData WHERE ID=?"), {it.key()}, nullptr,
+                     &error))
+      return fail(0, error);
+  }
+
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const RosterMember& m = rows[i];
+    const auto found = stored.constFind(m.id);
+    bool ok = true;
+    if (found == stored.cend()) {
+      ok = db::Execute(gcnDB(),
+                       QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana, MailName, "
+                                      "MailAddr, \"Date\", \"Update\") VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                       {Bound(m.id), Bound(m.name), Bound(m.honorific), Bound(m.kana),
+                        Bound(m.mailName), Bound(m.mailAddr), Bound(m.date), Bound(today)},
+                       nullptr, &error);
+    } else if (!SameShown(m, *found)) {
+      ok = db::Execute(gcnDB(),
+                       QStringLiteral("UPDATE tblData SET UserName=?, UserAdd=?, NameKana=?, "
+                                      "MailName=?, MailAddr=?, \"Date\"=?, \"Update\"=? WHERE ID=?"),
+                       {Bound(m.name), Bound(m.honorific), Bound(m.kana), Bound(m.mailName),
+                        Bound(m.mailAddr), Bound(m.date), Bound(today), Bound(m.id)},
+                       nullptr, &error);
+    }
+    if (!ok) return fail(static_cast<int>(i) + 1, error);
+  }
+  return true;
+}
+
+bool LoadGreetingRows(std::vector<GreetingRow>& rows, QString* error) {
+  rows.clear();
+  db::Recordset rs;
+  if (!rs.Open(gcnDB(), QStringLiteral("select * from tblMessage ORDER BY InYes"))) {
+    if (error) *error = rs.LastError();
+    return false;
+  }
+  if (!rs.Has(QStringLiteral("Message")) || !rs.Has(QStringLiteral("InYes"))) {
+    if (error) *error = QStringLiteral("tblMessage lacks Message or InYes");
+    return false;
+  }
+  rows.reserve(static_cast<size_t>(rs.RecordCount()));
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+    rows.push_back({rs.Text(QStringLiteral("Message")), db::IsTrue(rs.Value(QStringLiteral("InYes")))});
+  return true;
+}
+
+bool WriteGreetingRows(const std::vector<GreetingRow>& rows, RecordsFailure* failure) {
+  QString error;
+  if (!db::Execute(gcnDB(), QStringLiteral("DELETE FROM tblMessage"), {}, nullptr, &error)) {
+    if (failure) *failure = {0, error};
+    return false;
+  }
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (!db::Execute(gcnDB(), QStringLiteral("INSERT INTO tblMessage (Message, InYes) VALUES (?, ?)"),
+                     {Bound(rows[i].message), db::Bool(rows[i].entry)}, nullptr, &error)) {
+      if (failure) *failure = {static_cast<int>(i) + 1, error};
+      return false;
+    }
+  }
+  return true;
+}

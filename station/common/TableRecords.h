@@ -1,0 +1,44 @@
+#pragma once
+// The two tables the administrator edits, as the database holds them: the members (tblData, the
+// columns the member table shows) and the greeting messages (tblMessage). Loads read a table
+// whole or report that they could not; writes run inside a transaction (RunInTransaction), so
+// that a failure leaves the table as it was.
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+#include "common/MemberRoster.h"
+
+// One greeting message: its text and whether it greets entries (else exits).
+struct GreetingRow {
+  QString message;
+  bool entry = false;
+};
+
+// Where a write failed: the table row (from 1) or 0 for a statement of the table as a whole,
+// and the driver's text.
+struct RecordsFailure {
+  int row = 0;
+  QString error;
+};
+
+// Runs `work` between a transaction's start and its commit on gcnDB(); rolls back when `work`
+// returns false or the commit fails. `error` gets the driver's text of a failed start or commit.
+bool RunInTransaction(const std::function<bool()>& work, QString* error = nullptr);
+
+// Every member, ordered by ID, in the roster's form (no ticks). A Null Date reads as `today`.
+bool LoadMemberRows(std::vector<RosterMember>& rows, const QString& today, QString* error = nullptr);
+
+// Makes tblData hold exactly `rows` (their IDs unique and checked): deletes the members whose ID
+// is no longer among them, inserts the new ones and updates those whose shown fields changed,
+// with `today` as their Update. LastIn and LastOut are never written. Runs no transaction of its
+// own: the caller holds one.
+bool WriteMemberRows(const std::vector<RosterMember>& rows, const QString& today,
+                     RecordsFailure* failure = nullptr);
+
+// Every greeting, entry greetings first.
+bool LoadGreetingRows(std::vector<GreetingRow>& rows, QString* error = nullptr);
+
+// Makes tblMessage hold exactly `rows`, in their order. No transaction of its own either.
+bool WriteGreetingRows(const std::vector<GreetingRow>& rows, RecordsFailure* failure = nullptr);

@@ -1,0 +1,25 @@
+// Shows the settings window alone over a program folder, for looking at it by eye (under Xvfb
+// with a screenshot tool):  admin_show FOLDER [--members]
+// The folder must hold the settings file and reach its database through "Pardix".
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include "admin/frmSet.h"
+#include "db/db.h"
+#include "support/show_program.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  db::EnsureUtf8Locale();
+  QCommandLineParser parser;
+  parser.addPositionalArgument("folder", "program folder");
+  parser.addOption({"members", "switch to the member table"});
+  parser.process(app);
+  if (parser.positionalArguments().isEmpty()) parser.showHelp(2);
+  if (!testsupport::OpenShowFolder(parser.positionalArguments().first())) return 1;
+  frmSet& settings = frmSet::instance();
+  settings.show();
+  if (parser.isSet("members")) QTimer::singleShot(300, &settings, [&settings] { settings.frmSet_cmdData_Click(); });
+  return app.exec();
+}

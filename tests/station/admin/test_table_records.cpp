@@ -1,0 +1,165 @@
+// The tables' row checks and their records in the database, without the window.
+#include "admin_fixture.h"
+
+#include "admin/TableChecks.h"
+#include "codepage/narrow.h"
+#include "common/StationRecords.h"
+#include "common/TableRecords.h"
+#include "common/globals.h"
+#include "db/db.h"
+
+namespace admintest {
+namespace {
+
+RosterMember Member(const QString& id, const QString& name = "山田太郎", const QString& mail = "",
+                    const QString& date = "2026/04/01") {
+  RosterMember m;
+  m.id = id;
+  m.name = name;
+  m.honorific = "さま";
+  m.kana = "やまだ";
+  m.mailName = "事務局";
+  m.mailAddr = mail;
+  m.date = date;
+  return m;
+}
+
+const QDate kToday(2026, 6, 15);
+
+QString CheckOne(RosterMember m) {
+  std::vector<RosterMember> rows{Member("1"), m};
+  return CheckMemberRows(rows, kToday);
+}
+
+TEST(HalfWidth, TurnsFullWidthIntoHalfWidthAndLeavesHalfWidthKanaAlone) {
+  EXPECT_EQ(cp::ToHalfWidth("１２３ａＢ＠ｅｘ．ｊｐ"), "123aB@ex.jp");
+  EXPECT_EQ(cp::ToHalfWidth("ガッコウ　パーク"), "ｶﾞｯｺｳ ﾊﾟｰｸ");
+  EXPECT_EQ(cp::ToHalfWidth("ｶﾞｯｺｳ"), "ｶﾞｯｺｳ");
+  EXPECT_EQ(cp::ToHalfWidth("ひらがな漢字"), "ひらがな漢字");
+}
+
+TEST(MemberChecks, EachCheckInItsOrderWithItsMessage) {
+  struct Case {
+    RosterMember row;
+    QString message;
+  } cases[] = {
+      {Member(""), "2行目のＩＤ番号がありません。"},
+      {Member("1e3"), "2行目のＩＤ番号に数字以外の文字があります。"},
+      {Member("-1"), "2行目のＩＤ番号に数字以外の文字があります。"},
+      {Member("12 3"), "2行目のＩＤ番号に数字以外の文字があります。"},
+      {Member("1234567890"), "2行目のＩＤ番号を9桁以下に設定してください。"},
+      {Member("１２３４５６７８９０"), "2行目のＩＤ番号を9桁以下に設定してください。"},
+      {Member("2", ""), "2行目の利用者名がありません。"},
+      {Member("2", "名前", "no-at-sign.example.jp"), "2行目のメールアドレスを確認してください。"},
+      {Member("2", "名前", "", "2026/02/30"), "2行目の登録日を確認してください。"},
+      {Member("2", "名前", "", "あした"), "2行目の登録日を確認してください。"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CheckOne(c.row), c.message) << c.row.id.toStdString();
+
+  RosterMember noHonorific = Member("2");
+  noHonorific.honorific.clear();
+  EXPECT_EQ(CheckOne(noHonorific), "2行目の利用者名の敬称がありません。");
+  RosterMember noKana = Member("2");
+  noKana.kana.clear();
+  EXPECT_EQ(CheckOne(noKana), "2行目のかながありません。");
+  // The ID is tested before the name: a row failing both names the ID.
+  EXPECT_EQ(CheckOne(Member("x", "")), "2行目のＩＤ番号に数字以外の文字があります。");
+}
+
+TEST(MemberChecks, TidiesThePassingRowsAndKeepsTheTidyingBeforeAFailure) {
+  std::vector<RosterMember> rows{Member("１２３", "a", "ｔａｒｏ＠ｅｘ．ｊｐ", "2026/4/1"),
+                                 Member("124", "b", "", ""), Member("125", "c", "", "2026年5月6日"),
+                                 Member("１２６", "d", "ｘ＠ｙ", "2026/13/01")};
+  std::vector<int> tidied;
+  EXPECT_EQ(CheckMemberRows(rows, kToday, &tidied), "4行目の登録日を確認してください。");
+  EXPECT_EQ(rows[0].id, "123");
+  EXPECT_EQ(rows[0].mailAddr, "taro@ex.jp");
+  EXPECT_EQ(rows[0].date, "2026/04/01");
+  EXPECT_EQ(rows[1].date, "2026/06/15");
+  EXPECT_EQ(rows[2].date, "2026/05/06");
+  EXPECT_EQ(rows[3].id, "126");  // tidied before its date failed
+  EXPECT_EQ(rows[3].mailAddr, "x@y");
+  EXPECT_EQ(tidied, (std::vector<int>{0, 1, 2, 3}));
+}
+
+TEST(MemberChecks, ARepeatedIdIsNamedOnlyAfterEveryRowPassed) {
+  std::vector<RosterMember> rows{Member("123"), Member("5"), Member("１２３"), Member("x")};
+  EXPECT_EQ(CheckMemberRows(rows, kToday), "4行目のＩＤ番号に数字以外の文字があります。");
+  rows[3].id = "7";
+  EXPECT_EQ(CheckMemberRows(rows, kToday), "123のＩＤ番号が重複しています。");
+}
+
+TEST(GreetingChecks, AnEmptyMessageIsNamedByItsRow) {
+  EXPECT_EQ(CheckGreetingRows({{"a", true}, {"b", false}, {"", true}}), "3行目のメッセージに入力がありません。");
+  EXPECT_EQ(CheckGreetingRows({{"a", true}}), "");
+}
+
+class TableRecordsTest : public AdminTest {};
+
+TEST_F(TableRecordsTest, MembersRoundTripAndTheSaveWritesOnlyWhatChanged) {
+  Prepare();
+  folder_.AddMember("100", "残る人");
+  folder_.AddMember("200", "消える人");
+  ASSERT_TRUE(db::Execute(gcnDB(), "UPDATE tblData SET LastIn=?, LastOut=? WHERE ID=?",
+                          {QString("2026/06/01 08:00:00"), QString("2026/06/01 17:00:00"), QString("100")}));
+  ASSERT_TRUE(db::Execute(gcnDB(), "INSERT INTO tblData (ID, UserName, UserAdd, NameKana) VALUES ('300', 'x', 'y', 'z')"));
+
+  std::vector<RosterMember> rows;
+  ASSERT_TRUE(LoadMemberRows(rows, "2026/06/15"));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[2].date, "2026/06/15");  // a Null date shows as today
+  EXPECT_EQ(rows[2].mailAddr, "");
+
+  rows[0].name = "O'Brien \"残る\" 人";
+  rows.erase(rows.begin() + 1);
+  rows.push_back(Member("400", "新しい'人", "", "2026/06/10"));
+  rows.back().mailName.clear();
+  ASSERT_TRUE(RunInTransaction([&] { return WriteMemberRows(rows, "2026/06/15"); }));
+
+  const auto stored = StoredMembers();
+  ASSERT_EQ(stored.size(), 3u);
+  EXPECT_EQ(stored[0].name, "O'Brien \"残る\" 人");
+  EXPECT_EQ(stored[0].mailName, "残る人");  // the hidden column kept
+  EXPECT_EQ(stored[0].date, "2026/04/01");
+  EXPECT_EQ(stored[0].update, "2026/06/15");
+  EXPECT_EQ(stored[0].lastIn, "2026/06/01 08:00:00");
+  EXPECT_EQ(stored[0].lastOut, "2026/06/01 17:00:00");
+  EXPECT_EQ(stored[1].id, "300");
+  EXPECT_EQ(stored[1].date, "2026/06/15");  // the date shown is stored
+  EXPECT_EQ(stored[2].name, "新しい'人");
+  EXPECT_EQ(stored[2].date, "2026/06/10");
+
+  // A member found by the station's own lookup, quote and all.
+  MemberRecord found;
+  EXPECT_EQ(FindMember("400", found), LookupResult::Found);
+  EXPECT_EQ(found.name, "新しい'人");
+
+  std::vector<RosterMember> again;
+  ASSERT_TRUE(LoadMemberRows(again, "2026/06/20"));
+  ASSERT_EQ(again.size(), 3u);
+  EXPECT_EQ(again[0].name, rows[0].name);
+  EXPECT_EQ(again[2].mailName, "");
+  ASSERT_TRUE(RunInTransaction([&] { return WriteMemberRows(again, "2026/06/20"); }));
+  EXPECT_EQ(StoredMembers()[0].update, "2026/06/15");  // unchanged rows are not rewritten
+}
+
+TEST_F(TableRecordsTest, GreetingsRoundTripAndTheStationFindsThem) {
+  Prepare();
+  ASSERT_TRUE(RunInTransaction([] {
+    return WriteGreetingRows({{"おはよう 'ございます'", true}, {"おつかれさま", false}});
+  }));
+  std::vector<GreetingRow> rows;
+  ASSERT_TRUE(LoadGreetingRows(rows));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].message, "おはよう 'ございます'");
+  EXPECT_TRUE(rows[0].entry);
+  EXPECT_FALSE(rows[1].entry);
+  const GreetingPick in = PickGreeting(true);
+  const GreetingPick out = PickGreeting(false);
+  EXPECT_TRUE(in.found);
+  EXPECT_EQ(in.message, "おはよう 'ございます'");
+  EXPECT_EQ(out.message, "おつかれさま");
+}
+
+}  // namespace
+}  // namespace admintest
