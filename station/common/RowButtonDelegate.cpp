@@ -25,6 +25,8 @@ void RowButtonDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   button.text = caption_;
   const bool enabled = enabled_ && enabled_(index.row());
   button.state = enabled ? QStyle::State_Enabled : QStyle::State_None;
+  button.palette = option.palette;
+  button.palette.setCurrentColorGroup(enabled ? QPalette::Active : QPalette::Disabled);
   if (enabled && pressed_.isValid() && pressed_ == index) button.state |= QStyle::State_Sunken;
   else button.state |= QStyle::State_Raised;
   if (option.state & QStyle::State_HasFocus && enabled) button.state |= QStyle::State_HasFocus;

@@ -1,14 +1,11 @@
 #include "history/frmHist.h"
 
-#include <QCloseEvent>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableView>
 
-#include <cmath>
+#include <algorithm>
 
 #include "common/FormInstance.h"
 #include "common/HistoryRecords.h"
@@ -26,8 +23,8 @@
 namespace {
 FormInstance<frmHist> gForm;
 
-int Px(int twips) { return static_cast<int>(std::lround(twips / TwipsPerPixelX())); }
-int Py(int twips) { return static_cast<int>(std::lround(twips / TwipsPerPixelY())); }
+int Px(int twips) { return TwipsToPixelsX(twips); }
+int Py(int twips) { return TwipsToPixelsY(twips); }
 QRect Twips(int left, int top, int width, int height) { return {Px(left), Py(top), Px(width), Py(height)}; }
 
 // Column widths of the grid, in twips; 0 hides the column.
@@ -37,11 +34,7 @@ const QString kCheckTitle = QStringLiteral("処理の確認");
 }  // namespace
 
 frmHist& frmHist::instance() {
-  if (frmHist* form = gForm.get()) return *form;
-  frmHist* form = new frmHist();
-  gForm.Set(form);
-  form->Form_Load();
-  return *form;
+  return gForm.Get([] { return new frmHist(); }, [](frmHist& form) { form.Form_Load(); });
 }
 
 bool frmHist::IsLoaded() { return gForm.IsLoaded(); }
@@ -50,31 +43,15 @@ void frmHist::Unload() {
   frmHist* form = gForm.Take();
   if (!form) return;
   form->Form_Unload();
-  form->done(QDialog::Rejected);
-  form->hide();
-  form->deleteLater();
+  form->Dismiss();
 }
 
-void frmHist::ShowModal() {
-  if (unloaded_) return;
-  setWindowModality(Qt::ApplicationModal);
-  exec();
-}
-
-frmHist::frmHist() : QDialog(nullptr) {
-  setObjectName(QStringLiteral("frmHist"));
+frmHist::frmHist() : HistoryDialog(QStringLiteral("frmHist"), QSize(TwipsToPixelsX(9600), TwipsToPixelsY(7200))) {
   setWindowTitle(QStringLiteral("入退室履歴"));
   BuildWidgets();
 }
 
 void frmHist::BuildWidgets() {
-  const QSize client(Px(9600), Py(7200));
-  setFixedSize(client);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(0, 0), client);
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
   const QFont font = ui::StationFont(9);
   setFont(font);
 
@@ -95,9 +72,13 @@ void frmHist::BuildWidgets() {
   fgHist->verticalHeader()->setDefaultSectionSize(std::max(Py(255), fgHist->fontMetrics().height() + 6));
   fgHist->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   fgHist->horizontalHeader()->setHighlightSections(false);
+  // The date and time columns are never narrower than their texts in the grid's font.
+  const int dateWidth = fgHist->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 12;
   for (int col = 0; col < HistGridModel::kColumns; ++col) {
     if (kColumnWidths[col] == 0)
       fgHist->setColumnHidden(col, true);
+    else if (col == HistGridModel::kDate || col == HistGridModel::kTime)
+      fgHist->setColumnWidth(col, std::max(Px(kColumnWidths[col]), dateWidth));
     else
       fgHist->setColumnWidth(col, Px(kColumnWidths[col]));
   }
@@ -143,18 +124,8 @@ void frmHist::Form_Load() {
 }
 
 void frmHist::Form_Unload() {
-  unloaded_ = true;
   gintHistMode = 0;
   frmImg::Unload();
-}
-
-void frmHist::closeEvent(QCloseEvent* event) {
-  if (gForm.Holds(this)) {
-    event->ignore();
-    Unload();
-    return;
-  }
-  QDialog::closeEvent(event);
 }
 
 void frmHist::cmdCancel_Click() { Unload(); }

@@ -3,7 +3,7 @@
 // a grid with a "表示" button per row for the row's photograph; the export of the rows as a CSV
 // file. Opened modally by the print and selection window in its history mode, which sets
 // glngHistFrom, glngHistTo, gblnIDSel, gstrIDList and glngIDCount first.
-#include <QDialog>
+#include "history/HistoryDialog.h"
 
 class HistGridModel;
 class QLabel;
@@ -11,7 +11,7 @@ class QPushButton;
 class QTableView;
 class RowButtonDelegate;
 
-class frmHist : public QDialog {
+class frmHist : public HistoryDialog {
   Q_OBJECT
 
  public:
@@ -19,8 +19,6 @@ class frmHist : public QDialog {
   static frmHist& instance();
   static bool IsLoaded();
   static void Unload();
-  // Shows the window modally; returns when it has unloaded.
-  void ShowModal();
 
   // Runs the query over the exclusive day-number bounds and refills the grid: sorted by date
   // when intSort is not 0, else by ID; restricted to gstrIDList when blnID is True.
@@ -50,10 +48,6 @@ class frmHist : public QDialog {
   int lngStartYM = 0;
   int lngEndYM = 0;
 
- protected:
-  void closeEvent(QCloseEvent* event) override;
-  void reject() override { Unload(); }  // Esc unloads the window like its close box
-
  private:
   frmHist();
   void BuildWidgets();
@@ -62,7 +56,8 @@ class frmHist : public QDialog {
   // Shows `text` in the progress line at once (an empty text clears it).
   void SetProgress(const QString& text);
 
+  void CloseRequested() override { Unload(); }
+
   HistGridModel* mGrid = nullptr;
   QString mstrCsvFile;
-  bool unloaded_ = false;
 };

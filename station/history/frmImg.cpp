@@ -1,12 +1,7 @@
 #include "history/frmImg.h"
 
-#include <QCloseEvent>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QPainter>
-#include <QScreen>
-
-#include <cmath>
 
 #include "common/FormInstance.h"
 #include "common/PictureBox.h"
@@ -19,33 +14,16 @@
 namespace {
 FormInstance<frmImg> gForm;
 
-int Px(int twips) { return static_cast<int>(std::lround(twips / TwipsPerPixelX())); }
-int Py(int twips) { return static_cast<int>(std::lround(twips / TwipsPerPixelY())); }
 }  // namespace
 
 frmImg& frmImg::instance() {
-  if (frmImg* form = gForm.get()) return *form;
-  frmImg* form = new frmImg();
-  gForm.Set(form);
-  form->frmImg_Form_Load();
-  return *form;
+  return gForm.Get([] { return new frmImg(); }, [](frmImg& form) { form.frmImg_Form_Load(); });
 }
 
 bool frmImg::IsLoaded() { return gForm.IsLoaded(); }
 
 void frmImg::Unload() {
-  frmImg* form = gForm.Take();
-  if (!form) return;
-  form->unloaded_ = true;
-  form->done(QDialog::Rejected);
-  form->hide();
-  form->deleteLater();
-}
-
-void frmImg::ShowModal() {
-  if (unloaded_) return;
-  setWindowModality(Qt::ApplicationModal);
-  exec();
+  if (frmImg* form = gForm.Take()) form->Dismiss();
 }
 
 QPixmap frmImg::Placeholder() {
@@ -65,19 +43,11 @@ QPixmap frmImg::Placeholder() {
   return picture;
 }
 
-frmImg::frmImg() : QDialog(nullptr) {
-  setObjectName(QStringLiteral("frmImg"));
-  const QSize client(Px(4770), Py(3600));
-  setFixedSize(client);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(0, 0), client);
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+frmImg::frmImg() : HistoryDialog(QStringLiteral("frmImg"), QSize(TwipsToPixelsX(4770), TwipsToPixelsY(3600))) {
   imgScan = new PictureBox(this);
   imgScan->setObjectName(QStringLiteral("imgScan"));
   imgScan->setStretch(true);
-  imgScan->setGeometry(0, 0, Px(4800), Py(3600));
+  imgScan->setGeometry(0, 0, TwipsToPixelsX(4800), TwipsToPixelsY(3600));
   imgScan->setPicture(Placeholder());
 }
 
@@ -97,13 +67,4 @@ void frmImg::frmImg_Form_Load() {
     imgScan->repaint();
   }
   repaint();
-}
-
-void frmImg::closeEvent(QCloseEvent* event) {
-  if (gForm.Holds(this)) {
-    event->ignore();
-    Unload();
-    return;
-  }
-  QDialog::closeEvent(event);
 }

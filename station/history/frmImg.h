@@ -2,31 +2,27 @@
 // The photo viewer: the photograph of one history row (glngImgRow + 1 of the history window's
 // grid) stretched to 320 x 240, captioned with the row's ID, name, reception word and date. A
 // fixed placeholder picture stays when the photo is missing or cannot be read.
-#include <QDialog>
 #include <QPixmap>
+
+#include "history/HistoryDialog.h"
 
 class PictureBox;
 
-class frmImg : public QDialog {
+class frmImg : public HistoryDialog {
   Q_OBJECT
 
  public:
   static frmImg& instance();
   static bool IsLoaded();
   static void Unload();
-  void ShowModal();
 
   // The placeholder picture, 320 x 240.
   static QPixmap Placeholder();
 
   PictureBox* imgScan = nullptr;
 
- protected:
-  void closeEvent(QCloseEvent* event) override;
-  void reject() override { Unload(); }  // Esc unloads the window like its close box
-
  private:
   frmImg();
   void frmImg_Form_Load();
-  bool unloaded_ = false;
+  void CloseRequested() override { Unload(); }
 };

@@ -1,13 +1,11 @@
 #include "history/frmPrint.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
+#include <QEvent>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
 #include "common/FormInstance.h"
 #include "common/MemberRoster.h"
@@ -35,32 +33,16 @@ qint64 Digits(const QString& text) {
 }  // namespace
 
 frmPrint& frmPrint::instance() {
-  if (frmPrint* form = gForm.get()) return *form;
-  frmPrint* form = new frmPrint();
-  gForm.Set(form);
-  form->Form_Load();
-  return *form;
+  return gForm.Get([] { return new frmPrint(); }, [](frmPrint& form) { form.Form_Load(); });
 }
 
 bool frmPrint::IsLoaded() { return gForm.IsLoaded(); }
 
 void frmPrint::Unload() {
-  frmPrint* form = gForm.Take();
-  if (!form) return;
-  form->unloaded_ = true;
-  form->done(QDialog::Rejected);
-  form->hide();
-  form->deleteLater();
+  if (frmPrint* form = gForm.Take()) form->Dismiss();
 }
 
-void frmPrint::ShowModal() {
-  if (unloaded_) return;
-  setWindowModality(Qt::ApplicationModal);
-  exec();
-}
-
-frmPrint::frmPrint() : QDialog(nullptr) {
-  setObjectName(QStringLiteral("frmPrint"));
+frmPrint::frmPrint() : HistoryDialog(QStringLiteral("frmPrint"), QSize(400, 172)) {
   if (gintMailMode == 2)
     mode_ = Mode::Bulk;
   else if (gintHistMode == 1)
@@ -69,13 +51,6 @@ frmPrint::frmPrint() : QDialog(nullptr) {
 }
 
 void frmPrint::BuildWidgets() {
-  const QSize client(400, 172);
-  setFixedSize(client);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(0, 0), client);
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
   const QFont font = ui::StationFont(10);
   setFont(font);
 
@@ -209,15 +184,6 @@ bool frmPrint::eventFilter(QObject* watched, QEvent* event) {
 void frmPrint::cmdCancel_Click() {
   gintHistMode = 0;
   Unload();
-}
-
-void frmPrint::closeEvent(QCloseEvent* event) {
-  if (gForm.Holds(this)) {
-    event->ignore();
-    cmdCancel_Click();
-    return;
-  }
-  QDialog::closeEvent(event);
 }
 
 bool frmPrint::CheckInput() {

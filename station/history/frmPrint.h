@@ -3,7 +3,7 @@
 // program-wide values: the ID card sheets (the members of an ID range, all members, or the ticked
 // ones), the recipients of a bulk mail (gintMailMode 2), and the history filter (gintHistMode 1: a
 // range of year-months, all members or the ticked ones, then the history window).
-#include <QDialog>
+#include "history/HistoryDialog.h"
 
 class PictureBox;
 class QCheckBox;
@@ -11,7 +11,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class frmPrint : public QDialog {
+class frmPrint : public HistoryDialog {
   Q_OBJECT
 
  public:
@@ -21,7 +21,6 @@ class frmPrint : public QDialog {
   static frmPrint& instance();
   static bool IsLoaded();
   static void Unload();
-  void ShowModal();
 
   Mode mode() const { return mode_; }
 
@@ -43,8 +42,6 @@ class frmPrint : public QDialog {
   PictureBox* imgLogo = nullptr;
 
  protected:
-  void closeEvent(QCloseEvent* event) override;
-  void reject() override { cmdCancel_Click(); }  // Esc and the close box cancel
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -58,7 +55,8 @@ class frmPrint : public QDialog {
   bool CheckSelection();
   void RunHistory();
   void SetRangeEnabled(bool enabled);
+  // The close box and Esc cancel.
+  void CloseRequested() override { cmdCancel_Click(); }
 
   Mode mode_ = Mode::Card;
-  bool unloaded_ = false;
 };
