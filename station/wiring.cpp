@@ -3,8 +3,10 @@
 #include "admin/frmSet.h"
 #include "common/Navigation.h"
 #include "common/frmBack.h"
+#include "common/globals.h"
 #include "desk/frmMain.h"
 #include "desk/frmMin.h"
+#include "history/frmPrint.h"
 #include "startup/frmLogin.h"
 
 void ConnectWindows() {
@@ -17,4 +19,8 @@ void ConnectWindows() {
   });
   nav::SetOpener(nav::Window::MinimizedStation, [] { frmMin::instance().Show(); });
   nav::SetOpener(nav::Window::Settings, [] { frmSet::instance().show(); });
+  nav::SetOpener(nav::Window::HistoryFilter, [] {
+    gintHistMode = 1;
+    frmPrint::instance().ShowModal();
+  });
 }

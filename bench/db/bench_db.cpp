@@ -11,14 +11,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "db/db.h"
 #include "common/globals.h"
 #include "common/StationRecords.h"
-#include "common/mdlDB.h"
 #include "support/bench_support.h"
 #include "support/support_program.h"
 
@@ -117,11 +115,7 @@ int main(int argc, char** argv) {
       [] {
         gFolder = std::make_unique<testsupport::ProgramFolder>();
         gFolder->CreateDatabase(false);
-        benchsupport::FillStationDatabase(gFolder->DatabaseFile());
-        QString error;
-        if (OpenStationDatabase(&error)) return true;
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return false;
+        return benchsupport::FillAndOpenStationDatabase(gFolder->DatabaseFile());
       },
       [] { gFolder.reset(); });
 }

@@ -7,7 +7,9 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <cstdio>
 
+#include "common/mdlDB.h"
 #include "db/db.h"
 
 namespace benchsupport {
@@ -54,6 +56,14 @@ void FillStationDatabase(const QString& databaseFile, int members, int history) 
     lite.close();
   }
   QSqlDatabase::removeDatabase("fill");
+}
+
+bool FillAndOpenStationDatabase(const QString& databaseFile) {
+  FillStationDatabase(databaseFile);
+  QString error;
+  if (OpenStationDatabase(&error)) return true;
+  std::fprintf(stderr, "%s\n", qPrintable(error));
+  return false;
 }
 
 int RunBenchmarks(int argc, char** argv, const std::function<bool()>& setup,

@@ -20,6 +20,10 @@ QString MemberId(int index);
 // day), entries and exits in turn, every member named equally often.
 void FillStationDatabase(const QString& databaseFile, int members = kMembers, int history = kHistory);
 
+// Fills the station database file to the intended size, then opens the station's connection on
+// it through its data source; false (the driver's text on the standard error) when it cannot.
+bool FillAndOpenStationDatabase(const QString& databaseFile);
+
 // The main of a benchmark program: a QApplication (offscreen unless QT_QPA_PLATFORM names a
 // platform), a UTF-8 character type, the benchmark flags read, then `setup` (a false from it
 // ends the program with 1), the benchmarks, and `teardown`.

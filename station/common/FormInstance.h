@@ -17,6 +17,17 @@ class FormInstance {
     return *slot_;
   }
 
+  // The same, and a window that `make` returns runs `load` once it is in the slot (so that its
+  // load may unload it again: the window then stays valid until the event loop deletes it).
+  template <class Make, class Load>
+  Form& Get(Make make, Load load) {
+    if (slot_) return *slot_;
+    Form* form = make();
+    Set(form);
+    load(*form);
+    return *form;
+  }
+
   Form* get() const { return slot_.data(); }
   bool IsLoaded() const { return !slot_.isNull(); }
   bool Holds(const Form* form) const { return form && slot_.data() == form; }

@@ -11,6 +11,7 @@ enum class Window {
   Station,           // the backdrop and the full-screen station window
   MinimizedStation,  // the scanner-only station, started minimized
   Settings,          // the administrator's settings window
+  HistoryFilter,     // the print and selection window as the history filter (modal)
 };
 
 using Opener = std::function<void()>;

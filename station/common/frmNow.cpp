@@ -5,16 +5,11 @@
 #include <QLabel>
 #include <QScreen>
 
-#include <cmath>
-
 #include "common/FormInstance.h"
 #include "common/mdlVelmor.h"
 
 namespace {
 FormInstance<frmNow> gForm;
-
-int TwipsToPixelsX(int twips) { return static_cast<int>(std::lround(twips / TwipsPerPixelX())); }
-int TwipsToPixelsY(int twips) { return static_cast<int>(std::lround(twips / TwipsPerPixelY())); }
 }  // namespace
 
 frmNow& frmNow::instance() { return gForm.Get([] { return new frmNow(); }); }

@@ -10,6 +10,7 @@
 //   the default (its "when empty" value, else false, 0 or the empty text), and the reset applies
 //   the table. Their declaration holds the type's empty value until the reset or the load.
 #include <QString>
+#include <QStringList>
 
 namespace db {
 class Connection;
@@ -120,8 +121,9 @@ db::Recordset& grsHist();
   X(int, gintHistMode, 0)        \
   X(int, glngHistFrom, 0)        \
   X(int, glngHistTo, 0)          \
-  X(QString, gstrIDList, )       \
+  X(QStringList, gstrIDList, )   \
   X(int, glngIDCount, 0)         \
+  X(bool, gblnIDSel, false)      \
   X(int, glngImgRow, 0)
 
 // Every value whose declaration says its value.

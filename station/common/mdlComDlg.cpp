@@ -1,10 +1,16 @@
 #include "common/mdlComDlg.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace {
 
 OpenDialogHook& Hook() {
+  static OpenDialogHook hook;
+  return hook;
+}
+
+OpenDialogHook& SaveHook() {
   static OpenDialogHook hook;
   return hook;
 }
@@ -28,6 +34,19 @@ QStringList NameFilters(const QString& filter) {
   return filters;
 }
 
+void ApplyFilter(QFileDialog& dialog, const QString& filter) {
+  const QStringList filters = NameFilters(filter);
+  if (!filters.isEmpty()) dialog.setNameFilters(filters);
+}
+
+// Shows `dialog`, or lets `hook` answer it; the chosen file or the empty text.
+QString Run(QFileDialog& dialog, const OpenDialogHook& hook) {
+  const int answer = hook ? hook(dialog) : dialog.exec();
+  if (answer != QDialog::Accepted) return {};
+  const QStringList chosen = dialog.selectedFiles();
+  return chosen.isEmpty() ? QString() : chosen.first();
+}
+
 }  // namespace
 
 void SetOpenDialogHook(OpenDialogHook hook) { Hook() = std::move(hook); }
@@ -36,11 +55,20 @@ QString ShowOpenDialog(QWidget* owner, const QString& filter, const QString& ini
   QFileDialog dialog(owner, QStringLiteral("ファイルを開く"), initialDir);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  const QStringList filters = NameFilters(filter);
-  if (!filters.isEmpty()) dialog.setNameFilters(filters);
+  ApplyFilter(dialog, filter);
+  return Run(dialog, Hook());
+}
 
-  const int answer = Hook() ? Hook()(dialog) : dialog.exec();
-  if (answer != QDialog::Accepted) return {};
-  const QStringList chosen = dialog.selectedFiles();
-  return chosen.isEmpty() ? QString() : chosen.first();
+void SetSaveDialogHook(OpenDialogHook hook) { SaveHook() = std::move(hook); }
+
+QString ShowSaveDialog(QWidget* owner, const QString& filter, const QString& initialPath) {
+  QFileDialog dialog(owner, QStringLiteral("名前を付けて保存"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  ApplyFilter(dialog, filter);
+  if (QFileInfo(initialPath).isDir())
+    dialog.setDirectory(initialPath);
+  else if (!initialPath.isEmpty())
+    dialog.selectFile(initialPath);
+  return Run(dialog, SaveHook());
 }

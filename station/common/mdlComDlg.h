@@ -1,5 +1,5 @@
 #pragma once
-// The file-open dialog.
+// The file-open and file-save dialogs.
 #include <QString>
 
 #include <functional>
@@ -19,3 +19,12 @@ QString ShowOpenDialog(QWidget* owner, const QString& filter, const QString& ini
 // hook restores the real dialog.
 using OpenDialogHook = std::function<int(QFileDialog& dialog)>;
 void SetOpenDialogHook(OpenDialogHook hook);
+
+// Asks the user for the name of a file to write with a modal save dialog titled "名前を付けて保存",
+// owned by `owner`, with `filter` as above, starting on `initialPath` (a file name chosen before,
+// or a folder). The user confirms replacing an existing file; no extension is added. Returns the
+// full path, or the empty text when the user cancels.
+QString ShowSaveDialog(QWidget* owner, const QString& filter, const QString& initialPath);
+
+// The same kind of hook for the save dialog.
+void SetSaveDialogHook(OpenDialogHook hook);

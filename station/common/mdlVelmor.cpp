@@ -1,5 +1,7 @@
 #include "common/mdlVelmor.h"
 
+#include <cmath>
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -34,3 +36,7 @@ double TwipsPerPixelY() {
   const double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
   return dpi > 0 ? 1440.0 / dpi : 15.0;
 }
+
+int TwipsToPixelsX(int twips) { return static_cast<int>(std::lround(twips / TwipsPerPixelX())); }
+
+int TwipsToPixelsY(int twips) { return static_cast<int>(std::lround(twips / TwipsPerPixelY())); }

@@ -18,3 +18,7 @@ RECT GetWorkArea();
 // (15 at 96 dots per inch).
 double TwipsPerPixelX();
 double TwipsPerPixelY();
+
+// A length in twips as whole pixels across and down.
+int TwipsToPixelsX(int twips);
+int TwipsToPixelsY(int twips);

@@ -179,7 +179,8 @@ TEST(ProgramValues, TheResetGivesEveryKeyRowItsDefaultAndEveryOtherValueItsDecla
   for (const SettingKey& row : SettingKeys()) SetOddValue(row);
   glngCamCount = 2;
   gstrSelectedID = QStringLiteral("1001");
-  gstrIDList = QStringLiteral("'1001','1002'");
+  gstrIDList = QStringList{QStringLiteral("1001"), QStringLiteral("1002")};
+  gblnIDSel = true;
   glngIDCount = 2;
   gintMailMode = 3;
   glngRasConn = 77;
@@ -191,7 +192,8 @@ TEST(ProgramValues, TheResetGivesEveryKeyRowItsDefaultAndEveryOtherValueItsDecla
   expectDefaults();
   EXPECT_EQ(glngCamCount, 0);
   EXPECT_EQ(gstrSelectedID, QString());
-  EXPECT_EQ(gstrIDList, QString());
+  EXPECT_TRUE(gstrIDList.isEmpty());
+  EXPECT_FALSE(gblnIDSel);
   EXPECT_EQ(glngIDCount, 0);
   EXPECT_EQ(gintMailMode, 0);
   EXPECT_EQ(glngRasConn, 0);

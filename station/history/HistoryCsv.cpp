@@ -1,0 +1,61 @@
+#include "history/HistoryCsv.h"
+
+#include <QSaveFile>
+
+#include "codepage/codepage.h"
+
+namespace {
+
+void AppendField(QString& line, const QString& value, bool last) {
+  line += QLatin1Char('"');
+  if (value.contains(QLatin1Char('"')))
+    line += QString(value).replace(QLatin1String("\""), QLatin1String("\"\""));
+  else
+    line += value;
+  line += last ? QLatin1String("\"\r\n") : QLatin1String("\",");
+}
+
+QString Line(const HistoryListRow& r) {
+  QString line;
+  AppendField(line, r.id, false);
+  AppendField(line, r.name, false);
+  AppendField(line, r.ioName, false);
+  AppendField(line, r.inDate, false);
+  AppendField(line, r.inTime, true);
+  return line;
+}
+
+}  // namespace
+
+QByteArray HistoryCsvBytes(const std::vector<HistoryListRow>& rows, int* badRow) {
+  if (badRow) *badRow = 0;
+  QString text;
+  text.reserve(static_cast<qsizetype>(rows.size()) * 64);
+  for (const HistoryListRow& r : rows) text += Line(r);
+  QByteArray bytes;
+  if (cp::ToAnsi(text, bytes)) return bytes;
+  // Some row does not fit: find the first, row by row.
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (!cp::FitsAnsi(Line(rows[i]))) {
+      if (badRow) *badRow = static_cast<int>(i) + 1;
+      break;
+    }
+  }
+  return {};
+}
+
+CsvResult WriteHistoryCsv(const std::vector<HistoryListRow>& rows, const QString& path) {
+  CsvResult result;
+  const QByteArray bytes = HistoryCsvBytes(rows, &result.row);
+  if (result.row > 0) {
+    result.kind = CsvResult::Unencodable;
+    return result;
+  }
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    result.kind = CsvResult::WriteFailed;
+    result.error = file.errorString();
+    file.cancelWriting();
+  }
+  return result;
+}
