@@ -10,7 +10,7 @@
 #include "common/FormInstance.h"
 #include "common/MemberRoster.h"
 #include "common/PictureBox.h"
-#include "common/TextWidth.h"
+#include "codepage/narrow.h"
 #include "common/globals.h"
 #include "common/mdlPicture.h"
 #include "history/frmHist.h"
@@ -187,8 +187,8 @@ void frmPrint::cmdCancel_Click() {
 }
 
 bool frmPrint::CheckInput() {
-  txtIDStart->setText(ToHalfWidth(txtIDStart->text()));
-  txtIDEnd->setText(ToHalfWidth(txtIDEnd->text()));
+  txtIDStart->setText(cp::ToHalfWidth(txtIDStart->text()));
+  txtIDEnd->setText(cp::ToHalfWidth(txtIDEnd->text()));
   const QString start = txtIDStart->text();
   const QString end = txtIDEnd->text();
   auto refuse = [](const QString& text) {
