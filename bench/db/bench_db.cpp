@@ -115,11 +115,9 @@ int main(int argc, char** argv) {
   return benchsupport::RunBenchmarks(
       argc, argv,
       [] {
-        gFolder = std::make_unique<testsupport::ProgramFolder>();
-        gFolder->CreateDatabase(false);
-        benchsupport::FillStationDatabase(gFolder->DatabaseFile());
         QString error;
-        if (OpenStationDatabase(&error)) return true;
+        gFolder = benchsupport::OpenFilledStation(&error);
+        if (gFolder) return true;
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return false;
       },

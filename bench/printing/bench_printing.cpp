@@ -14,7 +14,6 @@
 
 #include "common/PictureBox.h"
 #include "common/globals.h"
-#include "common/mdlDB.h"
 #include "db/db.h"
 #include "history/HistoryReports.h"
 #include "history/IdCardSheet.h"
@@ -90,15 +89,17 @@ int main(int argc, char** argv) {
   return benchsupport::RunBenchmarks(
       argc, argv,
       [] {
-        gFolder = std::make_unique<testsupport::ProgramFolder>();
-        gFolder->CreateDatabase(false);
-        benchsupport::FillStationDatabase(gFolder->DatabaseFile());
+        QString error;
+        gFolder = benchsupport::OpenFilledStation(&error);
+        if (!gFolder) {
+          std::fprintf(stderr, "%s\n", qPrintable(error));
+          return false;
+        }
         QImage logo(400, 300, QImage::Format_RGB32);
         logo.fill(QColor(30, 90, 160));
         QDir().mkpath(gFolder->Path() + "image");
         logo.save(gFolder->Path() + "image/logo.jpg", "JPEG", 90);
-        QString error;
-        if (OpenStationDatabase(&error) && ReadMonth(&error)) return true;
+        if (ReadMonth(&error)) return true;
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return false;
       },

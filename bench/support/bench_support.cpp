@@ -8,7 +8,9 @@
 
 #include <algorithm>
 
+#include "common/mdlDB.h"
 #include "db/db.h"
+#include "support/support_program.h"
 
 namespace benchsupport {
 
@@ -67,6 +69,14 @@ int RunBenchmarks(int argc, char** argv, const std::function<bool()>& setup,
   if (teardown) teardown();
   benchmark::Shutdown();
   return 0;
+}
+
+std::unique_ptr<testsupport::ProgramFolder> OpenFilledStation(QString* error) {
+  auto folder = std::make_unique<testsupport::ProgramFolder>();
+  folder->CreateDatabase(false);
+  FillStationDatabase(folder->DatabaseFile());
+  if (!OpenStationDatabase(error)) return nullptr;
+  return folder;
 }
 
 }  // namespace benchsupport

@@ -4,6 +4,11 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+namespace testsupport {
+class ProgramFolder;
+}
 
 namespace benchsupport {
 
@@ -19,6 +24,10 @@ QString MemberId(int index);
 // months from January 2024 of about 30,300 rows each (28 days a month, about 1,080 events a
 // day), entries and exits in turn, every member named equally often.
 void FillStationDatabase(const QString& databaseFile, int members = kMembers, int history = kHistory);
+
+// A program folder whose station database is filled to the intended size and opened as gcnDB().
+// Nothing (and `error` says why) when it cannot be opened.
+std::unique_ptr<testsupport::ProgramFolder> OpenFilledStation(QString* error);
 
 // The main of a benchmark program: a QApplication (offscreen unless QT_QPA_PLATFORM names a
 // platform), a UTF-8 character type, the benchmark flags read, then `setup` (a false from it
