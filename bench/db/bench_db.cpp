@@ -113,9 +113,11 @@ int main(int argc, char** argv) {
   return benchsupport::RunBenchmarks(
       argc, argv,
       [] {
-        gFolder = std::make_unique<testsupport::ProgramFolder>();
-        gFolder->CreateDatabase(false);
-        return benchsupport::FillAndOpenStationDatabase(gFolder->DatabaseFile());
+        QString error;
+        gFolder = benchsupport::OpenFilledStation(&error);
+        if (gFolder) return true;
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
       },
       [] { gFolder.reset(); });
 }

@@ -84,9 +84,11 @@ int main(int argc, char** argv) {
           std::fprintf(stderr, "message: %s\n", qPrintable(text));
           return int(ui::vbOK);
         });
-        gFolder = std::make_unique<testsupport::ProgramFolder>();
-        gFolder->CreateDatabase(false);
-        return benchsupport::FillAndOpenStationDatabase(gFolder->DatabaseFile());
+        QString error;
+        gFolder = benchsupport::OpenFilledStation(&error);
+        if (gFolder) return true;
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
       },
       [] { gFolder.reset(); });
 }

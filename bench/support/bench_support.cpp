@@ -11,6 +11,7 @@
 
 #include "common/mdlDB.h"
 #include "db/db.h"
+#include "support/support_program.h"
 
 namespace benchsupport {
 
@@ -58,14 +59,6 @@ void FillStationDatabase(const QString& databaseFile, int members, int history) 
   QSqlDatabase::removeDatabase("fill");
 }
 
-bool FillAndOpenStationDatabase(const QString& databaseFile) {
-  FillStationDatabase(databaseFile);
-  QString error;
-  if (OpenStationDatabase(&error)) return true;
-  std::fprintf(stderr, "%s\n", qPrintable(error));
-  return false;
-}
-
 int RunBenchmarks(int argc, char** argv, const std::function<bool()>& setup,
                   const std::function<void()>& teardown) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -77,6 +70,14 @@ int RunBenchmarks(int argc, char** argv, const std::function<bool()>& setup,
   if (teardown) teardown();
   benchmark::Shutdown();
   return 0;
+}
+
+std::unique_ptr<testsupport::ProgramFolder> OpenFilledStation(QString* error) {
+  auto folder = std::make_unique<testsupport::ProgramFolder>();
+  folder->CreateDatabase(false);
+  FillStationDatabase(folder->DatabaseFile());
+  if (!OpenStationDatabase(error)) return nullptr;
+  return folder;
 }
 
 }  // namespace benchsupport

@@ -4,6 +4,11 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+namespace testsupport {
+class ProgramFolder;
+}
 
 namespace benchsupport {
 
@@ -20,9 +25,9 @@ QString MemberId(int index);
 // day), entries and exits in turn, every member named equally often.
 void FillStationDatabase(const QString& databaseFile, int members = kMembers, int history = kHistory);
 
-// Fills the station database file to the intended size, then opens the station's connection on
-// it through its data source; false (the driver's text on the standard error) when it cannot.
-bool FillAndOpenStationDatabase(const QString& databaseFile);
+// A program folder whose station database is filled to the intended size and opened as gcnDB().
+// Nothing (and `error` says why) when it cannot be opened.
+std::unique_ptr<testsupport::ProgramFolder> OpenFilledStation(QString* error);
 
 // The main of a benchmark program: a QApplication (offscreen unless QT_QPA_PLATFORM names a
 // platform), a UTF-8 character type, the benchmark flags read, then `setup` (a false from it

@@ -1,0 +1,299 @@
+#include "printing/printing.h"
+
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+
+#include "printing/catalog.h"
+#include "printing/qprinter_settings.h"
+
+namespace printing {
+namespace {
+
+// Font metrics are taken at a fixed resolution, so that line heights do not depend on the job.
+constexpr double kMetricsDpi = 1200;
+
+const QPaintDevice* MetricsDevice() {
+  static const QImage device = [] {
+    QImage image(1, 1, QImage::Format_Mono);
+    const int dotsPerMeter = qRound(kMetricsDpi / 0.0254);
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    return image;
+  }();
+  return &device;
+}
+
+QPageSize PageSizeOf(int code, double widthMm, double lengthMm) {
+  if (code == vbPRPSUser)
+    return QPageSize(QSizeF(widthMm, lengthMm), QPageSize::Millimeter, QString(),
+                     QPageSize::ExactMatch);
+  return QPageSize(QPageSize::id(code));
+}
+
+// DEVMODE bin codes and Qt's paper sources.
+QPrinter::PaperSource SourceOf(int bin) {
+  if (bin >= 1 && bin <= 11) return static_cast<QPrinter::PaperSource>(bin - 1);
+  if (bin == 14) return QPrinter::Cassette;
+  if (bin == 15) return QPrinter::FormSource;
+  return QPrinter::Auto;
+}
+
+int BinOf(QPrinter::PaperSource source) {
+  if (source == QPrinter::Cassette) return 14;
+  if (source == QPrinter::FormSource) return 15;
+  if (source <= QPrinter::LargeCapacity) return static_cast<int>(source) + 1;
+  return 7;
+}
+
+}  // namespace
+
+void ApplyToQPrinter(const PrinterSettings& s, QPrinter& printer) {
+  const QPageSize size = PageSizeOf(s.paperSize, s.paperWidth, s.paperLength);
+  printer.setPageSize(size.isValid() ? size : QPageSize(QPageSize::A4));
+  printer.setPageOrientation(s.orientation == vbPRORLandscape ? QPageLayout::Landscape
+                                                              : QPageLayout::Portrait);
+  printer.setColorMode(s.colorMode == vbPRCMMonochrome ? QPrinter::GrayScale : QPrinter::Color);
+  printer.setDuplex(s.duplex == vbPRDPVertical     ? QPrinter::DuplexLongSide
+                    : s.duplex == vbPRDPHorizontal ? QPrinter::DuplexShortSide
+                                                   : QPrinter::DuplexNone);
+  printer.setPaperSource(SourceOf(s.paperBin));
+  if (s.printQuality > 0) printer.setResolution(s.printQuality);
+}
+
+void ReadFromQPrinter(const QPrinter& printer, PrinterSettings& s) {
+  s.deviceName = printer.printerName();
+  s.outputFile = printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
+  const QPageSize chosen = printer.pageLayout().pageSize();
+  if (chosen.id() == QPageSize::Custom) {
+    const QSizeF mm = chosen.size(QPageSize::Millimeter);
+    s.paperSize = vbPRPSUser;
+    s.paperWidth = mm.width();
+    s.paperLength = mm.height();
+  } else {
+    s.paperSize = chosen.windowsId();
+  }
+  s.orientation = printer.pageLayout().orientation() == QPageLayout::Landscape ? vbPRORLandscape
+                                                                               : vbPRORPortrait;
+  s.colorMode = printer.colorMode() == QPrinter::GrayScale ? vbPRCMMonochrome : vbPRCMColor;
+  s.duplex = printer.duplex() == QPrinter::DuplexLongSide    ? vbPRDPVertical
+             : printer.duplex() == QPrinter::DuplexShortSide ? vbPRDPHorizontal
+                                                             : vbPRDPSimplex;
+  s.paperBin = BinOf(printer.paperSource());
+}
+
+bool IsKnownPaper(int code, double widthMm, double lengthMm) {
+  if (code == vbPRPSUser) return widthMm > 0 && lengthMm > 0;
+  return code > 0 && QPageSize::id(code) != QPageSize::Custom;
+}
+
+QStringList FontFamilies(const QString& name) {
+  if (name == QStringLiteral("ＭＳ ゴシック") || name == QStringLiteral("MS Gothic"))
+    return {QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP")};
+  if (name == QStringLiteral("ＭＳ Ｐゴシック") || name == QStringLiteral("MS PGothic"))
+    return {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")};
+  return {name};
+}
+
+Printer::Printer() = default;
+
+Printer::~Printer() { EndDoc(); }
+
+QString Printer::DeviceName() const {
+  if (!settings_.deviceName.isEmpty()) return settings_.deviceName;
+  const QString byDefault = Catalog().DefaultName();
+  if (!byDefault.isEmpty()) return byDefault;
+  const QStringList names = Catalog().Names();
+  return names.isEmpty() ? QString() : names.first();
+}
+
+void Printer::SetSettings(const PrinterSettings& settings) {
+  const PrinterSettings kept = settings_;
+  settings_ = settings;
+  settings_.paperSize = kept.paperSize;
+  settings_.paperWidth = kept.paperWidth;
+  settings_.paperLength = kept.paperLength;
+  if (settings_.outputFile != kept.outputFile) SetOutputFile(settings.outputFile);
+}
+
+bool Printer::SetPaperSize(int code, double widthMm, double lengthMm) {
+  if (!IsKnownPaper(code, widthMm, lengthMm)) {
+    error_ = QStringLiteral("unknown paper size %1").arg(code);
+    return false;
+  }
+  settings_.paperSize = code;
+  settings_.paperWidth = code == vbPRPSUser ? widthMm : 0;
+  settings_.paperLength = code == vbPRPSUser ? lengthMm : 0;
+  return true;
+}
+
+void Printer::SetOutputFile(const QString& path) {
+  settings_.outputFile = path;
+  jobsWritten_ = 0;
+  jobFiles_.clear();
+}
+
+QString Printer::JobFile(int job) const {
+  if (job <= 1) return settings_.outputFile;
+  const QFileInfo info(settings_.outputFile);
+  const QString suffix = info.suffix();
+  const QString base = info.path() + QLatin1Char('/') + info.completeBaseName();
+  return base + QStringLiteral("-%1").arg(job) + (suffix.isEmpty() ? QString() : "." + suffix);
+}
+
+void Printer::SetScaleMode(int mode) {
+  switch (mode) {
+    case vbTwips: case vbPoints: case vbPixels: case vbInches: case vbMillimeters: case vbCentimeters:
+      scaleMode_ = mode;
+      break;
+    default: break;  // other modes are not used; the current one stays
+  }
+}
+
+double Printer::UnitsPerInch() const {
+  switch (scaleMode_) {
+    case vbPoints: return 72;
+    case vbPixels: return jobDpi_ > 0 ? jobDpi_ : kMetricsDpi;
+    case vbInches: return 1;
+    case vbMillimeters: return 25.4;
+    case vbCentimeters: return 2.54;
+    default: return 1440;
+  }
+}
+
+double Printer::ToDevice(double units) const { return units * jobDpi_ / UnitsPerInch(); }
+
+QRectF Printer::DeviceRect(double x, double y, double width, double height) const {
+  return QRectF(ToDevice(x), ToDevice(y), ToDevice(width), ToDevice(height));
+}
+
+QFont Printer::Font() const {
+  QFont font;
+  font.setFamilies(FontFamilies(FontName));
+  font.setPointSizeF(FontSize > 0 ? FontSize : 1);
+  font.setBold(FontBold);
+  return font;
+}
+
+double Printer::TextHeight() const {
+  return QFontMetricsF(Font(), MetricsDevice()).height() / kMetricsDpi * UnitsPerInch();
+}
+
+double Printer::TextWidth(const QString& text) const {
+  return QFontMetricsF(Font(), MetricsDevice()).horizontalAdvance(text) / kMetricsDpi *
+         UnitsPerInch();
+}
+
+bool Printer::StartJob() {
+  if (painter_) return true;
+  auto job = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  job->setCreator(QStringLiteral("Velmor"));
+  ApplyToQPrinter(settings_, *job);
+  if (!settings_.outputFile.isEmpty()) {
+    // A file holds the whole page: positions count from the paper's top left corner.
+    job->setOutputFormat(QPrinter::PdfFormat);
+    job->setOutputFileName(JobFile(jobsWritten_ + 1));
+    job->setFullPage(true);
+    job->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+  } else {
+    const QString name = DeviceName();
+    if (name.isEmpty() || FindInstalled(name).isEmpty()) {
+      error_ = QStringLiteral("no printer named \"%1\" is installed").arg(name);
+      return false;
+    }
+    job->setOutputFormat(QPrinter::NativeFormat);
+    job->setPrinterName(name);
+    if (job->outputFormat() != QPrinter::NativeFormat || job->printerName() != name) {
+      error_ = QStringLiteral("the printer \"%1\" cannot be reached").arg(name);
+      return false;
+    }
+    job->setFullPage(false);  // positions count from the printable area's corner
+  }
+  auto painter = std::make_unique<QPainter>();
+  if (!painter->begin(job.get())) {
+    error_ = settings_.outputFile.isEmpty()
+                 ? QStringLiteral("the printer \"%1\" refused the job").arg(job->printerName())
+                 : QStringLiteral("cannot write \"%1\"").arg(job->outputFileName());
+    return false;
+  }
+  jobDpi_ = job->resolution();
+  if (settings_.zoom > 0 && settings_.zoom != 100)
+    painter->scale(settings_.zoom / 100.0, settings_.zoom / 100.0);
+  painter->setRenderHint(QPainter::Antialiasing, false);
+  job_ = std::move(job);
+  painter_ = std::move(painter);
+  return true;
+}
+
+bool Printer::Print(const QString& text) {
+  if (!StartJob()) return false;
+  const QFont font = Font();
+  painter_->setFont(font);
+  painter_->setPen(Qt::black);
+  const double ascent = QFontMetricsF(font, job_.get()).ascent();
+  QString all = text;
+  all.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  const QStringList lines = all.split(QLatin1Char('\n'));
+  const double lineHeight = TextHeight();
+  for (const QString& line : lines) {
+    if (!line.isEmpty())
+      painter_->drawText(QPointF(ToDevice(CurrentX), ToDevice(CurrentY) + ascent), line);
+    CurrentX = 0;
+    CurrentY += lineHeight;
+  }
+  return true;
+}
+
+bool Printer::PaintPicture(const QPixmap& picture, double x, double y, double width, double height) {
+  if (picture.isNull()) {
+    error_ = QStringLiteral("no picture to paint");
+    return false;
+  }
+  if (!StartJob()) return false;
+  painter_->setRenderHint(QPainter::SmoothPixmapTransform, true);
+  painter_->drawPixmap(DeviceRect(x, y, width, height), picture, QRectF(picture.rect()));
+  return true;
+}
+
+QPainter* Printer::Painter() { return StartJob() ? painter_.get() : nullptr; }
+
+bool Printer::EndDoc() {
+  if (!painter_) return true;
+  const bool ended = painter_->end();
+  const QString file = job_->outputFormat() == QPrinter::PdfFormat ? job_->outputFileName() : QString();
+  painter_.reset();
+  job_.reset();
+  if (!ended) {
+    error_ = file.isEmpty() ? QStringLiteral("the print job could not be sent")
+                            : QStringLiteral("cannot write \"%1\"").arg(file);
+    return false;
+  }
+  if (!file.isEmpty()) {
+    ++jobsWritten_;
+    jobFiles_ << file;
+  }
+  return true;
+}
+
+Printer& ThePrinter() {
+  static Printer* printer = new Printer;  // lives for the run
+  return *printer;
+}
+
+void ResetThePrinter() {
+  Printer& printer = ThePrinter();
+  printer.EndDoc();
+  printer.SetSettings(PrinterSettings{});
+  printer.SetPaperSize(vbPRPSA4);
+  printer.SetOutputFile(QString());
+  printer.SetScaleMode(vbTwips);
+  printer.CurrentX = printer.CurrentY = 0;
+  printer.FontName = QStringLiteral("ＭＳ ゴシック");
+  printer.FontSize = 10;
+  printer.FontBold = false;
+}
+
+}  // namespace printing
