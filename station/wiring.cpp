@@ -19,6 +19,8 @@ void ConnectWindows() {
   });
   nav::SetOpener(nav::Window::MinimizedStation, [] { frmMin::instance().Show(); });
   nav::SetOpener(nav::Window::Settings, [] { frmSet::instance().show(); });
+  // Neither mode value chosen: the window opens for the card sheets.
+  nav::SetOpener(nav::Window::CardPrint, [] { frmPrint::instance().ShowModal(); });
   nav::SetOpener(nav::Window::HistoryFilter, [] {
     gintHistMode = 1;
     frmPrint::instance().ShowModal();

@@ -139,16 +139,22 @@ void frmSet::BuildWidgets() {
     return b;
   };
   cmdData = makeButton("cmdData", kShowMembers);
+  cmdPrint = makeButton("cmdPrint", QStringLiteral("カード印刷"));
+  cmdHist = makeButton("cmdHist", QStringLiteral("入退室履歴"));
   cmdSearch = makeButton("cmdSearch", QStringLiteral("データ検索"));
   cmdOK = makeButton("cmdOK", QStringLiteral("OK"));
   cmdCancel = makeButton("cmdCancel", QStringLiteral("キャンセル"));
   connect(cmdData, &QPushButton::clicked, this, &frmSet::frmSet_cmdData_Click);
+  connect(cmdPrint, &QPushButton::clicked, this, &frmSet::frmSet_cmdPrint_Click);
+  connect(cmdHist, &QPushButton::clicked, this, &frmSet::frmSet_cmdHist_Click);
   connect(cmdSearch, &QPushButton::clicked, this, &frmSet::frmSet_cmdSearch_Click);
   connect(cmdOK, &QPushButton::clicked, this, &frmSet::frmSet_cmdOK_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmSet::frmSet_cmdCancel_Click);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(cmdData);
+  buttons->addWidget(cmdPrint);
+  buttons->addWidget(cmdHist);
   buttons->addWidget(cmdSearch);
   buttons->addStretch(1);
   buttons->addWidget(cmdOK);
@@ -160,7 +166,9 @@ void frmSet::BuildWidgets() {
 
   setTabOrder(fgData, fgMessage);
   setTabOrder(fgMessage, cmdData);
-  setTabOrder(cmdData, cmdSearch);
+  setTabOrder(cmdData, cmdPrint);
+  setTabOrder(cmdPrint, cmdHist);
+  setTabOrder(cmdHist, cmdSearch);
   setTabOrder(cmdSearch, cmdOK);
   setTabOrder(cmdOK, cmdCancel);
   resize(Twips(12000), Twips(7200));
@@ -179,7 +187,7 @@ void frmSet::ShowTable(bool members) {
   fgData->setVisible(members);
   fgMessage->setVisible(!members);
   cmdData->setText(members ? kShowMessages : kShowMembers);
-  cmdSearch->setVisible(members);
+  for (QPushButton* b : {cmdPrint, cmdHist, cmdSearch}) b->setVisible(members);
 }
 
 void frmSet::BackToLogin() {
@@ -237,6 +245,40 @@ void frmSet::frmSet_cmdData_Click() {
 void frmSet::frmSet_cmdSearch_Click() {
   if (editing_) inputTxt_LostFocus();
   frmSearch::instance().exec();
+}
+
+bool frmSet::HasMemberRows() const {
+  // The header row and the empty new row alone: no member to work on.
+  if (MemberRoster::Shared().Count() > 0) return true;
+  ui::MsgBox(QStringLiteral("対象データがありません。"), ui::vbInformation, QStringLiteral("処理の確認"));
+  return false;
+}
+
+void frmSet::frmSet_cmdPrint_Click() {
+  if (editing_) inputTxt_LostFocus();
+  frmNow& busy = frmNow::instance();
+  busy.lblNow->setVisible(true);
+  busy.lblNow->setText(QStringLiteral("登録データの確認中..."));
+  busy.show();
+  busy.repaint();
+  if (!HasMemberRows()) {
+    frmNow::Unload();
+    return;
+  }
+  // The cards are printed from the database: the table's edits go there first.
+  const QString error = frmSet_SaveMembers();
+  frmNow::Unload();
+  if (!error.isEmpty()) {
+    ui::MsgBox(error, ui::vbCritical, kRowTitle);
+    return;
+  }
+  nav::Open(nav::Window::CardPrint);
+}
+
+void frmSet::frmSet_cmdHist_Click() {
+  if (editing_) inputTxt_LostFocus();
+  if (!HasMemberRows()) return;
+  nav::Open(nav::Window::HistoryFilter);
 }
 
 void frmSet::frmSet_cmdSend_Click(int row) {

@@ -30,6 +30,8 @@ class frmSet : public QWidget {
   QLineEdit* inputTxt = nullptr;
   QPushButton* cmdData = nullptr;
   QPushButton* cmdSearch = nullptr;
+  QPushButton* cmdPrint = nullptr;
+  QPushButton* cmdHist = nullptr;
   QPushButton* cmdOK = nullptr;
   QPushButton* cmdCancel = nullptr;
 
@@ -44,6 +46,11 @@ class frmSet : public QWidget {
   // before and after an import.
   void frmSet_cmdData_Click();
   void frmSet_cmdSearch_Click();
+  // The card sheets (after the member table is saved) and the history filter.
+  void frmSet_cmdPrint_Click();
+  void frmSet_cmdHist_Click();
+  // True when the member table holds a member; otherwise says "対象データがありません。".
+  bool HasMemberRows() const;
   // A row's send button (row from 1).
   void frmSet_cmdSend_Click(int row);
 

@@ -12,6 +12,7 @@ enum class Window {
   MinimizedStation,  // the scanner-only station, started minimized
   Settings,          // the administrator's settings window
   HistoryFilter,     // the print and selection window as the history filter (modal)
+  CardPrint,         // the print and selection window for the ID card sheets (modal)
 };
 
 using Opener = std::function<void()>;

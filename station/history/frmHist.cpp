@@ -115,6 +115,8 @@ void frmHist::BuildWidgets() {
   setTabOrder(cmdPrint, fgHist);
 
   connect(cmdData, &QPushButton::clicked, this, &frmHist::cmdData_Click);
+  connect(cmdDayPrn, &QPushButton::clicked, this, &frmHist::cmdDayPrn_Click);
+  connect(cmdPrint, &QPushButton::clicked, this, &frmHist::cmdPrint_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmHist::cmdCancel_Click);
 }
 
@@ -166,6 +168,21 @@ void frmHist::frmHist_default_fgHist(int startYM, int endYM, int intSort, bool b
   SetProgress(QString());
   lngStartYM = startYM;
   lngEndYM = endYM;
+}
+
+void frmHist::PrintReport(HistoryReport report) {
+  RunHistoryReport(
+      report, mGrid->Count() > 0, this,
+      [this](int sort) {
+        frmHist_default_fgHist(lngStartYM, lngEndYM, sort, gblnIDSel);
+        ReportData data;
+        data.startYM = lngStartYM;
+        data.endYM = lngEndYM;
+        for (const HistoryListRow& r : mGrid->Rows())
+          data.rows.push_back({r.id, r.name, r.honorific, r.ioName, r.inDate, r.inTime});
+        return data;
+      },
+      [this](const QString& text) { SetProgress(text); });
 }
 
 void frmHist::cmdSend_Click(int index) {

@@ -4,6 +4,7 @@
 // file. Opened modally by the print and selection window in its history mode, which sets
 // glngHistFrom, glngHistTo, gblnIDSel, gstrIDList and glngIDCount first.
 #include "history/HistoryDialog.h"
+#include "history/HistoryReports.h"
 
 class HistGridModel;
 class QLabel;
@@ -31,6 +32,9 @@ class frmHist : public HistoryDialog {
   // said why).
   bool frmHist_CSVHist(const QString& path);
   void cmdCancel_Click();
+  // The printed reports: per day ("日別印刷") and per member ("ID別印刷").
+  void cmdDayPrn_Click() { PrintReport(HistoryReport::PerDay); }
+  void cmdPrint_Click() { PrintReport(HistoryReport::PerMember); }
 
   const HistGridModel& Grid() const { return *mGrid; }
   // The file name the export's dialog offers: the one chosen last while the window is open.
@@ -55,6 +59,7 @@ class frmHist : public HistoryDialog {
   void Form_Unload();
   // Shows `text` in the progress line at once (an empty text clears it).
   void SetProgress(const QString& text);
+  void PrintReport(HistoryReport report);
 
   void CloseRequested() override { Unload(); }
 

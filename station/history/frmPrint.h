@@ -54,6 +54,8 @@ class frmPrint : public HistoryDialog {
   // nothing is selected (the dialog has then unloaded).
   bool CheckSelection();
   void RunHistory();
+  // The card sheets of the selected members on the chosen printer.
+  void RunCards();
   void SetRangeEnabled(bool enabled);
   // The close box and Esc cancel.
   void CloseRequested() override { cmdCancel_Click(); }
