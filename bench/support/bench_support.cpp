@@ -17,6 +17,46 @@ namespace benchsupport {
 
 QString MemberId(int index) { return QString::number(100000000 + index); }
 
+namespace {
+// The history rows in time order: `row` gets ID, IOName, inDate, inTime, imgFile of each.
+template <typename Row>
+void ForEachHistoryRow(int members, int history, Row row) {
+  const int perMonth = history / 33 + 1;
+  const int perDay = std::max(1, perMonth / 28);
+  for (int i = 0; i < history; ++i) {
+    const int month = i / perMonth;
+    const int year = 2024 + month / 12, mon = month % 12 + 1;
+    const int inMonth = i % perMonth, day = inMonth * 28 / perMonth + 1;
+    const int second = (inMonth % perDay) * 40;  // spread over the day
+    // 7919 is prime to the member count: every member comes round once per `members` rows.
+    row(MemberId(static_cast<int>((i * 7919LL) % members)),
+        i % 2 ? QStringLiteral("退室") : QStringLiteral("入室"), year * 10000 + mon * 100 + day,
+        QStringLiteral("%1:%2:%3")
+            .arg(second / 3600 % 24, 2, 10, QChar('0'))
+            .arg(second / 60 % 60, 2, 10, QChar('0'))
+            .arg(second % 60, 2, 10, QChar('0')),
+        QStringLiteral("20260101000000.jpg"));
+  }
+}
+}  // namespace
+
+QByteArray MemberCopyRows(int members) {
+  QByteArray out;
+  for (int i = 0; i < members; ++i)
+    out += (MemberId(i) + QStringLiteral("\t会員 %1\tさま\tかいいん %1\t\t\t2026/04/01\t2026/04/01\t\t\n").arg(i))
+               .toUtf8();
+  return out;
+}
+
+QByteArray HistoryCopyRows(int members, int history) {
+  QByteArray out;
+  ForEachHistoryRow(members, history, [&](const QString& id, const QString& io, int date,
+                                          const QString& time, const QString& img) {
+    out += (id + '\t' + io + '\t' + QString::number(date) + '\t' + time + '\t' + img + '\n').toUtf8();
+  });
+  return out;
+}
+
 void FillStationDatabase(const QString& databaseFile, int members, int history) {
   {
     QSqlDatabase lite = QSqlDatabase::addDatabase("QSQLITE", "fill");
@@ -35,24 +75,15 @@ void FillStationDatabase(const QString& databaseFile, int members, int history) 
       q.exec();
     }
     q.prepare("INSERT INTO tblHist (ID, IOName, inDate, inTime, imgFile) VALUES (?, ?, ?, ?, ?)");
-    const int perMonth = history / 33 + 1;
-    const int perDay = std::max(1, perMonth / 28);
-    for (int i = 0; i < history; ++i) {
-      const int month = i / perMonth;
-      const int year = 2024 + month / 12, mon = month % 12 + 1;
-      const int inMonth = i % perMonth, day = inMonth * 28 / perMonth + 1;
-      const int second = (inMonth % perDay) * 40;  // spread over the day
-      // 7919 is prime to the member count: every member comes round once per `members` rows.
-      q.addBindValue(MemberId(static_cast<int>((i * 7919LL) % members)));
-      q.addBindValue(i % 2 ? QStringLiteral("退室") : QStringLiteral("入室"));
-      q.addBindValue(year * 10000 + mon * 100 + day);
-      q.addBindValue(QStringLiteral("%1:%2:%3")
-                         .arg(second / 3600 % 24, 2, 10, QChar('0'))
-                         .arg(second / 60 % 60, 2, 10, QChar('0'))
-                         .arg(second % 60, 2, 10, QChar('0')));
-      q.addBindValue(QStringLiteral("20260101000000.jpg"));
+    ForEachHistoryRow(members, history, [&q](const QString& id, const QString& io, int date,
+                                             const QString& time, const QString& img) {
+      q.addBindValue(id);
+      q.addBindValue(io);
+      q.addBindValue(date);
+      q.addBindValue(time);
+      q.addBindValue(img);
       q.exec();
-    }
+    });
     lite.commit();
     lite.close();
   }

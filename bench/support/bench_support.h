@@ -29,6 +29,12 @@ void FillStationDatabase(const QString& databaseFile, int members = kMembers, in
 // Nothing (and `error` says why) when it cannot be opened.
 std::unique_ptr<testsupport::ProgramFolder> OpenFilledStation(QString* error);
 
+// The same rows as text for a COPY ... FROM STDIN of a database server (tab-separated, one row a
+// line): the members' ID, UserName, UserAdd, NameKana, MailName, MailAddr, "Date", "Update",
+// LastIn, LastOut, and the history's ID, IOName, inDate, inTime, imgFile.
+QByteArray MemberCopyRows(int members = kMembers);
+QByteArray HistoryCopyRows(int members = kMembers, int history = kHistory);
+
 // The main of a benchmark program: a QApplication (offscreen unless QT_QPA_PLATFORM names a
 // platform), a UTF-8 character type, the benchmark flags read, then `setup` (a false from it
 // ends the program with 1), the benchmarks, and `teardown`.

@@ -235,6 +235,18 @@ bool Connection::IsOpen() const {
 
 QSqlDatabase Connection::Database() const { return QSqlDatabase::database(name_, false); }
 
+QString Connection::DbmsName() const {
+  const QSqlDatabase database = Database();
+  if (!database.isOpen() || !database.driver()) return {};
+  const QVariant handle = database.driver()->handle();
+  if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHDBC)) return {};
+  SQLHDBC dbc = *static_cast<const SQLHDBC*>(handle.constData());
+  SQLCHAR name[128] = {};
+  SQLSMALLINT length = 0;
+  if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &length))) return {};
+  return QString::fromUtf8(reinterpret_cast<const char*>(name));
+}
+
 bool Recordset::Open(Connection& connection, const QString& sql, const QVariantList& values) {
   Close();
   if (!connection.IsOpen()) {

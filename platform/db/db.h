@@ -35,6 +35,9 @@ class Connection {
   bool IsOpen() const;
   QSqlDatabase Database() const;
   QString LastError() const { return error_; }
+  // The database product behind the open connection as its driver names it ("SQLite",
+  // "PostgreSQL"), or the empty text.
+  QString DbmsName() const;
 
  private:
   QString name_;

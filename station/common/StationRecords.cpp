@@ -27,6 +27,11 @@ LookupResult FindMember(const QString& id, MemberRecord& member, QString* error)
   return LookupResult::Found;
 }
 
+QString NameListSql(bool byID) {
+  return byID ? QStringLiteral("select * from tblData order by ID")
+              : QStringLiteral("select * from tblData order by NameKana NULLS FIRST, ID");
+}
+
 bool WriteLastTime(const QString& id, bool entry, const QString& nowText, QString* error) {
   const QString field = entry ? QStringLiteral("LastIn") : QStringLiteral("LastOut");
   return db::Execute(gcnDB(), QStringLiteral("UPDATE tblData SET ") + field + QStringLiteral("=? WHERE ID=?"),

@@ -20,6 +20,11 @@ enum class LookupResult { Found, NotFound, Failed };
 // Looks the member with exactly this ID up. `error` gets the driver's text on Failed.
 LookupResult FindMember(const QString& id, MemberRecord& member, QString* error = nullptr);
 
+// The name list's statement: every member by ID (`byID`) or by the reading of the name
+// (NameKana). Members of the same reading come in ID order and members without a reading first,
+// on every driver, so each page holds the same members whenever it is built again.
+QString NameListSql(bool byID);
+
 // Writes `nowText` into the member's LastIn (entry) or LastOut (exit).
 bool WriteLastTime(const QString& id, bool entry, const QString& nowText, QString* error = nullptr);
 

@@ -8,6 +8,12 @@
 // The key word of the service account row (tblServer.User) that this program reads.
 inline constexpr const char* kServerUserKey = "velmor";
 
+// The fixed data source, user and password the station connects with. A data source on a database
+// server needs this user (role) with this password.
+inline constexpr const char* kStationDsn = "Pardix";
+inline constexpr const char* kStationDbUser = "Admin";
+inline constexpr const char* kStationDbPassword = "58314790";
+
 // Opens gcnDB() on the data source "Pardix" with the fixed user and password (gstrDSN,
 // gstrDBUser, gstrDBPsw are set here). Returns false with the driver's message in `error`.
 bool OpenStationDatabase(QString* error);
@@ -17,8 +23,9 @@ bool OpenStationDatabase(QString* error);
 // row is missing, a required column is Null, or the query fails.
 bool LoadServiceAccount(QString* error);
 
-// Creates the five tables and their indexes on an empty database (SQLite dialect for the automatic
-// number). Returns false with the failing statement's message.
+// Creates the five tables and their indexes on an empty database. The history's automatic number
+// is a standard identity column, or on SQLite (which has none) its AUTOINCREMENT row key. Returns
+// false with the failing statement's message.
 bool CreateStationTables(db::Connection& connection, QString* error);
 
 // Writes the service account row and the two login passwords of a new database.

@@ -25,6 +25,7 @@
 #include "sound/sound.h"
 #include "common/FormInstance.h"
 #include "common/PictureBox.h"
+#include "common/StationRecords.h"
 #include "common/frmBack.h"
 #include "common/globals.h"
 #include "common/mdlEnd.h"
@@ -185,9 +186,7 @@ bool frmMain::LayoutNameList() {
   ShowPicture(imgHide, gstrAppPath + QStringLiteral("image/wite.jpg"));
   txtID->hide();
   cmdEnd->show();
-  const QString byKana = QStringLiteral("select * from tblData order by NameKana");
-  const QString byID = QStringLiteral("select * from tblData order by ID");
-  mstrListSQL = (gintScreen == 2 && gintNoBarScr != 3) ? byID : byKana;
+  mstrListSQL = NameListSql(gintScreen == 2 && gintNoBarScr != 3);
 
   const bool opened = grsDB().Open(gcnDB(), mstrListSQL);
   if (!opened || grsDB().RecordCount() <= 0) {

@@ -11,6 +11,7 @@
 #include "desk/frmMain.h"
 #include "common/mdlStation.h"
 #include "common/PictureBox.h"
+#include "common/StationRecords.h"
 #include "common/globals.h"
 #include "common/mdlEnd.h"
 #include "ui/msgbox.h"
@@ -49,9 +50,7 @@ QPixmap IconPicture(const QPushButton* icon) { return icon->property("picture").
 
 // Builds page mlngPage of the name list (buttons, captions, pictures, mstrPageIDs).
 void frmMain::frmMain_ShowNamePage() {
-  mstrListSQL = (gintScreen == 2 && gintNoBarScr != 3)
-                    ? QStringLiteral("select * from tblData order by ID")
-                    : QStringLiteral("select * from tblData order by NameKana");
+  mstrListSQL = NameListSql(gintScreen == 2 && gintNoBarScr != 3);
   db::Recordset& rs = grsDB();
   // A database that fails leaves the page as it was.
   if (!rs.Open(gcnDB(), mstrListSQL)) return;

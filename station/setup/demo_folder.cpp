@@ -216,14 +216,36 @@ bool WriteDemoRows(db::Connection& connection, int count, QString* error) {
   return true;
 }
 
-bool CreateDatabaseFile(const QString& file, const QString& adminPassword,
-                        const QString& userPassword, bool* created, QString* error) {
-  const bool existed = QFileInfo::exists(file);
+QString DatabaseTarget::ConnectString() const {
+  if (!OnServer()) return QStringLiteral("DRIVER={SQLite3};Database=%1;").arg(file);
+  return QStringLiteral("DRIVER={PostgreSQL Unicode};Servername=%1;Port=%2;Database=%3;")
+      .arg(server)
+      .arg(port)
+      .arg(database);
+}
+
+QString DatabaseTarget::Describe() const {
+  return OnServer() ? QStringLiteral("%1:%2/%3").arg(server).arg(port).arg(database) : file;
+}
+
+bool OpenTarget(const DatabaseTarget& target, db::Connection& connection, QString* error) {
+  if (connection.Open(target.ConnectString(), QLatin1String(kStationDbUser),
+                      QLatin1String(kStationDbPassword)))
+    return true;
+  if (error) *error = connection.LastError();
+  return false;
+}
+
+bool CreateStationDatabase(const DatabaseTarget& target, const QString& adminPassword,
+                           const QString& userPassword, bool* created, QString* error) {
+  const bool fileExisted = !target.OnServer() && QFileInfo::exists(target.file);
   db::Connection connection;
-  const QString connect = QStringLiteral("DRIVER={SQLite3};Database=%1;").arg(file);
-  if (!connection.Open(connect, QString(), QString())) {
-    if (error) *error = connection.LastError();
-    return false;
+  if (!OpenTarget(target, connection, error)) return false;
+  // A server database is new while it has no service account table.
+  bool existed = fileExisted;
+  if (target.OnServer()) {
+    db::Recordset probe;
+    existed = probe.Open(connection, QStringLiteral("SELECT * FROM tblServer WHERE 1 = 0"));
   }
   if (created) *created = !existed;
   if (existed) return true;
@@ -231,8 +253,23 @@ bool CreateDatabaseFile(const QString& file, const QString& adminPassword,
          WriteInitialRows(connection, adminPassword, userPassword, error);
 }
 
-DsnResult RegisterDsn(const QString& dsn, const QString& file, bool replace,
-                      QString* existingFile, QString* error) {
+namespace {
+// The "Key = value" lines of a data source entry for the target; the first ones name the driver
+// and the database, and are what a move rewrites.
+QList<QPair<QByteArray, QByteArray>> DsnKeys(const DatabaseTarget& target) {
+  if (target.OnServer())
+    return {{"Driver", "PostgreSQL Unicode"},
+            {"Servername", target.server.toUtf8()},
+            {"Port", QByteArray::number(target.port)},
+            {"Database", target.database.toUtf8()}};
+  // Timeout: the driver's wait for a database another process holds busy or locked. The SQLite
+  // driver waits it out twice in one statement, so 1000 lets a statement fail after about 2 s.
+  return {{"Driver", "SQLite3"}, {"Database", QFile::encodeName(target.file)}, {"Timeout", "1000"}};
+}
+}  // namespace
+
+DsnResult RegisterDsn(const QString& dsn, const DatabaseTarget& target, bool replace,
+                      QString* existing, QString* error) {
   QString iniPath = qEnvironmentVariable("ODBCINI");
   if (iniPath.isEmpty()) iniPath = QDir::homePath() + QStringLiteral("/.odbc.ini");
   QFile ini(iniPath);
@@ -243,15 +280,15 @@ DsnResult RegisterDsn(const QString& dsn, const QString& file, bool replace,
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
   }
   const QByteArray header = ("[" + dsn.toUtf8() + "]").toLower();
-  const QByteArray databaseLine = "Database = " + QFile::encodeName(file);
-  // Timeout: the driver's wait for a database another process holds busy or locked. The SQLite
-  // driver waits it out twice in one statement, so 1000 lets a statement fail after about 2 s.
-  const QByteArray timeoutLine = "Timeout = 1000";
-  int section = -1, end = static_cast<int>(lines.size()), database = -1, timeout = -1;
-  auto isKey = [](const QByteArray& t, const char* key) {
-    const QByteArray k(key);
-    return t.toLower().startsWith(k) && t.mid(k.size()).trimmed().startsWith('=');
+  const auto keys = DsnKeys(target);
+  auto lineOf = [](const QPair<QByteArray, QByteArray>& kv) { return kv.first + " = " + kv.second; };
+  auto valueOf = [](const QByteArray& t) { return t.mid(t.indexOf('=') + 1).trimmed(); };
+  auto isKey = [](const QByteArray& t, const QByteArray& key) {
+    return t.toLower().startsWith(key.toLower()) && t.mid(key.size()).trimmed().startsWith('=');
   };
+  int section = -1, end = static_cast<int>(lines.size());
+  QVector<int> found(keys.size(), -1);
+  QByteArray server, port, database;
   for (int i = 0; i < lines.size(); ++i) {
     const QByteArray t = lines[i].trimmed();
     if (t.startsWith('[')) {
@@ -260,27 +297,42 @@ DsnResult RegisterDsn(const QString& dsn, const QString& file, bool replace,
         break;
       }
       if (t.toLower() == header) section = i;
-    } else if (section >= 0 && isKey(t, "database")) {
-      database = i;
-      if (existingFile) *existingFile = QString::fromLocal8Bit(t.mid(t.indexOf('=') + 1).trimmed());
-    } else if (section >= 0 && isKey(t, "timeout")) {
-      timeout = i;
+      continue;
     }
+    if (section < 0) continue;
+    for (int k = 0; k < keys.size(); ++k)
+      if (isKey(t, keys[k].first)) found[k] = i;
+    if (isKey(t, "Database")) database = valueOf(t);
+    else if (isKey(t, "Servername") || isKey(t, "Server")) server = valueOf(t);
+    else if (isKey(t, "Port")) port = valueOf(t);
   }
+  if (existing && section >= 0)
+    *existing = server.isEmpty() ? QString::fromLocal8Bit(database)
+                                 : QStringLiteral("%1:%2/%3").arg(QString::fromUtf8(server),
+                                                                  QString::fromUtf8(port.isEmpty() ? "5432" : port),
+                                                                  QString::fromUtf8(database));
   DsnResult result = DsnResult::Added;
   if (section >= 0) {
-    const bool databaseKept = database >= 0 && lines[database].trimmed() == databaseLine;
-    const bool timeoutKept = timeout >= 0 && lines[timeout].trimmed() == timeoutLine;
-    if (!replace || (databaseKept && timeoutKept)) return DsnResult::Kept;
-    // Pointed at this folder's database, with the station's wait for a locked database.
-    if (database >= 0) lines[database] = databaseLine;
-    else lines.insert(end++, databaseLine);
-    if (timeout >= 0) lines[timeout] = timeoutLine;
-    else lines.insert(end, timeoutLine);
+    bool same = true;
+    for (int k = 0; k < keys.size(); ++k)
+      same = same && found[k] >= 0 && lines[found[k]].trimmed() == lineOf(keys[k]);
+    if (!replace || same) return DsnResult::Kept;
+    // Pointed at the target, with the station's wait for a locked database on SQLite.
+    for (int k = 0; k < keys.size(); ++k) {
+      if (found[k] >= 0) {
+        lines[found[k]] = lineOf(keys[k]);
+      } else {
+        lines.insert(end, lineOf(keys[k]));
+        for (int& f : found)
+          if (f >= end) ++f;
+        ++end;
+      }
+    }
     result = DsnResult::Replaced;
   } else {
-    lines << "[" + dsn.toUtf8() + "]" << "Description = Velmor station database"
-          << "Driver = SQLite3" << databaseLine << timeoutLine << "NoCreat = 1";
+    lines << "[" + dsn.toUtf8() + "]" << "Description = Velmor station database";
+    for (const auto& kv : keys) lines << lineOf(kv);
+    if (!target.OnServer()) lines << "NoCreat = 1";
   }
   QByteArray text = lines.join('\n') + '\n';
   if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate) || ini.write(text) != text.size()) {

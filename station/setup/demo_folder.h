@@ -10,15 +10,35 @@ bool WriteDemoFiles(const QString& folder, QString* error);
 // Adds `count` members with Japanese names and kana, and the entry and exit greetings.
 bool WriteDemoRows(db::Connection& connection, int count, QString* error);
 
-// Creates (or finds) the SQLite database file `file` through the ODBC driver, with the station's
-// tables and first rows when it is new.
-bool CreateDatabaseFile(const QString& file, const QString& adminPassword,
-                        const QString& userPassword, bool* created, QString* error);
+// Where the station database lies: an SQLite file, or a database on a PostgreSQL server (reached
+// through psqlODBC, driver "PostgreSQL Unicode", as the station's user with its password).
+struct DatabaseTarget {
+  QString file;      // SQLite: the database file
+  QString server;    // PostgreSQL: the server's host (empty: SQLite), port and database
+  int port = 5432;
+  QString database;
+
+  bool OnServer() const { return !server.isEmpty(); }
+  // The ODBC connection string that reaches it without a data source.
+  QString ConnectString() const;
+  // The file, or "host:port/database".
+  QString Describe() const;
+};
+
+// Opens `connection` on the target (the station's user and password).
+bool OpenTarget(const DatabaseTarget& target, db::Connection& connection, QString* error);
+
+// Creates (or finds) the station database: an SQLite file is created through the ODBC driver; a
+// server database must exist and gets the tables when it has none. A new database gets the
+// station's tables and first rows; `created` says whether it was new.
+bool CreateStationDatabase(const DatabaseTarget& target, const QString& adminPassword,
+                           const QString& userPassword, bool* created, QString* error);
 
 enum class DsnResult { Added, Kept, Replaced, Failed };
 
-// Registers the user data source `dsn` for the SQLite file `file` in the ODBC user file (ODBCINI,
-// else ~/.odbc.ini). A data source of that name is kept as it is, unless `replace` is set: then
-// its database becomes `file`. `existingFile` gets the database an existing entry named.
-DsnResult RegisterDsn(const QString& dsn, const QString& file, bool replace,
-                      QString* existingFile, QString* error);
+// Registers the user data source `dsn` for the target in the ODBC user file (ODBCINI, else
+// ~/.odbc.ini). A data source of that name is kept as it is, unless `replace` is set: then its
+// driver and database become the target's. `existing` gets the database an existing entry named
+// (as Describe() gives it).
+DsnResult RegisterDsn(const QString& dsn, const DatabaseTarget& target, bool replace,
+                      QString* existing, QString* error);

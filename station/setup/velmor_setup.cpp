@@ -1,8 +1,9 @@
-// velmor-setup FOLDER [--demo] [--members N]
-// Creates the station database FOLDER/Velmor.db through the SQLite ODBC driver, registers the
-// user data source "Pardix" for it when none exists, and with --demo fills FOLDER with a complete
+// velmor-setup FOLDER [--demo] [--members N] [--server HOST [--port N] [--database NAME]]
+// Creates the station database FOLDER/Velmor.db through the SQLite ODBC driver (or, with
+// --server, the tables and first rows in a database on a PostgreSQL server), registers the user
+// data source "Pardix" for it when none exists, and with --demo fills FOLDER with a complete
 // demo program folder (settings, templates, pictures, sounds, members and greetings). --use-dsn
-// points an existing data source "Pardix" at this folder's database.
+// points an existing data source "Pardix" at this database.
 #include <QCommandLineParser>
 #include <QDir>
 #include <QGuiApplication>
@@ -23,7 +24,14 @@ int main(int argc, char** argv) {
   parser.addOption({"members", "number of demo members", "count", "30"});
   parser.addOption({"admin-password", "administrator password", "text", "admin"});
   parser.addOption({"user-password", "station user password", "text", "9999"});
-  parser.addOption({"use-dsn", "point an existing data source Pardix at this folder's database"});
+  parser.addOption({"use-dsn", "point an existing data source Pardix at this database"});
+  parser.addOption({"server",
+                    "keep the database on this PostgreSQL server (psqlODBC) instead of an SQLite "
+                    "file in the folder; the database must exist and the role Admin, with the "
+                    "station's password, may create tables in it",
+                    "host"});
+  parser.addOption({"port", "the PostgreSQL server's port", "port", "5432"});
+  parser.addOption({"database", "the database on the PostgreSQL server", "name", "velmor"});
   parser.process(app);
   if (parser.positionalArguments().size() != 1) parser.showHelp(2);
 
@@ -34,23 +42,35 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "velmor-setup: %s\n", qPrintable(error));
     return 1;
   }
-  const QString file = folder + QStringLiteral("/Velmor.db");
+  DatabaseTarget target;
+  target.file = folder + QStringLiteral("/Velmor.db");
+  if (parser.isSet("server")) {
+    bool ok = false;
+    target.server = parser.value("server");
+    target.port = parser.value("port").toInt(&ok);
+    target.database = parser.value("database");
+    if (!ok || target.port <= 0 || target.port > 65535 || target.database.isEmpty()) {
+      std::fprintf(stderr, "velmor-setup: --port needs a port number and --database a name\n");
+      return 2;
+    }
+  }
+  const QString file = target.Describe();
   bool created = false;
-  if (!CreateDatabaseFile(file, parser.value("admin-password"), parser.value("user-password"),
-                          &created, &error)) {
+  if (!CreateStationDatabase(target, parser.value("admin-password"), parser.value("user-password"),
+                             &created, &error)) {
     std::fprintf(stderr, "velmor-setup: database %s: %s\n", qPrintable(file), qPrintable(error));
     return 1;
   }
   if (created && parser.isSet("demo")) {
     db::Connection connection;
-    if (!connection.Open(QStringLiteral("DRIVER={SQLite3};Database=%1;").arg(file), {}, {}) ||
+    if (!OpenTarget(target, connection, &error) ||
         !WriteDemoRows(connection, parser.value("members").toInt(), &error)) {
       std::fprintf(stderr, "velmor-setup: demo rows: %s\n", qPrintable(error));
       return 1;
     }
   }
   QString existing;
-  const DsnResult dsn = RegisterDsn(QStringLiteral("Pardix"), file, parser.isSet("use-dsn"),
+  const DsnResult dsn = RegisterDsn(QStringLiteral("Pardix"), target, parser.isSet("use-dsn"),
                                     &existing, &error);
   if (dsn == DsnResult::Failed) {
     std::fprintf(stderr, "velmor-setup: %s\n", qPrintable(error));

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QMap>
+#include <QSqlDatabase>
+#include <QSqlError>
 #include <QtEndian>
 
 #include "codepage/codepage.h"
@@ -97,6 +99,7 @@ ProgramFolder::~ProgramFolder() {
   grsMessage().Close();
   grsHist().Close();
   gcnDB().Close();
+  if (!database_.isEmpty()) PostgresServer::Shared().DropDatabase(database_);
 }
 
 void ProgramFolder::WriteBytes(const QString& relative, const QByteArray& bytes) const {
@@ -136,11 +139,19 @@ void ProgramFolder::WriteSettings(const QString& extra) const {
 }
 
 void ProgramFolder::CreateDatabase(bool open) {
+  QString error;
+  if (driver_ == Driver::PostgreSQL && database_.isEmpty()) {
+    PostgresServer& server = PostgresServer::Shared();
+    ASSERT_NE(server.Port(), 0) << qPrintable(server.Error());
+    database_ = server.CreateDatabase(&error);
+    ASSERT_FALSE(database_.isEmpty()) << qPrintable(error);
+  }
   UseDataSource();
 
   db::Connection creator;
-  ASSERT_TRUE(creator.Open(QStringLiteral("Pardix"), QString(), QString())) << qPrintable(creator.LastError());
-  QString error;
+  ASSERT_TRUE(creator.Open(QLatin1String(kStationDsn), QLatin1String(kStationDbUser),
+                           QLatin1String(kStationDbPassword)))
+      << qPrintable(creator.LastError());
   ASSERT_TRUE(CreateStationTables(creator, &error)) << qPrintable(error);
   ASSERT_TRUE(WriteInitialRows(creator, QStringLiteral("admin"), QStringLiteral("9999"), &error))
       << qPrintable(error);
@@ -153,11 +164,21 @@ void ProgramFolder::CreateDatabase(bool open) {
 void ProgramFolder::UseDataSource() const {
   WriteBytes(QStringLiteral("odbc/odbcinst.ini"),
              "[SQLite3]\nDescription = SQLite3 ODBC Driver\n"
-             "Driver = /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\nThreading = 2\n");
-  // The same bounded wait for a locked database as the data source velmor-setup writes.
-  WriteBytes(QStringLiteral("odbc/odbc.ini"),
-             "[Pardix]\nDriver = SQLite3\nDatabase = " + QFile::encodeName(DatabaseFile()) +
-                 "\nTimeout = 1000\n");
+             "Driver = /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\nThreading = 2\n"
+             "[PostgreSQL Unicode]\nDescription = PostgreSQL ODBC driver (Unicode)\n"
+             "Driver = /usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so\n");
+  if (driver_ == Driver::PostgreSQL) {
+    // The entry the README describes: no user or password in it, the station gives its own.
+    WriteBytes(QStringLiteral("odbc/odbc.ini"),
+               "[Pardix]\nDriver = PostgreSQL Unicode\nServername = 127.0.0.1\nPort = " +
+                   QByteArray::number(PostgresServer::Shared().Port()) + "\nDatabase = " +
+                   database_.toUtf8() + "\n");
+  } else {
+    // The same bounded wait for a locked database as the data source velmor-setup writes.
+    WriteBytes(QStringLiteral("odbc/odbc.ini"),
+               "[Pardix]\nDriver = SQLite3\nDatabase = " + QFile::encodeName(DatabaseFile()) +
+                   "\nTimeout = 1000\n");
+  }
   const QString odbc = path_ + QStringLiteral("odbc/");
   qputenv("ODBCSYSINI", QFile::encodeName(odbc));
   qputenv("ODBCINSTINI", "odbcinst.ini");
@@ -176,6 +197,30 @@ void ProgramFolder::AddMember(const QString& id, const QString& name, const QStr
                            QString("2026/04/01"), QString(""), QString("")},
                           nullptr, &error))
       << qPrintable(error);
+}
+
+}  // namespace testsupport
+
+namespace testsupport {
+
+bool ProgramFolder::LockTables(db::Connection& other, QString* error) const {
+  if (driver_ == Driver::SQLite)
+    return db::Execute(other, QStringLiteral("BEGIN EXCLUSIVE"), {}, nullptr, error);
+  QSqlDatabase database = other.Database();
+  if (!database.transaction()) {
+    if (error) *error = database.lastError().text();
+    return false;
+  }
+  return db::Execute(other, QStringLiteral("LOCK TABLE tblData, tblHist IN ACCESS EXCLUSIVE MODE"), {},
+                     nullptr, error);
+}
+
+bool ProgramFolder::UnlockTables(db::Connection& other, QString* error) const {
+  if (driver_ == Driver::SQLite) return db::Execute(other, QStringLiteral("ROLLBACK"), {}, nullptr, error);
+  QSqlDatabase database = other.Database();
+  if (database.rollback()) return true;
+  if (error) *error = database.lastError().text();
+  return false;
 }
 
 }  // namespace testsupport

@@ -1,11 +1,15 @@
 #pragma once
-// A temporary program folder for one test: its own settings file, sub-folders, and an SQLite
-// station database behind a test-local ODBC data source "Pardix" (ODBCSYSINI/ODBCINI point into
-// the folder; no system-wide ODBC setting is touched). Creating it resets every program-wide
+// A temporary program folder for one test: its own settings file, sub-folders, and a station
+// database behind a test-local ODBC data source "Pardix" (ODBCSYSINI/ODBCINI point into the
+// folder; no system-wide ODBC setting is touched): an SQLite file in the folder, or a database of
+// its own on the test program's PostgreSQL server (SetDriver). Creating it resets every program-wide
 // value to its default (ResetProgramValues), then points the program-wide paths into the folder;
 // a fixture that holds it as a member sets its own values in SetUp, after that reset.
 #include <QString>
 #include <QTemporaryDir>
+
+#include "db/db.h"
+#include "support/support_postgres.h"
 
 namespace testsupport {
 
@@ -13,6 +17,11 @@ class ProgramFolder {
  public:
   ProgramFolder();
   ~ProgramFolder();
+
+  // The driver of the folder's database (SQLite unless set); set it before CreateDatabase or
+  // UseDataSource.
+  void SetDriver(Driver driver) { driver_ = driver; }
+  Driver GetDriver() const { return driver_; }
 
   // The folder, ending in "/".
   QString Path() const { return path_; }
@@ -29,7 +38,8 @@ class ProgramFolder {
   void WriteSettings(const QString& extra = QString()) const;
 
   // Creates the station database with its tables, the service account row and the passwords
-  // "admin" / "9999", registers "Pardix" for it, and opens gcnDB() on it.
+  // "admin" / "9999", registers "Pardix" for it, and opens gcnDB() on it. On PostgreSQL the
+  // database is a new one on the program's server, dropped with the folder.
   void CreateDatabase(bool open = true);
 
   // Registers "Pardix" for this folder's database in the folder's own ODBC setting files and
@@ -43,11 +53,21 @@ class ProgramFolder {
   void AddMember(const QString& id, const QString& name, const QString& honorific = "さま",
                  const QString& kana = QString(), const QString& mail = QString()) const;
 
+  // The SQLite database file (SQLite only).
   QString DatabaseFile() const { return path_ + "Velmor.db"; }
+  // The PostgreSQL database's name (after CreateDatabase on PostgreSQL).
+  QString DatabaseName() const { return database_; }
+
+  // Makes `other` (a second connection to "Pardix") hold the station's tables locked, as another
+  // program's long transaction does, until UnlockTables; false with the driver's text.
+  bool LockTables(db::Connection& other, QString* error) const;
+  bool UnlockTables(db::Connection& other, QString* error) const;
 
  private:
   QTemporaryDir dir_;
   QString path_;
+  Driver driver_ = Driver::SQLite;
+  QString database_;
 };
 
 }  // namespace testsupport

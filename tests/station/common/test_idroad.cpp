@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <functional>
+#include <tuple>
 
 #include "codepage/codepage.h"
 #include "common/IdRoad.h"
@@ -55,9 +56,11 @@ class NotingWindow : public QObject, public RoadWindow {
   std::function<void()> beforeMail;
 };
 
-class IdRoadTest : public ::testing::Test {
+// The road over a program folder whose database is on `driver`.
+class IdRoadBase : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUpOn(testsupport::Driver driver) {
+    folder_.SetDriver(driver);
     now_ = QDateTime(QDate(2026, 6, 15), QTime(9, 5, 0));
     ui::SetClock([this] { return now_; });
     ui::SetRandom([] { return 0.0; });
@@ -116,6 +119,12 @@ class IdRoadTest : public ::testing::Test {
   QStringList sounds_;
 };
 
+class IdRoadTest : public IdRoadBase, public ::testing::WithParamInterface<testsupport::Driver> {
+ protected:
+  void SetUp() override { SetUpOn(GetParam()); }
+};
+VELMOR_ON_BOTH_DRIVERS(IdRoadTest);
+
 struct EndCase {
   const char* name;
   bool minimized;
@@ -126,10 +135,14 @@ struct EndCase {
 };
 void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
 
-class RoadEnds : public IdRoadTest, public ::testing::WithParamInterface<EndCase> {};
+class RoadEnds : public IdRoadBase,
+                 public ::testing::WithParamInterface<std::tuple<EndCase, testsupport::Driver>> {
+ protected:
+  void SetUp() override { SetUpOn(std::get<1>(GetParam())); }
+};
 
 TEST_P(RoadEnds, EachWayARoadEnds) {
-  const EndCase& c = GetParam();
+  const EndCase& c = std::get<0>(GetParam());
   // 1002 came in a minute ago: his scan now is too soon.
   db::Execute(gcnDB(), QStringLiteral("UPDATE tblData SET LastIn='2026/06/15 09:04:30' WHERE ID='1002'"));
   gblnSendMail = false;
@@ -143,22 +156,23 @@ TEST_P(RoadEnds, EachWayARoadEnds) {
   EXPECT_FALSE(road.Running());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ways, RoadEnds,
-    ::testing::Values(
-        EndCase{"StationPassword", false, "9999", RoadEnd::StationPassword, 0, "started ended"},
-        EndCase{"PasswordIsAnIdOnTheMinimizedStation", true, "9999", RoadEnd::Unregistered, 0,
-                "started ended"},
-        EndCase{"EmptyId", false, "ab-", RoadEnd::EmptyId, 0, "started busy ended"},
-        EndCase{"Unregistered", false, "4711", RoadEnd::Unregistered, 0, "started busy ended"},
-        EndCase{"DigitsOnly", false, "10-01", RoadEnd::Recorded, 1,
-                "started busy greeting:ようこそ ended"},
-        EndCase{"MinimizedTakesTheIdAsItCame", true, "10-01", RoadEnd::Unregistered, 0, "started ended"},
-        EndCase{"MinimizedEntry", true, "1001", RoadEnd::Recorded, 1, "started greeting ended"},
-        EndCase{"TooSoon", false, "1002", RoadEnd::AlreadyRegistered, 0, "started busy ended"}),
-    [](const auto& info) { return std::string(info.param.name); });
+const auto kEndCases = ::testing::Values(
+    EndCase{"StationPassword", false, "9999", RoadEnd::StationPassword, 0, "started ended"},
+    EndCase{"PasswordIsAnIdOnTheMinimizedStation", true, "9999", RoadEnd::Unregistered, 0,
+            "started ended"},
+    EndCase{"EmptyId", false, "ab-", RoadEnd::EmptyId, 0, "started busy ended"},
+    EndCase{"Unregistered", false, "4711", RoadEnd::Unregistered, 0, "started busy ended"},
+    EndCase{"DigitsOnly", false, "10-01", RoadEnd::Recorded, 1, "started busy greeting:ようこそ ended"},
+    EndCase{"MinimizedTakesTheIdAsItCame", true, "10-01", RoadEnd::Unregistered, 0, "started ended"},
+    EndCase{"MinimizedEntry", true, "1001", RoadEnd::Recorded, 1, "started greeting ended"},
+    EndCase{"TooSoon", false, "1002", RoadEnd::AlreadyRegistered, 0, "started busy ended"});
+INSTANTIATE_TEST_SUITE_P(Ways, RoadEnds, ::testing::Combine(kEndCases, testsupport::BothDrivers()),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) + "_" +
+                                  testsupport::DriverName({std::get<1>(info.param), info.index});
+                         });
 
-TEST_F(IdRoadTest, EntryExitAndWhatEachStationStores) {
+TEST_P(IdRoadTest, EntryExitAndWhatEachStationStores) {
   NotingWindow w;
   IdRoad station(&w, &w, RoadOptions::Station());
   station.Submit(QStringLiteral("1001"));
@@ -179,7 +193,7 @@ TEST_F(IdRoadTest, EntryExitAndWhatEachStationStores) {
   EXPECT_EQ(sounds_, QStringList{QStringLiteral("chk.wav")});
 }
 
-TEST_F(IdRoadTest, DatabaseFailuresBeforeTheDecisionAreLoggedOnlyByTheFullStation) {
+TEST_P(IdRoadTest, DatabaseFailuresBeforeTheDecisionAreLoggedOnlyByTheFullStation) {
   gcnDB().Close();
   NotingWindow w;
   IdRoad station(&w, &w, RoadOptions::Station());
@@ -190,7 +204,7 @@ TEST_F(IdRoadTest, DatabaseFailuresBeforeTheDecisionAreLoggedOnlyByTheFullStatio
   EXPECT_EQ(LogLines(), QStringList{QStringLiteral("1001 - データベース,失敗")});
 }
 
-TEST_F(IdRoadTest, FailuresAfterTheLastTimeStillStoreTheEvent) {
+TEST_P(IdRoadTest, FailuresAfterTheLastTimeStillStoreTheEvent) {
   // A refused mail, a failing FTP upload, and a window that goes away while the mail waits.
   MailRefused();
   mail::SetLimits({2, 2, 2});
@@ -207,7 +221,7 @@ TEST_F(IdRoadTest, FailuresAfterTheLastTimeStillStoreTheEvent) {
   EXPECT_EQ(road.LastEnd(), RoadEnd::Recorded);
 }
 
-TEST_F(IdRoadTest, IdsArrivingWhileARoadRunsTakeTheirTurnOnceEach) {
+TEST_P(IdRoadTest, IdsArrivingWhileARoadRunsTakeTheirTurnOnceEach) {
   MailRefused();
   folder_.AddMember(QStringLiteral("1003"), QStringLiteral("鈴木"), QStringLiteral("さん"), QString(),
                     QStringLiteral("a@example.jp"));

@@ -12,6 +12,7 @@
 #include "db/db.h"
 #include "common/PictureBox.h"
 #include "common/globals.h"
+#include "common/mdlDB.h"
 #include "common/mdlEnd.h"
 #include "station_fixture.h"
 #include "ui/clock.h"
@@ -20,9 +21,10 @@
 namespace stationtest {
 namespace {
 
-class RoadTest : public StationTest {
+class RoadTest : public StationTest, public ::testing::WithParamInterface<testsupport::Driver> {
  protected:
   void SetUp() override {
+    folder_.SetDriver(GetParam());
     StationTest::SetUp();
     Prepare();
     folder_.AddMember(QStringLiteral("1001"), QStringLiteral("山田太郎"), QStringLiteral("さま"));
@@ -35,7 +37,7 @@ class RoadTest : public StationTest {
   }
 };
 
-TEST_F(RoadTest, EntryThenExitThenAlreadyRegistered) {
+TEST_P(RoadTest, EntryThenExitThenAlreadyRegistered) {
   frmMain& f = Station();
   Scan(QStringLiteral("10-01"));
   // Entry: LastIn, history row, greeting, picture, access line.
@@ -76,7 +78,7 @@ TEST_F(RoadTest, EntryThenExitThenAlreadyRegistered) {
   EXPECT_EQ(LogLines().size(), 2);
 }
 
-TEST_F(RoadTest, EmptyAndUnknownIDs) {
+TEST_P(RoadTest, EmptyAndUnknownIDs) {
   frmMain& f = Station();
   Scan(QStringLiteral("abc"));
   EXPECT_TRUE(f.txtID->text().isEmpty());
@@ -92,7 +94,7 @@ TEST_F(RoadTest, EmptyAndUnknownIDs) {
   EXPECT_TRUE(played_.empty());
 }
 
-TEST_F(RoadTest, NoGreetingRowsAndNoHonorific) {
+TEST_P(RoadTest, NoGreetingRowsAndNoHonorific) {
   db::Execute(gcnDB(), QStringLiteral("DELETE FROM tblMessage WHERE InYes = -1"));
   frmMain& f = Station();
   f.lblMess->setText(QStringLiteral("前の文"));
@@ -101,7 +103,7 @@ TEST_F(RoadTest, NoGreetingRowsAndNoHonorific) {
   EXPECT_EQ(f.lblMess->text(), QStringLiteral("とうろくされました"));
 }
 
-TEST_F(RoadTest, SoundAndPictureArePickedAtRandom) {
+TEST_P(RoadTest, SoundAndPictureArePickedAtRandom) {
   gblnSound = true;
   ui::SetRandom([] { return 0.7; });  // 0.7 * 3 + 1 -> 3
   Scan(QStringLiteral("1001"));
@@ -115,7 +117,7 @@ TEST_F(RoadTest, SoundAndPictureArePickedAtRandom) {
   EXPECT_EQ(Station().imgFirst->Picture().width(), 32);  // noimage.bmp
 }
 
-TEST_F(RoadTest, EnterAndFocusRules) {
+TEST_P(RoadTest, EnterAndFocusRules) {
   frmMain& f = Station();
   // Enter in an empty field starts nothing; Enter is never typed into the field.
   f.txtID->setFocus();
@@ -139,7 +141,7 @@ TEST_F(RoadTest, EnterAndFocusRules) {
   EXPECT_EQ(LogLines(), (QStringList{QStringLiteral("1001 - アクセス,成功"), QStringLiteral("ID未入力,失敗")}));
 }
 
-TEST_F(RoadTest, WithoutReaderTheChosenIDIsTaken) {
+TEST_P(RoadTest, WithoutReaderTheChosenIDIsTaken) {
   gblnBarcode = false;
   gstrSelectedID = QStringLiteral("1002");
   Station().frmMain_txtID_LostFocus();
@@ -153,7 +155,7 @@ TEST_F(RoadTest, WithoutReaderTheChosenIDIsTaken) {
   EXPECT_TRUE(Station().txtID->text().isEmpty());
 }
 
-TEST_F(RoadTest, StationPasswordEndsTheProgram) {
+TEST_P(RoadTest, StationPasswordEndsTheProgram) {
   Scan(QStringLiteral("9999"));
   EXPECT_EQ(ended_, 1);
   EXPECT_FALSE(frmMain::IsLoaded());
@@ -161,7 +163,7 @@ TEST_F(RoadTest, StationPasswordEndsTheProgram) {
   EXPECT_TRUE(LogLines().isEmpty());
 }
 
-TEST_F(RoadTest, ExitButtonAndLogo) {
+TEST_P(RoadTest, ExitButtonAndLogo) {
   frmMain& f = Station();
   // The logo does nothing while no mail has failed.
   QTest::mouseClick(f.imgLogo, Qt::LeftButton);
@@ -187,7 +189,7 @@ TEST_F(RoadTest, ExitButtonAndLogo) {
   EXPECT_EQ(ended_, 1);
 }
 
-TEST_F(RoadTest, IDsArrivingWhileARoadRunsWaitTheirTurn) {
+TEST_P(RoadTest, IDsArrivingWhileARoadRunsWaitTheirTurn) {
   frmMain& f = Station();
   // Keys typed while the first road lets events through: two whole IDs and a started third.
   // They are delivered inside the first road (the mail delivery's wait); none may mix into the
@@ -234,7 +236,7 @@ TEST_F(RoadTest, IDsArrivingWhileARoadRunsWaitTheirTurn) {
   EXPECT_EQ(lines[7], QStringLiteral("1004 - アクセス,成功"));
 }
 
-TEST_F(RoadTest, AnExitConfirmedWhileAMailWaitsEndsTheStationAfterTheEvent) {
+TEST_P(RoadTest, AnExitConfirmedWhileAMailWaitsEndsTheStationAfterTheEvent) {
   frmMain& f = Station();
   // An earlier mail failed, so the logo offers the exit; the click arrives while the next
   // member's mail is on its way. The event keeps its history row, then the station ends.
@@ -262,7 +264,7 @@ TEST_F(RoadTest, AnExitConfirmedWhileAMailWaitsEndsTheStationAfterTheEvent) {
   EXPECT_FALSE(frmMain::IsLoaded());
 }
 
-TEST_F(RoadTest, AWindowCloseWhileAMailWaitsComesAfterTheEvent) {
+TEST_P(RoadTest, AWindowCloseWhileAMailWaitsComesAfterTheEvent) {
   frmMain& f = Station();
   gblnSendMail = true;
   gstrMailServer = QStringLiteral("127.0.0.1");
@@ -279,7 +281,7 @@ TEST_F(RoadTest, AWindowCloseWhileAMailWaitsComesAfterTheEvent) {
   EXPECT_FALSE(frmMain::IsLoaded());
 }
 
-TEST_F(RoadTest, ADatabaseFailureBeforeTheDecisionIsShownAndLogged) {
+TEST_P(RoadTest, ADatabaseFailureBeforeTheDecisionIsShownAndLogged) {
   gcnDB().Close();
   Scan(QStringLiteral("1001"));
   frmMain& f = Station();
@@ -292,7 +294,7 @@ TEST_F(RoadTest, ADatabaseFailureBeforeTheDecisionIsShownAndLogged) {
   EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
-TEST_F(RoadTest, AnEventWhoseHistoryRowFailsIsNotStoredAtAllAndSaysSo) {
+TEST_P(RoadTest, AnEventWhoseHistoryRowFailsIsNotStoredAtAllAndSaysSo) {
   // The history row and the member's last time go together: without the one, not the other.
   db::Execute(gcnDB(), QStringLiteral("ALTER TABLE tblHist RENAME TO tblHistAway"));
   Scan(QStringLiteral("1001"));
@@ -315,19 +317,21 @@ TEST_F(RoadTest, AnEventWhoseHistoryRowFailsIsNotStoredAtAllAndSaysSo) {
   EXPECT_TRUE(f.mblnEventDone);
 }
 
-TEST_F(RoadTest, ALockedDatabaseIsShownAndTheNextScanAfterTheLockIsRecorded) {
+TEST_P(RoadTest, ALockedDatabaseIsShownAndTheNextScanAfterTheLockIsRecorded) {
   // Another program holds the database: the scan gives up within the driver's time limit and
   // says so; once the lock is gone the member's next scan is recorded.
   db::Connection other;
-  ASSERT_TRUE(other.Open(QStringLiteral("Pardix"), QString(), QString())) << other.LastError().toStdString();
+  ASSERT_TRUE(other.Open(QLatin1String(kStationDsn), QLatin1String(kStationDbUser),
+                         QLatin1String(kStationDbPassword)))
+      << other.LastError().toStdString();
   QString error;
-  ASSERT_TRUE(db::Execute(other, QStringLiteral("BEGIN EXCLUSIVE"), {}, nullptr, &error)) << error.toStdString();
+  ASSERT_TRUE(folder_.LockTables(other, &error)) << error.toStdString();
   Scan(QStringLiteral("1001"));
   frmMain& f = Station();
   EXPECT_EQ(f.lblInput->text(), QStringLiteral("記録エラー！"));
   EXPECT_TRUE(f.lblInput->isVisible());
   EXPECT_EQ(played_, std::vector<QString>{QStringLiteral("onerr.wav")});
-  ASSERT_TRUE(db::Execute(other, QStringLiteral("ROLLBACK"), {}, nullptr, &error)) << error.toStdString();
+  ASSERT_TRUE(folder_.UnlockTables(other, &error)) << error.toStdString();
   other.Close();
   EXPECT_TRUE(History().empty());
   EXPECT_EQ(Member("1001", "LastIn"), QString());
@@ -337,6 +341,8 @@ TEST_F(RoadTest, ALockedDatabaseIsShownAndTheNextScanAfterTheLockIsRecorded) {
   EXPECT_EQ(Member("1001", "LastIn"), QStringLiteral("2026/06/15 09:05:00"));
   EXPECT_FALSE(f.lblInput->isVisible());
 }
+
+VELMOR_ON_BOTH_DRIVERS(RoadTest);
 
 }  // namespace
 }  // namespace stationtest

@@ -8,6 +8,7 @@
 
 #include "db/db.h"
 #include "common/PictureBox.h"
+#include "common/StationRecords.h"
 #include "common/frmBack.h"
 #include "common/globals.h"
 #include "station_fixture.h"
@@ -110,7 +111,7 @@ TEST_F(WindowTest, NameListPagesCounted) {
   EXPECT_TRUE(f.imgFoward->isVisible());
   EXPECT_TRUE(f.imgNext->isVisible());
   EXPECT_EQ(f.mstrPageIDs.size(), 22);
-  EXPECT_EQ(f.mstrListSQL, QStringLiteral("select * from tblData order by NameKana"));
+  EXPECT_EQ(f.mstrListSQL, NameListSql(false));  // by reading
   EXPECT_EQ(f.imgBack->geometry(), QRect(384, 288, 640, 480));
   EXPECT_EQ(f.imgChange->x(), 755);
   EXPECT_FALSE(f.txtID->isVisible());
@@ -118,10 +119,10 @@ TEST_F(WindowTest, NameListPagesCounted) {
   frmMain::Unload();
   // The seasonal screen with name confirmation lists by ID; the plain screen always by reading.
   gintNoBarScr = 1;
-  EXPECT_EQ(Open().mstrListSQL, QStringLiteral("select * from tblData order by ID"));
+  EXPECT_EQ(Open().mstrListSQL, NameListSql(true));
   frmMain::Unload();
   gintScreen = 1;
-  EXPECT_EQ(Open().mstrListSQL, QStringLiteral("select * from tblData order by NameKana"));
+  EXPECT_EQ(Open().mstrListSQL, NameListSql(false));
 }
 
 TEST_F(WindowTest, WaitingScreenAfterIntTimeMinutes) {

@@ -12,6 +12,7 @@
 #include "common/mdlDB.h"
 #include "common/mdlIni.h"
 #include "common/mdlPicture.h"
+#include "support/support_postgres.h"
 
 namespace {
 
@@ -95,6 +96,40 @@ TEST_F(SetupTool, AnExistingDataSourceIsKeptUnlessAskedToMove) {
   const QByteArray moved = f.readAll();
   EXPECT_EQ(moved.count("Timeout"), 1);
   EXPECT_TRUE(moved.contains("Timeout = 1000"));
+}
+
+TEST_F(SetupTool, ADatabaseOnAPostgreSQLServerServesTheStation) {
+  testsupport::PostgresServer& server = testsupport::PostgresServer::Shared();
+  ASSERT_NE(server.Port(), 0) << qPrintable(server.Error());
+  QString error;
+  const QString database = server.CreateDatabase(&error);
+  ASSERT_FALSE(database.isEmpty()) << qPrintable(error);
+  const QString folder = dir.filePath("pg");
+  const QStringList args{folder, "--demo", "--members", "5", "--server", "127.0.0.1", "--port",
+                         QString::number(server.Port()), "--database", database};
+  EXPECT_TRUE(Run(args).contains("registered for it"));
+  EXPECT_TRUE(Run(args).contains("(kept)"));  // a second run finds the tables
+  EXPECT_FALSE(QFile::exists(folder + "/Velmor.db"));
+
+  ASSERT_TRUE(OpenStationDatabase(&error)) << qPrintable(error);
+  ASSERT_TRUE(LoadServiceAccount(&error)) << qPrintable(error);
+  db::Recordset rs;
+  ASSERT_TRUE(rs.Open(gcnDB(), "select * from tblData order by NameKana"));
+  EXPECT_EQ(rs.RecordCount(), 5);
+  ASSERT_TRUE(rs.Open(gcnDB(), "select * from tblData where ID = ?", {QString("1001")}));
+  EXPECT_EQ(rs.Text("UserName") + rs.Text("UserAdd"), QStringLiteral("山田　太郎さん"));
+  // The history's automatic number counts from 1 without being written.
+  for (const char* id : {"1001", "1002"})
+    ASSERT_TRUE(db::Execute(gcnDB(), "INSERT INTO tblHist (ID, IOName, inDate, inTime, imgFile) "
+                            "VALUES (?, ?, ?, ?, ?)", {QString(id), QStringLiteral("入室"), 20261208,
+                                                       QString("09:05:00"), QString("")}));
+  ASSERT_TRUE(rs.Open(gcnDB(), "select SEQ, ID from tblHist order by SEQ"));
+  ASSERT_EQ(rs.RecordCount(), 2);
+  EXPECT_EQ(rs.Value("SEQ").toInt(), 1);
+  rs.MoveNext();
+  EXPECT_EQ(rs.Value("SEQ").toInt(), 2);
+  rs.Close();
+  gcnDB().Close();
 }
 
 }  // namespace
