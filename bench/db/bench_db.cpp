@@ -13,12 +13,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "db/db.h"
 #include "common/globals.h"
 #include "common/StationRecords.h"
+#include "common/mdlDB.h"
 #include "support/bench_support.h"
 #include "support/support_postgres.h"
 #include "support/support_program.h"
