@@ -1,29 +1,23 @@
 #pragma once
-// The capture engine of one control: everything the control does with GStreamer. The filter graph
-// is a GstPipeline owned by the engine: the camera's source element, a caps filter holding the
-// chosen format, a decoder for coded formats, a tee, the preview branch ending in the mixing
-// renderer and, for the still road, the grabber branch ending in the sample grabber.
-//
-//   source -> capsfilter -> [decoder] -> tee -> queue -> videoconvert -> renderer (BGRx)
-//                                            -> queue -> videoconvert -> grabber (BGR, newest frame)
-//
-// One owner per pipeline, one teardown path; the engine tears its graph down before it builds a
-// new one and when it is destroyed. Host thread only, except where a comment says otherwise.
+// The capture engine of one control: everything the control does with GStreamer. It keeps the
+// host's selections across graphs and owns one graph at a time through its graph owner (bus,
+// events, teardown): the live graph (live_graph.h) and the objects of the other graph kinds build
+// into it. One teardown path frees them in reverse order. Host thread only, except where a
+// comment says otherwise.
 #include <gst/gst.h>
 
 #include <QFont>
 #include <QPainter>
 #include <QString>
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
+#include "engine/graph_owner.h"
 #include "engine/hresult.h"
+#include "engine/live_graph.h"
 #include "engine/log_font.h"
 #include "engine/media_type.h"
 #include "engine/sample_grabber.h"
@@ -76,18 +70,17 @@ class CCaptureEngine {
   // first frame arrived, or with the failure that stopped it.
   HRESULT PreviewOn(IVideoWindow* window);
   HRESULT PreviewOnWithGrabber(IVideoWindow* window);
+  // The one teardown path: drains a recording branch, stops the graph, frees its objects in
+  // reverse order of building and the graph last.
   void TearDownGraph();
-  // Format change: stop the running graph, then remove everything behind the camera's source;
-  // the graph and the source stay. RebuildPreview* build the rest again and run.
-  void StopMediaControl();
-  void StopGraph();
-  HRESULT RebuildPreview();
-  HRESULT RebuildPreviewWithGrabber();
-  bool IsLiveMode() const { return liveMode_ != 0; }
+  capture::GraphState GraphState() const { return graph_.State(); }
+  bool IsLiveMode() const { return liveMode_; }
   const std::string& CaptureFileName() const { return captureFile_; }
 
   // Graph events waiting for the window: E_ABORT when none arrives within timeoutMs.
-  HRESULT GetEvent(long* code, std::intptr_t* param1, std::intptr_t* param2, long timeoutMs);
+  HRESULT GetEvent(long* code, std::intptr_t* param1, std::intptr_t* param2, long timeoutMs) {
+    return graph_.GetEvent(code, param1, param2, timeoutMs);
+  }
   void FreeEventParams(long, std::intptr_t, std::intptr_t) {}
 
   // --- still picture -----------------------------------------------------------------------
@@ -131,31 +124,20 @@ class CCaptureEngine {
   HRESULT GetCurrentBuffer(std::int32_t* bufferSize, void* buffer, std::int32_t* width, std::int32_t* height);
 
   // For tests and diagnostics: the pipeline (borrowed), null without a graph.
-  GstElement* FilterGraph() const { return graph_; }
+  GstElement* FilterGraph() const { return graph_.Pipeline(); }
 
  private:
-  struct GraphEvent {
-    long code;
-    std::intptr_t param1, param2;
-  };
-
   HRESULT BuildLive(IVideoWindow* window, bool withGrabber);
-  HRESULT AddCaptureFilter();
-  HRESULT AddRenderer();
-  HRESULT AddGrabber();
-  HRESULT BuildDownstream();
-  HRESULT RunGraph();
+  HRESULT Rebuild(bool withGrabber);
+  HRESULT RunLive(bool withGrabber);
   HRESULT ReadFrameHeader();
-  void NukeDownstream(GstElement* filter);
   capture::StreamConfig* FindStreamConfig(PinCategory pin) const;
   // The format entry `index` of the pin's list (E_FAIL without a live list).
   HRESULT StreamCapsEntry(PinCategory pin, short index, capture::MediaType* mt,
                           capture::VideoStreamConfigCaps* range) const;
   HRESULT ApplyStreamCaps(PinCategory pin, short index, const BitmapInfoHeader* fields);
-  capture::VideoRenderer* Renderer() const { return capture::VideoRenderer::FromElement(renderer_); }
-  void NotifyProgress();
-  void PostEvent(long code, std::intptr_t param1, std::intptr_t param2);
-  static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self);
+  capture::VideoRenderer* Renderer() const { return live_ ? live_->Renderer() : nullptr; }
+  GstElement* Grabber() const { return live_ ? live_->Grabber() : nullptr; }
 
   // Selections and values kept across graphs.
   Guid grabberSubtype_ = capture::guid::kRGB24;
@@ -164,9 +146,10 @@ class CCaptureEngine {
   int videoDeviceIndex_ = 0;
   std::string captureFile_;
   BitmapInfoHeader frameHeader_;
-  int liveMode_ = 0;
+  bool liveMode_ = false;
   int dvDecoderResolution_ = 1000;
   IVideoWindow* videoWindow_ = nullptr;
+  HRESULT buildFailure_ = com::S_OK;  // why the last live graph, once built, did not run
   float wrapLimit_ = 0.04f;
   float slideIncrement_ = 0.02f;
   float textWidth_ = 0.0f;
@@ -174,21 +157,9 @@ class CCaptureEngine {
   int textBitmapWidth_ = 0;
   int textBitmapHeight_ = 0;
   std::optional<QFont> overlayFont_;
-
-  // Graph objects: all owned, all released by TearDownGraph.
-  GstElement* graph_ = nullptr;
-  bool mediaControl_ = false;
-  GstElement* videoCapture_ = nullptr;
-  std::unique_ptr<capture::StreamConfig> streamConfig_;
-  GstElement* renderer_ = nullptr;
-  GstElement* grabber_ = nullptr;
   capture::CGrabberCallback grabberCallback_;
 
-  // Shared with the streaming threads.
-  std::mutex eventMutex_;
-  std::condition_variable progress_;
-  HRESULT streamError_ = capture::hr::kOk;
-  std::deque<GraphEvent> events_;
-  IVideoWindow* notifyWindow_ = nullptr;
-  std::intptr_t notifyData_ = 0;
+  // The graph and the objects built into it, freed in reverse order by TearDownGraph.
+  capture::GraphOwner graph_;
+  std::unique_ptr<capture::LiveGraph> live_;
 };
