@@ -19,6 +19,7 @@
 #include "OrnikCtrl.h"
 #include "OrnikDispIds.h"
 #include "OrnikMembers.h"
+#include "PropertyDlg.h"
 #include "codepage/codepage.h"
 #include "com/runtime.h"
 
@@ -100,15 +101,18 @@ void DVCPreviewOff(Call& c) {
 // The same routine as DVCPreviewOff.
 void DVCPlayStop(Call& c) { DVCPreviewOff(c); }
 
-// The recording branch comes with a later topic.
-// Engine: SetCaptureFile(file, 0) without audio.
-void DVCSetCapFile(Call& c) { c.NotBuilt(); }
-// Engine: SetCaptureFile(file, 1) with the first audio input.
-void DVCSetCapFile2(Call& c) { c.NotBuilt(); }
-// Engine: RecStart().
-void DVCRecStart(Call& c) { c.NotBuilt(); }
-// Engine: RecStop().
-void DVCRecStop(Call& c) { c.NotBuilt(); }
+// The recording branch on the running live graph, blocked until DVCRecStart; without sound.
+void DVCSetCapFile(Call& c) {
+  c.Long(c.Engine()->SetCaptureFile(QFile::encodeName(c.a.Str(0)).toStdString(), false));
+}
+// The same with sound from the first audio input device.
+void DVCSetCapFile2(Call& c) {
+  c.Long(c.Engine()->SetCaptureFile(QFile::encodeName(c.a.Str(0)).toStdString(), true));
+}
+// Opens the stream into the file; after a DVCRecStop it resumes into the same file.
+void DVCRecStart(Call& c) { c.Long(c.Engine()->RecStart()); }
+// Blocks the stream again; the file stays open until the graph ends or a new file is set.
+void DVCRecStop(Call& c) { c.Long(c.Engine()->RecStop()); }
 
 // ---- Stills ----
 
@@ -262,6 +266,62 @@ void DVCGetCurrentBuffer(Call& c) {
   c.Long(c.Engine()->GetCurrentBuffer(c.a.RefI4(0), buffer.data(), c.a.RefI4(2), c.a.RefI4(3)));
 }
 
+// ---- Compression and recording settings (engine) ----
+
+void DVCGetVCompCaps(Call& c) { c.Long(c.Engine()->GetCompressorCaps(c.a.RefI4(0))); }
+void DVCGetVCompQuality(Call& c) { c.Long(c.Engine()->GetCompressorQuality(c.a.RefR8(0))); }
+void DVCSetVCompQuality(Call& c) { c.Long(c.Engine()->SetCompressorQuality(c.a.R8(0))); }
+void DVCGetVCompKFrame(Call& c) { c.Long(c.Engine()->GetKeyFrameRate(c.a.RefI4(0))); }
+void DVCSetVCompKFrame(Call& c) { c.Long(c.Engine()->SetKeyFrameRate(c.a.I4(0))); }
+void DVCGetVCompPFrame(Call& c) { c.Long(c.Engine()->GetPFramesPerKeyFrame(c.a.RefI4(0))); }
+void DVCSetVCompPFrame(Call& c) { c.Long(c.Engine()->SetPFramesPerKeyFrame(c.a.I4(0))); }
+void DVCSetVCompCrunch(Call& c) { c.Long(c.Engine()->SetCrunch(c.a.I4(0), c.a.I4(1))); }
+void DVCGetVCompCrunch(Call& c) { c.Long(c.Engine()->GetCrunch(c.a.RefI4(0), c.a.RefI4(1))); }
+void DVCGetVCompDropped(Call& c) { c.Long(c.Engine()->GetDropped(c.a.RefI4(0))); }
+void DVCGetVCompNotDropped(Call& c) { c.Long(c.Engine()->GetNotDropped(c.a.RefI4(0))); }
+void DVCSetCaptureFrameRate(Call& c) { c.Long(c.Engine()->SetCaptureFrameRate(c.a.R8(0))); }
+
+// The frame time of the rendered stream as its high and low 32 bits.
+void DVCGetAVIFrameRate(Call& c) {
+  std::int64_t frameTime = 0;
+  const HRESULT hr = c.Engine()->GetRendererFrameTime(&frameTime);
+  if (Succeeded(hr)) {
+    *c.a.RefI4(0) = std::int32_t(std::uint64_t(frameTime) >> 32);
+    *c.a.RefI4(1) = std::int32_t(std::uint32_t(frameTime));
+  }
+  c.Long(hr);
+}
+
+// The driver dialogs of old-style compressors have no counterpart here; while recording they are
+// refused as every member that would stop the graph.
+void DVCVfwCompressDialogs(Call& c) { c.Long(c.Engine()->IsRecording() ? VFW_E_WRONG_STATE : E_FAIL); }
+
+// The element's properties in a dialog; E_FAIL without the element.
+HRESULT ShowProperties(Call& c, GstElement* element) {
+  if (!element) return E_FAIL;
+  ShowElementProperties(c.dlg, element);
+  return S_OK;
+}
+// The compressor's settings stop the graph while the dialog shows: refused while recording.
+void DVCVCompProperty(Call& c) {
+  if (c.Engine()->IsRecording()) return c.Long(VFW_E_WRONG_STATE);
+  c.Long(ShowProperties(c, c.Engine()->CompressorElement()));
+}
+
+// ---- Audio input (engine) ----
+
+// The graph keeps running while the dialog shows.
+void DVCAudioFilterProperty(Call& c) { c.Long(ShowProperties(c, c.Engine()->AudioSourceElement())); }
+// The number of input lines; 0 without an audio input in the graph.
+void DVCGetAInLineNo(Call& c) { c.Long(c.Engine()->GetAudioLineCount()); }
+void DVCGetAInLineName(Call& c) { c.Text(c.Engine()->GetAudioLineName(c.a.I2(0))); }
+// Line nLineNo on, every other off; a line that does not exist is refused.
+void DVCSetAInLineNo(Call& c) { c.Long(c.Engine()->SetAudioLine(c.a.I2(0))); }
+void DVCGetAudioFormat(Call& c) {
+  c.Long(c.Engine()->GetAudioFormat(c.a.RefI2(0), c.a.RefI2(1), c.a.RefI4(2)));
+}
+void DVCSetAudioFormat(Call& c) { c.Long(c.Engine()->SetAudioFormat(c.a.I2(0), c.a.I2(1), c.a.I4(2))); }
+
 // ---- Editing ----
 
 // The start and stop times are coerced to 32-bit values as any long argument is; a value that is
@@ -411,28 +471,28 @@ const MemberRow kRows[] = {
     ROW(DVCVcrATNSeek2, "long", "short nHr, short nMin, short nSec, short nFrm, short nNonDrop, short nDVCAM", F, NotBuilt),
     ROW(DVCVcrGetTime, "long", "long* pHr, long* pMin, long* pSec, long* pFrm", F, NotBuilt),
     // compression and recording settings
-    ROW(DVCGetVCompCaps, "long", "long* lCaps", F, NotBuilt),
-    ROW(DVCGetVCompQuality, "long", "double* dQuality", F, NotBuilt),
-    ROW(DVCSetVCompQuality, "long", "double dQuality", F, NotBuilt),
-    ROW(DVCGetVCompKFrame, "long", "long* lKFrame", F, NotBuilt),
-    ROW(DVCSetVCompKFrame, "long", "long lKFrame", F, NotBuilt),
-    ROW(DVCGetVCompPFrame, "long", "long* lPFrame", F, NotBuilt),
-    ROW(DVCSetVCompPFrame, "long", "long lPFrame", F, NotBuilt),
-    ROW(DVCVCompProperty, "long", "", F, NotBuilt),
-    ROW(DVCGetVCompDropped, "long", "long* pDropped", F, NotBuilt),
-    ROW(DVCSetVCompCrunch, "long", "long lBitRate, long lSizeImage", F, NotBuilt),
-    ROW(DVCGetVCompCrunch, "long", "long* pBitRate, long* pSizeImage", F, NotBuilt),
-    ROW(DVCGetVCompNotDropped, "long", "long* pNotDropped", F, NotBuilt),
-    ROW(DVCSetCaptureFrameRate, "long", "double dFrameRate", F, NotBuilt),
-    ROW(DVCGetAVIFrameRate, "long", "long* pTimeH, long* pTimeL", F, NotBuilt),
-    ROW(DVCVfwCompressDialogs, "long", "short iDialog", F, NotBuilt),
+    ROW(DVCGetVCompCaps, "long", "long* lCaps", F, DVCGetVCompCaps),
+    ROW(DVCGetVCompQuality, "long", "double* dQuality", F, DVCGetVCompQuality),
+    ROW(DVCSetVCompQuality, "long", "double dQuality", F, DVCSetVCompQuality),
+    ROW(DVCGetVCompKFrame, "long", "long* lKFrame", F, DVCGetVCompKFrame),
+    ROW(DVCSetVCompKFrame, "long", "long lKFrame", F, DVCSetVCompKFrame),
+    ROW(DVCGetVCompPFrame, "long", "long* lPFrame", F, DVCGetVCompPFrame),
+    ROW(DVCSetVCompPFrame, "long", "long lPFrame", F, DVCSetVCompPFrame),
+    ROW(DVCVCompProperty, "long", "", F, DVCVCompProperty),
+    ROW(DVCGetVCompDropped, "long", "long* pDropped", F, DVCGetVCompDropped),
+    ROW(DVCSetVCompCrunch, "long", "long lBitRate, long lSizeImage", F, DVCSetVCompCrunch),
+    ROW(DVCGetVCompCrunch, "long", "long* pBitRate, long* pSizeImage", F, DVCGetVCompCrunch),
+    ROW(DVCGetVCompNotDropped, "long", "long* pNotDropped", F, DVCGetVCompNotDropped),
+    ROW(DVCSetCaptureFrameRate, "long", "double dFrameRate", F, DVCSetCaptureFrameRate),
+    ROW(DVCGetAVIFrameRate, "long", "long* pTimeH, long* pTimeL", F, DVCGetAVIFrameRate),
+    ROW(DVCVfwCompressDialogs, "long", "short iDialog", F, DVCVfwCompressDialogs),
     // audio input
-    ROW(DVCAudioFilterProperty, "long", "", F, NotBuilt),
-    ROW(DVCGetAInLineNo, "long", "", Z, NotBuilt),
-    ROW(DVCGetAInLineName, "BSTR", "short nLineNo", Z, NotBuilt),
-    ROW(DVCSetAInLineNo, "long", "short nLineNo", F, NotBuilt),
-    ROW(DVCGetAudioFormat, "long", "short* pChannels, short* pBytesPerSample, long* pSamplesPerSec", F, NotBuilt),
-    ROW(DVCSetAudioFormat, "long", "short nChannels, short nBytesPerSample, long nSamplesPerSec", F, NotBuilt),
+    ROW(DVCAudioFilterProperty, "long", "", F, DVCAudioFilterProperty),
+    ROW(DVCGetAInLineNo, "long", "", Z, DVCGetAInLineNo),
+    ROW(DVCGetAInLineName, "BSTR", "short nLineNo", Z, DVCGetAInLineName),
+    ROW(DVCSetAInLineNo, "long", "short nLineNo", F, DVCSetAInLineNo),
+    ROW(DVCGetAudioFormat, "long", "short* pChannels, short* pBytesPerSample, long* pSamplesPerSec", F, DVCGetAudioFormat),
+    ROW(DVCSetAudioFormat, "long", "short nChannels, short nBytesPerSample, long nSamplesPerSec", F, DVCSetAudioFormat),
 };
 
 #undef ROW

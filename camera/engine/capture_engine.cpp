@@ -134,6 +134,7 @@ HRESULT CCaptureEngine::ReadFrameHeader() {
 
 void CCaptureEngine::TearDownGraph() {
   buildFailure_ = com::S_OK;
+  FinishRecording();            // the file gets its header and index while the graph still runs
   graph_.Stop(GST_STATE_NULL);  // stops and joins the streaming threads
   live_.reset();
   graph_.Release();
@@ -241,6 +242,8 @@ HRESULT CCaptureEngine::ApplyStreamCaps(PinCategory pin, short index, const Bitm
   HRESULT result = config->GetStreamCaps(index, &mt, &range);
   if (result != com::S_OK) return result;
   const bool hadGrabber = Grabber() != nullptr;
+  if (IsRecording()) return com::VFW_E_WRONG_STATE;  // a rebuild would cut the recording
+  FinishRecording();
   if (fields) {
     if (VideoInfoHeader* vih = mt.Vih()) {
       const std::uint32_t size = vih->bmiHeader.biSize;

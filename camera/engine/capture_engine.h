@@ -15,9 +15,11 @@
 #include <optional>
 #include <string>
 
+#include "engine/compressor.h"
 #include "engine/graph_owner.h"
 #include "engine/hresult.h"
 #include "engine/live_graph.h"
+#include "engine/recording_graph.h"
 #include "engine/log_font.h"
 #include "engine/media_type.h"
 #include "engine/sample_grabber.h"
@@ -76,6 +78,44 @@ class CCaptureEngine {
   capture::GraphState GraphState() const { return graph_.State(); }
   bool IsLiveMode() const { return liveMode_; }
   const std::string& CaptureFileName() const { return captureFile_; }
+
+  // --- recording ---------------------------------------------------------------------------
+  // Builds the recording branch (blocked) on the running live graph: AVI for ".avi" names in any
+  // letter case, with the selected compressor; ASF otherwise; with the first audio input device
+  // when `withAudio`. A branch set up before is finalised first. The name is kept only when the
+  // branch was built.
+  HRESULT SetCaptureFile(const std::string& fileName, bool withAudio);
+  HRESULT RecStart();
+  HRESULT RecStop();
+  bool IsRecording() const { return recording_ && recording_->Recording(); }
+
+  // --- compression and recording settings --------------------------------------------------
+  HRESULT GetCompressorCaps(std::int32_t* caps);
+  HRESULT GetCompressorQuality(double* quality);
+  HRESULT SetCompressorQuality(double quality);
+  HRESULT GetKeyFrameRate(std::int32_t* rate);
+  HRESULT SetKeyFrameRate(std::int32_t rate);
+  HRESULT GetPFramesPerKeyFrame(std::int32_t* frames);
+  HRESULT SetPFramesPerKeyFrame(std::int32_t frames);
+  HRESULT SetCrunch(std::int32_t bitRate, std::int32_t sizeImage);
+  HRESULT GetCrunch(std::int32_t* bitRate, std::int32_t* sizeImage);
+  HRESULT GetDropped(std::int32_t* dropped);
+  HRESULT GetNotDropped(std::int32_t* notDropped);
+  // Frame time := 10,000,000 / rate (100-ns units, truncated), put on the running stream.
+  HRESULT SetCaptureFrameRate(double frameRate);
+  // The frame time of the stream the renderer shows.
+  HRESULT GetRendererFrameTime(std::int64_t* frameTime);
+  // The elements whose properties the host may edit (null while there is none).
+  GstElement* CompressorElement() const { return recording_ ? recording_->Compressor() : nullptr; }
+  GstElement* AudioSourceElement() const { return recording_ ? recording_->AudioSource() : nullptr; }
+
+  // --- audio input -------------------------------------------------------------------------
+  std::int32_t GetAudioLineCount() const;
+  QString GetAudioLineName(int line) const;
+  HRESULT SetAudioLine(int line);
+  int EnabledAudioLine() const { return recording_ ? recording_->EnabledLine() : -1; }
+  HRESULT GetAudioFormat(short* channels, short* bytesPerSample, std::int32_t* samplesPerSec);
+  HRESULT SetAudioFormat(short channels, short bytesPerSample, std::int32_t samplesPerSec);
 
   // Graph events waiting for the window: E_ABORT when none arrives within timeoutMs.
   HRESULT GetEvent(long* code, std::intptr_t* param1, std::intptr_t* param2, long timeoutMs) {
@@ -136,6 +176,10 @@ class CCaptureEngine {
   HRESULT StreamCapsEntry(PinCategory pin, short index, capture::MediaType* mt,
                           capture::VideoStreamConfigCaps* range) const;
   HRESULT ApplyStreamCaps(PinCategory pin, short index, const BitmapInfoHeader* fields);
+  // Finalises a recording branch's file and removes the branch.
+  void FinishRecording();
+  // The compressor's settings; E_FAIL without a recording branch with a compressor.
+  HRESULT WithCompressor(capture::CompressorSettings* settings) const;
   capture::VideoRenderer* Renderer() const { return live_ ? live_->Renderer() : nullptr; }
   GstElement* Grabber() const { return live_ ? live_->Grabber() : nullptr; }
 
@@ -149,6 +193,9 @@ class CCaptureEngine {
   bool liveMode_ = false;
   int dvDecoderResolution_ = 1000;
   IVideoWindow* videoWindow_ = nullptr;
+  capture::AudioFormat audioFormat_;
+  std::int32_t crunchSizeImage_ = 0;
+  capture::GraphState recordingFrom_ = capture::GraphState::LiveWithGrabber;
   HRESULT buildFailure_ = com::S_OK;  // why the last live graph, once built, did not run
   float wrapLimit_ = 0.04f;
   float slideIncrement_ = 0.02f;
@@ -162,4 +209,5 @@ class CCaptureEngine {
   // The graph and the objects built into it, freed in reverse order by TearDownGraph.
   capture::GraphOwner graph_;
   std::unique_ptr<capture::LiveGraph> live_;
+  std::unique_ptr<capture::RecordingGraph> recording_;
 };

@@ -160,6 +160,18 @@ GstBusSyncReply GraphOwner::OnBusMessage(GstBus*, GstMessage* message, gpointer 
 }
 
 void GraphOwner::OnForwarded(GstMessage* inner) {
+  // Every bin level with message-forward wraps the message once more.
+  if (GST_MESSAGE_TYPE(inner) == GST_MESSAGE_ELEMENT) {
+    const GstStructure* s = gst_message_get_structure(inner);
+    GstMessage* deeper = nullptr;
+    if (s && gst_structure_has_name(s, "GstBinForwarded"))
+      gst_structure_get(s, "message", GST_TYPE_MESSAGE, &deeper, nullptr);
+    if (deeper) {
+      OnForwarded(deeper);
+      gst_message_unref(deeper);
+    }
+    return;
+  }
   if (GST_MESSAGE_TYPE(inner) != GST_MESSAGE_EOS) return;
   std::lock_guard lock(mutex_);
   ended_.insert(GST_MESSAGE_SRC(inner));

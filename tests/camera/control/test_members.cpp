@@ -30,11 +30,11 @@ const std::set<DISPID> kBuilt = {id::DVCUninitialize, id::DVCInitialize, id::DVC
                                  id::AboutBox};
 // Members built on the capture engine. The member loop calls DVCPlayStop (13) before any of
 // those that need a live graph, so whatever camera the machine has, they find none.
-const std::set<DISPID> kEngineNeedsGraph = {id::DVCGetVCaptureCapsNo, id::DVCGetVPreviewCapsNo, id::DVCGetVPreviewCaps, id::DVCGetVCaptureCaps, id::DVCSetVCaptureCaps, id::DVCSetVPreviewCaps, id::DVCSetStretchType, id::DVCGetCurrentBuffer, id::DVCSetAlphaText, id::DVCGetVCaptureCaps2, id::DVCGetVCaptureCapsBih, id::DVCSetVCaptureCaps2, id::DVCGetVPreviewCaps2, id::DVCGetVPreviewCapsBih, id::DVCSetVPreviewCaps2, id::DVCGetVCapResolution, id::DVCGetVPrevResolution};
-const std::set<DISPID> kEngineCounts = {id::DVCGetVInDevNo, id::DVCGetVCompNo};
+const std::set<DISPID> kEngineNeedsGraph = {id::DVCGetVCaptureCapsNo, id::DVCGetVPreviewCapsNo, id::DVCGetVPreviewCaps, id::DVCGetVCaptureCaps, id::DVCSetVCaptureCaps, id::DVCSetVPreviewCaps, id::DVCSetStretchType, id::DVCGetCurrentBuffer, id::DVCSetAlphaText, id::DVCGetVCaptureCaps2, id::DVCGetVCaptureCapsBih, id::DVCSetVCaptureCaps2, id::DVCGetVPreviewCaps2, id::DVCGetVPreviewCapsBih, id::DVCSetVPreviewCaps2, id::DVCGetVCapResolution, id::DVCGetVPrevResolution, id::DVCSetCapFile, id::DVCSetCapFile2, id::DVCRecStart, id::DVCRecStop, id::DVCGetVCompCaps, id::DVCGetVCompQuality, id::DVCSetVCompQuality, id::DVCGetVCompKFrame, id::DVCSetVCompKFrame, id::DVCGetVCompPFrame, id::DVCSetVCompPFrame, id::DVCVCompProperty, id::DVCGetVCompDropped, id::DVCSetVCompCrunch, id::DVCGetVCompCrunch, id::DVCGetVCompNotDropped, id::DVCSetCaptureFrameRate, id::DVCGetAVIFrameRate, id::DVCVfwCompressDialogs, id::DVCAudioFilterProperty, id::DVCSetAInLineNo, id::DVCGetAudioFormat, id::DVCSetAudioFormat};
+const std::set<DISPID> kEngineCounts = {id::DVCGetVInDevNo, id::DVCGetVCompNo, id::DVCGetAInLineNo};
 const std::set<DISPID> kEngineFonts = {id::DVCSetAlphaTextFont, id::DVCSetAlphaTextFont2};
 const std::set<DISPID> kEngineNoNumber = {id::DVCPreviewOff, id::DVCPlayStop, id::DVCGetVInDevName, id::DVCSetVInDevNo,
-                                          id::DVCGetStretchType, id::DVCGetVCompName, id::DVCSetVCompNo};
+                                          id::DVCGetStretchType, id::DVCGetVCompName, id::DVCSetVCompNo, id::DVCGetAInLineName};
 // Every other member makes the call fail with E_NOTIMPL and answers 0 while a capture window
 // exists.
 
