@@ -7,7 +7,9 @@
 
 #include <algorithm>
 
+#include "CaptureEngineSlot.h"
 #include "OrnikCtrl.h"
+#include "engine/capture_engine.h"
 
 namespace {
 
@@ -33,7 +35,8 @@ void CVideoStatic::paintEvent(QPaintEvent*) {
   p.fillRect(rect(), Qt::black);
 }
 
-CCaptureDlg::CCaptureDlg(COrnikCtrl* owner) : m_pOwner(owner), m_video(new CVideoStatic(this)) {
+CCaptureDlg::CCaptureDlg(COrnikCtrl* owner)
+    : m_pOwner(owner), m_video(new CVideoStatic(this)), m_bridge(std::make_unique<DlgBridge>(*this)) {
   setObjectName(QStringLiteral("CCaptureDlg"));
   m_video->setGeometry(7, 7, 20, 20);
 }
@@ -84,7 +87,7 @@ void CCaptureDlg::PostGraphEvent(qintptr instanceData) {
 }
 
 CCaptureEngine* CCaptureDlg::Engine() {
-  if (!m_engine) m_engine.reset(CreateEngine(*this));
+  if (!m_engine) m_engine = std::make_unique<CCaptureEngine>();
   return m_engine.get();
 }
 

@@ -15,11 +15,7 @@
 
 class COrnikCtrl;
 class CCaptureEngine;  // the capture engine (camera/engine)
-
-// Deletes the engine where its type is complete (CaptureEngineSlot.cpp).
-struct CaptureEngineDeleter {
-  void operator()(CCaptureEngine* engine) const;
-};
+class DlgBridge;       // the window and control as the engine sees them (CaptureEngineSlot.h)
 
 // The black rectangle shown while no video is drawn.
 class CVideoStatic final : public QWidget {
@@ -59,8 +55,10 @@ class CCaptureDlg final : public QWidget {
   // Posts a graph event with the instance data the graph registered; safe from any thread.
   void PostGraphEvent(qintptr instanceData);
 
-  // The engine, created on first use; null while no engine is linked in.
+  // The engine, created on first use.
   CCaptureEngine* Engine();
+  // The window and its control as the engine's graphs see them (lives longer than the engine).
+  DlgBridge* Bridge() const { return m_bridge.get(); }
 
   int m_nWidth = 200;
   int m_nHeight = 200;
@@ -76,7 +74,6 @@ class CCaptureDlg final : public QWidget {
   void OnGraphEvent(qintptr instanceData);
 
   // Engine hooks (CaptureEngineSlot.cpp).
-  static CCaptureEngine* CreateEngine(CCaptureDlg& dlg);
   void EngineSetOwner();
   void EngineSelectDefaults();
   void EngineLayout();
@@ -89,6 +86,8 @@ class CCaptureDlg final : public QWidget {
 
   COrnikCtrl* m_pOwner;
   CVideoStatic* m_video;
-  std::unique_ptr<CCaptureEngine, CaptureEngineDeleter> m_engine;
+  // The bridge outlives the engine: no streaming thread may reach a bridge that is gone.
+  std::unique_ptr<DlgBridge> m_bridge;
+  std::unique_ptr<CCaptureEngine> m_engine;
   QBasicTimer m_slideTimer;
 };

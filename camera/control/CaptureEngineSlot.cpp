@@ -1,6 +1,6 @@
-// Where the capture window meets the capture engine: the engine's creation and deletion, the
-// window-level hooks, and the bridge through which the engine reaches the window (repaints,
-// graph events) and the control (the grabber callback's SGCallBack).
+// Where the capture window meets the capture engine: the window-level hooks, and the bridge
+// through which the engine reaches the window (repaints, graph events) and the control (the
+// grabber callback's SGCallBack).
 #include "CaptureEngineSlot.h"
 
 #include <QMetaObject>
@@ -10,51 +10,24 @@
 #include "CaptureDlg.h"
 #include "OrnikCtrl.h"
 
-namespace {
+QRect DlgBridge::VideoWindowRect() const { return dlg_->VideoStatic()->geometry(); }
 
-// The capture window and its control, as the engine needs them. Calls from streaming threads
-// only post to the window's thread.
-class DlgBridge final : public capture::IVideoWindow, public capture::IOrnikEventSink {
- public:
-  explicit DlgBridge(CCaptureDlg& dlg) : dlg_(&dlg) {}
-
-  QRect VideoWindowRect() const override { return dlg_->VideoStatic()->geometry(); }
-  void RequestRepaint() override {
-    QPointer<CCaptureDlg> dlg = dlg_;
-    QMetaObject::invokeMethod(dlg_, [dlg] { if (dlg) dlg->update(); }, Qt::QueuedConnection);
-  }
-  void PostGraphNotify(std::intptr_t instanceData) override { dlg_->PostGraphEvent(instanceData); }
-  void FireSGCallBack(std::uint8_t* buffer, std::int32_t size) override {
-    if (COrnikCtrl* owner = dlg_->Owner()) owner->FireSGCallBack(buffer, size);
-  }
-
- private:
-  CCaptureDlg* dlg_;
-};
-
-// The engine of one capture window with its bridge. The graph goes before the bridge does: no
-// streaming thread may reach a bridge that is gone.
-class DlgEngine final : public CCaptureEngine {
- public:
-  explicit DlgEngine(CCaptureDlg& dlg) : bridge(dlg) {}
-  ~DlgEngine() { TearDownGraph(); }
-  DlgBridge bridge;
-};
-
-}  // namespace
-
-capture::IVideoWindow* EngineWindow(CCaptureDlg& dlg) {
-  return &static_cast<DlgEngine*>(dlg.Engine())->bridge;
+void DlgBridge::RequestRepaint() {
+  QPointer<CCaptureDlg> dlg = dlg_;
+  QMetaObject::invokeMethod(dlg_, [dlg] { if (dlg) dlg->update(); }, Qt::QueuedConnection);
 }
 
-void CaptureEngineDeleter::operator()(CCaptureEngine* engine) const { delete static_cast<DlgEngine*>(engine); }
+void DlgBridge::PostGraphNotify(std::intptr_t instanceData) { dlg_->PostGraphEvent(instanceData); }
 
-CCaptureEngine* CCaptureDlg::CreateEngine(CCaptureDlg& dlg) { return new DlgEngine(dlg); }
+void DlgBridge::FireSGCallBack(std::uint8_t* buffer, std::int32_t size) {
+  if (COrnikCtrl* owner = dlg_->Owner()) owner->FireSGCallBack(buffer, size);
+}
+
+capture::IVideoWindow* EngineWindow(CCaptureDlg& dlg) { return dlg.Bridge(); }
 
 // Gives the engine the control that fires its events.
 void CCaptureDlg::EngineSetOwner() {
-  auto* engine = static_cast<DlgEngine*>(Engine());
-  engine->SetOwnerCtrl(&engine->bridge);
+  Engine()->SetOwnerCtrl(m_bridge.get());
 }
 
 // Video input device 0 and no compressor (-1).
@@ -74,7 +47,7 @@ com::HRESULT CCaptureDlg::EngineSlideText() { return Engine()->SlideAlphaText();
 
 bool CCaptureDlg::EngineNextEvent(long* code) {
   std::intptr_t p1 = 0, p2 = 0;
-  if (Engine()->GetEvent(code, &p1, &p2, 0) != capture::hr::kOk) return false;
+  if (Engine()->GetEvent(code, &p1, &p2, 0) != com::S_OK) return false;
   Engine()->FreeEventParams(*code, p1, p2);
   return true;
 }

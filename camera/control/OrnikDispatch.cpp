@@ -11,7 +11,7 @@
 #include <QFile>
 
 #include <cstring>
-#include <unordered_map>
+#include <vector>
 
 #include "CaptureDlg.h"
 #include "CaptureEngineSlot.h"
@@ -19,6 +19,7 @@
 #include "OrnikCtrl.h"
 #include "OrnikDispIds.h"
 #include "OrnikMembers.h"
+#include "PropertyDlg.h"
 #include "codepage/codepage.h"
 #include "com/runtime.h"
 
@@ -41,10 +42,11 @@ struct Call {
   void Long(HRESULT v) { value = Variant(std::int32_t(v)); }
   void Short(std::int16_t v) { value = Variant(v); }
   void Text(const QString& v) { value = Variant(v); }
-  // The member's work is not built yet.
+  // The member's work is not built yet: the call itself fails, and the value is 0 (an empty text),
+  // so that no host reads the failure as a count, a flag or a position.
   void NotBuilt() {
     switch (member.result.type) {
-      case VT_I4: Long(kNotBuilt); return;  // a long member's result is its HRESULT
+      case VT_I4: Long(0); break;
       case VT_I2: Short(0); break;
       case VT_BSTR: Text(QString()); break;
       default: break;
@@ -99,15 +101,18 @@ void DVCPreviewOff(Call& c) {
 // The same routine as DVCPreviewOff.
 void DVCPlayStop(Call& c) { DVCPreviewOff(c); }
 
-// The recording branch comes with a later topic.
-// Engine: SetCaptureFile(file, 0) without audio.
-void DVCSetCapFile(Call& c) { c.Long(kNotBuilt); }
-// Engine: SetCaptureFile(file, 1) with the first audio input.
-void DVCSetCapFile2(Call& c) { c.Long(kNotBuilt); }
-// Engine: RecStart().
-void DVCRecStart(Call& c) { c.Long(kNotBuilt); }
-// Engine: RecStop().
-void DVCRecStop(Call& c) { c.Long(kNotBuilt); }
+// The recording branch on the running live graph, blocked until DVCRecStart; without sound.
+void DVCSetCapFile(Call& c) {
+  c.Long(c.Engine()->SetCaptureFile(QFile::encodeName(c.a.Str(0)).toStdString(), false));
+}
+// The same with sound from the first audio input device.
+void DVCSetCapFile2(Call& c) {
+  c.Long(c.Engine()->SetCaptureFile(QFile::encodeName(c.a.Str(0)).toStdString(), true));
+}
+// Opens the stream into the file; after a DVCRecStop it resumes into the same file.
+void DVCRecStart(Call& c) { c.Long(c.Engine()->RecStart()); }
+// Blocks the stream again; the file stays open until the graph ends or a new file is set.
+void DVCRecStop(Call& c) { c.Long(c.Engine()->RecStop()); }
 
 // ---- Stills ----
 
@@ -117,7 +122,7 @@ void DVCStillCapture(Call& c) {
   if (c.a.I4(1) < 0) {
     c.Long(c.Engine()->SaveGrabberBitmap(QFile::encodeName(c.a.Str(0)).toStdString()));
   } else {
-    c.Long(kNotBuilt);  // played-file stills: SaveFrame(file, nIndex, wait 1)
+    c.NotBuilt();  // played-file stills: SaveFrame(file, nIndex, wait 1)
   }
 }
 
@@ -261,6 +266,62 @@ void DVCGetCurrentBuffer(Call& c) {
   c.Long(c.Engine()->GetCurrentBuffer(c.a.RefI4(0), buffer.data(), c.a.RefI4(2), c.a.RefI4(3)));
 }
 
+// ---- Compression and recording settings (engine) ----
+
+void DVCGetVCompCaps(Call& c) { c.Long(c.Engine()->GetCompressorCaps(c.a.RefI4(0))); }
+void DVCGetVCompQuality(Call& c) { c.Long(c.Engine()->GetCompressorQuality(c.a.RefR8(0))); }
+void DVCSetVCompQuality(Call& c) { c.Long(c.Engine()->SetCompressorQuality(c.a.R8(0))); }
+void DVCGetVCompKFrame(Call& c) { c.Long(c.Engine()->GetKeyFrameRate(c.a.RefI4(0))); }
+void DVCSetVCompKFrame(Call& c) { c.Long(c.Engine()->SetKeyFrameRate(c.a.I4(0))); }
+void DVCGetVCompPFrame(Call& c) { c.Long(c.Engine()->GetPFramesPerKeyFrame(c.a.RefI4(0))); }
+void DVCSetVCompPFrame(Call& c) { c.Long(c.Engine()->SetPFramesPerKeyFrame(c.a.I4(0))); }
+void DVCSetVCompCrunch(Call& c) { c.Long(c.Engine()->SetCrunch(c.a.I4(0), c.a.I4(1))); }
+void DVCGetVCompCrunch(Call& c) { c.Long(c.Engine()->GetCrunch(c.a.RefI4(0), c.a.RefI4(1))); }
+void DVCGetVCompDropped(Call& c) { c.Long(c.Engine()->GetDropped(c.a.RefI4(0))); }
+void DVCGetVCompNotDropped(Call& c) { c.Long(c.Engine()->GetNotDropped(c.a.RefI4(0))); }
+void DVCSetCaptureFrameRate(Call& c) { c.Long(c.Engine()->SetCaptureFrameRate(c.a.R8(0))); }
+
+// The frame time of the rendered stream as its high and low 32 bits.
+void DVCGetAVIFrameRate(Call& c) {
+  std::int64_t frameTime = 0;
+  const HRESULT hr = c.Engine()->GetRendererFrameTime(&frameTime);
+  if (Succeeded(hr)) {
+    *c.a.RefI4(0) = std::int32_t(std::uint64_t(frameTime) >> 32);
+    *c.a.RefI4(1) = std::int32_t(std::uint32_t(frameTime));
+  }
+  c.Long(hr);
+}
+
+// The driver dialogs of old-style compressors have no counterpart here; while recording they are
+// refused as every member that would stop the graph.
+void DVCVfwCompressDialogs(Call& c) { c.Long(c.Engine()->IsRecording() ? VFW_E_WRONG_STATE : E_FAIL); }
+
+// The element's properties in a dialog; E_FAIL without the element.
+HRESULT ShowProperties(Call& c, GstElement* element) {
+  if (!element) return E_FAIL;
+  ShowElementProperties(c.dlg, element);
+  return S_OK;
+}
+// The compressor's settings stop the graph while the dialog shows: refused while recording.
+void DVCVCompProperty(Call& c) {
+  if (c.Engine()->IsRecording()) return c.Long(VFW_E_WRONG_STATE);
+  c.Long(ShowProperties(c, c.Engine()->CompressorElement()));
+}
+
+// ---- Audio input (engine) ----
+
+// The graph keeps running while the dialog shows.
+void DVCAudioFilterProperty(Call& c) { c.Long(ShowProperties(c, c.Engine()->AudioSourceElement())); }
+// The number of input lines; 0 without an audio input in the graph.
+void DVCGetAInLineNo(Call& c) { c.Long(c.Engine()->GetAudioLineCount()); }
+void DVCGetAInLineName(Call& c) { c.Text(c.Engine()->GetAudioLineName(c.a.I2(0))); }
+// Line nLineNo on, every other off; a line that does not exist is refused.
+void DVCSetAInLineNo(Call& c) { c.Long(c.Engine()->SetAudioLine(c.a.I2(0))); }
+void DVCGetAudioFormat(Call& c) {
+  c.Long(c.Engine()->GetAudioFormat(c.a.RefI2(0), c.a.RefI2(1), c.a.RefI4(2)));
+}
+void DVCSetAudioFormat(Call& c) { c.Long(c.Engine()->SetAudioFormat(c.a.I2(0), c.a.I2(1), c.a.I4(2))); }
+
 // ---- Editing ----
 
 // The start and stop times are coerced to 32-bit values as any long argument is; a value that is
@@ -274,147 +335,175 @@ void DVCEdSetStartStop(Call& c) {
       return;
     }
   }
-  c.Long(kNotBuilt);  // timeline writer
+  c.NotBuilt();  // timeline writer
 }
 
 // Every member whose work belongs to a later topic: playback of files, stills from played files,
-// device settings, tape transport, compression settings, audio input and timeline rendering.
-void Later(Call& c) { c.NotBuilt(); }
+// device settings, tape transport and timeline rendering.
+void NotBuilt(Call& c) { c.NotBuilt(); }
 
-const std::unordered_map<DISPID, Route>& Routes() {
-  static const std::unordered_map<DISPID, Route> routes = {
-      {dispid::DVCInitialize, &DVCInitialize},
-      {dispid::DVCUninitialize, &DVCUninitialize},
-      {dispid::AboutBox, &AboutBox},
-      // capture graph
-      {dispid::DVCPreviewOn, &DVCPreviewOn},
-      {dispid::DVCPreviewOn3, &DVCPreviewOn3},
-      {dispid::DVCPreviewOff, &DVCPreviewOff},
-      {dispid::DVCPlayStop, &DVCPlayStop},
-      {dispid::DVCSetCapFile, &DVCSetCapFile},
-      {dispid::DVCSetCapFile2, &DVCSetCapFile2},
-      {dispid::DVCRecStart, &DVCRecStart},
-      {dispid::DVCRecStop, &DVCRecStop},
-      // stills
-      {dispid::DVCStillCapture, &DVCStillCapture},
-      // layout and overlay
-      {dispid::DVCSetStretchType, &DVCSetStretchType},
-      {dispid::DVCGetStretchType, &DVCGetStretchType},
-      {dispid::DVCSetAlphaTextSlide, &DVCSetAlphaTextSlide},
-      {dispid::DVCSetAlphaText, &DVCSetAlphaText},
-      {dispid::DVCSetAlphaTextFont, &DVCSetAlphaTextFont},
-      {dispid::DVCSetAlphaTextFont2, &DVCSetAlphaTextFont2},
-      // devices and compressors
-      {dispid::DVCGetVInDevNo, &DVCGetVInDevNo},
-      {dispid::DVCGetVInDevName, &DVCGetVInDevName},
-      {dispid::DVCSetVInDevNo, &DVCSetVInDevNo},
-      {dispid::DVCGetVCompNo, &DVCGetVCompNo},
-      {dispid::DVCGetVCompName, &DVCGetVCompName},
-      {dispid::DVCSetVCompNo, &DVCSetVCompNo},
-      // stream formats and grabber buffer
-      {dispid::DVCGetVCaptureCapsNo, &DVCGetVCaptureCapsNo},
-      {dispid::DVCGetVPreviewCapsNo, &DVCGetVPreviewCapsNo},
-      {dispid::DVCGetVPreviewCaps, &DVCGetVPreviewCaps},
-      {dispid::DVCGetVCaptureCaps, &DVCGetVCaptureCaps},
-      {dispid::DVCSetVCaptureCaps, &DVCSetVCaptureCaps},
-      {dispid::DVCSetVPreviewCaps, &DVCSetVPreviewCaps},
-      {dispid::DVCGetVCaptureCaps2, &DVCGetVCaptureCaps2},
-      {dispid::DVCGetVPreviewCaps2, &DVCGetVPreviewCaps2},
-      {dispid::DVCGetVCaptureCapsBih, &DVCGetVCaptureCapsBih},
-      {dispid::DVCGetVPreviewCapsBih, &DVCGetVPreviewCapsBih},
-      {dispid::DVCSetVCaptureCaps2, &DVCSetVCaptureCaps2},
-      {dispid::DVCSetVPreviewCaps2, &DVCSetVPreviewCaps2},
-      {dispid::DVCGetVCapResolution, &DVCGetVCapResolution},
-      {dispid::DVCGetVPrevResolution, &DVCGetVPrevResolution},
-      {dispid::DVCSetSGMediaType, &DVCSetSGMediaType},
-      {dispid::DVCGetCurrentBuffer, &DVCGetCurrentBuffer},
-      // editing
-      {dispid::DVCEdSetStartStop, &DVCEdSetStartStop},
-      {dispid::DVCEdFileCut, &Later},
-      // playback of files
-      {dispid::DVCGetFrameNum, &Later},
-      {dispid::DVCDoPlay, &Later},
-      {dispid::DVCDoPause, &Later},
-      {dispid::DVCDoStop, &Later},
-      {dispid::DVCSetPosition, &Later},
-      {dispid::DVCGetPosition, &Later},
-      {dispid::DVCDoSlowPlay, &Later},
-      {dispid::DVCDoFastPlay, &Later},
-      {dispid::DVCDoPlayPart, &Later},
-      {dispid::DVCPlayStart, &Later},
-      {dispid::DVCPlayStart3Ready, &Later},
-      {dispid::DVCSetTime, &Later},
-      {dispid::DVCGetTime, &Later},
-      {dispid::DVCGetMediaTime, &Later},
-      {dispid::DVCIsAbsoluteSeek, &Later},
-      {dispid::DVCDoPlayPart2, &Later},
-      // stills from played files
-      {dispid::DVCStillCapStart, &Later},
-      {dispid::DVCStillCapStop, &Later},
-      {dispid::DVCStillCapture2, &Later},
-      // device settings
-      {dispid::DVCSetVideoQuality, &Later},
-      {dispid::DVCGetVideoQuality, &Later},
-      {dispid::DVCGetAvailableTVFormat, &Later},
-      {dispid::DVCGetTVFormat, &Later},
-      {dispid::DVCSetTVFormat, &Later},
-      {dispid::DVCCrossbarFilterProperty, &Later},
-      {dispid::DVCCaptureFilterProperty, &Later},
-      {dispid::DVCDvDecFilterProperty, &Later},
-      {dispid::DVCCapturePinProperty, &Later},
-      {dispid::DVCPreviewPinProperty, &Later},
-      {dispid::DVCGetDVDecResolution, &Later},
-      {dispid::DVCSetDVDecResolution, &Later},
-      {dispid::DVCGetInPinCounts, &Later},
-      {dispid::DVCGetOutPinCounts, &Later},
-      {dispid::DVCGetInPinName, &Later},
-      {dispid::DVCGetOutPinName, &Later},
-      {dispid::DVCIsRoutedTo, &Later},
-      {dispid::DVCSetRoute, &Later},
-      {dispid::DVCVfwCaptureDialogs, &Later},
-      // tape transport
-      {dispid::DVCVcrPlay, &Later},
-      {dispid::DVCVcrStop, &Later},
-      {dispid::DVCVcrPause, &Later},
-      {dispid::DVCVcrFF, &Later},
-      {dispid::DVCVcrREW, &Later},
-      {dispid::DVCVcrStepFWD, &Later},
-      {dispid::DVCVcrPlayFastREV, &Later},
-      {dispid::DVCVcrStepREV, &Later},
-      {dispid::DVCVcrPlayFastFWD, &Later},
-      {dispid::DVCVcrPlaySlowFWD, &Later},
-      {dispid::DVCVcrPlaySlowREV, &Later},
-      {dispid::DVCVcrREVPlay, &Later},
-      {dispid::DVCVcrRec, &Later},
-      {dispid::DVCVcrRecStop, &Later},
-      {dispid::DVCVcrATNSeek, &Later},
-      {dispid::DVCVcrATNSeek2, &Later},
-      {dispid::DVCVcrGetTime, &Later},
-      // compression and recording settings
-      {dispid::DVCGetVCompCaps, &Later},
-      {dispid::DVCGetVCompQuality, &Later},
-      {dispid::DVCSetVCompQuality, &Later},
-      {dispid::DVCGetVCompKFrame, &Later},
-      {dispid::DVCSetVCompKFrame, &Later},
-      {dispid::DVCGetVCompPFrame, &Later},
-      {dispid::DVCSetVCompPFrame, &Later},
-      {dispid::DVCVCompProperty, &Later},
-      {dispid::DVCGetVCompDropped, &Later},
-      {dispid::DVCSetVCompCrunch, &Later},
-      {dispid::DVCGetVCompCrunch, &Later},
-      {dispid::DVCGetVCompNotDropped, &Later},
-      {dispid::DVCSetCaptureFrameRate, &Later},
-      {dispid::DVCGetAVIFrameRate, &Later},
-      {dispid::DVCVfwCompressDialogs, &Later},
-      // audio input
-      {dispid::DVCAudioFilterProperty, &Later},
-      {dispid::DVCGetAInLineNo, &Later},
-      {dispid::DVCGetAInLineName, &Later},
-      {dispid::DVCSetAInLineNo, &Later},
-      {dispid::DVCGetAudioFormat, &Later},
-      {dispid::DVCSetAudioFormat, &Later},
-  };
-  return routes;
+// ---- The member table ----
+
+constexpr int F = kFailWithoutWindow;
+constexpr int Z = kEmptyWithoutWindow;
+constexpr int A = kRunsWithoutWindow;
+
+#define SIZE7 "short* pMinOutputX, short* pMinOutputY, short* pMaxOutputX, short* pMaxOutputY, short* pStepX, short* pStepY, short* pClrSpace"
+#define BIH_OUT "long* biWidth, long* biHeight, short* biPlanes, short* biBitCount, long* biCompression, long* biSizeImage, long* biXPelsPerMeter, long* biYPelsPerMeter, long* biClrUsed, long* biClrImportant"
+#define BIH_IN "long biWidth, long biHeight, short biPlanes, short biBitCount, long biCompression, long biSizeImage, long biXPelsPerMeter, long biYPelsPerMeter, long biClrUsed, long biClrImportant"
+// One member: its number (OrnikDispIds.h), its name, result, parameters, its answer without a
+// capture window, and its route.
+#define ROW(name, result, params, tag, route) {{dispid::name, #name, result, params, tag}, &route}
+
+struct MemberRow {
+  com::MemberDecl decl;
+  Route route;
+};
+
+// The dispatch interface, one row per member. A member whose work is not built yet routes to
+// NotBuilt; building it changes its row's route.
+const MemberRow kRows[] = {
+    ROW(DVCInitialize, "long", "", A, DVCInitialize),
+    ROW(DVCUninitialize, "void", "", A, DVCUninitialize),
+    ROW(AboutBox, "void", "", A, AboutBox),
+    // capture graph
+    ROW(DVCPreviewOn, "long", "", F, DVCPreviewOn),
+    ROW(DVCPreviewOn3, "long", "", F, DVCPreviewOn3),
+    ROW(DVCPreviewOff, "void", "", Z, DVCPreviewOff),
+    ROW(DVCPlayStop, "void", "", Z, DVCPlayStop),
+    ROW(DVCSetCapFile, "long", "BSTR lpszFileName", F, DVCSetCapFile),
+    ROW(DVCSetCapFile2, "long", "BSTR lpszFileName", F, DVCSetCapFile2),
+    ROW(DVCRecStart, "long", "", F, DVCRecStart),
+    ROW(DVCRecStop, "long", "", F, DVCRecStop),
+    // stills
+    ROW(DVCStillCapture, "long", "BSTR lpszFileName, long nIndex", F, DVCStillCapture),
+    // layout and overlay
+    ROW(DVCSetStretchType, "long", "short nType", F, DVCSetStretchType),
+    ROW(DVCGetStretchType, "short", "", Z, DVCGetStretchType),
+    ROW(DVCSetAlphaTextSlide, "long", "short nEnable, long lTimeOut", F, DVCSetAlphaTextSlide),
+    ROW(DVCSetAlphaText, "long", "BSTR lpszBlendText, long fgColor, long bkColor, long keyColor, float fLeft, float fTop, short nEnable", F, DVCSetAlphaText),
+    ROW(DVCSetAlphaTextFont, "long", "byte[60] lpLF", F, DVCSetAlphaTextFont),
+    ROW(DVCSetAlphaTextFont2, "long", "long lfHeight, long lfWidth, long lfEscapement, long lfOrientation, long lfWeight, short lfItatic, short lfUnderline, short lfStrikeOut, short lfCharSet, short lfOutPrecision, short lfClipPrecision, short lfQuality, short lfPitchAndFamily, BSTR lfFaceName", F, DVCSetAlphaTextFont2),
+    // devices and compressors
+    ROW(DVCGetVInDevNo, "long", "", Z, DVCGetVInDevNo),
+    ROW(DVCGetVInDevName, "BSTR", "short nDevNo", Z, DVCGetVInDevName),
+    ROW(DVCSetVInDevNo, "void", "short nDevNo", Z, DVCSetVInDevNo),
+    ROW(DVCGetVCompNo, "long", "", Z, DVCGetVCompNo),
+    ROW(DVCGetVCompName, "BSTR", "short nCompNo", Z, DVCGetVCompName),
+    ROW(DVCSetVCompNo, "void", "short nCompNo", Z, DVCSetVCompNo),
+    // stream formats and grabber buffer
+    ROW(DVCGetVCaptureCapsNo, "long", "short* nCount", F, DVCGetVCaptureCapsNo),
+    ROW(DVCGetVPreviewCapsNo, "long", "short* nCount", F, DVCGetVPreviewCapsNo),
+    ROW(DVCGetVPreviewCaps, "long", "short nIndex, " SIZE7 ", long[10] pBih", F, DVCGetVPreviewCaps),
+    ROW(DVCGetVCaptureCaps, "long", "short nIndex, " SIZE7 ", long[10] pBih", F, DVCGetVCaptureCaps),
+    ROW(DVCSetVCaptureCaps, "long", "short nIndex, short nWidth, short nHeight, long[10] pBih", F, DVCSetVCaptureCaps),
+    ROW(DVCSetVPreviewCaps, "long", "short nIndex, short nWidth, short nHeight, long[10] pBih", F, DVCSetVPreviewCaps),
+    ROW(DVCGetVCaptureCaps2, "long", "short nIndex, " SIZE7, F, DVCGetVCaptureCaps2),
+    ROW(DVCGetVPreviewCaps2, "long", "short nIndex, " SIZE7, F, DVCGetVPreviewCaps2),
+    ROW(DVCGetVCaptureCapsBih, "long", "short nIndex, " BIH_OUT, F, DVCGetVCaptureCapsBih),
+    ROW(DVCGetVPreviewCapsBih, "long", "short nIndex, " BIH_OUT, F, DVCGetVPreviewCapsBih),
+    ROW(DVCSetVCaptureCaps2, "long", "short nIndex, " BIH_IN, F, DVCSetVCaptureCaps2),
+    ROW(DVCSetVPreviewCaps2, "long", "short nIndex, " BIH_IN, F, DVCSetVPreviewCaps2),
+    ROW(DVCGetVCapResolution, "long", "long* nWidth, long* nHeight", F, DVCGetVCapResolution),
+    ROW(DVCGetVPrevResolution, "long", "long* nWidth, long* nHeight", F, DVCGetVPrevResolution),
+    ROW(DVCSetSGMediaType, "long", "long nType", F, DVCSetSGMediaType),
+    ROW(DVCGetCurrentBuffer, "long", "long* pBufferSize, byte[] pBuffer, long* pWidth, long* pHeight", F, DVCGetCurrentBuffer),
+    // editing
+    ROW(DVCEdSetStartStop, "long", "BSTR lpszInFileName, BSTR lpszXtlFileName, VARIANT vaStart, VARIANT vaStop", F, DVCEdSetStartStop),
+    ROW(DVCEdFileCut, "long", "BSTR lpszOutFileName, BSTR lpszXtlFileName, VARIANT_BOOL bComp", F, NotBuilt),
+    // playback of files
+    ROW(DVCGetFrameNum, "long", "", Z, NotBuilt),
+    ROW(DVCDoPlay, "long", "", F, NotBuilt),
+    ROW(DVCDoPause, "long", "", F, NotBuilt),
+    ROW(DVCDoStop, "void", "", Z, NotBuilt),
+    ROW(DVCSetPosition, "void", "long lPos", Z, NotBuilt),
+    ROW(DVCGetPosition, "long", "", Z, NotBuilt),
+    ROW(DVCDoSlowPlay, "long", "", F, NotBuilt),
+    ROW(DVCDoFastPlay, "long", "", F, NotBuilt),
+    ROW(DVCDoPlayPart, "long", "long lStart, long lStop", F, NotBuilt),
+    ROW(DVCPlayStart, "long", "BSTR lpszFileName, long* nFrames", F, NotBuilt),
+    ROW(DVCPlayStart3Ready, "long", "BSTR lpszFileName, long* nFrames, long* nWidth, long* nHeight", F, NotBuilt),
+    ROW(DVCSetTime, "void", "long lTimeH, long lTimeL", Z, NotBuilt),
+    ROW(DVCGetTime, "long", "long* pTimeH, long* pTimeL", F, NotBuilt),
+    ROW(DVCGetMediaTime, "long", "long* pTimeH, long* pTimeL", F, NotBuilt),
+    ROW(DVCIsAbsoluteSeek, "long", "", Z, NotBuilt),
+    ROW(DVCDoPlayPart2, "long", "long lStartTimeH, long lStartTimeL, long lStopTimeH, long lStopTimeL", F, NotBuilt),
+    // stills from played files
+    ROW(DVCStillCapStart, "long", "BSTR lpszFileName", F, NotBuilt),
+    ROW(DVCStillCapStop, "void", "", Z, NotBuilt),
+    ROW(DVCStillCapture2, "long", "BSTR lpszFileName, long lTimeH, long lTimeL", F, NotBuilt),
+    // device settings
+    ROW(DVCSetVideoQuality, "long", "long lProp, long lValue", F, NotBuilt),
+    ROW(DVCGetVideoQuality, "long", "long lProp, long* pMin, long* pMax, long* pStep, long* pDefault, long* pValue", F, NotBuilt),
+    ROW(DVCGetAvailableTVFormat, "long", "long* pVideoStandard", F, NotBuilt),
+    ROW(DVCGetTVFormat, "long", "long* pVideoStandard", F, NotBuilt),
+    ROW(DVCSetTVFormat, "long", "long lVideoStandard", F, NotBuilt),
+    ROW(DVCCrossbarFilterProperty, "long", "", F, NotBuilt),
+    ROW(DVCCaptureFilterProperty, "long", "", F, NotBuilt),
+    ROW(DVCDvDecFilterProperty, "long", "", F, NotBuilt),
+    ROW(DVCCapturePinProperty, "long", "", F, NotBuilt),
+    ROW(DVCPreviewPinProperty, "long", "", F, NotBuilt),
+    ROW(DVCGetDVDecResolution, "long", "short* pDVResolution", F, NotBuilt),
+    ROW(DVCSetDVDecResolution, "long", "short nDVResolution", F, NotBuilt),
+    ROW(DVCGetInPinCounts, "long", "long* pPinCounts", F, NotBuilt),
+    ROW(DVCGetOutPinCounts, "long", "long* pPinCounts", F, NotBuilt),
+    ROW(DVCGetInPinName, "BSTR", "long lPinIndex", Z, NotBuilt),
+    ROW(DVCGetOutPinName, "BSTR", "long lPinIndex", Z, NotBuilt),
+    ROW(DVCIsRoutedTo, "long", "long lOutPinIndex, long* pInPinIndex", F, NotBuilt),
+    ROW(DVCSetRoute, "long", "long lOutPinIndex, long lInPinIndex", F, NotBuilt),
+    ROW(DVCVfwCaptureDialogs, "long", "short iDialog", F, NotBuilt),
+    // tape transport
+    ROW(DVCVcrPlay, "long", "", F, NotBuilt),
+    ROW(DVCVcrStop, "long", "", F, NotBuilt),
+    ROW(DVCVcrPause, "long", "", F, NotBuilt),
+    ROW(DVCVcrFF, "long", "", F, NotBuilt),
+    ROW(DVCVcrREW, "long", "", F, NotBuilt),
+    ROW(DVCVcrStepFWD, "long", "", F, NotBuilt),
+    ROW(DVCVcrPlayFastREV, "long", "", F, NotBuilt),
+    ROW(DVCVcrStepREV, "long", "", F, NotBuilt),
+    ROW(DVCVcrPlayFastFWD, "long", "", F, NotBuilt),
+    ROW(DVCVcrPlaySlowFWD, "long", "", F, NotBuilt),
+    ROW(DVCVcrPlaySlowREV, "long", "", F, NotBuilt),
+    ROW(DVCVcrREVPlay, "long", "", F, NotBuilt),
+    ROW(DVCVcrRec, "long", "", F, NotBuilt),
+    ROW(DVCVcrRecStop, "long", "", F, NotBuilt),
+    ROW(DVCVcrATNSeek, "long", "short nHr, short nMin, short nSec, short nFrm", F, NotBuilt),
+    ROW(DVCVcrATNSeek2, "long", "short nHr, short nMin, short nSec, short nFrm, short nNonDrop, short nDVCAM", F, NotBuilt),
+    ROW(DVCVcrGetTime, "long", "long* pHr, long* pMin, long* pSec, long* pFrm", F, NotBuilt),
+    // compression and recording settings
+    ROW(DVCGetVCompCaps, "long", "long* lCaps", F, DVCGetVCompCaps),
+    ROW(DVCGetVCompQuality, "long", "double* dQuality", F, DVCGetVCompQuality),
+    ROW(DVCSetVCompQuality, "long", "double dQuality", F, DVCSetVCompQuality),
+    ROW(DVCGetVCompKFrame, "long", "long* lKFrame", F, DVCGetVCompKFrame),
+    ROW(DVCSetVCompKFrame, "long", "long lKFrame", F, DVCSetVCompKFrame),
+    ROW(DVCGetVCompPFrame, "long", "long* lPFrame", F, DVCGetVCompPFrame),
+    ROW(DVCSetVCompPFrame, "long", "long lPFrame", F, DVCSetVCompPFrame),
+    ROW(DVCVCompProperty, "long", "", F, DVCVCompProperty),
+    ROW(DVCGetVCompDropped, "long", "long* pDropped", F, DVCGetVCompDropped),
+    ROW(DVCSetVCompCrunch, "long", "long lBitRate, long lSizeImage", F, DVCSetVCompCrunch),
+    ROW(DVCGetVCompCrunch, "long", "long* pBitRate, long* pSizeImage", F, DVCGetVCompCrunch),
+    ROW(DVCGetVCompNotDropped, "long", "long* pNotDropped", F, DVCGetVCompNotDropped),
+    ROW(DVCSetCaptureFrameRate, "long", "double dFrameRate", F, DVCSetCaptureFrameRate),
+    ROW(DVCGetAVIFrameRate, "long", "long* pTimeH, long* pTimeL", F, DVCGetAVIFrameRate),
+    ROW(DVCVfwCompressDialogs, "long", "short iDialog", F, DVCVfwCompressDialogs),
+    // audio input
+    ROW(DVCAudioFilterProperty, "long", "", F, DVCAudioFilterProperty),
+    ROW(DVCGetAInLineNo, "long", "", Z, DVCGetAInLineNo),
+    ROW(DVCGetAInLineName, "BSTR", "short nLineNo", Z, DVCGetAInLineName),
+    ROW(DVCSetAInLineNo, "long", "short nLineNo", F, DVCSetAInLineNo),
+    ROW(DVCGetAudioFormat, "long", "short* pChannels, short* pBytesPerSample, long* pSamplesPerSec", F, DVCGetAudioFormat),
+    ROW(DVCSetAudioFormat, "long", "short nChannels, short nBytesPerSample, long nSamplesPerSec", F, DVCSetAudioFormat),
+};
+
+#undef ROW
+#undef SIZE7
+#undef BIH_OUT
+#undef BIH_IN
+
+Route FindRoute(DISPID id) {
+  for (const MemberRow& row : kRows)
+    if (row.decl.id == id) return row.route;
+  return nullptr;
 }
 
 // The answer of a member while the control has no capture window.
@@ -429,7 +518,21 @@ void AnswerWithoutWindow(const Member& m, Variant& value) {
 
 }  // namespace
 
-bool HasRoute(DISPID id) { return Routes().count(id) != 0; }
+bool HasRoute(DISPID id) { return FindRoute(id) != nullptr; }
+
+std::span<const com::MemberDecl> MemberDecls() {
+  static const std::vector<com::MemberDecl> decls = [] {
+    std::vector<com::MemberDecl> out;
+    for (const MemberRow& row : kRows) out.push_back(row.decl);
+    return out;
+  }();
+  return decls;
+}
+
+const com::DispatchTable& Members() {
+  static const com::DispatchTable table(MemberDecls());
+  return table;
+}
 
 HRESULT DispatchMember(COrnikCtrl& ctl, const Member& member, const Args& args, Variant& value,
                        std::uint32_t* argError) {
@@ -442,10 +545,10 @@ HRESULT DispatchMember(COrnikCtrl& ctl, const Member& member, const Args& args, 
     value = Variant(std::int32_t(hr));
     return S_OK;
   }
-  const auto it = Routes().find(member.id);
-  if (it == Routes().end()) return DISP_E_MEMBERNOTFOUND;
+  const Route route = FindRoute(member.id);
+  if (!route) return DISP_E_MEMBERNOTFOUND;
   Call call{ctl, ctl.m_pDlg, member, args, value, argError};
-  it->second(call);
+  route(call);
   return call.invoke;
 }
 

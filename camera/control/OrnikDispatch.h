@@ -9,8 +9,7 @@ class COrnikCtrl;
 
 namespace ornik {
 
-// What a member answers while its work is not built: a long member returns it as its result,
-// every other member makes the call itself fail with it.
+// What a member whose work is not built makes the call fail with; its value is 0.
 inline constexpr com::HRESULT kNotBuilt = com::E_NOTIMPL;
 
 // The missing-window answer, the reference checks, then the member's route. Returns the call's own

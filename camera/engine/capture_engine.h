@@ -1,29 +1,25 @@
 #pragma once
-// The capture engine of one control: everything the control does with GStreamer. The filter graph
-// is a GstPipeline owned by the engine: the camera's source element, a caps filter holding the
-// chosen format, a decoder for coded formats, a tee, the preview branch ending in the mixing
-// renderer and, for the still road, the grabber branch ending in the sample grabber.
-//
-//   source -> capsfilter -> [decoder] -> tee -> queue -> videoconvert -> renderer (BGRx)
-//                                            -> queue -> videoconvert -> grabber (BGR, newest frame)
-//
-// One owner per pipeline, one teardown path; the engine tears its graph down before it builds a
-// new one and when it is destroyed. Host thread only, except where a comment says otherwise.
+// The capture engine of one control: everything the control does with GStreamer. It keeps the
+// host's selections across graphs and owns one graph at a time through its graph owner (bus,
+// events, teardown): the live graph (live_graph.h) and the objects of the other graph kinds build
+// into it. One teardown path frees them in reverse order. Host thread only, except where a
+// comment says otherwise.
 #include <gst/gst.h>
 
 #include <QFont>
 #include <QPainter>
 #include <QString>
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
+#include "engine/compressor.h"
+#include "engine/graph_owner.h"
 #include "engine/hresult.h"
+#include "engine/live_graph.h"
+#include "engine/recording_graph.h"
 #include "engine/log_font.h"
 #include "engine/media_type.h"
 #include "engine/sample_grabber.h"
@@ -76,18 +72,55 @@ class CCaptureEngine {
   // first frame arrived, or with the failure that stopped it.
   HRESULT PreviewOn(IVideoWindow* window);
   HRESULT PreviewOnWithGrabber(IVideoWindow* window);
+  // The one teardown path: drains a recording branch, stops the graph, frees its objects in
+  // reverse order of building and the graph last.
   void TearDownGraph();
-  // Format change: stop the running graph, then remove everything behind the camera's source;
-  // the graph and the source stay. RebuildPreview* build the rest again and run.
-  void StopMediaControl();
-  void StopGraph();
-  HRESULT RebuildPreview();
-  HRESULT RebuildPreviewWithGrabber();
-  bool IsLiveMode() const { return liveMode_ != 0; }
+  capture::GraphState GraphState() const { return graph_.State(); }
+  bool IsLiveMode() const { return liveMode_; }
   const std::string& CaptureFileName() const { return captureFile_; }
 
+  // --- recording ---------------------------------------------------------------------------
+  // Builds the recording branch (blocked) on the running live graph: AVI for ".avi" names in any
+  // letter case, with the selected compressor; ASF otherwise; with the first audio input device
+  // when `withAudio`. A branch set up before is finalised first. The name is kept only when the
+  // branch was built.
+  HRESULT SetCaptureFile(const std::string& fileName, bool withAudio);
+  HRESULT RecStart();
+  HRESULT RecStop();
+  bool IsRecording() const { return recording_ && recording_->Recording(); }
+
+  // --- compression and recording settings --------------------------------------------------
+  HRESULT GetCompressorCaps(std::int32_t* caps);
+  HRESULT GetCompressorQuality(double* quality);
+  HRESULT SetCompressorQuality(double quality);
+  HRESULT GetKeyFrameRate(std::int32_t* rate);
+  HRESULT SetKeyFrameRate(std::int32_t rate);
+  HRESULT GetPFramesPerKeyFrame(std::int32_t* frames);
+  HRESULT SetPFramesPerKeyFrame(std::int32_t frames);
+  HRESULT SetCrunch(std::int32_t bitRate, std::int32_t sizeImage);
+  HRESULT GetCrunch(std::int32_t* bitRate, std::int32_t* sizeImage);
+  HRESULT GetDropped(std::int32_t* dropped);
+  HRESULT GetNotDropped(std::int32_t* notDropped);
+  // Frame time := 10,000,000 / rate (100-ns units, truncated), put on the running stream.
+  HRESULT SetCaptureFrameRate(double frameRate);
+  // The frame time of the stream the renderer shows.
+  HRESULT GetRendererFrameTime(std::int64_t* frameTime);
+  // The elements whose properties the host may edit (null while there is none).
+  GstElement* CompressorElement() const { return recording_ ? recording_->Compressor() : nullptr; }
+  GstElement* AudioSourceElement() const { return recording_ ? recording_->AudioSource() : nullptr; }
+
+  // --- audio input -------------------------------------------------------------------------
+  std::int32_t GetAudioLineCount() const;
+  QString GetAudioLineName(int line) const;
+  HRESULT SetAudioLine(int line);
+  int EnabledAudioLine() const { return recording_ ? recording_->EnabledLine() : -1; }
+  HRESULT GetAudioFormat(short* channels, short* bytesPerSample, std::int32_t* samplesPerSec);
+  HRESULT SetAudioFormat(short channels, short bytesPerSample, std::int32_t samplesPerSec);
+
   // Graph events waiting for the window: E_ABORT when none arrives within timeoutMs.
-  HRESULT GetEvent(long* code, std::intptr_t* param1, std::intptr_t* param2, long timeoutMs);
+  HRESULT GetEvent(long* code, std::intptr_t* param1, std::intptr_t* param2, long timeoutMs) {
+    return graph_.GetEvent(code, param1, param2, timeoutMs);
+  }
   void FreeEventParams(long, std::intptr_t, std::intptr_t) {}
 
   // --- still picture -----------------------------------------------------------------------
@@ -131,31 +164,24 @@ class CCaptureEngine {
   HRESULT GetCurrentBuffer(std::int32_t* bufferSize, void* buffer, std::int32_t* width, std::int32_t* height);
 
   // For tests and diagnostics: the pipeline (borrowed), null without a graph.
-  GstElement* FilterGraph() const { return graph_; }
+  GstElement* FilterGraph() const { return graph_.Pipeline(); }
 
  private:
-  struct GraphEvent {
-    long code;
-    std::intptr_t param1, param2;
-  };
-
   HRESULT BuildLive(IVideoWindow* window, bool withGrabber);
-  HRESULT AddCaptureFilter();
-  HRESULT AddRenderer();
-  HRESULT AddGrabber();
-  HRESULT BuildDownstream();
-  HRESULT RunGraph();
+  HRESULT Rebuild(bool withGrabber);
+  HRESULT RunLive(bool withGrabber);
   HRESULT ReadFrameHeader();
-  void NukeDownstream(GstElement* filter);
   capture::StreamConfig* FindStreamConfig(PinCategory pin) const;
   // The format entry `index` of the pin's list (E_FAIL without a live list).
   HRESULT StreamCapsEntry(PinCategory pin, short index, capture::MediaType* mt,
                           capture::VideoStreamConfigCaps* range) const;
   HRESULT ApplyStreamCaps(PinCategory pin, short index, const BitmapInfoHeader* fields);
-  capture::VideoRenderer* Renderer() const { return capture::VideoRenderer::FromElement(renderer_); }
-  void NotifyProgress();
-  void PostEvent(long code, std::intptr_t param1, std::intptr_t param2);
-  static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self);
+  // Finalises a recording branch's file and removes the branch.
+  void FinishRecording();
+  // The compressor's settings; E_FAIL without a recording branch with a compressor.
+  HRESULT WithCompressor(capture::CompressorSettings* settings) const;
+  capture::VideoRenderer* Renderer() const { return live_ ? live_->Renderer() : nullptr; }
+  GstElement* Grabber() const { return live_ ? live_->Grabber() : nullptr; }
 
   // Selections and values kept across graphs.
   Guid grabberSubtype_ = capture::guid::kRGB24;
@@ -164,9 +190,13 @@ class CCaptureEngine {
   int videoDeviceIndex_ = 0;
   std::string captureFile_;
   BitmapInfoHeader frameHeader_;
-  int liveMode_ = 0;
+  bool liveMode_ = false;
   int dvDecoderResolution_ = 1000;
   IVideoWindow* videoWindow_ = nullptr;
+  capture::AudioFormat audioFormat_;
+  std::int32_t crunchSizeImage_ = 0;
+  capture::GraphState recordingFrom_ = capture::GraphState::LiveWithGrabber;
+  HRESULT buildFailure_ = com::S_OK;  // why the last live graph, once built, did not run
   float wrapLimit_ = 0.04f;
   float slideIncrement_ = 0.02f;
   float textWidth_ = 0.0f;
@@ -174,21 +204,10 @@ class CCaptureEngine {
   int textBitmapWidth_ = 0;
   int textBitmapHeight_ = 0;
   std::optional<QFont> overlayFont_;
-
-  // Graph objects: all owned, all released by TearDownGraph.
-  GstElement* graph_ = nullptr;
-  bool mediaControl_ = false;
-  GstElement* videoCapture_ = nullptr;
-  std::unique_ptr<capture::StreamConfig> streamConfig_;
-  GstElement* renderer_ = nullptr;
-  GstElement* grabber_ = nullptr;
   capture::CGrabberCallback grabberCallback_;
 
-  // Shared with the streaming threads.
-  std::mutex eventMutex_;
-  std::condition_variable progress_;
-  HRESULT streamError_ = capture::hr::kOk;
-  std::deque<GraphEvent> events_;
-  IVideoWindow* notifyWindow_ = nullptr;
-  std::intptr_t notifyData_ = 0;
+  // The graph and the objects built into it, freed in reverse order by TearDownGraph.
+  capture::GraphOwner graph_;
+  std::unique_ptr<capture::LiveGraph> live_;
+  std::unique_ptr<capture::RecordingGraph> recording_;
 };

@@ -40,7 +40,7 @@ HRESULT WriteWholeFile(const std::string& fileName, const std::vector<std::uint8
     done += std::size_t(n);
   }
   if (::close(fd) != 0 && !error) error = errno;
-  if (!error) return hr::kOk;
+  if (!error) return com::S_OK;
   // A half-written picture is worse than none; never touch what is not a plain file (/dev/...).
   struct stat st {};
   if (::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(fileName.c_str());
@@ -51,13 +51,11 @@ HRESULT WriteWholeFile(const std::string& fileName, const std::vector<std::uint8
 }  // namespace capture
 
 HRESULT CCaptureEngine::SaveGrabberBitmap(const std::string& fileName) {
-  if (!grabber_) return hr::kFail;
-  {
-    // A camera that stopped (unplugged, failed) leaves its last frame in the grabber: a photo
-    // taken now would show the past. The stream's failure is the answer instead.
-    std::lock_guard lock(eventMutex_);
-    if (Failed(streamError_)) return streamError_;
-  }
+  // Without a grabber the answer is why the last build did not run, when it did not.
+  if (!Grabber()) return Failed(buildFailure_) ? buildFailure_ : com::E_FAIL;
+  // A camera that stopped (unplugged, failed) leaves its last frame in the grabber: a photo
+  // taken now would show the past. The stream's failure is the answer instead.
+  if (const HRESULT failure = graph_.StreamError(); Failed(failure)) return failure;
   const std::int32_t width = frameHeader_.biWidth;
   const std::int32_t height = std::abs(frameHeader_.biHeight);
   const std::uint32_t row = (std::uint32_t(std::abs(width)) * 3 + 3) & ~3u;
@@ -77,10 +75,10 @@ HRESULT CCaptureEngine::SaveGrabberBitmap(const std::string& fileName) {
   Put32(h + 34, imageSize);
 
   std::int32_t copied = static_cast<std::int32_t>(imageSize);
-  const HRESULT result = GetGrabberBuffer(grabber_, &copied, block.data() + 54);
+  const HRESULT result = GetGrabberBuffer(Grabber(), &copied, block.data() + 54);
   if (Failed(result)) return result;  // no file is touched
   // A frame of another size than the header says would give a picture that lies.
-  if (std::uint32_t(copied) != imageSize) return hr::kWrongState;
+  if (std::uint32_t(copied) != imageSize) return com::VFW_E_WRONG_STATE;
   const HRESULT written = WriteWholeFile(fileName, block);
   return Failed(written) ? written : result;
 }

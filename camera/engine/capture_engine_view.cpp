@@ -20,7 +20,7 @@ QColor FromColorRef(std::uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8)
 
 HRESULT CCaptureEngine::LayoutVideoWindow(int, int) {
   VideoRenderer* r = Renderer();
-  if (!r || !videoWindow_) return hr::kFail;
+  if (!r || !videoWindow_) return com::E_FAIL;
   const QRect current = r->VideoPosition();
   int width = 0, height = 0;
   if (stretchType_ == 0) {
@@ -46,7 +46,7 @@ HRESULT CCaptureEngine::LayoutVideoWindow(int, int) {
 }
 
 HRESULT CCaptureEngine::SetStretchType(short type) {
-  if (type < 0 || type > 2) return hr::kFail;
+  if (type < 0 || type > 2) return com::E_FAIL;
   stretchType_ = type;
   return LayoutVideoWindow();
 }
@@ -62,7 +62,7 @@ QRect CCaptureEngine::VideoPosition() const {
 
 HRESULT CCaptureEngine::GetAlphaBitmapParameters(AlphaBitmap* params) const {
   VideoRenderer* r = Renderer();
-  return r ? r->GetAlphaBitmapParameters(params) : hr::kFail;
+  return r ? r->GetAlphaBitmapParameters(params) : com::E_FAIL;
 }
 
 // Draws the text on its background colour into a bitmap of the text's size and hands it to the
@@ -70,7 +70,7 @@ HRESULT CCaptureEngine::GetAlphaBitmapParameters(AlphaBitmap* params) const {
 HRESULT CCaptureEngine::SetAlphaText(const QString& text, std::uint32_t fgColor, std::uint32_t bkColor,
                                      std::uint32_t keyColor, float fLeft, float fTop, short enable) {
   VideoRenderer* r = Renderer();
-  if (!r) return hr::kFail;
+  if (!r) return com::E_FAIL;
   int frameW = 0, frameH = 0;
   const HRESULT sized = r->GetNativeVideoSize(&frameW, &frameH);
   if (Failed(sized)) return sized;
@@ -109,7 +109,7 @@ HRESULT CCaptureEngine::SetAlphaText(const QString& text, std::uint32_t fgColor,
 // again from the right edge.
 HRESULT CCaptureEngine::SlideAlphaText() {
   VideoRenderer* r = Renderer();
-  if (!r) return hr::kFail;
+  if (!r) return com::E_FAIL;
   AlphaBitmap params;
   HRESULT result = r->GetAlphaBitmapParameters(&params);
   if (Failed(result)) return result;
@@ -125,7 +125,7 @@ HRESULT CCaptureEngine::SlideAlphaText() {
 
 // The font of the next overlay text, from the host's description.
 HRESULT CCaptureEngine::SetAlphaFont(const LogFontA* lf) {
-  if (!lf) return hr::kFail;
+  if (!lf) return com::E_FAIL;
   const std::size_t nameLength = strnlen(lf->lfFaceName, sizeof lf->lfFaceName);
   QFont font;
   if (nameLength) font.setFamily(cp::FromAnsi(QByteArray(lf->lfFaceName, int(nameLength))));
@@ -137,5 +137,5 @@ HRESULT CCaptureEngine::SetAlphaFont(const LogFontA* lf) {
   if (lf->lfQuality == 3) font.setStyleStrategy(QFont::NoAntialias);  // non-antialiased quality
   else if (lf->lfQuality >= 4) font.setStyleStrategy(QFont::PreferAntialias);
   overlayFont_ = font;
-  return hr::kOk;
+  return com::S_OK;
 }

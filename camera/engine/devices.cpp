@@ -16,12 +16,54 @@ bool EnsureGstInit() {
   return ok;
 }
 
-DeviceList::DeviceList() {
+namespace {
+
+// A sound server's monitor of an output is listed as an audio source, but records no input.
+bool IsMonitor(GstDevice* device) {
+  GstStructure* props = gst_device_get_properties(device);
+  const bool monitor = props && g_strcmp0(gst_structure_get_string(props, "device.class"), "monitor") == 0;
+  if (props) gst_structure_free(props);
+  return monitor;
+}
+
+// The caps the AVI multiplexer takes on a video input (empty when it is missing).
+GstCaps* AviVideoCaps() {
+  GstElementFactory* mux = gst_element_factory_find("avimux");
+  GstCaps* caps = gst_caps_new_empty();
+  if (!mux) return caps;
+  for (const GList* l = gst_element_factory_get_static_pad_templates(mux); l; l = l->next) {
+    auto* t = static_cast<GstStaticPadTemplate*>(l->data);
+    if (t->direction == GST_PAD_SINK && g_str_has_prefix(t->name_template, "video"))
+      caps = gst_caps_merge(caps, gst_static_pad_template_get_caps(t));
+  }
+  gst_object_unref(mux);
+  return caps;
+}
+
+bool WritesInto(GstElementFactory* encoder, GstCaps* accepted) {
+  for (const GList* l = gst_element_factory_get_static_pad_templates(encoder); l; l = l->next) {
+    auto* t = static_cast<GstStaticPadTemplate*>(l->data);
+    if (t->direction != GST_PAD_SRC) continue;
+    GstCaps* caps = gst_static_pad_template_get_caps(t);
+    const bool ok = gst_caps_can_intersect(caps, accepted);
+    gst_caps_unref(caps);
+    if (ok) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+DeviceList::DeviceList(const char* deviceClass) {
   if (!EnsureGstInit()) return;
   GstDeviceMonitor* monitor = gst_device_monitor_new();
-  gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
+  gst_device_monitor_add_filter(monitor, deviceClass, nullptr);
   GList* devices = gst_device_monitor_get_devices(monitor);  // probes; no start needed
-  for (GList* l = devices; l; l = l->next) devices_.push_back(GST_DEVICE(l->data));  // takes the refs
+  for (GList* l = devices; l; l = l->next) {
+    GstDevice* device = GST_DEVICE(l->data);  // takes the refs
+    if (IsMonitor(device)) gst_object_unref(device);
+    else devices_.push_back(device);
+  }
   g_list_free(devices);
   gst_object_unref(monitor);
 }
@@ -46,7 +88,11 @@ QString DeviceList::Name(int index) const {
 CompressorList::CompressorList() {
   if (!EnsureGstInit()) return;
   GList* list = gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_VIDEO_ENCODER, GST_RANK_NONE);
-  for (GList* l = list; l; l = l->next) factories_.push_back(GST_ELEMENT_FACTORY(gst_object_ref(l->data)));
+  GstCaps* accepted = AviVideoCaps();
+  for (GList* l = list; l; l = l->next)
+    if (WritesInto(GST_ELEMENT_FACTORY(l->data), accepted))
+      factories_.push_back(GST_ELEMENT_FACTORY(gst_object_ref(l->data)));
+  gst_caps_unref(accepted);
   gst_plugin_feature_list_free(list);
   std::sort(factories_.begin(), factories_.end(), [](GstElementFactory* a, GstElementFactory* b) {
     return std::strcmp(GST_OBJECT_NAME(a), GST_OBJECT_NAME(b)) < 0;

@@ -14,7 +14,9 @@ namespace capture {
 // Owns the references of a device list.
 class DeviceList {
  public:
-  DeviceList();  // the video input devices now present
+  // The devices of a class now present: video input devices, or audio input devices
+  // ("Audio/Source", monitors of outputs left out).
+  explicit DeviceList(const char* deviceClass = "Video/Source");
   ~DeviceList();
   DeviceList(const DeviceList&) = delete;
   DeviceList& operator=(const DeviceList&) = delete;
@@ -26,6 +28,7 @@ class DeviceList {
   std::vector<GstDevice*> devices_;
 };
 
+// The encoders a recording can use: those whose output the AVI multiplexer takes.
 class CompressorList {
  public:
   CompressorList();

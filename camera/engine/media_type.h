@@ -8,18 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "com/guid.h"
 #include "engine/hresult.h"
 
 namespace capture {
 
-struct Guid {
-  std::uint32_t data1 = 0;
-  std::uint16_t data2 = 0;
-  std::uint16_t data3 = 0;
-  std::uint8_t data4[8] = {};
-  friend bool operator==(const Guid&, const Guid&) = default;
-  std::string ToString() const;  // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
-};
+// Identifiers of types, subtypes and formats: the component layer's GUID.
+using Guid = com::Guid;
 
 // The subtype of a four-character code: the code as the first 32 bits, then
 // -0000-0010-8000-00AA00389B71.

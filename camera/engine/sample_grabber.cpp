@@ -22,11 +22,11 @@ bool IsBottomUpRgb(GstVideoFormat f) {
 }
 }  // namespace
 
-HRESULT CGrabberCallback::SampleCB(double, GstSample*) { return hr::kOk; }
+HRESULT CGrabberCallback::SampleCB(double, GstSample*) { return com::S_OK; }
 
 HRESULT CGrabberCallback::BufferCB(double, std::uint8_t* buffer, std::int32_t size) {
   if (IOrnikEventSink* control = control_.load()) control->FireSGCallBack(buffer, size);
-  return hr::kOk;
+  return com::S_OK;
 }
 
 std::size_t CopySampleToGrabberLayout(GstSample* sample, std::uint8_t* dst, std::size_t dstSize) {
@@ -134,11 +134,11 @@ HRESULT SampleGrabber::SetMediaType(const MediaType& mt) {
   else caps = gst_caps_new_empty_simple("video/x-raw");
   g_object_set(sink_, "caps", caps, nullptr);
   gst_caps_unref(caps);
-  return hr::kOk;
+  return com::S_OK;
 }
 
 HRESULT SampleGrabber::GetConnectedMediaType(MediaType* mt) const {
-  if (!mt) return hr::kPointer;
+  if (!mt) return com::E_POINTER;
   GstPad* pad = gst_element_get_static_pad(sink_, "sink");
   GstCaps* caps = pad ? gst_pad_get_current_caps(pad) : nullptr;
   if (pad) gst_object_unref(pad);
@@ -147,10 +147,10 @@ HRESULT SampleGrabber::GetConnectedMediaType(MediaType* mt) const {
     std::lock_guard lock(mutex_);
     if (current_ && gst_sample_get_caps(current_)) caps = gst_caps_ref(gst_sample_get_caps(current_));
   }
-  if (!caps) return hr::kNotConnected;
+  if (!caps) return com::VFW_E_NOT_CONNECTED;
   *mt = MediaTypeFromStructure(gst_caps_get_structure(caps, 0));
   gst_caps_unref(caps);
-  return hr::kOk;
+  return com::S_OK;
 }
 
 HRESULT SampleGrabber::SetBufferSamples(bool on) {
@@ -160,40 +160,40 @@ HRESULT SampleGrabber::SetBufferSamples(bool on) {
     gst_sample_unref(current_);
     current_ = nullptr;
   }
-  return hr::kOk;
+  return com::S_OK;
 }
 
 HRESULT SampleGrabber::SetOneShot(bool on) {
   std::lock_guard lock(mutex_);
   oneShot_ = on;
   shotTaken_ = false;
-  return hr::kOk;
+  return com::S_OK;
 }
 
 HRESULT SampleGrabber::GetCurrentBuffer(std::int32_t* size, void* buffer) const {
-  if (!size) return hr::kPointer;
+  if (!size) return com::E_POINTER;
   std::lock_guard lock(mutex_);
-  if (!buffering_) return hr::kInvalidArg;
-  if (!current_) return hr::kWrongState;
+  if (!buffering_) return com::E_INVALIDARG;
+  if (!current_) return com::VFW_E_WRONG_STATE;
   const std::size_t need = CopySampleToGrabberLayout(current_, nullptr, 0);
-  if (!need || need > std::size_t(INT32_MAX)) return hr::kWrongState;
+  if (!need || need > std::size_t(INT32_MAX)) return com::VFW_E_WRONG_STATE;
   if (!buffer) {
     *size = static_cast<std::int32_t>(need);
-    return hr::kOk;
+    return com::S_OK;
   }
-  if (*size < 0 || std::size_t(*size) < need) return hr::kOutOfMemory;
+  if (*size < 0 || std::size_t(*size) < need) return com::E_OUTOFMEMORY;
   if (CopySampleToGrabberLayout(current_, static_cast<std::uint8_t*>(buffer), std::size_t(*size)) != need)
-    return hr::kWrongState;
+    return com::VFW_E_WRONG_STATE;
   *size = static_cast<std::int32_t>(need);
-  return hr::kOk;
+  return com::S_OK;
 }
 
 HRESULT SampleGrabber::SetCallback(CGrabberCallback* callback, int whichMethod) {
-  if (whichMethod != 0 && whichMethod != 1) return hr::kInvalidArg;
+  if (whichMethod != 0 && whichMethod != 1) return com::E_INVALIDARG;
   std::lock_guard lock(mutex_);
   callback_ = callback;
   whichMethod_ = whichMethod;
-  return hr::kOk;
+  return com::S_OK;
 }
 
 void SampleGrabber::SetSampleListener(std::function<void()> listener) {
@@ -203,19 +203,19 @@ void SampleGrabber::SetSampleListener(std::function<void()> listener) {
 
 namespace {
 HRESULT WithGrabber(GstElement* filter, const std::function<HRESULT(SampleGrabber&)>& call) {
-  if (!filter) return hr::kFail;
+  if (!filter) return com::E_FAIL;
   SampleGrabber* grabber = SampleGrabber::FromElement(filter);
-  if (!grabber) return hr::kNoInterface;
+  if (!grabber) return com::E_NOINTERFACE;
   return call(*grabber);
 }
 }  // namespace
 
 HRESULT CreateSampleGrabber(GstElement** filter) {
-  if (!filter) return hr::kPointer;
+  if (!filter) return com::E_POINTER;
   *filter = SampleGrabber::Create("Grabber");
-  if (!*filter) return hr::kClassNotReg;
+  if (!*filter) return com::REGDB_E_CLASSNOTREG;
   gst_object_ref_sink(*filter);
-  return hr::kOk;
+  return com::S_OK;
 }
 
 HRESULT ConfigureGrabber(GstElement* filter, const MediaType& mt) {

@@ -200,19 +200,19 @@ GstStructure* StreamConfig::Fixate(const Entry& e, const GstStructure* wanted, g
 }
 
 HRESULT StreamConfig::GetStreamCaps(int index, MediaType* mt, VideoStreamConfigCaps* scc) const {
-  if (index < 0) return hr::kInvalidArg;
-  if (index >= GetNumberOfCapabilities()) return hr::kFalse;
-  if (!mt || !scc) return hr::kPointer;
+  if (index < 0) return com::E_INVALIDARG;
+  if (index >= GetNumberOfCapabilities()) return com::S_FALSE;
+  if (!mt || !scc) return com::E_POINTER;
   *mt = entries_[std::size_t(index)].defaultType;
   *scc = entries_[std::size_t(index)].range;
-  return hr::kOk;
+  return com::S_OK;
 }
 
 HRESULT StreamConfig::GetFormat(MediaType* mt) const {
-  if (!mt) return hr::kPointer;
-  if (!current_) return hr::kNotConnected;
+  if (!mt) return com::E_POINTER;
+  if (!current_) return com::VFW_E_NOT_CONNECTED;
   *mt = MediaTypeFromStructure(current_);
-  return hr::kOk;
+  return com::S_OK;
 }
 
 HRESULT StreamConfig::SetFormat(const MediaType& mt) {
@@ -220,22 +220,22 @@ HRESULT StreamConfig::SetFormat(const MediaType& mt) {
   GstCaps* wantedCaps = CapsFromMediaType(mt);
   if (!vih || !wantedCaps) {
     if (wantedCaps) gst_caps_unref(wantedCaps);
-    return hr::kInvalidMediaType;
+    return com::VFW_E_INVALIDMEDIATYPE;
   }
   const int bits = BitCountOfSubtype(mt.subtype);
   if (bits && vih->bmiHeader.biBitCount && vih->bmiHeader.biBitCount != bits) {
     gst_caps_unref(wantedCaps);
-    return hr::kInvalidMediaType;
+    return com::VFW_E_INVALIDMEDIATYPE;
   }
   const GstStructure* wanted = gst_caps_get_structure(wantedCaps, 0);
   GstStructure* chosen = nullptr;
   for (const Entry& e : entries_)
     if ((chosen = Fixate(e, wanted, vih->AvgTimePerFrame > 0 ? vih->AvgTimePerFrame : 0))) break;
   gst_caps_unref(wantedCaps);
-  if (!chosen) return hr::kInvalidMediaType;
+  if (!chosen) return com::VFW_E_INVALIDMEDIATYPE;
   if (current_) gst_structure_free(current_);
   current_ = chosen;
-  return hr::kOk;
+  return com::S_OK;
 }
 
 GstCaps* StreamConfig::CurrentCaps() const {

@@ -88,7 +88,7 @@ HRESULT VideoRenderer::SetVideoPosition(const QRect& dst) {
   }
   repaintPending_ = false;
   Invalidate();
-  return hr::kOk;
+  return com::S_OK;
 }
 
 QRect VideoRenderer::VideoPosition() const {
@@ -97,12 +97,12 @@ QRect VideoRenderer::VideoPosition() const {
 }
 
 HRESULT VideoRenderer::GetNativeVideoSize(int* width, int* height) const {
-  if (!width || !height) return hr::kPointer;
+  if (!width || !height) return com::E_POINTER;
   std::lock_guard lock(mutex_);
-  if (frame_.isNull()) return hr::kNotConnected;
+  if (frame_.isNull()) return com::VFW_E_NOT_CONNECTED;
   *width = frame_.width();
   *height = frame_.height();
-  return hr::kOk;
+  return com::S_OK;
 }
 
 void VideoRenderer::RepaintVideo(QPainter& painter) {
@@ -151,7 +151,7 @@ HRESULT VideoRenderer::SetAlphaBitmap(const AlphaBitmap& params) {
   const bool disabled = params.dwFlags & kBitmapDisable;
   if (!disabled && (params.bitmap.isNull() || params.rSrc.isEmpty() ||
                     !params.bitmap.rect().contains(params.rSrc)))
-    return hr::kInvalidArg;
+    return com::E_INVALIDARG;
   {
     std::lock_guard lock(mutex_);
     bitmap_ = params;
@@ -159,21 +159,21 @@ HRESULT VideoRenderer::SetAlphaBitmap(const AlphaBitmap& params) {
     RebuildKeyedBitmap();
   }
   Invalidate();
-  return hr::kOk;
+  return com::S_OK;
 }
 
 HRESULT VideoRenderer::GetAlphaBitmapParameters(AlphaBitmap* params) const {
-  if (!params) return hr::kPointer;
+  if (!params) return com::E_POINTER;
   std::lock_guard lock(mutex_);
-  if (!hasBitmap_) return hr::kFail;
+  if (!hasBitmap_) return com::E_FAIL;
   *params = bitmap_;
-  return hr::kOk;
+  return com::S_OK;
 }
 
 HRESULT VideoRenderer::UpdateAlphaBitmapParameters(const AlphaBitmap& params) {
   {
     std::lock_guard lock(mutex_);
-    if (!hasBitmap_) return hr::kFail;
+    if (!hasBitmap_) return com::E_FAIL;
     const bool rekey = (params.dwFlags & kBitmapSrcColorKey) != (bitmap_.dwFlags & kBitmapSrcColorKey) ||
                        params.clrSrcKey != bitmap_.clrSrcKey;
     QImage keep = bitmap_.bitmap;
@@ -182,7 +182,7 @@ HRESULT VideoRenderer::UpdateAlphaBitmapParameters(const AlphaBitmap& params) {
     if (rekey) RebuildKeyedBitmap();
   }
   Invalidate();
-  return hr::kOk;
+  return com::S_OK;
 }
 
 void VideoRenderer::SetFrameListener(std::function<void()> listener) {

@@ -16,10 +16,39 @@ inline constexpr HRESULT S_FALSE = 1;
 inline constexpr HRESULT E_NOTIMPL = MakeResult(0x80004001u);
 inline constexpr HRESULT E_NOINTERFACE = MakeResult(0x80004002u);
 inline constexpr HRESULT E_POINTER = MakeResult(0x80004003u);
+inline constexpr HRESULT E_ABORT = MakeResult(0x80004004u);
 inline constexpr HRESULT E_FAIL = MakeResult(0x80004005u);
 inline constexpr HRESULT E_UNEXPECTED = MakeResult(0x8000FFFFu);
 inline constexpr HRESULT E_OUTOFMEMORY = MakeResult(0x8007000Eu);
 inline constexpr HRESULT E_INVALIDARG = MakeResult(0x80070057u);
+
+// System errors carried as results (facility 7).
+inline constexpr HRESULT E_FILE_NOT_FOUND = MakeResult(0x80070002u);
+inline constexpr HRESULT E_PATH_NOT_FOUND = MakeResult(0x80070003u);
+inline constexpr HRESULT E_ACCESSDENIED = MakeResult(0x80070005u);
+inline constexpr HRESULT E_WRITE_FAULT = MakeResult(0x8007001Du);
+inline constexpr HRESULT E_READ_FAULT = MakeResult(0x8007001Eu);
+inline constexpr HRESULT E_SHARING_VIOLATION = MakeResult(0x80070020u);
+inline constexpr HRESULT E_NOT_SUPPORTED = MakeResult(0x80070032u);
+inline constexpr HRESULT E_DISK_FULL = MakeResult(0x80070070u);
+inline constexpr HRESULT E_INVALID_NAME = MakeResult(0x8007007Bu);
+inline constexpr HRESULT E_BUSY = MakeResult(0x800700AAu);
+inline constexpr HRESULT E_FILENAME_TOO_LONG = MakeResult(0x800700CEu);
+inline constexpr HRESULT E_DEVICE_NOT_CONNECTED = MakeResult(0x8007048Fu);
+
+// Media graphs (facility 4; VFW_E_INVALIDMEDIATYPE shares its number with SELFREG_E_TYPELIB).
+inline constexpr HRESULT VFW_E_INVALIDMEDIATYPE = MakeResult(0x80040200u);
+inline constexpr HRESULT VFW_E_ALREADY_CONNECTED = MakeResult(0x80040204u);
+inline constexpr HRESULT VFW_E_NO_ACCEPTABLE_TYPES = MakeResult(0x80040207u);
+inline constexpr HRESULT VFW_E_INVALID_DIRECTION = MakeResult(0x80040208u);
+inline constexpr HRESULT VFW_E_NOT_CONNECTED = MakeResult(0x80040209u);
+inline constexpr HRESULT VFW_E_RUNTIME_ERROR = MakeResult(0x8004020Bu);
+inline constexpr HRESULT VFW_E_CANNOT_CONNECT = MakeResult(0x80040217u);
+inline constexpr HRESULT VFW_E_CANNOT_RENDER = MakeResult(0x80040218u);
+inline constexpr HRESULT VFW_E_WRONG_STATE = MakeResult(0x80040227u);
+inline constexpr HRESULT VFW_E_TYPE_NOT_ACCEPTED = MakeResult(0x8004022Au);
+inline constexpr HRESULT VFW_E_TIMEOUT = MakeResult(0x8004022Eu);
+inline constexpr HRESULT VFW_E_INVALID_FILE_FORMAT = MakeResult(0x8004022Fu);
 
 // Registration of a library's own classes and type library.
 inline constexpr HRESULT SELFREG_E_TYPELIB = MakeResult(0x80040200u);

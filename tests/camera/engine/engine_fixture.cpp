@@ -26,7 +26,7 @@ void CameraTest::SetUp() {
   ASSERT_TRUE(capture::EnsureGstInit());
   ASSERT_TRUE(virtcam::Register());
   virtcam::HideRealProviders();  // a developer's webcam must not change what the tests see
-  UseCameras({Cam("Virtual Camera A", "smpte"), Cam("Virtual Camera B", "ball")});
+  UseCameras({Cam("Virtual Camera A", "smpte75"), Cam("Virtual Camera B", "ball")});
   ASSERT_TRUE(dir_.isValid());
 }
 

@@ -10,7 +10,6 @@
 #include "engine_fixture.h"
 
 using namespace cameratest;
-namespace hr = capture::hr;
 
 namespace {
 
@@ -37,7 +36,7 @@ class Preview : public CameraTest {};
 
 TEST_F(Preview, GrabberPreviewRunsIntoTheWindowAndKeepsTheFrameSize) {
   CCaptureEngine engine;
-  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), hr::kOk);
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
   EXPECT_TRUE(engine.IsLiveMode());
   // The default camera offers 320x240 RGB24, which the live build asks for first.
   const auto& header = engine.GrabberFrameHeader();
@@ -57,7 +56,7 @@ TEST_F(Preview, GrabberPreviewRunsIntoTheWindowAndKeepsTheFrameSize) {
 
 TEST_F(Preview, NoWindowOrNoCameraFailsWithoutAGraphLeftRunning) {
   CCaptureEngine engine;
-  EXPECT_EQ(engine.PreviewOnWithGrabber(nullptr), hr::kFail);
+  EXPECT_EQ(engine.PreviewOnWithGrabber(nullptr), com::E_FAIL);
   EXPECT_EQ(engine.FilterGraph(), nullptr);
 
   engine.SetVideoDeviceIndex(2);  // two cameras: positions 0 and 1
@@ -67,31 +66,31 @@ TEST_F(Preview, NoWindowOrNoCameraFailsWithoutAGraphLeftRunning) {
 
   UseCameras({});
   engine.SetVideoDeviceIndex(0);
-  EXPECT_EQ(engine.PreviewOnWithGrabber(&window_), hr::kFail);
-  EXPECT_EQ(engine.PreviewOn(&window_), hr::kFail);
-  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("x.bmp")), hr::kFail);
+  EXPECT_EQ(engine.PreviewOnWithGrabber(&window_), com::E_FAIL);
+  EXPECT_EQ(engine.PreviewOn(&window_), com::E_FAIL);
+  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("x.bmp")), com::E_FAIL);
   EXPECT_FALSE(FileExists(TempFile("x.bmp")));
-  EXPECT_EQ(engine.SetStretchType(1), hr::kFail);
+  EXPECT_EQ(engine.SetStretchType(1), com::E_FAIL);
   short count = -1;
-  EXPECT_EQ(engine.GetStreamCapsCount(capture::PinCategory::Capture, &count), hr::kFail);
+  EXPECT_EQ(engine.GetStreamCapsCount(capture::PinCategory::Capture, &count), com::E_FAIL);
   engine.TearDownGraph();  // the host's preview-off after a failed build
   EXPECT_EQ(engine.FilterGraph(), nullptr);
 }
 
 TEST_F(Preview, SecondCameraIsUsedWhenSelected) {
-  UseCameras({Cam("A", "smpte"), Cam("B", "smpte", {"BGR 160x120@30"})});
+  UseCameras({Cam("A", "smpte75"), Cam("B", "smpte75", {"BGR 160x120@30"})});
   CCaptureEngine engine;
   engine.SetVideoDeviceIndex(1);
-  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), hr::kOk);
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
   EXPECT_EQ(engine.GrabberFrameHeader().biWidth, 160);
 }
 
 // A new build and the engine's end both release the running graph, camera included.
 TEST_F(Preview, EveryGraphIsReleasedByTheNextBuildAndByTheEngineItself) {
   auto engine = std::make_unique<CCaptureEngine>();
-  ASSERT_EQ(engine->PreviewOnWithGrabber(&window_), hr::kOk);
+  ASSERT_EQ(engine->PreviewOnWithGrabber(&window_), com::S_OK);
   Finalised first(engine->FilterGraph());
-  ASSERT_EQ(engine->PreviewOn(&window_), hr::kOk);
+  ASSERT_EQ(engine->PreviewOn(&window_), com::S_OK);
   EXPECT_TRUE(first.Gone());
   Finalised second(engine->FilterGraph());
   engine.reset();  // a host that destroys the control with the preview running
@@ -101,8 +100,8 @@ TEST_F(Preview, EveryGraphIsReleasedByTheNextBuildAndByTheEngineItself) {
 TEST_F(Preview, TurningThePreviewOnAndOffDoesNotGrow) {
   CCaptureEngine engine;
   auto cycle = [&] {
-    ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), hr::kOk);
-    ASSERT_EQ(engine.SaveGrabberBitmap(TempFile("cycle.bmp")), hr::kOk);
+    ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+    ASSERT_EQ(engine.SaveGrabberBitmap(TempFile("cycle.bmp")), com::S_OK);
     engine.TearDownGraph();
   };
   for (int i = 0; i < 20; ++i) cycle();  // caches, pools and the registry settle first
@@ -121,10 +120,10 @@ TEST_F(Preview, TurningThePreviewOnAndOffDoesNotGrow) {
 
 TEST_F(Preview, StreamErrorsReachTheWindowAsGraphEventsWithTheirCode) {
   CCaptureEngine engine;
-  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), hr::kOk);
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
   long code = 0;
   std::intptr_t p1 = 0, p2 = 0;
-  EXPECT_EQ(engine.GetEvent(&code, &p1, &p2, 0), hr::kAbort);  // nothing pending
+  EXPECT_EQ(engine.GetEvent(&code, &p1, &p2, 0), com::E_ABORT);  // nothing pending
   const int before = window_.notifies.load();
 
   // The camera reports that it is in use by someone else (as a real driver may, mid-stream).
@@ -137,26 +136,26 @@ TEST_F(Preview, StreamErrorsReachTheWindowAsGraphEventsWithTheirCode) {
 
   EXPECT_EQ(window_.notifies.load(), before + 1);
   EXPECT_EQ(window_.lastData.load(), 0) << "live graphs register instance data 0";
-  ASSERT_EQ(engine.GetEvent(&code, &p1, &p2, 0), hr::kOk);
+  ASSERT_EQ(engine.GetEvent(&code, &p1, &p2, 0), com::S_OK);
   EXPECT_EQ(code, capture::ec::kErrorAbort);
-  EXPECT_EQ(capture::HRESULT(p1), hr::kBusy);
-  EXPECT_EQ(engine.GetEvent(&code, &p1, &p2, 0), hr::kAbort);
+  EXPECT_EQ(capture::HRESULT(p1), com::E_BUSY);
+  EXPECT_EQ(engine.GetEvent(&code, &p1, &p2, 0), com::E_ABORT);
   // The grabber still holds the frame from before the failure; it is no photograph of now.
-  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("stale.bmp")), hr::kBusy);
+  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("stale.bmp")), com::E_BUSY);
   EXPECT_FALSE(FileExists(TempFile("stale.bmp")));
   // A new preview starts clean.
-  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), hr::kOk);
-  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("fresh.bmp")), hr::kOk);
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("fresh.bmp")), com::S_OK);
 }
 
 TEST_F(Preview, CameraThatCannotBeOpenedReportsWhyAndLeavesNoStill) {
-  virtcam::Camera broken = Cam("Broken", "smpte", {"YUY2 640x480@30"});
+  virtcam::Camera broken = Cam("Broken", "smpte75", {"YUY2 640x480@30"});
   broken.source = "v4l2src device=/dev/ornik-test-no-such-camera";
   UseCameras({broken});
   CCaptureEngine engine;
   const capture::HRESULT result = engine.PreviewOnWithGrabber(&window_);
-  EXPECT_EQ(result, hr::kDeviceNotConnected);
+  EXPECT_EQ(result, com::E_DEVICE_NOT_CONNECTED);
   // The grabber is there but never got a frame: the still gives the camera's failure.
-  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("none.bmp")), hr::kDeviceNotConnected);
+  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("none.bmp")), com::E_DEVICE_NOT_CONNECTED);
   EXPECT_FALSE(FileExists(TempFile("none.bmp")));
 }

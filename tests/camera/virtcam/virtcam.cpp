@@ -12,6 +12,7 @@ constexpr const char* kProviderName = "ornikvirtcamprovider";
 
 std::mutex g_mutex;
 std::vector<Camera> g_cameras;
+std::vector<Microphone> g_microphones;
 bool g_exclusive = false;
 GstDeviceProvider* g_started = nullptr;  // the provider while started
 
@@ -54,8 +55,16 @@ GstElement* CreateElement(GstDevice* device, const gchar* name) {
   GstStructure* props = gst_device_get_properties(device);
   const char* pattern = gst_structure_get_string(props, "virtcam.pattern");
   const char* source = gst_structure_get_string(props, "virtcam.source");
+  const char* wave = gst_structure_get_string(props, "virtcam.wave");
   GstElement* element = nullptr;
-  if (source && *source) {
+  if (wave) {
+    element = gst_element_factory_make("audiotestsrc", name);
+    if (element) {
+      // Stamped with the clock's running time, as a sound card's buffers are.
+      g_object_set(element, "is-live", TRUE, "do-timestamp", TRUE, nullptr);
+      gst_util_set_object_arg(G_OBJECT(element), "wave", wave);
+    }
+  } else if (source && *source) {
     GError* error = nullptr;
     element = gst_parse_launch(source, &error);
     if (error) g_error_free(error);
@@ -89,6 +98,22 @@ GstDevice* MakeDevice(const Camera& camera, std::size_t position) {
   return device;  // floating
 }
 
+GstDevice* MakeMicrophone(const Microphone& mic, std::size_t position) {
+  GstCaps* caps = gst_caps_from_string("audio/x-raw,format={S16LE,U8},layout=interleaved,rate=[1,192000],channels=[1,2]");
+  std::string lines;
+  for (const std::string& l : mic.lines) lines += (lines.empty() ? "" : "|") + l;
+  const std::string id = "/virtual/mic" + std::to_string(position);
+  GstStructure* props = gst_structure_new("virtcam-properties", "device.path", G_TYPE_STRING, id.c_str(), "device.api",
+                                          G_TYPE_STRING, "virtual", "virtcam.wave", G_TYPE_STRING, mic.wave.c_str(),
+                                          nullptr);
+  if (!lines.empty()) gst_structure_set(props, "device.input-lines", G_TYPE_STRING, lines.c_str(), nullptr);
+  auto* device = GST_DEVICE(g_object_new(virt_cam_device_get_type(), "display-name", mic.name.c_str(), "caps", caps,
+                                         "device-class", "Audio/Source", "properties", props, nullptr));
+  gst_caps_unref(caps);
+  gst_structure_free(props);
+  return device;  // floating
+}
+
 // ---- the provider ----------------------------------------------------------------------------------
 struct VirtCamProvider {
   GstDeviceProvider parent;
@@ -102,6 +127,8 @@ GList* Probe(GstDeviceProvider*) {
   std::lock_guard lock(g_mutex);
   GList* list = nullptr;
   for (std::size_t i = 0; i < g_cameras.size(); ++i) list = g_list_append(list, MakeDevice(g_cameras[i], i));
+  for (std::size_t i = 0; i < g_microphones.size(); ++i)
+    list = g_list_append(list, MakeMicrophone(g_microphones[i], i));
   return list;
 }
 
@@ -123,7 +150,7 @@ void virt_cam_provider_class_init(VirtCamProviderClass* klass) {
   pc->probe = Probe;
   pc->start = Start;
   pc->stop = Stop;
-  gst_device_provider_class_set_static_metadata(pc, "Ornik virtual cameras", "Source/Video",
+  gst_device_provider_class_set_static_metadata(pc, "Ornik virtual cameras", "Source/Video/Audio",
                                                 "videotestsrc cameras for tests", "Velmor project");
 }
 
@@ -207,6 +234,11 @@ bool Register() {
 void SetCameras(const std::vector<Camera>& cameras) {
   std::lock_guard lock(g_mutex);
   g_cameras = cameras;
+}
+
+void SetMicrophones(const std::vector<Microphone>& microphones) {
+  std::lock_guard lock(g_mutex);
+  g_microphones = microphones;
 }
 
 void SetExclusive(bool exclusive) {

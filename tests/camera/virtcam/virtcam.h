@@ -29,6 +29,13 @@ struct Camera {
   std::string source;              // empty: videotestsrc is-live=true pattern=<pattern>
 };
 
+// A virtual microphone: an audiotestsrc listed as "Audio/Source", with the input lines it names.
+struct Microphone {
+  std::string name;
+  std::string wave = "sine";
+  std::vector<std::string> lines;  // empty: one line, the device itself
+};
+
 // YUY2 640x480@30, BGR 320x240@30, YUY2 320x240@30, YUY2 1280x720@30, I420 640x480@30.
 std::vector<std::string> DefaultModes();
 // Caps of a list of modes; null when a mode cannot be read.
@@ -40,6 +47,8 @@ std::vector<Camera> ParseDescription(const std::string& description);
 bool Register();
 // Cameras listed from now on (the next probe sees them).
 void SetCameras(const std::vector<Camera>& cameras);
+// Microphones listed from now on, after the cameras.
+void SetMicrophones(const std::vector<Microphone>& microphones);
 // When exclusive, the provider hides every other device provider from the monitors that use it.
 void SetExclusive(bool exclusive);
 // Ranks every other device provider NONE, so no monitor of this process uses them.
