@@ -135,8 +135,13 @@ HRESULT CCaptureEngine::ReadFrameHeader() {
 void CCaptureEngine::TearDownGraph() {
   buildFailure_ = com::S_OK;
   graph_.Stop(GST_STATE_NULL);  // stops and joins the streaming threads
+  playback_.reset();
   live_.reset();
   graph_.Release();
+  // The mode follows the graph: a file played after a live preview rewinds and gives stills.
+  liveMode_ = false;
+  partPlay_ = false;
+  stillWait_ = false;
   dvDecoderResolution_ = 1000;
 }
 
