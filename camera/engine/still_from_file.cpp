@@ -75,6 +75,8 @@ HRESULT CCaptureEngine::SaveFrameAtTime(const std::string& fileName, std::int64_
 
 HRESULT CCaptureEngine::SaveFrame(const std::string& fileName, GstClockTime time) {
   if (!playback_->CanSeekAbsolute()) return com::E_FAIL;
+  // Past the end there is no frame: the grabber would keep an older one.
+  if (time >= playback_->DurationNs()) return com::E_INVALIDARG;
   // Paused first, so that only the seek's preroll can count as the frame.
   playback_->Pause();
   gst_element_get_state(graph_.Pipeline(), nullptr, nullptr, 5 * GST_SECOND);

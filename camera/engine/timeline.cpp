@@ -133,7 +133,12 @@ HRESULT AviProfile(GESTimeline* timeline, GESUriClip* clip, bool compressed, Pro
   ges_track_set_restriction_caps(video, restriction.get());
 
   CapsPtr format;
-  if (!compressed) format.reset(gst_caps_from_string("video/x-raw,format=BGR"));
+  if (!compressed) {
+    format.reset(gst_caps_from_string("video/x-raw,format=BGR"));
+    // Uncompressed RGB in AVI is a bitmap: its rows are stored bottom-up.
+    GESEffect* flip = ges_effect_new("videoflip method=vertical-flip");
+    if (!flip || !ges_container_add(GES_CONTAINER(clip), GES_TIMELINE_ELEMENT(flip))) return com::VFW_E_CANNOT_CONNECT;
+  }
   else if (gst_structure_has_name(s, "video/x-raw"))
     format.reset(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, gst_structure_get_string(s, "format"),
                                      nullptr));
