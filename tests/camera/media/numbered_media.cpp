@@ -14,14 +14,20 @@ namespace {
 constexpr int kBlock = 16;
 constexpr int kBits = 12;
 
-void Paint(std::uint8_t* bgr, int w, int h, int stride, int number) {
+// A soft gradient behind the number, made once per file.
+std::vector<std::uint8_t> Background(int w, int h, int stride) {
+  std::vector<std::uint8_t> bgr(std::size_t(stride) * std::size_t(h), 0);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      std::uint8_t* p = bgr + y * stride + x * 3;
+      std::uint8_t* p = &bgr[std::size_t(y) * stride + std::size_t(x) * 3];
       p[0] = std::uint8_t(40 + x * 100 / w);
       p[1] = std::uint8_t(60 + y * 100 / h);
       p[2] = 90;
     }
+  return bgr;
+}
+
+void Paint(std::uint8_t* bgr, int stride, int number) {
   for (int bit = 0; bit < kBits; ++bit)
     for (int row = 0; row < 2; ++row) {
       const bool on = ((number >> bit) & 1) != (row == 1);
@@ -41,6 +47,10 @@ std::string Encoder(const Spec& spec) {
 }  // namespace
 
 bool WriteNumbered(const std::string& path, const Spec& spec) {
+  if (spec.width < kBits * kBlock || spec.height < 2 * kBlock) {
+    ADD_FAILURE() << "a frame too small for its number";
+    return false;
+  }
   const int fps = spec.fps > 0 ? spec.fps : 25;
   const std::string mux = spec.container == "mkv" ? "matroskamux" : "avimux";
   std::string launch = "appsrc name=src format=time ! " + Encoder(spec) + " ! queue ! " + mux +
@@ -64,11 +74,13 @@ bool WriteNumbered(const std::string& path, const Spec& spec) {
   gst_element_set_state(pipeline, GST_STATE_PLAYING);
   const int stride = (spec.width * 3 + 3) & ~3;
   const GstClockTime frame = GST_SECOND / fps;
+  const std::vector<std::uint8_t> background = Background(spec.width, spec.height, stride);
   for (int i = 0; i < spec.frames; ++i) {
     GstBuffer* buffer = gst_buffer_new_allocate(nullptr, gsize(stride) * gsize(spec.height), nullptr);
     GstMapInfo map;
     gst_buffer_map(buffer, &map, GST_MAP_WRITE);
-    Paint(map.data, spec.width, spec.height, stride, i);
+    std::memcpy(map.data, background.data(), background.size());
+    Paint(map.data, stride, i);
     gst_buffer_unmap(buffer, &map);
     GST_BUFFER_PTS(buffer) = GstClockTime(i) * frame;
     GST_BUFFER_DURATION(buffer) = frame;
