@@ -25,3 +25,4 @@ place() {  # place NAME: BUILD_BIN_DIR/NAME to PROGRAM_FOLDER/NAME, its mode kep
 
 place Velmor
 if [ -f "$from/libOrnik.so" ]; then place libOrnik.so; fi
+if [ -f "$from/libjpencode.so" ]; then place libjpencode.so; fi

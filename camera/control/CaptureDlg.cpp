@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPainter>
 #include <QTimerEvent>
 
@@ -100,9 +101,12 @@ bool CCaptureDlg::event(QEvent* e) {
 }
 
 // Drains every pending graph event; only graphs that registered instance data reach the host.
+// A host may unload the control from inside GraphNotify: the window is looked at again only
+// when it still exists.
 void CCaptureDlg::OnGraphEvent(qintptr instanceData) {
+  QPointer<CCaptureDlg> self(this);
   long code = 0;
-  while (EngineNextEvent(&code)) {
+  while (self && EngineNextEvent(&code)) {
     if (code == kEcComplete) {
       EngineOnComplete();
       if (instanceData && m_pOwner) m_pOwner->FireGraphNotify(static_cast<short>(kEcComplete));

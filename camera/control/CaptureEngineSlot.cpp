@@ -52,8 +52,8 @@ bool CCaptureDlg::EngineNextEvent(long* code) {
   return true;
 }
 
-// End of a played file (playback graphs come with a later topic; live graphs never get here).
-void CCaptureDlg::EngineOnComplete() {}
+// End of a played file: the engine rewinds (live graphs ignore it).
+void CCaptureDlg::EngineOnComplete() { Engine()->OnPlaybackComplete(); }
 
-// A paused graph has its frame ready (stills from played files, a later topic).
-void CCaptureDlg::EngineOnPaused() {}
+// A paused graph has its frame ready: a still from a played file waiting for it goes on.
+void CCaptureDlg::EngineOnPaused() { Engine()->SignalFrameReady(); }

@@ -9,6 +9,7 @@
 #include "OrnikDispatch.h"
 
 #include <QFile>
+#include <QPointer>
 
 #include <cstring>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "OrnikMembers.h"
 #include "PropertyDlg.h"
 #include "codepage/codepage.h"
+#include "engine/timeline.h"
 #include "com/runtime.h"
 
 using namespace com;
@@ -58,6 +60,32 @@ struct Call {
 
 using Route = void (*)(Call&);
 
+// ---- Waits that run the host's events (a still from a played file, a render) ----
+
+// A member that would change the graph under a waiting call is refused while the wait lasts.
+bool Refused(Call& c) {
+  if (!c.Engine()->Waits().Active()) return false;
+  c.Long(VFW_E_WRONG_STATE);
+  return true;
+}
+
+// A void member called during such a wait runs when the wait has ended.
+bool Deferred(Call& c, void (*work)(CCaptureDlg&)) {
+  if (!c.Engine()->Waits().Active()) return false;
+  c.Engine()->Waits().Defer([dlg = QPointer<CCaptureDlg>(c.dlg), work] {
+    if (dlg) work(*dlg);
+  });
+  return true;
+}
+
+// After a member that waited: the void members kept meanwhile run now.
+void RunDeferred(Call& c) { c.Engine()->Waits().RunDeferred(); }
+
+std::string FileArg(Call& c, std::size_t i) { return QFile::encodeName(c.a.Str(i)).toStdString(); }
+std::int64_t TimeArg(Call& c, std::size_t high) {
+  return std::int64_t(std::uint64_t(std::uint32_t(c.a.I4(high))) << 32 | std::uint32_t(c.a.I4(high + 1)));
+}
+
 // ---- Entering and leaving the layer (built here in full) ----
 
 // Enters the layer on the calling thread (S_OK, or S_FALSE when it had entered already) and, when
@@ -87,15 +115,22 @@ void ShowBuildResult(Call& c, HRESULT hr) {
 }
 
 // Live preview without grabber into the capture window.
-void DVCPreviewOn(Call& c) { ShowBuildResult(c, c.Engine()->PreviewOn(EngineWindow(*c.dlg))); }
+void DVCPreviewOn(Call& c) {
+  if (!Refused(c)) ShowBuildResult(c, c.Engine()->PreviewOn(EngineWindow(*c.dlg)));
+}
 
 // Live preview with the sample grabber (the road of the stills).
-void DVCPreviewOn3(Call& c) { ShowBuildResult(c, c.Engine()->PreviewOnWithGrabber(EngineWindow(*c.dlg))); }
+void DVCPreviewOn3(Call& c) {
+  if (!Refused(c)) ShowBuildResult(c, c.Engine()->PreviewOnWithGrabber(EngineWindow(*c.dlg)));
+}
 
 // Ends whatever graph runs and shows the black static again.
+void TearDown(CCaptureDlg& dlg) {
+  dlg.Engine()->TearDownGraph();
+  dlg.ShowVideoStatic(true);
+}
 void DVCPreviewOff(Call& c) {
-  c.Engine()->TearDownGraph();
-  c.dlg->ShowVideoStatic(true);
+  if (!Deferred(c, TearDown)) TearDown(*c.dlg);
 }
 
 // The same routine as DVCPreviewOff.
@@ -117,13 +152,77 @@ void DVCRecStop(Call& c) { c.Long(c.Engine()->RecStop()); }
 // ---- Stills ----
 
 // nIndex < 0: the grabber's newest live frame as a BMP file, written before the call returns;
-// nIndex >= 0: that frame of the file opened for stills (played-file stills, a later topic).
+// nIndex >= 0: that frame of the file opened for stills, as BMP or JPEG by the name's extension.
 void DVCStillCapture(Call& c) {
+  if (Refused(c)) return;
   if (c.a.I4(1) < 0) {
-    c.Long(c.Engine()->SaveGrabberBitmap(QFile::encodeName(c.a.Str(0)).toStdString()));
+    c.Long(c.Engine()->SaveGrabberBitmap(FileArg(c, 0)));
   } else {
-    c.NotBuilt();  // played-file stills: SaveFrame(file, nIndex, wait 1)
+    c.Long(c.Engine()->SaveFrameAtIndex(FileArg(c, 0), c.a.I4(1)));
+    RunDeferred(c);
   }
+}
+
+// ---- Playback of files (engine) ----
+
+// The video static gives way to the played picture.
+void DVCPlayStart(Call& c) {
+  if (!Refused(c)) ShowBuildResult(c, c.Engine()->PlayStart(FileArg(c, 0), EngineWindow(*c.dlg), c.a.RefI4(1)));
+}
+void DVCPlayStart3Ready(Call& c) {
+  if (Refused(c)) return;
+  ShowBuildResult(c, c.Engine()->PlayStart3Ready(FileArg(c, 0), EngineWindow(*c.dlg), c.a.RefI4(1), c.a.RefI4(2),
+                                                 c.a.RefI4(3)));
+}
+void DVCGetFrameNum(Call& c) { c.Long(c.Engine()->GetFrameNum()); }
+void DVCGetMediaTime(Call& c) { c.Long(c.Engine()->GetMediaTime(c.a.RefI4(0), c.a.RefI4(1))); }
+void PlayAt(Call& c, double rate) {
+  if (!Refused(c)) c.Long(c.Engine()->RunAtRate(rate));
+}
+void DVCDoPlay(Call& c) { PlayAt(c, 1.0); }
+void DVCDoSlowPlay(Call& c) { PlayAt(c, 0.5); }
+void DVCDoFastPlay(Call& c) { PlayAt(c, 2.0); }
+void DVCDoPause(Call& c) {
+  if (!Refused(c)) c.Long(c.Engine()->DoPause());
+}
+void DoStop(CCaptureDlg& dlg) { dlg.Engine()->DoStop(); }
+void DVCDoStop(Call& c) {
+  if (!Deferred(c, DoStop)) DoStop(*c.dlg);
+}
+void DVCSetPosition(Call& c) {
+  if (!c.Engine()->Waits().Active()) return c.Engine()->SetPosition(c.a.I4(0));
+  const std::int32_t frame = c.a.I4(0);
+  c.Engine()->Waits().Defer([dlg = QPointer<CCaptureDlg>(c.dlg), frame] {
+    if (dlg) dlg->Engine()->SetPosition(frame);
+  });
+}
+void DVCGetPosition(Call& c) { c.Long(c.Engine()->GetPosition()); }
+void DVCSetTime(Call& c) {
+  const std::int64_t time = TimeArg(c, 0);
+  if (!c.Engine()->Waits().Active()) return c.Engine()->SetTime(time);
+  c.Engine()->Waits().Defer([dlg = QPointer<CCaptureDlg>(c.dlg), time] {
+    if (dlg) dlg->Engine()->SetTime(time);
+  });
+}
+void DVCGetTime(Call& c) { c.Long(c.Engine()->GetTime(c.a.RefI4(0), c.a.RefI4(1))); }
+void DVCDoPlayPart(Call& c) {
+  if (!Refused(c)) c.Long(c.Engine()->PlayPart(c.a.I4(0), c.a.I4(1), true));
+}
+void DVCDoPlayPart2(Call& c) {
+  if (!Refused(c)) c.Long(c.Engine()->PlayPart(TimeArg(c, 0), TimeArg(c, 2), false));
+}
+void DVCIsAbsoluteSeek(Call& c) { c.Long(c.Engine()->IsAbsoluteSeek()); }
+
+// ---- Stills from played files (engine) ----
+
+void DVCStillCapStart(Call& c) {
+  if (!Refused(c)) ShowBuildResult(c, c.Engine()->StillCapStart(FileArg(c, 0), EngineWindow(*c.dlg)));
+}
+void DVCStillCapStop(Call& c) { DVCPreviewOff(c); }
+void DVCStillCapture2(Call& c) {
+  if (Refused(c)) return;
+  c.Long(c.Engine()->SaveFrameAtTime(FileArg(c, 0), TimeArg(c, 1)));
+  RunDeferred(c);
 }
 
 // ---- Video layout and text overlay (engine) ----
@@ -324,9 +423,10 @@ void DVCSetAudioFormat(Call& c) { c.Long(c.Engine()->SetAudioFormat(c.a.I2(0), c
 
 // ---- Editing ----
 
-// The start and stop times are coerced to 32-bit values as any long argument is; a value that is
-// no number makes the call fail with DISP_E_TYPEMISMATCH.
+// The start and stop times (milliseconds) are coerced to 32-bit values as any long argument is;
+// a value that is no number makes the call fail with DISP_E_TYPEMISMATCH.
 void DVCEdSetStartStop(Call& c) {
+  std::int64_t times[2] = {};
   for (std::size_t i = 2; i < 4; ++i) {
     Variant v;
     if (const HRESULT hr = ChangeType(v, c.a.Value(i), VT_I4); Failed(hr)) {
@@ -334,12 +434,22 @@ void DVCEdSetStartStop(Call& c) {
       c.invoke = hr;
       return;
     }
+    times[i - 2] = std::int64_t(v.I4()) * 10000;
   }
-  c.NotBuilt();  // timeline writer
+  c.Long(capture::WriteCutTimeline(FileArg(c, 0), FileArg(c, 1), times[0], times[1]));
 }
 
-// Every member whose work belongs to a later topic: playback of files, stills from played files,
-// device settings, tape transport and timeline rendering.
+// Renders the cut while the host's events run, telling its progress through TimelinePos.
+void DVCEdFileCut(Call& c) {
+  if (Refused(c)) return;
+  COrnikCtrl* ctl = &c.ctl;
+  c.Long(capture::RenderCutTimeline(FileArg(c, 0), FileArg(c, 1), c.a.Bool(2), c.Engine()->Waits(),
+                                    [ctl](short percent) { ctl->FireTimelinePos(percent); }));
+  RunDeferred(c);
+}
+
+// Every member whose work belongs to a later topic: device settings, tape transport, recording
+// settings and audio input.
 void NotBuilt(Call& c) { c.NotBuilt(); }
 
 // ---- The member table ----
@@ -410,28 +520,28 @@ const MemberRow kRows[] = {
     ROW(DVCGetCurrentBuffer, "long", "long* pBufferSize, byte[] pBuffer, long* pWidth, long* pHeight", F, DVCGetCurrentBuffer),
     // editing
     ROW(DVCEdSetStartStop, "long", "BSTR lpszInFileName, BSTR lpszXtlFileName, VARIANT vaStart, VARIANT vaStop", F, DVCEdSetStartStop),
-    ROW(DVCEdFileCut, "long", "BSTR lpszOutFileName, BSTR lpszXtlFileName, VARIANT_BOOL bComp", F, NotBuilt),
+    ROW(DVCEdFileCut, "long", "BSTR lpszOutFileName, BSTR lpszXtlFileName, VARIANT_BOOL bComp", F, DVCEdFileCut),
     // playback of files
-    ROW(DVCGetFrameNum, "long", "", Z, NotBuilt),
-    ROW(DVCDoPlay, "long", "", F, NotBuilt),
-    ROW(DVCDoPause, "long", "", F, NotBuilt),
-    ROW(DVCDoStop, "void", "", Z, NotBuilt),
-    ROW(DVCSetPosition, "void", "long lPos", Z, NotBuilt),
-    ROW(DVCGetPosition, "long", "", Z, NotBuilt),
-    ROW(DVCDoSlowPlay, "long", "", F, NotBuilt),
-    ROW(DVCDoFastPlay, "long", "", F, NotBuilt),
-    ROW(DVCDoPlayPart, "long", "long lStart, long lStop", F, NotBuilt),
-    ROW(DVCPlayStart, "long", "BSTR lpszFileName, long* nFrames", F, NotBuilt),
-    ROW(DVCPlayStart3Ready, "long", "BSTR lpszFileName, long* nFrames, long* nWidth, long* nHeight", F, NotBuilt),
-    ROW(DVCSetTime, "void", "long lTimeH, long lTimeL", Z, NotBuilt),
-    ROW(DVCGetTime, "long", "long* pTimeH, long* pTimeL", F, NotBuilt),
-    ROW(DVCGetMediaTime, "long", "long* pTimeH, long* pTimeL", F, NotBuilt),
-    ROW(DVCIsAbsoluteSeek, "long", "", Z, NotBuilt),
-    ROW(DVCDoPlayPart2, "long", "long lStartTimeH, long lStartTimeL, long lStopTimeH, long lStopTimeL", F, NotBuilt),
+    ROW(DVCGetFrameNum, "long", "", Z, DVCGetFrameNum),
+    ROW(DVCDoPlay, "long", "", F, DVCDoPlay),
+    ROW(DVCDoPause, "long", "", F, DVCDoPause),
+    ROW(DVCDoStop, "void", "", Z, DVCDoStop),
+    ROW(DVCSetPosition, "void", "long lPos", Z, DVCSetPosition),
+    ROW(DVCGetPosition, "long", "", Z, DVCGetPosition),
+    ROW(DVCDoSlowPlay, "long", "", F, DVCDoSlowPlay),
+    ROW(DVCDoFastPlay, "long", "", F, DVCDoFastPlay),
+    ROW(DVCDoPlayPart, "long", "long lStart, long lStop", F, DVCDoPlayPart),
+    ROW(DVCPlayStart, "long", "BSTR lpszFileName, long* nFrames", F, DVCPlayStart),
+    ROW(DVCPlayStart3Ready, "long", "BSTR lpszFileName, long* nFrames, long* nWidth, long* nHeight", F, DVCPlayStart3Ready),
+    ROW(DVCSetTime, "void", "long lTimeH, long lTimeL", Z, DVCSetTime),
+    ROW(DVCGetTime, "long", "long* pTimeH, long* pTimeL", F, DVCGetTime),
+    ROW(DVCGetMediaTime, "long", "long* pTimeH, long* pTimeL", F, DVCGetMediaTime),
+    ROW(DVCIsAbsoluteSeek, "long", "", Z, DVCIsAbsoluteSeek),
+    ROW(DVCDoPlayPart2, "long", "long lStartTimeH, long lStartTimeL, long lStopTimeH, long lStopTimeL", F, DVCDoPlayPart2),
     // stills from played files
-    ROW(DVCStillCapStart, "long", "BSTR lpszFileName", F, NotBuilt),
-    ROW(DVCStillCapStop, "void", "", Z, NotBuilt),
-    ROW(DVCStillCapture2, "long", "BSTR lpszFileName, long lTimeH, long lTimeL", F, NotBuilt),
+    ROW(DVCStillCapStart, "long", "BSTR lpszFileName", F, DVCStillCapStart),
+    ROW(DVCStillCapStop, "void", "", Z, DVCStillCapStop),
+    ROW(DVCStillCapture2, "long", "BSTR lpszFileName, long lTimeH, long lTimeL", F, DVCStillCapture2),
     // device settings
     ROW(DVCSetVideoQuality, "long", "long lProp, long lValue", F, NotBuilt),
     ROW(DVCGetVideoQuality, "long", "long lProp, long* pMin, long* pMax, long* pStep, long* pDefault, long* pValue", F, NotBuilt),

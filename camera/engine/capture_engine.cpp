@@ -136,8 +136,13 @@ void CCaptureEngine::TearDownGraph() {
   buildFailure_ = com::S_OK;
   FinishRecording();            // the file gets its header and index while the graph still runs
   graph_.Stop(GST_STATE_NULL);  // stops and joins the streaming threads
+  playback_.reset();
   live_.reset();
   graph_.Release();
+  // The mode follows the graph: a file played after a live preview rewinds and gives stills.
+  liveMode_ = false;
+  partPlay_ = false;
+  stillWait_ = false;
   dvDecoderResolution_ = 1000;
 }
 

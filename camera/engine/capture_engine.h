@@ -17,11 +17,13 @@
 
 #include "engine/compressor.h"
 #include "engine/graph_owner.h"
+#include "engine/host_wait.h"
 #include "engine/hresult.h"
 #include "engine/live_graph.h"
 #include "engine/recording_graph.h"
 #include "engine/log_font.h"
 #include "engine/media_type.h"
+#include "engine/playback_graph.h"
 #include "engine/sample_grabber.h"
 #include "engine/stream_config.h"
 #include "engine/video_renderer.h"
@@ -166,7 +168,45 @@ class CCaptureEngine {
   // For tests and diagnostics: the pipeline (borrowed), null without a graph.
   GstElement* FilterGraph() const { return graph_.Pipeline(); }
 
+  // --- playback of files (capture_engine_playback.cpp) ------------------------------------
+  // Positions are frames when the played file has a fixed frame rate, else 100-ns units; a
+  // 64-bit time crosses as its high and low halves.
+  HRESULT PlayStart(const std::string& fileName, IVideoWindow* window, std::int32_t* frames);
+  HRESULT PlayStart3Ready(const std::string& fileName, IVideoWindow* window, std::int32_t* frames,
+                          std::int32_t* width, std::int32_t* height);
+  std::int32_t GetFrameNum() const;
+  HRESULT GetMediaTime(std::int32_t* timeH, std::int32_t* timeL) const;
+  HRESULT RunAtRate(double rate);
+  HRESULT DoPause();
+  void DoStop();
+  void SetPosition(std::int32_t frame);
+  std::int32_t GetPosition() const;
+  void SetTime(std::int64_t time);
+  HRESULT GetTime(std::int32_t* timeH, std::int32_t* timeL) const;
+  // Plays start to stop (both shown); inFrames says which time format the caller means.
+  HRESULT PlayPart(std::int64_t start, std::int64_t stop, bool inFrames);
+  std::int32_t IsAbsoluteSeek() const;
+  // Graph events, on the host's thread: the end of the stream and a pause that has its frame.
+  void OnPlaybackComplete();
+  void SignalFrameReady();
+  bool IsPlaybackGraph() const { return playback_ != nullptr; }
+
+  // --- stills from played files (still_from_file.cpp) -------------------------------------
+  HRESULT StillCapStart(const std::string& fileName, IVideoWindow* window);
+  HRESULT SaveFrameAtIndex(const std::string& fileName, std::int32_t index);
+  HRESULT SaveFrameAtTime(const std::string& fileName, std::int64_t time);
+  // The waits that keep the host's events moving (stills here, render jobs in the timeline).
+  capture::HostWait& Waits() { return waits_; }
+
  private:
+  HRESULT BuildPlaybackGraph(IVideoWindow* window, bool eventsToHost, bool withGrabber);
+  HRESULT OpenPlaybackFile(const std::string& fileName);
+  HRESULT OpenNewPlayback(const std::string& fileName, IVideoWindow* window, bool eventsToHost, bool withGrabber);
+  void ListenToPlayback(IVideoWindow* window, bool eventsToHost);
+  HRESULT PrepareStillFromFile();
+  HRESULT SaveFrame(const std::string& fileName, GstClockTime time);
+  HRESULT SaveGrabberJpeg(const std::string& fileName);
+
   HRESULT BuildLive(IVideoWindow* window, bool withGrabber);
   HRESULT Rebuild(bool withGrabber);
   HRESULT RunLive(bool withGrabber);
@@ -180,8 +220,10 @@ class CCaptureEngine {
   void FinishRecording();
   // The compressor's settings; E_FAIL without a recording branch with a compressor.
   HRESULT WithCompressor(capture::CompressorSettings* settings) const;
-  capture::VideoRenderer* Renderer() const { return live_ ? live_->Renderer() : nullptr; }
-  GstElement* Grabber() const { return live_ ? live_->Grabber() : nullptr; }
+  capture::VideoRenderer* Renderer() const {
+    return live_ ? live_->Renderer() : playback_ ? playback_->Renderer() : nullptr;
+  }
+  GstElement* Grabber() const { return live_ ? live_->Grabber() : playback_ ? playback_->Grabber() : nullptr; }
 
   // Selections and values kept across graphs.
   Guid grabberSubtype_ = capture::guid::kRGB24;
@@ -210,4 +252,16 @@ class CCaptureEngine {
   capture::GraphOwner graph_;
   std::unique_ptr<capture::LiveGraph> live_;
   std::unique_ptr<capture::RecordingGraph> recording_;
+
+  std::unique_ptr<capture::PlaybackGraph> playback_;
+
+  // Playback state; the duration (in the format it was read in) and the rate survive teardown.
+  std::int64_t duration_ = 0;
+  bool durationInFrames_ = false;
+  double playRate_ = 1.0;
+  bool partPlay_ = false;
+  GstClockTime partLast_ = 0;  // where a part play rests when it ends
+  bool stillWait_ = false;
+  bool frameReady_ = false;
+  capture::HostWait waits_;
 };

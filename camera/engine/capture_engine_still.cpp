@@ -9,6 +9,7 @@
 
 #include "engine/capture_engine.h"
 #include "engine/gst_errors.h"
+#include "engine/still_from_file.h"
 
 using namespace capture;
 
@@ -23,6 +24,8 @@ void Put16(std::uint8_t* p, std::uint16_t v) {
 void Put32(std::uint8_t* p, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
 }
+
+}  // namespace
 
 // Writes the whole block; removes a regular file it could not complete.
 HRESULT WriteWholeFile(const std::string& fileName, const std::vector<std::uint8_t>& block) {
@@ -47,7 +50,6 @@ HRESULT WriteWholeFile(const std::string& fileName, const std::vector<std::uint8
   return HResultFromErrno(error);
 }
 
-}  // namespace
 }  // namespace capture
 
 HRESULT CCaptureEngine::SaveGrabberBitmap(const std::string& fileName) {

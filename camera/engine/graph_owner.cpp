@@ -131,6 +131,12 @@ GstBusSyncReply GraphOwner::OnBusMessage(GstBus*, GstMessage* message, gpointer 
       break;
     }
     case GST_MESSAGE_EOS: owner->PostEvent(ec::kComplete, 0, 0); break;
+    case GST_MESSAGE_ASYNC_DONE:
+      // A pause (or a seek while paused) has its frame at the sinks.
+      if (GST_MESSAGE_SRC(message) == GST_OBJECT(owner->pipeline_.get()) &&
+          GST_STATE_TARGET(owner->pipeline_.get()) == GST_STATE_PAUSED)
+        owner->PostEvent(ec::kPaused, 0, 0);
+      break;
     case GST_MESSAGE_ELEMENT: {
       const GstStructure* s = gst_message_get_structure(message);
       if (s && gst_structure_has_name(s, "GstBinForwarded")) {

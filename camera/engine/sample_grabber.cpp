@@ -83,10 +83,42 @@ SampleGrabber* SampleGrabber::FromElement(GstElement* element) {
   return element ? static_cast<SampleGrabber*>(g_object_get_data(G_OBJECT(element), kGrabberKey)) : nullptr;
 }
 
+void SampleGrabber::SyncToClock(GstElement* element) {
+  SampleGrabber* grabber = FromElement(element);
+  if (!grabber) return;
+  g_object_set(element, "sync", TRUE, nullptr);
+  GstAppSinkCallbacks callbacks{};
+  callbacks.new_sample = &SampleGrabber::OnNewSample;
+  callbacks.new_preroll = &SampleGrabber::OnNewPreroll;
+  gst_app_sink_set_callbacks(GST_APP_SINK(element), &callbacks, grabber, nullptr);
+}
+
 GstFlowReturn SampleGrabber::OnNewSample(GstAppSink* sink, gpointer self) {
   GstSample* sample = gst_app_sink_pull_sample(sink);
   if (!sample) return GST_FLOW_EOS;
-  return static_cast<SampleGrabber*>(self)->TakeSample(sample);
+  auto* grabber = static_cast<SampleGrabber*>(self);
+  {
+    // The sample the graph prerolled on comes again when it runs on: it was taken already.
+    std::lock_guard lock(grabber->mutex_);
+    const bool seen = grabber->prerolled_ && gst_sample_get_buffer(sample) == grabber->prerolled_;
+    grabber->prerolled_ = nullptr;
+    if (seen) {
+      gst_sample_unref(sample);
+      return GST_FLOW_OK;
+    }
+  }
+  return grabber->TakeSample(sample);
+}
+
+GstFlowReturn SampleGrabber::OnNewPreroll(GstAppSink* sink, gpointer self) {
+  GstSample* sample = gst_app_sink_pull_preroll(sink);
+  if (!sample) return GST_FLOW_EOS;
+  auto* grabber = static_cast<SampleGrabber*>(self);
+  {
+    std::lock_guard lock(grabber->mutex_);
+    grabber->prerolled_ = gst_sample_get_buffer(sample);
+  }
+  return grabber->TakeSample(sample);
 }
 
 GstFlowReturn SampleGrabber::TakeSample(GstSample* sample) {

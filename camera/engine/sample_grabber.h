@@ -44,6 +44,9 @@ class SampleGrabber {
   static GstElement* Create(const char* name);
   // The grabber behind an element; null when the element is no grabber.
   static SampleGrabber* FromElement(GstElement* element);
+  // Played files: samples pass on the pipeline clock, and the sample a pause or a seek prerolls
+  // is taken too (once: it is not handed on again when the graph runs on from it).
+  static void SyncToClock(GstElement* element);
 
   // The type the grabber accepts; a subtype it has no format for accepts any video.
   HRESULT SetMediaType(const MediaType& mt);
@@ -66,6 +69,7 @@ class SampleGrabber {
   explicit SampleGrabber(GstElement* sink);
   ~SampleGrabber();
   static GstFlowReturn OnNewSample(GstAppSink* sink, gpointer self);
+  static GstFlowReturn OnNewPreroll(GstAppSink* sink, gpointer self);
   GstFlowReturn TakeSample(GstSample* sample);
 
   GstElement* sink_;  // not owned: the grabber lives inside its element
@@ -74,6 +78,7 @@ class SampleGrabber {
   bool buffering_ = false;
   bool oneShot_ = false;
   bool shotTaken_ = false;
+  const GstBuffer* prerolled_ = nullptr;  // compared, never used: the preroll already taken
   CGrabberCallback* callback_ = nullptr;
   int whichMethod_ = 0;
   std::vector<std::uint8_t> scratch_;  // BufferCB copy, streaming thread only

@@ -52,6 +52,24 @@ VideoRenderer* VideoRenderer::FromElement(GstElement* element) {
   return element ? static_cast<VideoRenderer*>(g_object_get_data(G_OBJECT(element), kRendererKey)) : nullptr;
 }
 
+void VideoRenderer::SyncToClock(GstElement* element) {
+  VideoRenderer* renderer = FromElement(element);
+  if (!renderer) return;
+  g_object_set(element, "sync", TRUE, nullptr);
+  GstAppSinkCallbacks callbacks{};
+  callbacks.new_sample = &VideoRenderer::OnNewSample;
+  callbacks.new_preroll = &VideoRenderer::OnNewPreroll;
+  gst_app_sink_set_callbacks(GST_APP_SINK(element), &callbacks, renderer, nullptr);
+}
+
+GstFlowReturn VideoRenderer::OnNewPreroll(GstAppSink* sink, gpointer self) {
+  GstSample* sample = gst_app_sink_pull_preroll(sink);
+  if (!sample) return GST_FLOW_EOS;
+  static_cast<VideoRenderer*>(self)->TakeFrame(sample);
+  gst_sample_unref(sample);
+  return GST_FLOW_OK;
+}
+
 GstFlowReturn VideoRenderer::OnNewSample(GstAppSink* sink, gpointer self) {
   GstSample* sample = gst_app_sink_pull_sample(sink);
   if (!sample) return GST_FLOW_EOS;

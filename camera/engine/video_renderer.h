@@ -46,6 +46,9 @@ class VideoRenderer {
   // A new renderer element (floating) that accepts BGRx frames; null when appsink is missing.
   static GstElement* Create(const char* name);
   static VideoRenderer* FromElement(GstElement* element);
+  // Played files: frames are shown on the pipeline clock, and the frame a pause or a seek
+  // prerolls is shown too.
+  static void SyncToClock(GstElement* element);
 
   void SetClippingWindow(IVideoWindow* window) { window_.store(window); }
   HRESULT SetVideoPosition(const QRect& dst);
@@ -68,6 +71,7 @@ class VideoRenderer {
  private:
   VideoRenderer() = default;
   static GstFlowReturn OnNewSample(GstAppSink* sink, gpointer self);
+  static GstFlowReturn OnNewPreroll(GstAppSink* sink, gpointer self);
   void TakeFrame(GstSample* sample);
   void Invalidate();
   void RebuildKeyedBitmap();  // under mutex_

@@ -1,0 +1,101 @@
+#pragma once
+// The playback graph: a recorded file decoded into the mixing renderer and, when asked for, the
+// sample grabber (stills, the host's frame callback); its sound goes to the default audio sink,
+// and stays silent when the machine has none. Both video sinks run on the pipeline clock and take
+// the frame a pause or a seek prerolls.
+//
+//   uridecodebin "SOURCE" -> tee -> queue -> videoconvert -> renderer "VMR"
+//                                -> queue -> videoconvert -> grabber "Grabber"
+//                         -> audioconvert -> audioresample -> "Audio Renderer"
+//
+// Positions cross in the graph's time format: frames when the file's video has a fixed frame
+// rate (frame n starts at n / rate), else 100-ns units.
+#include <gst/gst.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/graph_owner.h"
+#include "engine/gst_ptr.h"
+#include "engine/media_type.h"
+#include "engine/video_window.h"
+
+namespace capture {
+
+class VideoRenderer;
+
+class PlaybackGraph {
+ public:
+  // Builds into `graph` and draws into `window` (both outlive it).
+  PlaybackGraph(GraphOwner& graph, IVideoWindow* window) : graph_(graph), window_(window) {}
+  ~PlaybackGraph();
+  PlaybackGraph(const PlaybackGraph&) = delete;
+  PlaybackGraph& operator=(const PlaybackGraph&) = delete;
+
+  // The renderer and, with `withGrabber`, the grabber taking `grabberSubtype`.
+  HRESULT Build(bool withGrabber, const Guid& grabberSubtype);
+  // Adds the file as source and prerolls the graph paused on its first frame. With a grabber the
+  // file must have video (VFW_E_NOT_CONNECTED otherwise).
+  HRESULT Open(const std::string& fileName);
+
+  bool FrameFormat() const { return fpsN_ > 0; }
+  // Length in the time format (frames or 100-ns units).
+  std::int64_t Duration() const { return FromTime(durationNs_); }
+  GstClockTime DurationNs() const { return durationNs_; }
+  // Time format units to stream time (the start of a frame) and back.
+  GstClockTime ToTime(std::int64_t units) const;
+  std::int64_t FromTime(GstClockTime t) const;
+
+  // The current position in stream time; false when the graph cannot tell.
+  bool PositionNs(GstClockTime* t) const;
+  bool CanSeekAbsolute() const;
+  // A flushing, frame-exact seek at the stored rate. `stop`: nullopt keeps the segment's end,
+  // GST_CLOCK_TIME_NONE plays to the end of the file.
+  HRESULT Seek(GstClockTime start, std::optional<GstClockTime> stop);
+  // The rate the next seek gives the graph.
+  void SetRate(double rate);
+  double Rate() const { return rate_; }
+  HRESULT Run();
+  HRESULT Pause();
+
+  GstElement* Grabber() const { return grabber_.get(); }
+  VideoRenderer* Renderer() const;
+
+ private:
+  static void OnPadAdded(GstElement* source, GstPad* pad, gpointer self);
+  static void OnNoMorePads(GstElement* source, gpointer self);
+  HRESULT AddBranch(const char* queueName, const char* converterName, GstElement* sink);
+  // Adds a new element to the graph as part of the video branch (borrowed: the bin holds it).
+  GstElement* AddVideoElement(const char* factory, const char* name);
+  void LinkAudio(GstPad* pad);  // streaming thread
+  void RemoveVideoBranch();
+  HRESULT WaitForPreroll(std::chrono::milliseconds timeout);
+
+  GraphOwner& graph_;
+  IVideoWindow* window_;
+  // Freed in reverse order of taking.
+  ElementPtr renderer_;
+  ElementPtr grabber_;
+  ElementPtr tee_;
+  ElementPtr source_;
+  std::vector<GstElement*> videoBranch_;  // borrowed from the bin
+
+  GstClockTime durationNs_ = 0;
+  int fpsN_ = 0, fpsD_ = 1;
+  double rate_ = 1.0;
+  GstClockTime stopNs_ = GST_CLOCK_TIME_NONE;  // the segment's end as last set
+
+  // Shared with the streaming threads while the file opens.
+  std::mutex mutex_;
+  bool videoLinked_ = false;
+  bool audioLinked_ = false;
+  std::atomic<bool> noMorePads_{false};
+  CapsPtr videoCaps_;
+};
+
+}  // namespace capture

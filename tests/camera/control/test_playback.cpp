@@ -1,0 +1,407 @@
+// Played files through the control's members, in this process: frame counts, part play and its
+// end, rates, pause and stop, the rewind at the end with GraphNotify, the grabber callback, exact
+// stills as BMP and JPEG (decoded back, their painted number read), stills after a live preview,
+// the files without a fixed frame rate, the host's calls during a still's wait, and cuts of a
+// timeline to AVI and WAV.
+#include <gst/gst.h>
+
+#include <QPainter>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+#include <atomic>
+#include <mutex>
+
+#include "CaptureDlg.h"
+#include "OrnikCtrl.h"
+#include "OrnikDispIds.h"
+#include "OrnikIds.h"
+#include "engine/capture_engine.h"
+#include "engine/devices.h"
+#include "numbered_media.h"
+#include "ornik_fixture.h"
+#include "virtcam.h"
+
+using namespace com;
+namespace id = ornik::dispid;
+
+namespace {
+
+// The files every test plays, written once.
+struct Media {
+  QTemporaryDir dir;
+  std::string mjpeg, raw, h264, oddWidth, noRate, withSound;
+  std::string Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)).toStdString(); }
+};
+
+Media* media = nullptr;
+
+class Playback : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(capture::EnsureGstInit());
+    media = new Media;
+    media->mjpeg = media->Path("mjpeg.avi");
+    media->raw = media->Path("raw.avi");
+    media->h264 = media->Path("h264.avi");
+    media->oddWidth = media->Path("odd.avi");
+    media->noRate = media->Path("norate.mkv");
+    media->withSound = media->Path("sound.avi");
+    testmedia::Spec s;
+    ASSERT_TRUE(testmedia::WriteNumbered(media->mjpeg, s));
+    s.codec = "raw";
+    s.frames = 30;
+    ASSERT_TRUE(testmedia::WriteNumbered(media->raw, s));
+    s.codec = "h264";
+    s.frames = 60;
+    ASSERT_TRUE(testmedia::WriteNumbered(media->h264, s));
+    s = {};
+    s.width = 318;  // rows of 954 bytes: padded in the grabber
+    ASSERT_TRUE(testmedia::WriteNumbered(media->oddWidth, s));
+    s = {};
+    s.fps = 0;
+    s.container = "mkv";
+    ASSERT_TRUE(testmedia::WriteNumbered(media->noRate, s));
+    s = {};
+    s.frames = 150;
+    s.width = 256;
+    s.height = 144;
+    s.audio = true;
+    ASSERT_TRUE(testmedia::WriteNumbered(media->withSound, s));
+  }
+  static void TearDownTestSuite() {
+    delete media;
+    media = nullptr;
+  }
+
+  void SetUp() override {
+    parent_.resize(400, 300);
+    parent_.show();
+    ASSERT_EQ(COrnikCtrl::CreateObject(IID_IDispatch, dispatch_.PutVoid()), S_OK);
+    ctrl_ = static_cast<COrnikCtrl*>(dispatch_.Get());
+    ASSERT_EQ(ctrl_->CreateControlWindow(&parent_, QRect(0, 0, 320, 240)), S_OK);
+    sink_ = EventSink::Create([this](DISPID n, std::span<Variant> args) {
+      std::lock_guard lock(mutex_);
+      if (n == ornik::DISPID_GraphNotify) notifies_.push_back(args[0].I2());
+      else if (n == ornik::DISPID_TimelinePos) positions_.push_back(args[0].I2());
+      else if (n == ornik::DISPID_SGCallBack) {
+        ++samples_;
+        for (Variant& a : args)
+          if (a.Type() == VT_I4) lastSampleSize_ = a.I4();
+      }
+      if (onEvent_) onEvent_(n);
+    });
+    ComPtr<IConnectionPointContainer> cpc;
+    ASSERT_EQ(dispatch_.As(IID_IConnectionPointContainer, cpc), S_OK);
+    ASSERT_EQ(cpc->FindConnectionPoint(ornik::DIID__DOrnikEvents, cp_.Put()), S_OK);
+    ASSERT_EQ(cp_->Advise(sink_.Get(), &cookie_), S_OK);
+  }
+  void TearDown() override {
+    if (cp_) cp_->Unadvise(cookie_);
+  }
+
+  Variant Call(DISPID n, std::vector<Variant> args = {}, HRESULT* hr = nullptr) {
+    Variant r;
+    const HRESULT call =
+        dispatch_->Invoke(n, DISPATCH_METHOD, args.data(), std::uint32_t(args.size()), &r, nullptr);
+    if (hr) *hr = call;
+    else EXPECT_EQ(call, S_OK);
+    return r;
+  }
+  static Variant Str(const std::string& s) { return Variant(QString::fromStdString(s)); }
+  static Variant I4(std::int32_t v) { return Variant(v); }
+
+  CCaptureEngine* Engine() { return ctrl_->m_pDlg->Engine(); }
+  // The number of the frame the window shows now.
+  int Shown() {
+    QImage image(320, 240, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    Engine()->RepaintVideo(painter);
+    return testmedia::ReadNumber(image);
+  }
+  bool WaitShown(int frame, int ms = 3000) {
+    return QTest::qWaitFor([&] { return Shown() == frame; }, ms);
+  }
+  bool WaitNotify(short code, int ms = 5000) {
+    return QTest::qWaitFor(
+        [&] {
+          std::lock_guard lock(mutex_);
+          return std::find(notifies_.begin(), notifies_.end(), code) != notifies_.end();
+        },
+        ms);
+  }
+  void ClearEvents() {
+    std::lock_guard lock(mutex_);
+    notifies_.clear();
+    positions_.clear();
+  }
+  // The rate of the graph's current segment.
+  double GraphRate() {
+    GstQuery* q = gst_query_new_segment(GST_FORMAT_TIME);
+    double rate = 0;
+    if (gst_element_query(Engine()->FilterGraph(), q)) gst_query_parse_segment(q, &rate, nullptr, nullptr, nullptr);
+    gst_query_unref(q);
+    return rate;
+  }
+  std::int32_t PlayStart(const std::string& file) {
+    std::int32_t frames = 0;
+    EXPECT_EQ(Call(id::DVCPlayStart, {Str(file), Variant::Ref(&frames)}).I4(), S_OK);
+    return frames;
+  }
+  std::string Temp(const char* name) { return dir_.filePath(QString::fromLatin1(name)).toStdString(); }
+
+  QWidget parent_;
+  ComPtr<IDispatch> dispatch_;
+  COrnikCtrl* ctrl_ = nullptr;
+  ComPtr<EventSink> sink_;
+  ComPtr<IConnectionPoint> cp_;
+  std::uint32_t cookie_ = 0;
+  std::mutex mutex_;
+  std::vector<short> notifies_;
+  std::vector<short> positions_;
+  std::atomic<int> samples_{0};
+  std::atomic<std::int32_t> lastSampleSize_{0};
+  std::function<void(DISPID)> onEvent_;
+  QTemporaryDir dir_;
+};
+
+}  // namespace
+
+TEST_F(Playback, FrameCountsAndPartPlayBounds) {
+  EXPECT_EQ(PlayStart(media->mjpeg), 50);
+  EXPECT_EQ(Call(id::DVCGetFrameNum).I4(), 50);
+  EXPECT_EQ(Call(id::DVCIsAbsoluteSeek).I4(), 1);
+  std::int32_t h = 0, l = 0;
+  EXPECT_EQ(Call(id::DVCGetMediaTime, {Variant::Ref(&h), Variant::Ref(&l)}).I4(), E_FAIL);  // frame format
+  EXPECT_EQ(h, -1);
+  EXPECT_EQ(Call(id::DVCGetTime, {Variant::Ref(&h), Variant::Ref(&l)}).I4(), E_FAIL);
+  EXPECT_EQ(Call(id::DVCDoPlayPart, {I4(0), I4(50)}).I4(), E_FAIL);
+  EXPECT_EQ(Call(id::DVCDoPlayPart, {I4(5), I4(4)}).I4(), E_FAIL);
+  EXPECT_EQ(Call(id::DVCDoPlayPart, {I4(-1), I4(3)}).I4(), E_FAIL);
+  EXPECT_EQ(Call(id::DVCDoPlayPart2, {I4(0), I4(0), I4(0), I4(1000)}).I4(), E_FAIL);  // not in 100-ns units
+  // A second file while one plays is refused; the first plays on.
+  std::int32_t frames = 0;
+  EXPECT_EQ(Call(id::DVCPlayStart, {Str(media->raw), Variant::Ref(&frames)}).I4(), VFW_E_WRONG_STATE);
+  EXPECT_EQ(Call(id::DVCGetFrameNum).I4(), 50);
+  // The stored length outlives the graph.
+  Call(id::DVCPlayStop);
+  EXPECT_EQ(Call(id::DVCGetFrameNum).I4(), 50);
+  EXPECT_EQ(Call(id::DVCGetPosition).I4(), 0);
+}
+
+TEST_F(Playback, PartPlayRestsOnItsLastFrameAndAWholePlayRewinds) {
+  PlayStart(media->mjpeg);
+  ClearEvents();
+  EXPECT_EQ(Call(id::DVCDoPlayPart, {I4(40), I4(44)}).I4(), S_OK);
+  ASSERT_TRUE(WaitNotify(1));
+  EXPECT_TRUE(WaitShown(44));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Call(id::DVCGetPosition).I4() == 44; }, 1000));
+  // The whole file from frame 44 on: the end rewinds to frame 0.
+  ClearEvents();
+  EXPECT_EQ(Call(id::DVCDoPlay).I4(), S_OK);
+  ASSERT_TRUE(WaitNotify(1));
+  EXPECT_TRUE(WaitShown(0));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Call(id::DVCGetPosition).I4() == 0; }, 1000));
+  EXPECT_TRUE(WaitNotify(14));  // the rewound graph paused on its frame
+}
+
+TEST_F(Playback, RatesPauseStopAndSeeks) {
+  PlayStart(media->mjpeg);
+  EXPECT_EQ(Call(id::DVCDoFastPlay).I4(), S_OK);
+  EXPECT_DOUBLE_EQ(GraphRate(), 2.0);
+  EXPECT_EQ(Call(id::DVCDoSlowPlay).I4(), S_OK);
+  EXPECT_DOUBLE_EQ(GraphRate(), 0.5);
+  EXPECT_EQ(Call(id::DVCDoPlayPart, {I4(1), I4(3)}).I4(), S_OK);
+  EXPECT_DOUBLE_EQ(GraphRate(), 1.0);
+  ASSERT_TRUE(WaitNotify(1));
+  // Pause holds the picture; stop goes back to the first frame.
+  EXPECT_EQ(Call(id::DVCDoPlay).I4(), S_OK);
+  QTest::qWait(120);
+  EXPECT_EQ(Call(id::DVCDoPause).I4(), S_OK);
+  QTest::qWait(50);
+  const std::int32_t held = Call(id::DVCGetPosition).I4();
+  QTest::qWait(200);
+  EXPECT_EQ(Call(id::DVCGetPosition).I4(), held);
+  Call(id::DVCDoStop);
+  EXPECT_TRUE(WaitShown(0));
+  // A seek shows exactly its frame.
+  Call(id::DVCSetPosition, {I4(27)});
+  EXPECT_TRUE(WaitShown(27));
+  EXPECT_EQ(Call(id::DVCGetPosition).I4(), 27);
+  Call(id::DVCSetTime, {I4(0), I4(1000)});  // a time member does nothing in frame format
+  QTest::qWait(50);
+  EXPECT_EQ(Shown(), 27);
+}
+
+TEST_F(Playback, AFileWithoutFixedRatePlaysIn100nsUnits) {
+  EXPECT_EQ(PlayStart(media->noRate), -1);
+  EXPECT_EQ(Call(id::DVCGetFrameNum).I4(), -1);
+  EXPECT_EQ(Call(id::DVCGetPosition).I4(), -1);
+  std::int32_t h = -5, l = -5;
+  EXPECT_EQ(Call(id::DVCGetMediaTime, {Variant::Ref(&h), Variant::Ref(&l)}).I4(), S_OK);
+  EXPECT_EQ(h, 0);
+  EXPECT_NEAR(l, 20000000, 400000);  // 2 s
+  Call(id::DVCSetTime, {I4(0), I4(12000000)});  // 1.2 s: frame 30
+  EXPECT_TRUE(WaitShown(30));
+  EXPECT_EQ(Call(id::DVCGetTime, {Variant::Ref(&h), Variant::Ref(&l)}).I4(), S_OK);
+  EXPECT_EQ(l, 12000000);
+  Call(id::DVCSetPosition, {I4(3)});  // nothing in this format
+  QTest::qWait(50);
+  EXPECT_EQ(Shown(), 30);
+  EXPECT_EQ(Call(id::DVCDoPlayPart2, {I4(0), I4(4000000), I4(0), I4(8000000)}).I4(), S_OK);
+  ASSERT_TRUE(WaitNotify(1));
+  EXPECT_TRUE(WaitShown(19));  // the frame just before 0.8 s
+  Call(id::DVCPlayStop);
+  // Stills by time only.
+  ASSERT_EQ(Call(id::DVCStillCapStart, {Str(media->noRate)}).I4(), S_OK);
+  EXPECT_EQ(Call(id::DVCStillCapture, {Str(Temp("a.bmp")), I4(3)}).I4(), E_FAIL);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(Temp("a.bmp"))));
+  EXPECT_EQ(Call(id::DVCStillCapture2, {Str(Temp("b.bmp")), I4(0), I4(4000000)}).I4(), S_OK);
+  EXPECT_EQ(testmedia::ReadNumber(QImage(QString::fromStdString(Temp("b.bmp")))), 10);
+}
+
+TEST_F(Playback, GrabberCallbackReachesTheHostOnlyFromAReadyGraph) {
+  std::int32_t frames = 0, w = 0, h = 0;
+  ASSERT_EQ(Call(id::DVCPlayStart3Ready, {Str(media->mjpeg), Variant::Ref(&frames), Variant::Ref(&w), Variant::Ref(&h)})
+                .I4(),
+            S_OK);
+  EXPECT_EQ(frames, 50);
+  EXPECT_EQ(w, 320);
+  EXPECT_EQ(h, 240);
+  QTest::qWait(150);
+  EXPECT_EQ(Call(id::DVCGetPosition).I4(), 0);  // not running
+  EXPECT_LE(samples_.load(), 1);
+  EXPECT_EQ(Call(id::DVCDoPlayPart, {I4(0), I4(9)}).I4(), S_OK);
+  ASSERT_TRUE(WaitNotify(1));
+  // Each frame once; the seek to the part's start prerolls frame 0 anew.
+  EXPECT_GE(samples_.load(), 10);
+  EXPECT_LE(samples_.load(), 11);
+  EXPECT_EQ(lastSampleSize_.load(), 320 * 3 * 240);
+}
+
+TEST_F(Playback, StillsAreTheExactFrameAsBmpAndJpeg) {
+  for (const std::string* file : {&media->mjpeg, &media->raw, &media->h264}) {
+    SCOPED_TRACE(*file);
+    ASSERT_EQ(Call(id::DVCStillCapStart, {Str(*file)}).I4(), S_OK);
+    for (int frame : {17, 3, 28}) {
+      const std::string bmp = Temp("frame.Bmp"), jpg = Temp("frame.JPG");
+      ASSERT_EQ(Call(id::DVCStillCapture, {Str(bmp), I4(frame)}).I4(), S_OK);
+      EXPECT_EQ(testmedia::ReadNumber(QImage(QString::fromStdString(bmp), "BMP")), frame);
+      ASSERT_EQ(Call(id::DVCStillCapture, {Str(jpg), I4(frame + 1)}).I4(), S_OK);
+      EXPECT_EQ(testmedia::ReadNumber(QImage(QString::fromStdString(jpg), "JPG")), frame + 1);
+    }
+    // Past the end there is no frame to write.
+    EXPECT_LT(Call(id::DVCStillCapture, {Str(Temp("end.bmp")), I4(1000)}).I4(), 0);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Temp("end.bmp"))));
+    Call(id::DVCStillCapStop);
+  }
+  // Padded grabber rows come out as the picture, not as a slanted one.
+  ASSERT_EQ(Call(id::DVCStillCapStart, {Str(media->oddWidth)}).I4(), S_OK);
+  ASSERT_EQ(Call(id::DVCStillCapture, {Str(Temp("odd.jpg")), I4(41)}).I4(), S_OK);
+  QImage odd(QString::fromStdString(Temp("odd.jpg")));
+  EXPECT_EQ(odd.size(), QSize(318, 240));
+  EXPECT_EQ(testmedia::ReadNumber(odd), 41);
+  // Another extension places the frame and writes nothing; a file that cannot be written fails.
+  EXPECT_EQ(Call(id::DVCStillCapture, {Str(Temp("frame.png")), I4(5)}).I4(), S_OK);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(Temp("frame.png"))));
+  EXPECT_LT(Call(id::DVCStillCapture, {Str("/nonexistent/dir/x.jpg"), I4(5)}).I4(), 0);
+  EXPECT_LT(Call(id::DVCStillCapture, {Str("/nonexistent/dir/x.bmp"), I4(5)}).I4(), 0);
+}
+
+TEST_F(Playback, StillsFromAFileAfterALivePreview) {
+  ASSERT_TRUE(virtcam::Register());
+  virtcam::HideRealProviders();
+  virtcam::Camera cam;
+  cam.name = "Virtual Camera A";
+  virtcam::SetCameras({cam});
+  ASSERT_EQ(Call(id::DVCPreviewOn3).I4(), S_OK);
+  // The live graph is one graph: a file cannot open beside it.
+  EXPECT_EQ(Call(id::DVCStillCapStart, {Str(media->mjpeg)}).I4(), VFW_E_WRONG_STATE);
+  Call(id::DVCPreviewOff);
+  ASSERT_EQ(Call(id::DVCStillCapStart, {Str(media->mjpeg)}).I4(), S_OK);
+  ASSERT_EQ(Call(id::DVCStillCapture, {Str(Temp("after.bmp")), I4(12)}).I4(), S_OK);
+  EXPECT_EQ(testmedia::ReadNumber(QImage(QString::fromStdString(Temp("after.bmp")))), 12);
+  Call(id::DVCStillCapStop);
+  // And a played file rewinds at its end again.
+  PlayStart(media->raw);
+  ClearEvents();
+  Call(id::DVCSetPosition, {I4(25)});
+  EXPECT_EQ(Call(id::DVCDoPlay).I4(), S_OK);
+  ASSERT_TRUE(WaitNotify(1));
+  EXPECT_TRUE(WaitShown(0));
+}
+
+TEST_F(Playback, CallsDuringAStillsWaitAreRefusedOrKeptForItsEnd) {
+  ASSERT_EQ(Call(id::DVCStillCapStart, {Str(media->mjpeg)}).I4(), S_OK);
+  HRESULT play = S_OK;
+  std::int32_t position = -2;
+  QTimer::singleShot(0, [&] {
+    play = Call(id::DVCDoPlay).I4();
+    Call(id::DVCStillCapStop);  // kept until the still is written
+    position = Call(id::DVCGetPosition).I4();
+  });
+  ASSERT_EQ(Call(id::DVCStillCapture, {Str(Temp("kept.bmp")), I4(8)}).I4(), S_OK);
+  EXPECT_EQ(play, VFW_E_WRONG_STATE);
+  EXPECT_GE(position, 0);
+  EXPECT_EQ(testmedia::ReadNumber(QImage(QString::fromStdString(Temp("kept.bmp")))), 8);
+  EXPECT_EQ(Engine()->FilterGraph(), nullptr);  // the stop ran after the still
+}
+
+TEST_F(Playback, AHostMayUnloadTheControlInsideGraphNotify) {
+  PlayStart(media->raw);
+  onEvent_ = [this](DISPID n) {
+    if (n == ornik::DISPID_GraphNotify) ctrl_->DestroyControlWindow();
+  };
+  Call(id::DVCSetPosition, {I4(28)});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ctrl_->m_pDlg == nullptr; }, 3000));
+  QTest::qWait(50);
+  onEvent_ = nullptr;
+}
+
+TEST_F(Playback, ACutOfTwoToFiveSecondsGivesThreeSecondsAsRgbAviAndAsWav) {
+  const std::string timeline = Temp("cut.xges");
+  ASSERT_EQ(Call(id::DVCEdSetStartStop, {Str(media->withSound), Str(timeline), I4(2000), Variant(u"5000")}).I4(), S_OK);
+  ASSERT_TRUE(QFile::exists(QString::fromStdString(timeline)));
+
+  const std::string avi = Temp("cut.avi");
+  ASSERT_EQ(Call(id::DVCEdFileCut, {Str(avi), Str(timeline), Variant::Bool(false)}).I4(), S_OK);
+  gint64 length = 0;
+  std::string caps;
+  ASSERT_TRUE(testmedia::Probe(avi, &length, &caps));
+  EXPECT_NEAR(double(length) / GST_SECOND, 3.0, 0.05);
+  EXPECT_NE(caps.find("format=(string)BGR"), std::string::npos) << caps;
+  EXPECT_NE(caps.find("width=(int)256"), std::string::npos) << caps;
+  {
+    std::lock_guard lock(mutex_);
+    ASSERT_FALSE(positions_.empty());
+    EXPECT_TRUE(std::is_sorted(positions_.begin(), positions_.end()));
+    EXPECT_EQ(positions_.back(), 100);
+  }
+  // The first frame of the cut is the one at 2 s.
+  ASSERT_EQ(Call(id::DVCStillCapStart, {Str(avi)}).I4(), S_OK);
+  ASSERT_EQ(Call(id::DVCStillCapture, {Str(Temp("first.bmp")), I4(0)}).I4(), S_OK);
+  EXPECT_EQ(testmedia::ReadNumber(QImage(QString::fromStdString(Temp("first.bmp")))), 50);
+  Call(id::DVCStillCapStop);
+
+  ClearEvents();
+  const std::string wav = Temp("cut.WAV");
+  ASSERT_EQ(Call(id::DVCEdFileCut, {Str(wav), Str(timeline), Variant::Bool(true)}).I4(), S_OK);
+  ASSERT_TRUE(testmedia::Probe(wav, &length, &caps));
+  EXPECT_NEAR(double(length) / GST_SECOND, 3.0, 0.05);
+  EXPECT_TRUE(caps.empty());
+  std::lock_guard lock(mutex_);
+  ASSERT_FALSE(positions_.empty());
+  EXPECT_EQ(positions_.back(), 100);
+}
+
+TEST_F(Playback, TimelinesRefuseWhatTheyCannotDescribe) {
+  const std::string timeline = Temp("bad.xges");
+  EXPECT_LT(Call(id::DVCEdSetStartStop, {Str(media->mjpeg), Str(timeline), I4(3000), I4(1000)}).I4(), 0);
+  EXPECT_LT(Call(id::DVCEdSetStartStop, {Str(""), Str(timeline), I4(0), I4(1000)}).I4(), 0);
+  EXPECT_LT(Call(id::DVCEdSetStartStop, {Str(Temp("missing.avi")), Str(timeline), I4(0), I4(1000)}).I4(), 0);
+  // Only a cut description renders: anything else fails and writes nothing.
+  EXPECT_LT(Call(id::DVCEdFileCut, {Str(Temp("o.avi")), Str(media->mjpeg), Variant::Bool(false)}).I4(), 0);
+  EXPECT_LT(Call(id::DVCEdFileCut, {Str(Temp("o.avi")), Str(Temp("none.xges")), Variant::Bool(false)}).I4(), 0);
+}

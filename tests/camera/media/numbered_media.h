@@ -1,0 +1,31 @@
+#pragma once
+// Test media: files whose every frame carries its own number, painted as a row of black and
+// white blocks (bit i at block i, with an inverted row below for a check), so that a frame shown,
+// grabbed or written as a picture can be told exactly.
+#include <gst/gst.h>
+
+#include <QImage>
+
+#include <string>
+
+namespace testmedia {
+
+struct Spec {
+  int frames = 50;
+  int width = 320;
+  int height = 240;
+  int fps = 25;               // 0: no fixed rate (the file plays in 100-ns units)
+  std::string codec = "jpeg";  // "jpeg", "raw", "h264"
+  int gop = 25;               // key frame distance of h264
+  bool audio = false;          // a 440 Hz tone as long as the video
+  std::string container = "avi";  // "avi" or "mkv"
+};
+
+// Writes the file; false (with a test failure) when GStreamer could not.
+bool WriteNumbered(const std::string& path, const Spec& spec);
+// The number painted into a frame; -1 when none can be read.
+int ReadNumber(const QImage& image);
+// The length of a media file in nanoseconds and its first video caps (empty when it has none).
+bool Probe(const std::string& path, gint64* durationNs, std::string* videoCaps);
+
+}  // namespace testmedia
