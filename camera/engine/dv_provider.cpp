@@ -1,5 +1,7 @@
 #include "engine/dv_provider.h"
 
+#include "engine/dv_transport.h"
+
 #include <libavc1394/avc1394.h>
 #include <libavc1394/rom1394.h>
 #include <libraw1394/raw1394.h>
@@ -44,27 +46,17 @@ G_DEFINE_TYPE(OrnikDvProvider, ornik_dv_provider, GST_TYPE_DEVICE_PROVIDER)
 // Every node of every port that is an AV/C unit with a tape subunit.
 GList* Probe(GstDeviceProvider*) {
   GList* devices = nullptr;
-  raw1394handle_t probe = raw1394_new_handle();
-  if (!probe) return nullptr;  // no bus driver in this system
-  const int ports = raw1394_get_port_info(probe, nullptr, 0);
-  raw1394_destroy_handle(probe);
-  for (int port = 0; port < ports; ++port) {
-    raw1394handle_t handle = raw1394_new_handle_on_port(port);
-    if (!handle) continue;
-    const int nodes = raw1394_get_nodecount(handle);
-    for (int n = 0; n < nodes; ++n) {
-      const nodeid_t node = nodeid_t(0xFFC0 | n);
-      rom1394_directory dir;
-      if (rom1394_get_directory(handle, node, &dir) < 0) continue;
-      const bool tape = rom1394_get_node_type(&dir) == ROM1394_NODE_TYPE_AVC &&
-                        avc1394_check_subunit_type(handle, node, AVC1394_SUBUNIT_TYPE_VCR) == 1;
-      const std::string label = dir.label ? dir.label : "";
-      rom1394_free_directory(&dir);
-      if (tape)
-        devices = g_list_append(devices, NewDvDevice(rom1394_get_guid(handle, node), label.empty() ? "DV Camcorder" : label));
-    }
-    raw1394_destroy_handle(handle);
-  }
+  WalkBusNodes([&devices](raw1394handle_t handle, nodeid_t node) {
+    rom1394_directory dir;
+    if (rom1394_get_directory(handle, node, &dir) < 0) return false;
+    const bool tape = rom1394_get_node_type(&dir) == ROM1394_NODE_TYPE_AVC &&
+                      avc1394_check_subunit_type(handle, node, AVC1394_SUBUNIT_TYPE_VCR) == 1;
+    const std::string label = dir.label ? dir.label : "";
+    rom1394_free_directory(&dir);
+    if (tape)
+      devices = g_list_append(devices, NewDvDevice(rom1394_get_guid(handle, node), label.empty() ? "DV Camcorder" : label));
+    return false;
+  });
   return devices;
 }
 

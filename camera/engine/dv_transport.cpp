@@ -76,22 +76,29 @@ class Raw1394Unit final : public IAvcUnit {
 
 }  // namespace
 
-std::unique_ptr<IAvcUnit> OpenAvcUnit(std::uint64_t guid) {
+void WalkBusNodes(const std::function<bool(raw1394handle_t, nodeid_t)>& visit) {
   raw1394handle_t probe = raw1394_new_handle();
-  if (!probe) return nullptr;  // no bus driver in this system
+  if (!probe) return;  // no bus driver in this system
   const int ports = raw1394_get_port_info(probe, nullptr, 0);
   raw1394_destroy_handle(probe);
   for (int port = 0; port < ports; ++port) {
     raw1394handle_t handle = raw1394_new_handle_on_port(port);
     if (!handle) continue;
     const int nodes = raw1394_get_nodecount(handle);
-    for (int n = 0; n < nodes; ++n) {
-      const nodeid_t node = nodeid_t(0xFFC0 | n);
-      if (rom1394_get_guid(handle, node) == guid) return std::make_unique<Raw1394Unit>(handle, node);
-    }
+    for (int n = 0; n < nodes; ++n)
+      if (visit(handle, nodeid_t(0xFFC0 | n))) return;
     raw1394_destroy_handle(handle);
   }
-  return nullptr;
+}
+
+std::unique_ptr<IAvcUnit> OpenAvcUnit(std::uint64_t guid) {
+  std::unique_ptr<IAvcUnit> unit;
+  WalkBusNodes([&](raw1394handle_t handle, nodeid_t node) {
+    if (rom1394_get_guid(handle, node) != guid) return false;
+    unit = std::make_unique<Raw1394Unit>(handle, node);
+    return true;
+  });
+  return unit;
 }
 
 std::unique_ptr<IAvcUnit> OpenAvcUnit(GstElement* source) {

@@ -3,9 +3,11 @@
 // as AV/C commands to its tape subunit. The unit behind it is an interface: one real backend over
 // libavc1394 (IEEE 1394), and tests that record the command bytes.
 #include <gst/gst.h>
+#include <libraw1394/raw1394.h>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -22,6 +24,9 @@ class IAvcUnit {
   virtual HRESULT Transaction(const std::vector<std::uint8_t>& command, std::vector<std::uint8_t>* response) = 0;
 };
 
+// Calls `visit` with every node of every IEEE 1394 port (nothing without a bus). A visit that
+// returns true takes the handle over and ends the walk.
+void WalkBusNodes(const std::function<bool(raw1394handle_t handle, nodeid_t node)>& visit);
 // The unit on the bus whose node has this GUID; null without a bus or without the node.
 std::unique_ptr<IAvcUnit> OpenAvcUnit(std::uint64_t guid);
 // The unit a dv1394src reads from; null for any other source.
