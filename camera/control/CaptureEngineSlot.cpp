@@ -9,6 +9,7 @@
 
 #include "CaptureDlg.h"
 #include "OrnikCtrl.h"
+#include "PropertyFrame.h"
 
 QRect DlgBridge::VideoWindowRect() const { return dlg_->VideoStatic()->geometry(); }
 
@@ -23,11 +24,14 @@ void DlgBridge::FireSGCallBack(std::uint8_t* buffer, std::int32_t size) {
   if (COrnikCtrl* owner = dlg_->Owner()) owner->FireSGCallBack(buffer, size);
 }
 
+void DlgBridge::Show(capture::PropertySheet& sheet) { ShowPropertyFrame(dlg_, sheet); }
+
 capture::IVideoWindow* EngineWindow(CCaptureDlg& dlg) { return dlg.Bridge(); }
 
 // Gives the engine the control that fires its events.
 void CCaptureDlg::EngineSetOwner() {
   Engine()->SetOwnerCtrl(m_bridge.get());
+  Engine()->SetPropertyFrame(m_bridge.get());
 }
 
 // Video input device 0 and no compressor (-1).

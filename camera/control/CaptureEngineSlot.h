@@ -6,7 +6,7 @@
 
 class CCaptureDlg;
 
-class DlgBridge final : public capture::IVideoWindow, public capture::IOrnikEventSink {
+class DlgBridge final : public capture::IVideoWindow, public capture::IOrnikEventSink, public capture::IPropertyFrame {
  public:
   explicit DlgBridge(CCaptureDlg& dlg) : dlg_(&dlg) {}
 
@@ -14,6 +14,7 @@ class DlgBridge final : public capture::IVideoWindow, public capture::IOrnikEven
   void RequestRepaint() override;
   void PostGraphNotify(std::intptr_t instanceData) override;
   void FireSGCallBack(std::uint8_t* buffer, std::int32_t size) override;
+  void Show(capture::PropertySheet& sheet) override;  // modal, owned by the capture window
 
  private:
   CCaptureDlg* dlg_;

@@ -448,8 +448,76 @@ void DVCEdFileCut(Call& c) {
   RunDeferred(c);
 }
 
-// Every member whose work belongs to a later topic: device settings, tape transport, recording
-// settings and audio input.
+// ---- Device settings, routing, DV decoder and tape transport (engine) ----
+
+// Engine values (long) copied into the host's 32-bit longs, only when the call succeeded.
+void PutLongs(Call& c, HRESULT hr, std::initializer_list<std::pair<std::size_t, long>> outs) {
+  if (Succeeded(hr))
+    for (const auto& [index, v] : outs) *c.a.RefI4(index) = std::int32_t(v);
+  c.Long(hr);
+}
+
+void DVCGetVideoQuality(Call& c) {
+  long min = 0, max = 0, step = 0, def = 0, value = 0;
+  const HRESULT hr = c.Engine()->GetVideoQuality(c.a.I4(0), &min, &max, &step, &def, &value);
+  PutLongs(c, hr, {{1, min}, {2, max}, {3, step}, {4, def}, {5, value}});
+}
+void DVCSetVideoQuality(Call& c) { c.Long(c.Engine()->SetVideoQuality(c.a.I4(0), c.a.I4(1))); }
+
+void DVCGetAvailableTVFormat(Call& c) {
+  long v = 0;
+  PutLongs(c, c.Engine()->GetAvailableTVFormat(&v), {{0, v}});
+}
+void DVCGetTVFormat(Call& c) {
+  long v = 0;
+  PutLongs(c, c.Engine()->GetTVFormat(&v), {{0, v}});
+}
+void DVCSetTVFormat(Call& c) { c.Long(c.Engine()->SetTVFormat(c.a.I4(0))); }
+
+// The count is written also when the crossbar is missing (0).
+void PinCounts(Call& c, bool inputs) {
+  long n = 0;
+  const HRESULT hr = c.Engine()->GetPinCounts(inputs, &n);
+  *c.a.RefI4(0) = std::int32_t(n);
+  c.Long(hr);
+}
+void DVCGetInPinCounts(Call& c) { PinCounts(c, true); }
+void DVCGetOutPinCounts(Call& c) { PinCounts(c, false); }
+void DVCGetInPinName(Call& c) { c.Text(c.Engine()->GetPinName(true, c.a.I4(0))); }
+void DVCGetOutPinName(Call& c) { c.Text(c.Engine()->GetPinName(false, c.a.I4(0))); }
+void DVCIsRoutedTo(Call& c) {
+  long in = 0;
+  PutLongs(c, c.Engine()->IsRoutedTo(c.a.I4(0), &in), {{1, in}});
+}
+void DVCSetRoute(Call& c) { c.Long(c.Engine()->SetRoute(c.a.I4(0), c.a.I4(1))); }
+
+void DVCCrossbarFilterProperty(Call& c) { c.Long(c.Engine()->CrossbarFilterProperty()); }
+void DVCCaptureFilterProperty(Call& c) { c.Long(c.Engine()->CaptureFilterProperty()); }
+void DVCDvDecFilterProperty(Call& c) { c.Long(c.Engine()->DvDecFilterProperty()); }
+void DVCCapturePinProperty(Call& c) { c.Long(c.Engine()->PinProperty(PinCategory::Capture)); }
+void DVCPreviewPinProperty(Call& c) { c.Long(c.Engine()->PinProperty(PinCategory::Preview)); }
+// Old-style capture driver dialogs do not exist here.
+void DVCVfwCaptureDialogs(Call& c) { c.Long(E_FAIL); }
+
+void DVCGetDVDecResolution(Call& c) { c.Long(c.Engine()->GetDVDecResolution(c.a.RefI2(0))); }
+void DVCSetDVDecResolution(Call& c) { c.Long(c.Engine()->SetDVDecResolution(c.a.I2(0))); }
+
+template <long Mode>
+void VcrMode(Call& c) {
+  c.Long(c.Engine()->VcrMode(Mode));
+}
+void DVCVcrATNSeek(Call& c) {
+  c.Long(c.Engine()->VcrSeekTimecode(c.a.I2(0), c.a.I2(1), c.a.I2(2), c.a.I2(3), 0, 0));
+}
+void DVCVcrATNSeek2(Call& c) {
+  c.Long(c.Engine()->VcrSeekTimecode(c.a.I2(0), c.a.I2(1), c.a.I2(2), c.a.I2(3), c.a.I2(4), c.a.I2(5)));
+}
+void DVCVcrGetTime(Call& c) {
+  long h = 0, m = 0, sec = 0, f = 0;
+  PutLongs(c, c.Engine()->VcrGetTimecode(&h, &m, &sec, &f), {{0, h}, {1, m}, {2, sec}, {3, f}});
+}
+
+// Every member whose work belongs to a later topic.
 void NotBuilt(Call& c) { c.NotBuilt(); }
 
 // ---- The member table ----
@@ -543,43 +611,43 @@ const MemberRow kRows[] = {
     ROW(DVCStillCapStop, "void", "", Z, DVCStillCapStop),
     ROW(DVCStillCapture2, "long", "BSTR lpszFileName, long lTimeH, long lTimeL", F, DVCStillCapture2),
     // device settings
-    ROW(DVCSetVideoQuality, "long", "long lProp, long lValue", F, NotBuilt),
-    ROW(DVCGetVideoQuality, "long", "long lProp, long* pMin, long* pMax, long* pStep, long* pDefault, long* pValue", F, NotBuilt),
-    ROW(DVCGetAvailableTVFormat, "long", "long* pVideoStandard", F, NotBuilt),
-    ROW(DVCGetTVFormat, "long", "long* pVideoStandard", F, NotBuilt),
-    ROW(DVCSetTVFormat, "long", "long lVideoStandard", F, NotBuilt),
-    ROW(DVCCrossbarFilterProperty, "long", "", F, NotBuilt),
-    ROW(DVCCaptureFilterProperty, "long", "", F, NotBuilt),
-    ROW(DVCDvDecFilterProperty, "long", "", F, NotBuilt),
-    ROW(DVCCapturePinProperty, "long", "", F, NotBuilt),
-    ROW(DVCPreviewPinProperty, "long", "", F, NotBuilt),
-    ROW(DVCGetDVDecResolution, "long", "short* pDVResolution", F, NotBuilt),
-    ROW(DVCSetDVDecResolution, "long", "short nDVResolution", F, NotBuilt),
-    ROW(DVCGetInPinCounts, "long", "long* pPinCounts", F, NotBuilt),
-    ROW(DVCGetOutPinCounts, "long", "long* pPinCounts", F, NotBuilt),
-    ROW(DVCGetInPinName, "BSTR", "long lPinIndex", Z, NotBuilt),
-    ROW(DVCGetOutPinName, "BSTR", "long lPinIndex", Z, NotBuilt),
-    ROW(DVCIsRoutedTo, "long", "long lOutPinIndex, long* pInPinIndex", F, NotBuilt),
-    ROW(DVCSetRoute, "long", "long lOutPinIndex, long lInPinIndex", F, NotBuilt),
-    ROW(DVCVfwCaptureDialogs, "long", "short iDialog", F, NotBuilt),
+    ROW(DVCSetVideoQuality, "long", "long lProp, long lValue", F, DVCSetVideoQuality),
+    ROW(DVCGetVideoQuality, "long", "long lProp, long* pMin, long* pMax, long* pStep, long* pDefault, long* pValue", F, DVCGetVideoQuality),
+    ROW(DVCGetAvailableTVFormat, "long", "long* pVideoStandard", F, DVCGetAvailableTVFormat),
+    ROW(DVCGetTVFormat, "long", "long* pVideoStandard", F, DVCGetTVFormat),
+    ROW(DVCSetTVFormat, "long", "long lVideoStandard", F, DVCSetTVFormat),
+    ROW(DVCCrossbarFilterProperty, "long", "", F, DVCCrossbarFilterProperty),
+    ROW(DVCCaptureFilterProperty, "long", "", F, DVCCaptureFilterProperty),
+    ROW(DVCDvDecFilterProperty, "long", "", F, DVCDvDecFilterProperty),
+    ROW(DVCCapturePinProperty, "long", "", F, DVCCapturePinProperty),
+    ROW(DVCPreviewPinProperty, "long", "", F, DVCPreviewPinProperty),
+    ROW(DVCGetDVDecResolution, "long", "short* pDVResolution", F, DVCGetDVDecResolution),
+    ROW(DVCSetDVDecResolution, "long", "short nDVResolution", F, DVCSetDVDecResolution),
+    ROW(DVCGetInPinCounts, "long", "long* pPinCounts", F, DVCGetInPinCounts),
+    ROW(DVCGetOutPinCounts, "long", "long* pPinCounts", F, DVCGetOutPinCounts),
+    ROW(DVCGetInPinName, "BSTR", "long lPinIndex", Z, DVCGetInPinName),
+    ROW(DVCGetOutPinName, "BSTR", "long lPinIndex", Z, DVCGetOutPinName),
+    ROW(DVCIsRoutedTo, "long", "long lOutPinIndex, long* pInPinIndex", F, DVCIsRoutedTo),
+    ROW(DVCSetRoute, "long", "long lOutPinIndex, long lInPinIndex", F, DVCSetRoute),
+    ROW(DVCVfwCaptureDialogs, "long", "short iDialog", F, DVCVfwCaptureDialogs),
     // tape transport
-    ROW(DVCVcrPlay, "long", "", F, NotBuilt),
-    ROW(DVCVcrStop, "long", "", F, NotBuilt),
-    ROW(DVCVcrPause, "long", "", F, NotBuilt),
-    ROW(DVCVcrFF, "long", "", F, NotBuilt),
-    ROW(DVCVcrREW, "long", "", F, NotBuilt),
-    ROW(DVCVcrStepFWD, "long", "", F, NotBuilt),
-    ROW(DVCVcrPlayFastREV, "long", "", F, NotBuilt),
-    ROW(DVCVcrStepREV, "long", "", F, NotBuilt),
-    ROW(DVCVcrPlayFastFWD, "long", "", F, NotBuilt),
-    ROW(DVCVcrPlaySlowFWD, "long", "", F, NotBuilt),
-    ROW(DVCVcrPlaySlowREV, "long", "", F, NotBuilt),
-    ROW(DVCVcrREVPlay, "long", "", F, NotBuilt),
-    ROW(DVCVcrRec, "long", "", F, NotBuilt),
-    ROW(DVCVcrRecStop, "long", "", F, NotBuilt),
-    ROW(DVCVcrATNSeek, "long", "short nHr, short nMin, short nSec, short nFrm", F, NotBuilt),
-    ROW(DVCVcrATNSeek2, "long", "short nHr, short nMin, short nSec, short nFrm, short nNonDrop, short nDVCAM", F, NotBuilt),
-    ROW(DVCVcrGetTime, "long", "long* pHr, long* pMin, long* pSec, long* pFrm", F, NotBuilt),
+    ROW(DVCVcrPlay, "long", "", F, VcrMode<capture::ed::kModePlay>),
+    ROW(DVCVcrStop, "long", "", F, VcrMode<capture::ed::kModeStop>),
+    ROW(DVCVcrPause, "long", "", F, VcrMode<capture::ed::kModeFreeze>),
+    ROW(DVCVcrFF, "long", "", F, VcrMode<capture::ed::kModeFF>),
+    ROW(DVCVcrREW, "long", "", F, VcrMode<capture::ed::kModeRew>),
+    ROW(DVCVcrStepFWD, "long", "", F, VcrMode<capture::ed::kModeStepFwd>),
+    ROW(DVCVcrPlayFastREV, "long", "", F, VcrMode<capture::ed::kModePlayFastestRev>),
+    ROW(DVCVcrStepREV, "long", "", F, VcrMode<capture::ed::kModeStepRev>),
+    ROW(DVCVcrPlayFastFWD, "long", "", F, VcrMode<capture::ed::kModePlayFastestFwd>),
+    ROW(DVCVcrPlaySlowFWD, "long", "", F, VcrMode<capture::ed::kModePlaySlowestFwd>),
+    ROW(DVCVcrPlaySlowREV, "long", "", F, VcrMode<capture::ed::kModePlaySlowestRev>),
+    ROW(DVCVcrREVPlay, "long", "", F, VcrMode<capture::ed::kModeRevPlay>),
+    ROW(DVCVcrRec, "long", "", F, VcrMode<capture::ed::kModeRecord>),
+    ROW(DVCVcrRecStop, "long", "", F, VcrMode<capture::ed::kModeRecordFreeze>),
+    ROW(DVCVcrATNSeek, "long", "short nHr, short nMin, short nSec, short nFrm", F, DVCVcrATNSeek),
+    ROW(DVCVcrATNSeek2, "long", "short nHr, short nMin, short nSec, short nFrm, short nNonDrop, short nDVCAM", F, DVCVcrATNSeek2),
+    ROW(DVCVcrGetTime, "long", "long* pHr, long* pMin, long* pSec, long* pFrm", F, DVCVcrGetTime),
     // compression and recording settings
     ROW(DVCGetVCompCaps, "long", "long* lCaps", F, DVCGetVCompCaps),
     ROW(DVCGetVCompQuality, "long", "double* dQuality", F, DVCGetVCompQuality),

@@ -88,12 +88,15 @@ HRESULT CCaptureEngine::PreviewOnWithGrabber(IVideoWindow* window) { return Buil
 
 HRESULT CCaptureEngine::BuildLive(IVideoWindow* window, bool withGrabber) {
   if (!window) return com::E_FAIL;
+  const int dvResolution = dvDecoderResolution_;  // a DV rebuild's value outlives this teardown
   TearDownGraph();  // one graph at a time: the camera is released before it is opened again
+  dvDecoderResolution_ = dvResolution;
   captureFile_.clear();
   videoWindow_ = window;
   HRESULT result = graph_.Create("Capture Graph");
   if (Succeeded(result)) {
     live_ = std::make_unique<LiveGraph>(graph_, window);
+    live_->SetDvResolution(withGrabber ? dvDecoderResolution_ : 1000);
     result = live_->AddSource(videoDeviceIndex_);
   }
   if (Succeeded(result)) {
@@ -103,6 +106,7 @@ HRESULT CCaptureEngine::BuildLive(IVideoWindow* window, bool withGrabber) {
   }
   const bool built = Succeeded(result);
   if (built) result = RunLive(withGrabber);
+  if (Succeeded(result)) AttachDevice();
   if (Failed(result)) {
     // Only a graph that runs counts as built: a host's next call finds no graph and fails at
     // once instead of waiting for the same camera again.
@@ -134,6 +138,7 @@ HRESULT CCaptureEngine::ReadFrameHeader() {
 
 void CCaptureEngine::TearDownGraph() {
   buildFailure_ = com::S_OK;
+  DetachDevice();
   FinishRecording();            // the file gets its header and index while the graph still runs
   graph_.Stop(GST_STATE_NULL);  // stops and joins the streaming threads
   playback_.reset();

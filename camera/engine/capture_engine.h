@@ -16,6 +16,7 @@
 #include <string>
 
 #include "engine/compressor.h"
+#include "engine/device_settings.h"
 #include "engine/graph_owner.h"
 #include "engine/host_wait.h"
 #include "engine/hresult.h"
@@ -24,6 +25,7 @@
 #include "engine/log_font.h"
 #include "engine/media_type.h"
 #include "engine/playback_graph.h"
+#include "engine/property_pages.h"
 #include "engine/sample_grabber.h"
 #include "engine/stream_config.h"
 #include "engine/video_renderer.h"
@@ -165,6 +167,31 @@ class CCaptureEngine {
   const Guid& GrabberSubtype() const { return grabberSubtype_; }
   HRESULT GetCurrentBuffer(std::int32_t* bufferSize, void* buffer, std::int32_t* width, std::int32_t* height);
 
+  // --- device settings, property pages, DV decoder, tape transport (capture_engine_devices.cpp)
+  // The device interfaces of the next live graphs (tests put fakes in).
+  void SetDeviceBackends(capture::DeviceBackends backends);
+  // Where property pages are shown (not owned); without one they fail.
+  void SetPropertyFrame(capture::IPropertyFrame* frame) { propertyFrame_ = frame; }
+  HRESULT GetVideoQuality(long prop, long* min, long* max, long* step, long* def, long* value);
+  HRESULT SetVideoQuality(long prop, long value);
+  HRESULT GetAvailableTVFormat(long* standards);
+  HRESULT GetTVFormat(long* standard);
+  HRESULT SetTVFormat(long standard);
+  HRESULT GetPinCounts(bool inputs, long* count);
+  QString GetPinName(bool input, long index) const;  // empty without the live graph
+  HRESULT IsRoutedTo(long output, long* input);
+  HRESULT SetRoute(long output, long input);
+  HRESULT GetDVDecResolution(short* resolution);
+  HRESULT SetDVDecResolution(short resolution);
+  int StoredDVDecResolution() const { return dvDecoderResolution_; }
+  HRESULT CaptureFilterProperty();
+  HRESULT CrossbarFilterProperty();
+  HRESULT DvDecFilterProperty();
+  HRESULT PinProperty(PinCategory pin);
+  HRESULT VcrMode(long mode);
+  HRESULT VcrSeekTimecode(int hours, int minutes, int seconds, int frames, int nonDrop, int dvcam);
+  HRESULT VcrGetTimecode(long* hours, long* minutes, long* seconds, long* frames);
+
   // For tests and diagnostics: the pipeline (borrowed), null without a graph.
   GstElement* FilterGraph() const { return graph_.Pipeline(); }
 
@@ -224,6 +251,12 @@ class CCaptureEngine {
     return live_ ? live_->Renderer() : playback_ ? playback_->Renderer() : nullptr;
   }
   GstElement* Grabber() const { return live_ ? live_->Grabber() : playback_ ? playback_->Grabber() : nullptr; }
+  void AttachDevice();
+  void DetachDevice();
+  capture::DeviceSettings* AnalogDecoder() const;
+  HRESULT FindCrossbar(capture::DeviceSettings** crossbar) const;
+  HRESULT RebuildGrabberPreview(int dvResolution);
+  HRESULT ShowPages(capture::PropertySheet& sheet);
 
   // Selections and values kept across graphs.
   Guid grabberSubtype_ = capture::guid::kRGB24;
@@ -247,6 +280,8 @@ class CCaptureEngine {
   int textBitmapHeight_ = 0;
   std::optional<QFont> overlayFont_;
   capture::CGrabberCallback grabberCallback_;
+  capture::DeviceBackends backends_;
+  capture::IPropertyFrame* propertyFrame_ = nullptr;
 
   // The graph and the objects built into it, freed in reverse order by TearDownGraph.
   capture::GraphOwner graph_;
@@ -264,4 +299,6 @@ class CCaptureEngine {
   bool stillWait_ = false;
   bool frameReady_ = false;
   capture::HostWait waits_;
+  std::unique_ptr<capture::DeviceSettings> settings_;
+  std::unique_ptr<capture::DvTransport> transport_;
 };

@@ -1,14 +1,17 @@
 #include "engine/devices.h"
 
+#include "engine/dv_provider.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace capture {
 
 bool EnsureGstInit() {
-  if (gst_is_initialized()) return true;
+  if (gst_is_initialized()) return RegisterDvProvider() || true;
   GError* error = nullptr;
   const bool ok = gst_init_check(nullptr, nullptr, &error);
+  if (ok) RegisterDvProvider();  // DV camcorders are video input devices too
   if (error) {
     g_warning("GStreamer could not start: %s", error->message);
     g_error_free(error);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/devices.h"
+#include "engine/dv_decoder.h"
 #include "engine/gst_errors.h"
 #include "engine/sample_grabber.h"
 #include "engine/video_renderer.h"
@@ -115,7 +116,10 @@ HRESULT LiveGraph::BuildDownstream(bool withGrabber) {
   if (Failed(result = LinkElements(source_.get(), capsFilter_.get()))) return result;
   GstElement* last = capsFilter_.get();
   if (decoderName) {
-    GstElement* decoder = MakeElement(decoderName, "Decoder");
+    gboolean systemStream = FALSE;
+    const bool dv = std::strcmp(decoderName, "dvdec") == 0;
+    if (dv) gst_structure_get_boolean(gst_caps_get_structure(caps.get(), 0), "systemstream", &systemStream);
+    GstElement* decoder = dv ? CreateDvDecoder(systemStream, dvResolution_) : MakeElement(decoderName, "Decoder");
     if (!decoder) return com::REGDB_E_CLASSNOTREG;
     gst_bin_add(graph_.Bin(), decoder);
     if (Failed(result = LinkElements(capsFilter_.get(), decoder))) return result;

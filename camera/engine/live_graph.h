@@ -34,6 +34,8 @@ class LiveGraph {
   HRESULT BuildDownstream(bool withGrabber);
   // Removes everything behind the source, the furthest first; the source and its format list stay.
   void RemoveDownstream();
+  // The display resolution a DV decoder of the next BuildDownstream gets (1000-1003).
+  void SetDvResolution(int resolution) { dvResolution_ = resolution; }
   // Runs the graph until a frame reached every sink; a camera that sends nothing within
   // `timeout` gives VFW_E_TIMEOUT.
   HRESULT Run(std::chrono::milliseconds timeout);
@@ -54,6 +56,7 @@ class LiveGraph {
 
   GraphOwner& graph_;
   IVideoWindow* window_;
+  int dvResolution_ = 1000;
   // Freed in reverse order of taking.
   ElementPtr source_;
   std::unique_ptr<StreamConfig> config_;

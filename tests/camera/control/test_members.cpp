@@ -31,10 +31,13 @@ const std::set<DISPID> kBuilt = {id::DVCUninitialize, id::DVCInitialize, id::DVC
 // Members built on the capture engine. The member loop calls DVCPlayStop (13) before any of
 // those that need a live graph, so whatever camera the machine has, they find none.
 const std::set<DISPID> kEngineNeedsGraph = {id::DVCGetVCaptureCapsNo, id::DVCGetVPreviewCapsNo, id::DVCGetVPreviewCaps, id::DVCGetVCaptureCaps, id::DVCSetVCaptureCaps, id::DVCSetVPreviewCaps, id::DVCSetStretchType, id::DVCGetCurrentBuffer, id::DVCSetAlphaText, id::DVCGetVCaptureCaps2, id::DVCGetVCaptureCapsBih, id::DVCSetVCaptureCaps2, id::DVCGetVPreviewCaps2, id::DVCGetVPreviewCapsBih, id::DVCSetVPreviewCaps2, id::DVCGetVCapResolution, id::DVCGetVPrevResolution, id::DVCSetCapFile, id::DVCSetCapFile2, id::DVCRecStart, id::DVCRecStop, id::DVCGetVCompCaps, id::DVCGetVCompQuality, id::DVCSetVCompQuality, id::DVCGetVCompKFrame, id::DVCSetVCompKFrame, id::DVCGetVCompPFrame, id::DVCSetVCompPFrame, id::DVCVCompProperty, id::DVCGetVCompDropped, id::DVCSetVCompCrunch, id::DVCGetVCompCrunch, id::DVCGetVCompNotDropped, id::DVCSetCaptureFrameRate, id::DVCGetAVIFrameRate, id::DVCVfwCompressDialogs, id::DVCAudioFilterProperty, id::DVCSetAInLineNo, id::DVCGetAudioFormat, id::DVCSetAudioFormat};
+// Device settings, routing, DV decoder and tape transport need a live graph (or a tape device) too.
+const std::set<DISPID> kDevicesNeedGraph = {id::DVCSetVideoQuality, id::DVCGetVideoQuality, id::DVCGetAvailableTVFormat, id::DVCGetTVFormat, id::DVCSetTVFormat, id::DVCCrossbarFilterProperty, id::DVCCaptureFilterProperty, id::DVCDvDecFilterProperty, id::DVCCapturePinProperty, id::DVCPreviewPinProperty, id::DVCGetDVDecResolution, id::DVCSetDVDecResolution, id::DVCGetInPinCounts, id::DVCGetOutPinCounts, id::DVCIsRoutedTo, id::DVCSetRoute, id::DVCVfwCaptureDialogs, id::DVCVcrPlay, id::DVCVcrStop, id::DVCVcrPause, id::DVCVcrFF, id::DVCVcrREW, id::DVCVcrStepFWD, id::DVCVcrPlayFastREV, id::DVCVcrStepREV, id::DVCVcrPlayFastFWD, id::DVCVcrPlaySlowFWD, id::DVCVcrPlaySlowREV, id::DVCVcrREVPlay, id::DVCVcrRec, id::DVCVcrRecStop, id::DVCVcrATNSeek, id::DVCVcrATNSeek2, id::DVCVcrGetTime};
 const std::set<DISPID> kEngineCounts = {id::DVCGetVInDevNo, id::DVCGetVCompNo, id::DVCGetAInLineNo};
 const std::set<DISPID> kEngineFonts = {id::DVCSetAlphaTextFont, id::DVCSetAlphaTextFont2};
 const std::set<DISPID> kEngineNoNumber = {id::DVCPreviewOff, id::DVCPlayStop, id::DVCGetVInDevName, id::DVCSetVInDevNo,
-                                          id::DVCGetStretchType, id::DVCGetVCompName, id::DVCSetVCompNo, id::DVCGetAInLineName};
+                                          id::DVCGetStretchType, id::DVCGetVCompName, id::DVCSetVCompNo, id::DVCGetAInLineName,
+                                          id::DVCGetInPinName, id::DVCGetOutPinName};
 // Members of played files and timelines: without a graph, or given a file that does not exist,
 // they answer 0 (a count, a position, a flag), a failure, or nothing.
 const std::set<DISPID> kPlaybackZero = {id::DVCGetFrameNum, id::DVCGetPosition, id::DVCIsAbsoluteSeek};
@@ -106,7 +109,7 @@ TEST_F(OrnikMembers, WithCaptureWindowNoMemberClaimsAnUnearnedSuccess) {
       if (r.Type() == VT_I4) {
         EXPECT_GE(r.I4(), 0);
       }
-    } else if (kEngineNeedsGraph.count(n) || n == id::DVCSetSGMediaType) {  // the latter given -1
+    } else if (kEngineNeedsGraph.count(n) || kDevicesNeedGraph.count(n) || n == id::DVCSetSGMediaType) {  // the latter given -1
       EXPECT_EQ(call, S_OK);
       EXPECT_EQ(r.I4(), E_FAIL);
     } else if (kEngineCounts.count(n)) {
