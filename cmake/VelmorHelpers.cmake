@@ -16,12 +16,13 @@ function(velmor_add_subdirs)
   endforeach()
 endfunction()
 
-# velmor_add_test(NAME SOURCES a.cpp b.cpp LIBS x y [NO_MAIN] [TIMEOUT s])
+# velmor_add_test(NAME SOURCES a.cpp b.cpp LIBS x y [NO_MAIN] [TIMEOUT s] [LOCK name])
 # A GoogleTest program run through CTest. Unless NO_MAIN is given it links the common main of
 # tests/support (offscreen QApplication, UTF-8 locale, message-box recorder). Test programs lie in
-# <build>/bin beside the libraries they load.
+# <build>/bin beside the libraries they load. Tests of one LOCK never run at the same time (the
+# camera's tests time their pipelines, which a machine busy with other pipelines would upset).
 function(velmor_add_test name)
-  cmake_parse_arguments(T "NO_MAIN" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "NO_MAIN" "TIMEOUT;LOCK" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
   if(NOT T_NO_MAIN)
@@ -30,10 +31,15 @@ function(velmor_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  set(lock)
+  if(T_LOCK)
+    set(lock RESOURCE_LOCK ${T_LOCK})
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     PROPERTIES TIMEOUT ${T_TIMEOUT}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+               ${lock})
 endfunction()
 
 # velmor_platform_library(target sources...): a static library of one platform layer. Its folder is
