@@ -1,5 +1,6 @@
 // The tables' row checks and their records in the database, without the window.
 #include "admin_fixture.h"
+#include "support/support_postgres.h"
 
 #include "admin/TableChecks.h"
 #include "codepage/narrow.h"
@@ -94,9 +95,16 @@ TEST(GreetingChecks, AnEmptyMessageIsNamedByItsRow) {
   EXPECT_EQ(CheckGreetingRows({{"a", true}}), "");
 }
 
-class TableRecordsTest : public AdminTest {};
+// The table loads and saves on both drivers.
+class TableRecordsTest : public AdminTest, public ::testing::WithParamInterface<testsupport::Driver> {
+ protected:
+  void SetUp() override {
+    folder_.SetDriver(GetParam());
+    AdminTest::SetUp();
+  }
+};
 
-TEST_F(TableRecordsTest, MembersRoundTripAndTheSaveWritesOnlyWhatChanged) {
+TEST_P(TableRecordsTest, MembersRoundTripAndTheSaveWritesOnlyWhatChanged) {
   Prepare();
   folder_.AddMember("100", "残る人");
   folder_.AddMember("200", "消える人");
@@ -143,7 +151,7 @@ TEST_F(TableRecordsTest, MembersRoundTripAndTheSaveWritesOnlyWhatChanged) {
   EXPECT_EQ(StoredMembers()[0].update, "2026/06/15");  // unchanged rows are not rewritten
 }
 
-TEST_F(TableRecordsTest, GreetingsRoundTripAndTheStationFindsThem) {
+TEST_P(TableRecordsTest, GreetingsRoundTripAndTheStationFindsThem) {
   Prepare();
   ASSERT_TRUE(RunInTransaction([] {
     return WriteGreetingRows({{"おはよう 'ございます'", true}, {"おつかれさま", false}});
@@ -162,4 +170,6 @@ TEST_F(TableRecordsTest, GreetingsRoundTripAndTheStationFindsThem) {
 }
 
 }  // namespace
+VELMOR_ON_BOTH_DRIVERS(TableRecordsTest);
+
 }  // namespace admintest

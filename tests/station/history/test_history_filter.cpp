@@ -1,6 +1,7 @@
 // The print and selection window as the history filter, opened as the settings window's history
 // button opens it; and the checks of its card mode.
 #include "history_fixture.h"
+#include "support/support_postgres.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,8 +29,13 @@ struct Seen {
   int rows = -1;
 };
 
-class HistoryFilterTest : public HistoryTest {
+class HistoryFilterTest : public HistoryTest, public ::testing::WithParamInterface<testsupport::Driver> {
  protected:
+  void SetUp() override {
+    folder_.SetDriver(GetParam());
+    HistoryTest::SetUp();
+  }
+
   // Opens the filter as the history button does; `whileOpen` runs inside its modal loop and must
   // end it (press a button, or unload it).
   void OpenFilter(const std::function<void(frmPrint&)>& whileOpen) {
@@ -57,7 +63,7 @@ class HistoryFilterTest : public HistoryTest {
   }
 };
 
-TEST_F(HistoryFilterTest, OpensOnThisMonthAndHandsTheRangeAndTheTickedMembersOn) {
+TEST_P(HistoryFilterTest, OpensOnThisMonthAndHandsTheRangeAndTheTickedMembersOn) {
   FillRoster({"1001", "1002", "1003"}, {"1001", "1003"});
   AddHist("1001", true, 20251215, "08:00:00");
   AddHist("1002", true, 20260110, "08:00:00");
@@ -95,7 +101,7 @@ TEST_F(HistoryFilterTest, OpensOnThisMonthAndHandsTheRangeAndTheTickedMembersOn)
   EXPECT_EQ(seen.rows, 2);
 }
 
-TEST_F(HistoryFilterTest, RefusesBadYearMonthsAndAnEmptySelection) {
+TEST_P(HistoryFilterTest, RefusesBadYearMonthsAndAnEmptySelection) {
   FillRoster({"1001"}, {});
   OpenFilter([&](frmPrint& f) {
     struct Case { const char* start; const char* end; const char* message; };
@@ -132,7 +138,7 @@ TEST_F(HistoryFilterTest, RefusesBadYearMonthsAndAnEmptySelection) {
   });
 }
 
-TEST_F(HistoryFilterTest, CardModeChecksTheIdRangeUnlessABoxIsTicked) {
+TEST_P(HistoryFilterTest, CardModeChecksTheIdRangeUnlessABoxIsTicked) {
   frmPrint& f = frmPrint::instance();
   EXPECT_EQ(f.mode(), frmPrint::Mode::Card);
   EXPECT_EQ(f.windowTitle(), QStringLiteral("IDカード印刷"));
@@ -152,4 +158,6 @@ TEST_F(HistoryFilterTest, CardModeChecksTheIdRangeUnlessABoxIsTicked) {
 }
 
 }  // namespace
+VELMOR_ON_BOTH_DRIVERS(HistoryFilterTest);
+
 }  // namespace historytest

@@ -4,6 +4,7 @@
 #include "common/HistoryRecords.h"
 #include "common/globals.h"
 #include "db/db.h"
+#include "support/support_postgres.h"
 
 namespace historytest {
 namespace {
@@ -21,9 +22,16 @@ std::vector<HistoryListRow> Query(const HistoryFilter& filter) {
   return rows;
 }
 
-using HistoryQuery = HistoryTest;
+// The query on both drivers: its temporary table and its bounds are plain SQL.
+class HistoryQuery : public HistoryTest, public ::testing::WithParamInterface<testsupport::Driver> {
+ protected:
+  void SetUp() override {
+    folder_.SetDriver(GetParam());
+    HistoryTest::SetUp();
+  }
+};
 
-TEST_F(HistoryQuery, MonthBoundsAreExclusiveAcrossTheYearEnd) {
+TEST_P(HistoryQuery, MonthBoundsAreExclusiveAcrossTheYearEnd) {
   folder_.AddMember("1001", "山田太郎");
   for (int day : {20251130, 20251201, 20251231, 20260101, 20260131, 20260201})
     AddHist("1001", true, day, "08:00:00");
@@ -37,7 +45,7 @@ TEST_F(HistoryQuery, MonthBoundsAreExclusiveAcrossTheYearEnd) {
   EXPECT_EQ(Query(HistoryFilter{}).size(), 6u);
 }
 
-TEST_F(HistoryQuery, ChosenIdsRestrictTheRowsWhateverTheirNumber) {
+TEST_P(HistoryQuery, ChosenIdsRestrictTheRowsWhateverTheirNumber) {
   QStringList all;
   for (int i = 0; i < 1500; ++i) all << QString::number(200000 + i);
   for (const QString& id : {"200000", "200001", "201499", "300000"}) {
@@ -70,7 +78,7 @@ TEST_F(HistoryQuery, ChosenIdsRestrictTheRowsWhateverTheirNumber) {
   EXPECT_EQ(Query(filter).size(), 8u);
 }
 
-TEST_F(HistoryQuery, BothOrdersAndMembersDeletedSince) {
+TEST_P(HistoryQuery, BothOrdersAndMembersDeletedSince) {
   folder_.AddMember("1002", "佐藤花子", "さん");
   AddHist("1002", true, 20260105, "09:00:00", "20260105090000.jpg");
   AddHist("1001", true, 20260105, "08:30:00");  // no member 1001 any more
@@ -96,7 +104,7 @@ TEST_F(HistoryQuery, BothOrdersAndMembersDeletedSince) {
                                              "1002@20260105 09:00:00", "1002@20260105 17:00:00"}));
 }
 
-TEST_F(HistoryQuery, ADatabaseFailureIsReportedWithNoRows) {
+TEST_P(HistoryQuery, ADatabaseFailureIsReportedWithNoRows) {
   AddHist("1001", true, 20260105, "08:30:00");
   ASSERT_TRUE(db::Execute(gcnDB(), QStringLiteral("DROP TABLE tblHist")));
   std::vector<HistoryListRow> rows(3);
@@ -105,6 +113,8 @@ TEST_F(HistoryQuery, ADatabaseFailureIsReportedWithNoRows) {
   EXPECT_TRUE(rows.empty());
   EXPECT_FALSE(error.isEmpty());
 }
+
+VELMOR_ON_BOTH_DRIVERS(HistoryQuery);
 
 }  // namespace
 }  // namespace historytest

@@ -1,6 +1,7 @@
 // The history window: its grid and photo buttons, the empty and the failed query, the CSV export
 // and the photo viewer.
 #include "history_fixture.h"
+#include "support/support_postgres.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,8 +26,13 @@
 namespace historytest {
 namespace {
 
-class HistoryWindow : public HistoryTest {
+class HistoryWindow : public HistoryTest, public ::testing::WithParamInterface<testsupport::Driver> {
  protected:
+  void SetUp() override {
+    folder_.SetDriver(GetParam());
+    HistoryTest::SetUp();
+  }
+
   // January 2026, every member.
   frmHist& Open() {
     glngHistFrom = 20260100;
@@ -67,7 +73,7 @@ class HistoryWindow : public HistoryTest {
   }
 };
 
-TEST_F(HistoryWindow, GridHidesItsColumnsAndOnlyRowsWithAPhotoOpenTheViewer) {
+TEST_P(HistoryWindow, GridHidesItsColumnsAndOnlyRowsWithAPhotoOpenTheViewer) {
   folder_.AddMember("1001", "山田太郎");
   AddHist("1001", true, 20260105, "08:30:00", "20260105083000.jpg");
   AddHist("1001", false, 20260105, "17:00:00");
@@ -96,7 +102,7 @@ TEST_F(HistoryWindow, GridHidesItsColumnsAndOnlyRowsWithAPhotoOpenTheViewer) {
   EXPECT_EQ(gintHistMode, 0);
 }
 
-TEST_F(HistoryWindow, AnEmptyOrFailedQueryLeavesNoRowsAndNoButtons) {
+TEST_P(HistoryWindow, AnEmptyOrFailedQueryLeavesNoRowsAndNoButtons) {
   AddHist("1001", true, 20260105, "08:30:00", "20260105083000.jpg");
   frmHist& f = Open();
   ASSERT_EQ(f.Grid().Count(), 1);
@@ -131,7 +137,7 @@ TEST_F(HistoryWindow, AnEmptyOrFailedQueryLeavesNoRowsAndNoButtons) {
   EXPECT_EQ(boxes_.Boxes().back().style, ui::vbCritical);
 }
 
-TEST_F(HistoryWindow, CsvExportWritesQuotedCp932LinesAndReplacesTheFileWhole) {
+TEST_P(HistoryWindow, CsvExportWritesQuotedCp932LinesAndReplacesTheFileWhole) {
   gblnLog = true;
   folder_.AddMember("1001", "山田\"太郎\"");
   folder_.AddMember("1002", "Smith, John");
@@ -169,7 +175,7 @@ TEST_F(HistoryWindow, CsvExportWritesQuotedCp932LinesAndReplacesTheFileWhole) {
   EXPECT_EQ(boxes_.Boxes().size(), shown);
 }
 
-TEST_F(HistoryWindow, ExportFailuresAreReportedAndLeaveNoPartialFile) {
+TEST_P(HistoryWindow, ExportFailuresAreReportedAndLeaveNoPartialFile) {
   folder_.AddMember("1001", "山田太郎");
   folder_.AddMember("1002", "김철수");  // Hangul: no CP932 form
   AddHist("1001", true, 20260105, "08:30:00");
@@ -202,7 +208,7 @@ TEST_F(HistoryWindow, ExportFailuresAreReportedAndLeaveNoPartialFile) {
   EXPECT_EQ(boxes_.Texts().back(), QStringLiteral("対象データがありません。"));
 }
 
-TEST_F(HistoryWindow, ViewerShowsThePhotoStretchedOrThePlaceholder) {
+TEST_P(HistoryWindow, ViewerShowsThePhotoStretchedOrThePlaceholder) {
   folder_.AddMember("1001", "山田太郎");
   AddHist("1001", true, 20260105, "08:30:00", "big.jpg");
   AddHist("1001", false, 20260105, "17:00:00", "gone.jpg");
@@ -233,4 +239,6 @@ TEST_F(HistoryWindow, ViewerShowsThePhotoStretchedOrThePlaceholder) {
 }
 
 }  // namespace
+VELMOR_ON_BOTH_DRIVERS(HistoryWindow);
+
 }  // namespace historytest

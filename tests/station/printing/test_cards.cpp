@@ -12,6 +12,7 @@
 #include "history/IdCardSheet.h"
 #include "history/MemberSelection.h"
 #include "printing_fixture.h"
+#include "support/support_postgres.h"
 
 namespace {
 
@@ -63,13 +64,24 @@ class CardSheet : public PrintingTest {
   PictureBox logo{&window};
 };
 
+// The member selections on both drivers: the ID range compared as numbers, the ticks in a
+// temporary table.
+class CardSelection : public CardSheet, public ::testing::WithParamInterface<testsupport::Driver> {
+ protected:
+  void SetUp() override {
+    folder.SetDriver(GetParam());
+    CardSheet::SetUp();
+  }
+};
+VELMOR_ON_BOTH_DRIVERS(CardSelection);
+
 QStringList Numbered(int from, int count, int width = 3) {
   QStringList ids;
   for (int i = from; i < from + count; ++i) ids << QStringLiteral("%1").arg(i, width, 10, QChar('0'));
   return ids;
 }
 
-TEST_F(CardSheet, MembersAreSelectedAllTickedOrByRange) {
+TEST_P(CardSelection, MembersAreSelectedAllTickedOrByRange) {
   AddMembers({"0005", "007", "12", "120", "99", "100000000"});
   EXPECT_EQ(SelectedIds({}), QStringList({"0005", "007", "100000000", "12", "120", "99"}));
 
@@ -90,7 +102,7 @@ TEST_F(CardSheet, MembersAreSelectedAllTickedOrByRange) {
   }
 }
 
-TEST_F(CardSheet, TicksOfMoreMembersThanAnExpressionHoldsAreSelected) {
+TEST_P(CardSelection, TicksOfMoreMembersThanAnExpressionHoldsAreSelected) {
   const QStringList ids = Numbered(1, 1500, 6);
   AddMembers(ids);
   std::vector<RosterMember> roster;
