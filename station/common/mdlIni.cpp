@@ -29,14 +29,22 @@ QString ReadIni(const QString& section, const QString& key) {
 }
 
 bool WriteIni(const QString& section, const QString& key, const QString& value) {
-  QByteArray bytes;
-  if (!cp::ToAnsi(value, bytes)) {
-    ui::MsgBox(QStringLiteral("設定ファイルに保存できない文字が含まれています。(%1/%2)").arg(section, key));
-    return false;
+  return WriteIniKeys({{section, key, value}});
+}
+
+bool WriteIniKeys(const QList<IniKey>& keys) {
+  QList<profile::ProfileEntry> entries;
+  for (const IniKey& k : keys) {
+    QByteArray bytes;
+    if (!cp::ToAnsi(k.value, bytes)) {
+      ui::MsgBox(QStringLiteral("設定ファイルに保存できない文字が含まれています。(%1/%2)").arg(k.section, k.key));
+      return false;
+    }
+    entries.append({cp::ToAnsiLossy(k.section), cp::ToAnsiLossy(k.key), bytes});
   }
-  if (!profile::WritePrivateProfileString(cp::ToAnsiLossy(section), cp::ToAnsiLossy(key), bytes,
-                                          IniPath())) {
-    ui::MsgBox(QStringLiteral("設定ファイルに書き込めませんでした。(%1/%2)").arg(section, key));
+  if (!profile::WritePrivateProfileStrings(entries, IniPath())) {
+    const QString where = keys.size() == 1 ? keys.first().section + QLatin1Char('/') + keys.first().key : IniPath();
+    ui::MsgBox(QStringLiteral("設定ファイルに書き込めませんでした。(%1)").arg(where));
     return false;
   }
   return true;
@@ -250,13 +258,16 @@ QString SettingText(const SettingKey& row) {
   return QString();
 }
 
-bool WriteSavedSettings(SaveGroup group) {
-  for (int order = 1;; ++order) {
-    const Key* row = nullptr;
-    for (const Key& k : kKeys)
-      if (k.save && k.save->group == group && k.save->order == order) row = &k;
-    if (!row) return true;
-    if (!WriteIni(QLatin1String(row->section), QLatin1String(row->key), SettingText(*row)))
-      return false;
+bool WriteSavedSettings() {
+  QList<IniKey> keys;
+  for (SaveGroup group : {SaveGroup::A, SaveGroup::B}) {
+    for (int order = 1;; ++order) {
+      const Key* row = nullptr;
+      for (const Key& k : kKeys)
+        if (k.save && k.save->group == group && k.save->order == order) row = &k;
+      if (!row) break;
+      keys.append({QLatin1String(row->section), QLatin1String(row->key), SettingText(*row)});
+    }
   }
+  return WriteIniKeys(keys);
 }
