@@ -151,18 +151,6 @@ constexpr bool PlacesAreDense(SaveGroup group) {
 static_assert(PlacesAreDense(SaveGroup::A) && PlacesAreDense(SaveGroup::B),
               "the places of a save group must run 1, 2, ... without gaps or doubles");
 
-// A number as the settings file holds it: decimal text, rounded to a whole number with halves
-// going to the even neighbour.
-bool ToWhole(const QString& text, double low, double high, int& out) {
-  bool ok = false;
-  const double value = text.trimmed().toDouble(&ok);
-  if (!ok || !std::isfinite(value)) return false;
-  const double rounded = std::nearbyint(value);  // the default rounding mode: halves to even
-  if (rounded < low || rounded > high) return false;
-  out = static_cast<int>(rounded);
-  return true;
-}
-
 bool ToFlag(const QString& text, bool& out) {
   const QString t = text.trimmed();
   if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) {
@@ -183,9 +171,9 @@ bool ToFlag(const QString& text, bool& out) {
 bool Convert(const Key& k, const QString& value) {
   switch (k.kind) {
     case Kind::Flag: return ToFlag(value, *std::get<bool*>(k.target));
-    case Kind::Int16: return ToWhole(value, -32768, 32767, *std::get<int*>(k.target));
+    case Kind::Int16: return ToWholeNumber(value, -32768, 32767, *std::get<int*>(k.target));
     case Kind::Int32:
-      return ToWhole(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(),
+      return ToWholeNumber(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(),
                      *std::get<int*>(k.target));
     case Kind::Text: *std::get<QString*>(k.target) = value; return true;
   }
@@ -197,6 +185,16 @@ bool Is(const Key& k, const char* section, const char* key) {
 }
 
 }  // namespace
+
+bool ToWholeNumber(const QString& text, double low, double high, int& out) {
+  bool ok = false;
+  const double value = text.trimmed().toDouble(&ok);
+  if (!ok || !std::isfinite(value)) return false;
+  const double rounded = std::nearbyint(value);  // the default rounding mode: halves to even
+  if (rounded < low || rounded > high) return false;
+  out = static_cast<int>(rounded);
+  return true;
+}
 
 std::span<const SettingKey> SettingKeys() { return kKeys; }
 

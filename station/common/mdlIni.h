@@ -22,6 +22,10 @@ struct IniKey {
 };
 bool WriteIniKeys(const QList<IniKey>& keys);
 
+// A number as the settings file holds it: a decimal text (blanks around it allowed), rounded to
+// a whole number with halves going to the even neighbour, within low..high. False otherwise.
+bool ToWholeNumber(const QString& text, double low, double high, int& out);
+
 // The full path of the settings file.
 QString IniPath();
 
