@@ -143,7 +143,6 @@ void frmSet::BuildWidgets() {
   cmdHist = makeButton("cmdHist", QStringLiteral("入退室履歴"));
   cmdSearch = makeButton("cmdSearch", QStringLiteral("データ検索"));
   cmdOK = makeButton("cmdOK", QStringLiteral("OK"));
-  cmdOK->setDefault(true);
   cmdCancel = makeButton("cmdCancel", QStringLiteral("キャンセル"));
   connect(cmdData, &QPushButton::clicked, this, &frmSet::frmSet_cmdData_Click);
   connect(cmdPrint, &QPushButton::clicked, this, &frmSet::frmSet_cmdPrint_Click);

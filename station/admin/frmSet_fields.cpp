@@ -463,6 +463,7 @@ void frmSet::Form_Load() {
 
   entryCombo1->clear();
   entryCombo1->addItems(DialEntries());
+  entryCombo1->setCurrentIndex(-1);
 
   if (!gstrDialEntry.isEmpty()) {
     Clear(optLan);
