@@ -9,8 +9,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "admin/NarrowField.h"
 #include "admin/frmSet.h"
-#include "codepage/narrow.h"
 #include "common/FormInstance.h"
 #include "common/globals.h"
 #include "common/mdlIni.h"
@@ -23,13 +23,6 @@ FormInstance<frmServer> gForm;
 const QString kInputTitle = QStringLiteral("入力の確認");
 
 void Refuse(const QString& text) { ui::MsgBox(text, ui::vbInformation, kInputTitle); }
-
-// The field's text made half-width and written back.
-QString Narrowed(QLineEdit* field) {
-  const QString text = cp::ToHalfWidth(field->text());
-  if (text != field->text()) field->setText(text);
-  return text;
-}
 }  // namespace
 
 frmServer& frmServer::instance() { return gForm.Get([] { return new frmServer(); }); }
@@ -154,10 +147,10 @@ void frmServer::optRegM_Click(int index) {
 }
 
 void frmServer::cmdOK_Click() {
-  const QString server = Narrowed(txtServer);
+  const QString server = NarrowField(txtServer);
   if (server.isEmpty()) return Refuse(QStringLiteral("SMTPサーバーの指定がありません"));
   if (!server.contains(QLatin1Char('.'))) return Refuse(QStringLiteral("SMTPサーバーの指定に誤りがあります"));
-  const QString pop3 = Narrowed(txtPOP3);
+  const QString pop3 = NarrowField(txtPOP3);
   if (optRegM[0]->isChecked()) {
     if (pop3.isEmpty()) return Refuse(QStringLiteral("POP3サーバーの指定がありません"));
     if (!pop3.contains(QLatin1Char('.'))) return Refuse(QStringLiteral("POP3サーバーの指定に誤りがあります"));

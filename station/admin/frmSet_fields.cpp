@@ -16,11 +16,11 @@
 #include <initializer_list>
 #include <limits>
 
+#include "admin/NarrowField.h"
 #include "admin/TableModels.h"
 #include "admin/frmServer.h"
 #include "admin/frmSet.h"
 #include "codepage/codepage.h"
-#include "codepage/narrow.h"
 #include "common/TableRecords.h"
 #include "common/frmNow.h"
 #include "common/globals.h"
@@ -52,11 +52,6 @@ void Clear(QRadioButton* option) {
   option->setAutoExclusive(true);
 }
 
-QString Narrowed(QLineEdit* field) {
-  const QString text = cp::ToHalfWidth(field->text());
-  if (text != field->text()) field->setText(text);
-  return text;
-}
 
 // A time of the time fields: a whole number, 0 or more.
 bool IsTime(const QString& text) {
@@ -591,7 +586,7 @@ QString PortProblem(const QString& text, int* port) {
 
 void frmSet::txtPort_LostFocus() {
   int port = 0;
-  const QString problem = PortProblem(Narrowed(txtPort), &port);
+  const QString problem = PortProblem(NarrowField(txtPort), &port);
   if (problem.isEmpty()) {
     gintPort = port;
     return;
@@ -661,7 +656,7 @@ bool frmSet::CheckFields() {
     if (pass->text().isEmpty()) return fail(QStringLiteral("接続先のパスワードを設定してください"));
   }
   int port = 0;
-  const QString portProblem = PortProblem(Narrowed(txtPort), &port);
+  const QString portProblem = PortProblem(NarrowField(txtPort), &port);
   if (!portProblem.isEmpty()) return fail(portProblem);
   if (!gblnIsServer && optSendMailYes->isChecked() &&
       (gstrMailServer.isEmpty() || gstrPop3Server.isEmpty() || gstrAuthID.isEmpty() || gstrAuthPsw.isEmpty()))
