@@ -188,6 +188,17 @@ int Dial(const DialParams& params, long* handle) {
                                                                                  : kDialFailed;
 }
 
+QStringList EnumEntries() {
+  const Paths paths = CurrentPaths();
+  QStringList entries;
+  const QStringList names = QDir(paths.peersDir).entryList(QDir::Files, QDir::Name);
+  for (const QString& name : names) {
+    QString path;
+    if (EntryPath(paths, name, &path)) entries.append(name);
+  }
+  return entries;
+}
+
 int GetEntryDialParams(DialParams* params) {
   const Paths paths = CurrentPaths();
   QString entryFile;

@@ -10,6 +10,7 @@
 // The dial parameters travel in a record of fixed NUL-terminated fields in the station's ANSI
 // code page (CP932), as the remote-access records of the station always did.
 #include <QString>
+#include <QStringList>
 
 namespace dialup {
 
@@ -59,6 +60,10 @@ template <int N>
 QString FieldText(const char (&field)[N]) {
   return FieldText(field, N);
 }
+
+// The entries of the phone book: the plain files of the peers folder whose names can be dialled,
+// sorted by name. A missing folder is an empty phone book.
+QStringList EnumEntries();
 
 // Counts the active connections. Returns kSuccess with the count, or kCannotList.
 int EnumConnections(int* count);

@@ -84,14 +84,16 @@ int GetPrivateProfileString(const QByteArray& section, const QByteArray& key,
   return out.size();
 }
 
-bool WritePrivateProfileString(const QByteArray& section, const QByteArray& key,
-                               const QByteArray& value, const QString& path) {
-  if (value.contains('\r') || value.contains('\n') || key.contains('\n') ||
-      section.contains('\n') || key.contains('='))
-    return false;
-  bool exists = false;
-  QList<QByteArray> lines = ReadLines(path, &exists);
-  const QByteArray newLine = Trim(key) + '=' + value;
+namespace {
+
+bool Writable(const ProfileEntry& e) {
+  return !(e.value.contains('\r') || e.value.contains('\n') || e.key.contains('\n') ||
+           e.section.contains('\n') || e.key.contains('='));
+}
+
+// Sets one key in the lines of a file, creating its section at the end when it is missing.
+void SetKey(QList<QByteArray>& lines, const ProfileEntry& e) {
+  const QByteArray newLine = Trim(e.key) + '=' + e.value;
 
   int sectionStart = -1;  // index of the section's header line
   int sectionEnd = -1;    // index after its last line
@@ -102,26 +104,39 @@ bool WritePrivateProfileString(const QByteArray& section, const QByteArray& key,
       sectionEnd = i;
       break;
     }
-    if (SameName(name, section)) sectionStart = i;
+    if (SameName(name, e.section)) sectionStart = i;
   }
   if (sectionStart >= 0 && sectionEnd < 0) sectionEnd = lines.size();
 
   if (sectionStart < 0) {
-    lines << ('[' + Trim(section) + ']') << newLine;
-  } else {
-    bool replaced = false;
-    int lastContent = sectionStart;
-    for (int i = sectionStart + 1; i < sectionEnd; ++i) {
-      QByteArray k, v;
-      if (!Trim(lines[i]).isEmpty()) lastContent = i;
-      if (SplitKey(lines[i], k, v) && SameName(k, key)) {
-        lines[i] = newLine;
-        replaced = true;
-        break;
-      }
-    }
-    if (!replaced) lines.insert(lastContent + 1, newLine);
+    lines << ('[' + Trim(e.section) + ']') << newLine;
+    return;
   }
+  int lastContent = sectionStart;
+  for (int i = sectionStart + 1; i < sectionEnd; ++i) {
+    QByteArray k, v;
+    if (!Trim(lines[i]).isEmpty()) lastContent = i;
+    if (SplitKey(lines[i], k, v) && SameName(k, e.key)) {
+      lines[i] = newLine;
+      return;
+    }
+  }
+  lines.insert(lastContent + 1, newLine);
+}
+
+}  // namespace
+
+bool WritePrivateProfileString(const QByteArray& section, const QByteArray& key,
+                               const QByteArray& value, const QString& path) {
+  return WritePrivateProfileStrings({{section, key, value}}, path);
+}
+
+bool WritePrivateProfileStrings(const QList<ProfileEntry>& entries, const QString& path) {
+  for (const ProfileEntry& e : entries)
+    if (!Writable(e)) return false;
+  bool exists = false;
+  QList<QByteArray> lines = ReadLines(path, &exists);
+  for (const ProfileEntry& e : entries) SetKey(lines, e);
 
   QByteArray data;
   for (const QByteArray& line : lines) data += line + "\r\n";

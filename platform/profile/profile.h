@@ -3,6 +3,7 @@
 // lines, ";" comments. Sections and keys are matched without letter case; every other line of the
 // file is kept as it stands. The functions work on the file's own bytes (CP932 for the station).
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 namespace profile {
@@ -20,5 +21,16 @@ int GetPrivateProfileString(const QByteArray& section, const QByteArray& key,
 // line break, which would break the file, or a failed write).
 bool WritePrivateProfileString(const QByteArray& section, const QByteArray& key,
                                const QByteArray& value, const QString& path);
+
+// One key of a batch write.
+struct ProfileEntry {
+  QByteArray section;
+  QByteArray key;
+  QByteArray value;
+};
+
+// Writes every entry, in order, as WritePrivateProfileString would one by one, but replaces the
+// file once: afterwards it holds all of them or, when this returns false, none of them.
+bool WritePrivateProfileStrings(const QList<ProfileEntry>& entries, const QString& path);
 
 }  // namespace profile

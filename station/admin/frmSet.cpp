@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QStackedLayout>
 #include <QTableView>
@@ -87,8 +88,7 @@ frmSet::frmSet() : QWidget(nullptr) {
   setFont(ui::StationFont(9));
   BuildWidgets();
   // The window opens on the message table.
-  ShowTable(false);
-  frmSet_LoadMessages();
+  Form_Load();
 }
 
 void frmSet::BuildWidgets() {
@@ -160,10 +160,13 @@ void frmSet::BuildWidgets() {
   buttons->addWidget(cmdOK);
   buttons->addWidget(cmdCancel);
 
+  QWidget* settings = BuildSettingsFields();
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(settings);
   layout->addWidget(tableArea, 1);
   layout->addLayout(buttons);
 
+  setTabOrder(optFtp[1], fgData);
   setTabOrder(fgData, fgMessage);
   setTabOrder(fgMessage, cmdData);
   setTabOrder(cmdData, cmdPrint);
@@ -171,7 +174,7 @@ void frmSet::BuildWidgets() {
   setTabOrder(cmdHist, cmdSearch);
   setTabOrder(cmdSearch, cmdOK);
   setTabOrder(cmdOK, cmdCancel);
-  resize(Twips(12000), Twips(7200));
+  resize(Twips(13500), Twips(11000));
 }
 
 bool frmSet::MessagesOnScreen() const { return cmdData->text() == kShowMembers; }
@@ -197,19 +200,47 @@ void frmSet::BackToLogin() {
 
 void frmSet::frmSet_cmdOK_Click() {
   if (editing_) inputTxt_LostFocus();
-  const bool members = !MessagesOnScreen();
-  // A table that could not be loaded was never edited: there is nothing of it to save.
-  if (ModelOf(GridOnScreen())->IsLoaded()) {
-    const QString error = SaveTable(members);
-    if (!error.isEmpty()) {
-      ui::MsgBox(error, ui::vbCritical, kRowTitle);
+  // Everything is checked, the table on screen included, before anything is written.
+  if (!CheckFields()) return;
+  frmNow& busy = frmNow::instance();
+  busy.lblNow->setVisible(true);
+  busy.lblNow->setText(QStringLiteral("登録データの確認中..."));
+  busy.show();
+  busy.repaint();
+  if (optSendMailYes->isChecked()) {
+    QString problem;
+    if (txtMailAddr->text().isEmpty()) problem = QStringLiteral("メールアドレスを設定してください");
+    else if (!txtMailAddr->text().contains(QLatin1Char('@'))) problem = QStringLiteral("メールアドレスの形式を確認してください");
+    if (!problem.isEmpty()) {
+      ui::MsgBox(problem, ui::vbInformation, QStringLiteral("設定の確認"));
+      frmNow::Unload();
       return;
     }
   }
+  const bool members = !MessagesOnScreen();
+  // A table that could not be loaded was never edited: there is nothing of it to save.
+  if (ModelOf(GridOnScreen())->IsLoaded()) {
+    const QString error = members ? frmSet_CheckMembers() : frmSet_CheckMessages();
+    if (!error.isEmpty()) {
+      ui::MsgBox(error, ui::vbCritical, kRowTitle);
+      frmNow::Unload();
+      return;
+    }
+  }
+  AssignFields();
+  if (!SaveEverything(members)) {
+    frmNow::Unload();
+    return;
+  }
+  Log(QStringLiteral("設定を終了"), QStringLiteral("成功"));
+  frmNow::Unload();
   BackToLogin();
 }
 
-void frmSet::frmSet_cmdCancel_Click() { BackToLogin(); }
+void frmSet::frmSet_cmdCancel_Click() {
+  Log(QStringLiteral("設定をキャンセル"), QStringLiteral("成功"));
+  BackToLogin();
+}
 
 QString frmSet::SaveTable(bool members) { return members ? frmSet_SaveMembers() : frmSet_SaveMessages(); }
 
@@ -482,6 +513,11 @@ void frmSet::GridDelete(QTableView* grid) {
 }
 
 bool frmSet::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == txtPort && event->type() == QEvent::FocusOut) {
+    const auto reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) txtPort_LostFocus();
+    return QWidget::eventFilter(watched, event);
+  }
   if (watched == inputTxt) {
     if (event->type() == QEvent::KeyPress) {
       auto* key = static_cast<QKeyEvent*>(event);

@@ -29,14 +29,22 @@ QString ReadIni(const QString& section, const QString& key) {
 }
 
 bool WriteIni(const QString& section, const QString& key, const QString& value) {
-  QByteArray bytes;
-  if (!cp::ToAnsi(value, bytes)) {
-    ui::MsgBox(QStringLiteral("設定ファイルに保存できない文字が含まれています。(%1/%2)").arg(section, key));
-    return false;
+  return WriteIniKeys({{section, key, value}});
+}
+
+bool WriteIniKeys(const QList<IniKey>& keys) {
+  QList<profile::ProfileEntry> entries;
+  for (const IniKey& k : keys) {
+    QByteArray bytes;
+    if (!cp::ToAnsi(k.value, bytes)) {
+      ui::MsgBox(QStringLiteral("設定ファイルに保存できない文字が含まれています。(%1/%2)").arg(k.section, k.key));
+      return false;
+    }
+    entries.append({cp::ToAnsiLossy(k.section), cp::ToAnsiLossy(k.key), bytes});
   }
-  if (!profile::WritePrivateProfileString(cp::ToAnsiLossy(section), cp::ToAnsiLossy(key), bytes,
-                                          IniPath())) {
-    ui::MsgBox(QStringLiteral("設定ファイルに書き込めませんでした。(%1/%2)").arg(section, key));
+  if (!profile::WritePrivateProfileStrings(entries, IniPath())) {
+    const QString where = keys.size() == 1 ? keys.first().section + QLatin1Char('/') + keys.first().key : IniPath();
+    ui::MsgBox(QStringLiteral("設定ファイルに書き込めませんでした。(%1)").arg(where));
     return false;
   }
   return true;
@@ -143,18 +151,6 @@ constexpr bool PlacesAreDense(SaveGroup group) {
 static_assert(PlacesAreDense(SaveGroup::A) && PlacesAreDense(SaveGroup::B),
               "the places of a save group must run 1, 2, ... without gaps or doubles");
 
-// A number as the settings file holds it: decimal text, rounded to a whole number with halves
-// going to the even neighbour.
-bool ToWhole(const QString& text, double low, double high, int& out) {
-  bool ok = false;
-  const double value = text.trimmed().toDouble(&ok);
-  if (!ok || !std::isfinite(value)) return false;
-  const double rounded = std::nearbyint(value);  // the default rounding mode: halves to even
-  if (rounded < low || rounded > high) return false;
-  out = static_cast<int>(rounded);
-  return true;
-}
-
 bool ToFlag(const QString& text, bool& out) {
   const QString t = text.trimmed();
   if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) {
@@ -175,9 +171,9 @@ bool ToFlag(const QString& text, bool& out) {
 bool Convert(const Key& k, const QString& value) {
   switch (k.kind) {
     case Kind::Flag: return ToFlag(value, *std::get<bool*>(k.target));
-    case Kind::Int16: return ToWhole(value, -32768, 32767, *std::get<int*>(k.target));
+    case Kind::Int16: return ToWholeNumber(value, -32768, 32767, *std::get<int*>(k.target));
     case Kind::Int32:
-      return ToWhole(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(),
+      return ToWholeNumber(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(),
                      *std::get<int*>(k.target));
     case Kind::Text: *std::get<QString*>(k.target) = value; return true;
   }
@@ -189,6 +185,16 @@ bool Is(const Key& k, const char* section, const char* key) {
 }
 
 }  // namespace
+
+bool ToWholeNumber(const QString& text, double low, double high, int& out) {
+  bool ok = false;
+  const double value = text.trimmed().toDouble(&ok);
+  if (!ok || !std::isfinite(value)) return false;
+  const double rounded = std::nearbyint(value);  // the default rounding mode: halves to even
+  if (rounded < low || rounded > high) return false;
+  out = static_cast<int>(rounded);
+  return true;
+}
 
 std::span<const SettingKey> SettingKeys() { return kKeys; }
 
@@ -250,13 +256,16 @@ QString SettingText(const SettingKey& row) {
   return QString();
 }
 
-bool WriteSavedSettings(SaveGroup group) {
-  for (int order = 1;; ++order) {
-    const Key* row = nullptr;
-    for (const Key& k : kKeys)
-      if (k.save && k.save->group == group && k.save->order == order) row = &k;
-    if (!row) return true;
-    if (!WriteIni(QLatin1String(row->section), QLatin1String(row->key), SettingText(*row)))
-      return false;
+bool WriteSavedSettings() {
+  QList<IniKey> keys;
+  for (SaveGroup group : {SaveGroup::A, SaveGroup::B}) {
+    for (int order = 1;; ++order) {
+      const Key* row = nullptr;
+      for (const Key& k : kKeys)
+        if (k.save && k.save->group == group && k.save->order == order) row = &k;
+      if (!row) break;
+      keys.append({QLatin1String(row->section), QLatin1String(row->key), SettingText(*row)});
+    }
   }
+  return WriteIniKeys(keys);
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The settings file Velmor.ini in the program folder and the station settings loaded from it.
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -12,6 +13,18 @@ QString ReadIni(const QString& section, const QString& key);
 // Writes one key, creating the section, the key or the file. Returns false when the value could
 // not be stored (a character the settings file's code page cannot hold, an unwritable folder).
 bool WriteIni(const QString& section, const QString& key, const QString& value);
+
+// Several keys in one replacement of the file: afterwards it holds all of them or none. A
+// failure is shown (the key whose text the file cannot hold, or the file that could not be
+// written) and gives false.
+struct IniKey {
+  QString section, key, value;
+};
+bool WriteIniKeys(const QList<IniKey>& keys);
+
+// A number as the settings file holds it: a decimal text (blanks around it allowed), rounded to
+// a whole number with halves going to the even neighbour, within low..high. False otherwise.
+bool ToWholeNumber(const QString& text, double low, double high, int& out);
 
 // The full path of the settings file.
 QString IniPath();
@@ -61,7 +74,6 @@ void ApplySettingDefaults();
 // a number its decimal text, a text unchanged.
 QString SettingText(const SettingKey& row);
 
-// Writes the keys of one group of the settings save from their program-wide values, in the
-// group's order, through WriteIni. Returns false at the first key that could not be written
-// (WriteIni has shown its message; the keys after it are not written).
-bool WriteSavedSettings(SaveGroup group);
+// Writes the keys of the settings save from their program-wide values, group A then group B,
+// each in its order, in one replacement of the settings file (WriteIniKeys).
+bool WriteSavedSettings();

@@ -59,10 +59,19 @@ bool DialUp(const QString& entry, const QString& user, const QString& password) 
   return IsRasConnected();
 }
 
-QString GetSavedDialPassword(const QString& entry) {
+QStringList DialEntries() { return dialup::EnumEntries(); }
+
+bool GetSavedDialParams(const QString& entry, QString* user, QString* password) {
   dialup::DialParams params;
-  if (!dialup::SetField(params.entryName, entry)) return QString();
-  if (dialup::GetEntryDialParams(&params) != dialup::kSuccess) return QString();
-  // The whole field, NULs and all, as the record holds it.
-  return TrimNull(cp::FromAnsi(QByteArray(params.password, sizeof params.password)));
+  if (!dialup::SetField(params.entryName, entry)) return false;
+  if (dialup::GetEntryDialParams(&params) != dialup::kSuccess) return false;
+  // The whole fields, NULs and all, as the record holds them.
+  *user = TrimNull(cp::FromAnsi(QByteArray(params.userName, sizeof params.userName)));
+  *password = TrimNull(cp::FromAnsi(QByteArray(params.password, sizeof params.password)));
+  return true;
+}
+
+QString GetSavedDialPassword(const QString& entry) {
+  QString user, password;
+  return GetSavedDialParams(entry, &user, &password) ? password : QString();
 }

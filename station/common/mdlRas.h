@@ -2,6 +2,7 @@
 // The dial-up connection: is any connection up, dial the phone-book entry and wait for the line,
 // and the password saved with an entry.
 #include <QString>
+#include <QStringList>
 
 // The text before the first NUL character; the empty text when there is no NUL.
 QString TrimNull(const QString& text);
@@ -15,6 +16,13 @@ bool IsRasConnected();
 // connection is active. The handle of the attempt goes into glngRasConn. Texts that do not fit
 // the dial record (over 256 bytes in the ANSI code page) are not dialled.
 bool DialUp(const QString& entry, const QString& user, const QString& password);
+
+// The names of the phone book's entries.
+QStringList DialEntries();
+
+// The user name and password saved in the phone book for `entry`; false when the entry is
+// unknown (or its name cannot be held by a dial record).
+bool GetSavedDialParams(const QString& entry, QString* user, QString* password);
 
 // The password saved in the phone book for `entry`; the empty text when none is saved or the
 // entry is unknown.

@@ -105,6 +105,18 @@ TEST_F(ProfileFile, ALineBreakInAValueIsRefusedAndTheFileStaysWhole) {
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
 }
 
+TEST_F(ProfileFile, ABatchWritesEveryKeyOrNone) {
+  Write(path, "[MAIL]\r\nmail=a@b\r\n");
+  // One bad value anywhere in the batch: the file stays as it was.
+  EXPECT_FALSE(profile::WritePrivateProfileStrings(
+      {{"SYSTEM", "log", "True"}, {"MAIL", "mail", "x\ny"}, {"MAIL", "port", "25"}}, path));
+  EXPECT_EQ(Read(path), QByteArray("[MAIL]\r\nmail=a@b\r\n"));
+  ASSERT_TRUE(profile::WritePrivateProfileStrings(
+      {{"SYSTEM", "log", "True"}, {"mail", "MAIL", "c@d"}, {"MAIL", "port", "25"}, {"SYSTEM", "screen", "2"}},
+      path));
+  EXPECT_EQ(Read(path), QByteArray("[MAIL]\r\nMAIL=c@d\r\nport=25\r\n[SYSTEM]\r\nlog=True\r\nscreen=2\r\n"));
+}
+
 TEST_F(ProfileFile, AnUnwritableFolderFailsWithoutHarm) {
   const QString ro = dir.path() + "/ro";
   QDir().mkpath(ro);

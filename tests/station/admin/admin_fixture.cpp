@@ -31,10 +31,15 @@ void AdminTest::TearDown() {
 }
 
 void AdminTest::Prepare() {
-  folder_.WriteSettings("[SYSTEM]\nlog=True\n");
+  // A program folder whose settings the window can save as they load: a logo, a greeting, and
+  // the passwords the login read.
+  folder_.WriteBytes("image/logo.jpg", "x");
+  folder_.WriteSettings("[SYSTEM]\nlog=True\ninMessage=カードをかざしてください\n");
   QString error;
   ASSERT_TRUE(LoadSettings(&error)) << error.toStdString();
   folder_.CreateDatabase();
+  gstrAdminPsw = QStringLiteral("admin");
+  gstrUserPsw = QStringLiteral("9999");
 }
 
 frmSet& AdminTest::Open() {

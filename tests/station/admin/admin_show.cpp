@@ -1,5 +1,5 @@
 // Shows the settings window alone over a program folder, for looking at it by eye (under Xvfb
-// with a screenshot tool):  admin_show FOLDER [--members]
+// with a screenshot tool):  admin_show FOLDER [--members] [--server]
 // The folder must hold the settings file and reach its database through "Pardix".
 #include <QApplication>
 #include <QCommandLineParser>
@@ -15,11 +15,13 @@ int main(int argc, char** argv) {
   QCommandLineParser parser;
   parser.addPositionalArgument("folder", "program folder");
   parser.addOption({"members", "switch to the member table"});
+  parser.addOption({"server", "open the mail server window over it"});
   parser.process(app);
   if (parser.positionalArguments().isEmpty()) parser.showHelp(2);
   if (!testsupport::OpenShowFolder(parser.positionalArguments().first())) return 1;
   frmSet& settings = frmSet::instance();
   settings.show();
   if (parser.isSet("members")) QTimer::singleShot(300, &settings, [&settings] { settings.frmSet_cmdData_Click(); });
+  if (parser.isSet("server")) QTimer::singleShot(300, &settings, [&settings] { settings.frmSet_cmdServer_Click(); });
   return app.exec();
 }

@@ -27,6 +27,7 @@
 #include "com/runtime.h"
 #include "db/db.h"
 #include "startup/frmLogin.h"
+#include "common/mdlIni.h"
 #include "common/WindowHome.h"
 #include "common/globals.h"
 #include "common/mdlDB.h"
@@ -379,12 +380,31 @@ TEST_F(LoginTest, StartupRunsAgainWhenTheSettingsWindowCloses) {
   ASSERT_TRUE(frmSet::IsLoaded());
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
-  folder.WriteSettings("[SYSTEM]\nappuser=新しい教室");
-  frmSet::instance().frmSet_cmdOK_Click();
+  // OK saves the window's settings; the new login's start-up reads them back.
+  folder.WriteBytes("image/logo.jpg", "x");
+  frmSet& settings = frmSet::instance();
+  settings.txtLogoFile->setText(folder.Path() + "image/logo.jpg");
+  settings.txtInMessage->setText(QStringLiteral("カードをどうぞ"));
+  settings.txtAppUser->setText(QStringLiteral("新しい教室"));
+  settings.frmSet_cmdOK_Click();
   EXPECT_FALSE(frmSet::IsLoaded());
   ASSERT_TRUE(frmLogin::IsLoaded());
   EXPECT_EQ(gstrAppUser, QStringLiteral("新しい教室"));
+  EXPECT_EQ(gstrInMessage, QStringLiteral("カードをどうぞ"));
   EXPECT_TRUE(gcnDB().IsOpen());
+  EXPECT_EQ(ends, 0);
+
+  // Cancel writes nothing; the start-up reloads the file as it stands.
+  frmLogin::instance()->txtPassword->setText("admin");
+  frmLogin::instance()->frmLogin_cmdOK_Click();
+  frmLogin::instance()->LoginTimerProc();
+  ASSERT_TRUE(frmSet::IsLoaded());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_TRUE(WriteIni("SYSTEM", "appuser", QStringLiteral("別の教室")));
+  frmSet::instance().txtAppUser->setText(QStringLiteral("捨てる名前"));
+  frmSet::instance().frmSet_cmdCancel_Click();
+  ASSERT_TRUE(frmLogin::IsLoaded());
+  EXPECT_EQ(gstrAppUser, QStringLiteral("別の教室"));
   EXPECT_EQ(ends, 0);
 }
 
