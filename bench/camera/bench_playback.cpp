@@ -52,7 +52,11 @@ std::string BenchFile(const char* name, const testmedia::Spec& spec) {
   const QString dir = QDir::temp().filePath(QStringLiteral("ornik-bench"));
   QDir().mkpath(dir);
   const std::string path = QDir(dir).filePath(QString::fromLatin1(name)).toStdString();
-  if (!QFile::exists(QString::fromStdString(path)) && !testmedia::WriteNumbered(path, spec)) return {};
+  if (QFile::exists(QString::fromStdString(path))) return path;
+  // Written under another name first: a run stopped halfway leaves no short file for the next.
+  const std::string part = path + ".part";
+  if (!testmedia::WriteNumbered(part, spec) || !QFile::rename(QString::fromStdString(part), QString::fromStdString(path)))
+    return {};
   return path;
 }
 
@@ -63,7 +67,7 @@ void BM_StillOfRandomFrameH264(benchmark::State& state) {
   spec.height = 720;
   spec.codec = "h264";
   spec.gop = 25;
-  const std::string file = BenchFile("h264-720p-10min.avi", spec);
+  const std::string file = BenchFile("numbered-h264-720p-10min.avi", spec);
   if (file.empty()) return state.SkipWithError("cannot write the H.264 file");
   CCaptureEngine engine;
   EventWindow window(engine);

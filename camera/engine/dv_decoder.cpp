@@ -74,12 +74,13 @@ bool AddGhost(GstElement* bin, GstElement* inner, const char* innerPad, const ch
 
 GstElement* CreateDvDecoder(bool systemStream, int resolution) {
   GstElement* bin = gst_bin_new("DV Decoder");
+  GstElement* input = systemStream ? gst_element_factory_make("queue", "DV Input") : nullptr;
   GstElement* demux = systemStream ? gst_element_factory_make("dvdemux", "dvdemux") : nullptr;
   GstElement* dec = gst_element_factory_make("dvdec", "dvdec");
   GstElement* scaler = gst_element_factory_make("videoscale", "DV Scaler");
   GstElement* scale = gst_element_factory_make("capsfilter", "DV Scale");
-  if (!dec || !scaler || !scale || (systemStream && !demux)) {
-    for (GstElement* e : {demux, dec, scaler, scale})
+  if (!dec || !scaler || !scale || (systemStream && (!demux || !input))) {
+    for (GstElement* e : {input, demux, dec, scaler, scale})
       if (e) gst_object_unref(gst_object_ref_sink(e));
     gst_object_unref(gst_object_ref_sink(bin));
     return nullptr;
@@ -87,10 +88,11 @@ GstElement* CreateDvDecoder(bool systemStream, int resolution) {
   gst_bin_add_many(GST_BIN(bin), dec, scaler, scale, nullptr);
   gst_element_link_many(dec, scaler, scale, nullptr);
   if (demux) {
-    gst_bin_add(GST_BIN(bin), demux);
+    gst_bin_add_many(GST_BIN(bin), input, demux, nullptr);
+    gst_element_link(input, demux);  // pushed by the source's own thread
     g_signal_connect(demux, "pad-added", G_CALLBACK(OnDemuxPad), bin);
   }
-  AddGhost(bin, demux ? demux : dec, "sink", "sink");
+  AddGhost(bin, input ? input : dec, "sink", "sink");
   AddGhost(bin, scale, "src", "src");
   PadPtr decoded = Adopt(gst_element_get_static_pad(dec, "src"));
   gst_pad_add_probe(decoded.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, OnDecodedCaps, bin, nullptr);

@@ -1,7 +1,11 @@
 #pragma once
 // The DV decoder of a live graph, one bin named "DV Decoder":
 //
-//   [dvdemux ->] dvdec -> videoscale -> capsfilter          (dvdemux for a system stream)
+//   [queue -> dvdemux ->] dvdec -> videoscale -> capsfilter    (a system stream)
+//
+// The queue keeps the demultiplexer from pulling a file-backed source on its own thread: that
+// thread starts as soon as dvdemux is paused, and its first frame would find the bin's output
+// not yet active (the bin activates its pads after its children) and stop the stream for good.
 //
 // Its display resolution (1000 full, 1001 half, 1002 quarter, 1003 DC) sets dvdec's quality and
 // the size the picture is scaled to. A system stream's sound comes out unconnected as the bin's

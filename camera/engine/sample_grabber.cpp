@@ -87,6 +87,11 @@ void SampleGrabber::SyncToClock(GstElement* element) {
   SampleGrabber* grabber = FromElement(element);
   if (!grabber) return;
   g_object_set(element, "sync", TRUE, nullptr);
+  {
+    std::lock_guard lock(grabber->mutex_);
+    grabber->played_ = true;
+    grabber->lastTaken_ = GST_CLOCK_TIME_NONE;
+  }
   GstAppSinkCallbacks callbacks{};
   callbacks.new_sample = &SampleGrabber::OnNewSample;
   callbacks.new_preroll = &SampleGrabber::OnNewPreroll;
@@ -100,7 +105,8 @@ GstFlowReturn SampleGrabber::OnNewSample(GstAppSink* sink, gpointer self) {
   {
     // The sample the graph prerolled on comes again when it runs on: it was taken already.
     std::lock_guard lock(grabber->mutex_);
-    const bool seen = grabber->prerolled_ && gst_sample_get_buffer(sample) == grabber->prerolled_;
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    const bool seen = (grabber->prerolled_ && buffer == grabber->prerolled_) || grabber->SameAsLast(buffer);
     grabber->prerolled_ = nullptr;
     if (seen) {
       gst_sample_unref(sample);
@@ -114,14 +120,21 @@ GstFlowReturn SampleGrabber::OnNewPreroll(GstAppSink* sink, gpointer self) {
   GstSample* sample = gst_app_sink_pull_preroll(sink);
   if (!sample) return GST_FLOW_EOS;
   auto* grabber = static_cast<SampleGrabber*>(self);
+  bool again = false;
   {
     std::lock_guard lock(grabber->mutex_);
     grabber->prerolled_ = gst_sample_get_buffer(sample);
+    // A pause or a seek that prerolls the frame the callback had last: kept, not handed on again.
+    again = grabber->SameAsLast(grabber->prerolled_);
   }
-  return grabber->TakeSample(sample);
+  return grabber->TakeSample(sample, !again);
 }
 
-GstFlowReturn SampleGrabber::TakeSample(GstSample* sample) {
+bool SampleGrabber::SameAsLast(const GstBuffer* buffer) const {
+  return played_ && buffer && GST_BUFFER_PTS_IS_VALID(buffer) && GST_BUFFER_PTS(buffer) == lastTaken_;
+}
+
+GstFlowReturn SampleGrabber::TakeSample(GstSample* sample, bool toCallback) {
   CGrabberCallback* callback = nullptr;
   int which = 0;
   {
@@ -131,8 +144,12 @@ GstFlowReturn SampleGrabber::TakeSample(GstSample* sample) {
       return GST_FLOW_EOS;
     }
     shotTaken_ = true;
-    callback = callback_;
+    if (toCallback) callback = callback_;
     which = whichMethod_;
+    if (played_) {
+      GstBuffer* buffer = gst_sample_get_buffer(sample);
+      lastTaken_ = buffer ? GST_BUFFER_PTS(buffer) : GST_CLOCK_TIME_NONE;
+    }
   }
   if (callback) {
     GstBuffer* buffer = gst_sample_get_buffer(sample);

@@ -45,7 +45,9 @@ class SampleGrabber {
   // The grabber behind an element; null when the element is no grabber.
   static SampleGrabber* FromElement(GstElement* element);
   // Played files: samples pass on the pipeline clock, and the sample a pause or a seek prerolls
-  // is taken too (once: it is not handed on again when the graph runs on from it).
+  // is taken too. The callback gets each frame once: not again when the graph runs on from the
+  // frame it prerolled, nor when a pause or a seek prerolls the frame it had last (the rewind to a
+  // part's last frame, a pause and a seek in a row on a busy machine).
   static void SyncToClock(GstElement* element);
 
   // The type the grabber accepts; a subtype it has no format for accepts any video.
@@ -70,7 +72,10 @@ class SampleGrabber {
   ~SampleGrabber();
   static GstFlowReturn OnNewSample(GstAppSink* sink, gpointer self);
   static GstFlowReturn OnNewPreroll(GstAppSink* sink, gpointer self);
-  GstFlowReturn TakeSample(GstSample* sample);
+  // `toCallback` false: the frame is kept (and counted) but not handed to the callback again.
+  GstFlowReturn TakeSample(GstSample* sample, bool toCallback = true);
+  // A played frame with the timestamp of the one taken last (mutex_ held).
+  bool SameAsLast(const GstBuffer* buffer) const;
 
   GstElement* sink_;  // not owned: the grabber lives inside its element
   mutable std::mutex mutex_;
@@ -79,6 +84,8 @@ class SampleGrabber {
   bool oneShot_ = false;
   bool shotTaken_ = false;
   const GstBuffer* prerolled_ = nullptr;  // compared, never used: the preroll already taken
+  bool played_ = false;                    // on the clock of a played file
+  GstClockTime lastTaken_ = GST_CLOCK_TIME_NONE;  // the timestamp of the played frame taken last
   CGrabberCallback* callback_ = nullptr;
   int whichMethod_ = 0;
   std::vector<std::uint8_t> scratch_;  // BufferCB copy, streaming thread only

@@ -154,6 +154,40 @@ class DvGraph : public CameraTest {
   }
 };
 
+// A file-backed system stream: on a busy machine the pipeline's thread is slow to get from the
+// decoder's inner elements to the decoder's own pads; the stream must still reach the sink. The
+// bus handler holds that thread there for a while.
+TEST_F(DvGraph, AFileBackedSystemStreamPrerollsWhenTheDecoderIsSlowToBeActivated) {
+  const std::string file = WriteDvFile(30);
+  GstElement* pipeline = gst_pipeline_new("DV File");
+  GstElement* source = gst_element_factory_make("filesrc", nullptr);
+  GstElement* decoder = CreateDvDecoder(true, kDvResolutionFull);
+  GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+  ASSERT_TRUE(pipeline && source && decoder && sink);
+  g_object_set(source, "location", file.c_str(), nullptr);
+  gst_bin_add_many(GST_BIN(pipeline), source, decoder, sink, nullptr);
+  ASSERT_TRUE(gst_element_link_many(source, decoder, sink, nullptr));
+  GstBus* bus = gst_element_get_bus(pipeline);
+  gst_bus_set_sync_handler(
+      bus,
+      [](GstBus*, GstMessage* m, gpointer) {
+        GstState from = GST_STATE_NULL, to = GST_STATE_NULL;
+        if (GST_MESSAGE_TYPE(m) == GST_MESSAGE_STATE_CHANGED && GST_MESSAGE_SRC(m) &&
+            g_strcmp0(GST_OBJECT_NAME(GST_MESSAGE_SRC(m)), "dvdemux") == 0) {
+          gst_message_parse_state_changed(m, &from, &to, nullptr);
+          if (from == GST_STATE_READY && to == GST_STATE_PAUSED) g_usleep(300 * 1000);
+        }
+        return GST_BUS_PASS;
+      },
+      nullptr, nullptr);
+  gst_element_set_state(pipeline, GST_STATE_PAUSED);
+  EXPECT_EQ(gst_element_get_state(pipeline, nullptr, nullptr, 5 * GST_SECOND), GST_STATE_CHANGE_SUCCESS);
+  gst_element_set_state(pipeline, GST_STATE_NULL);
+  gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+  gst_object_unref(bus);
+  gst_object_unref(pipeline);
+}
+
 TEST_F(DvGraph, ResolutionRebuildsTheGrabberPreviewAndTheTeardownResetsIt) {
   UseCamcorder(WriteDvFile(150));
   CCaptureEngine engine;

@@ -12,7 +12,8 @@ namespace testmedia {
 namespace {
 
 constexpr int kBlock = 16;
-constexpr int kBits = 12;
+// Enough for a 10-minute file at 25 frames a second; a frame is at least 256 pixels wide.
+constexpr int kBits = 16;
 
 // A soft gradient behind the number, made once per file.
 std::vector<std::uint8_t> Background(int w, int h, int stride) {
@@ -51,6 +52,10 @@ bool WriteNumbered(const std::string& path, const Spec& spec) {
     ADD_FAILURE() << "a frame too small for its number";
     return false;
   }
+  if (spec.frames > (1 << kBits)) {
+    ADD_FAILURE() << "more frames than their numbers can tell apart";
+    return false;
+  }
   const int fps = spec.fps > 0 ? spec.fps : 25;
   const std::string mux = spec.container == "mkv" ? "matroskamux" : "avimux";
   std::string launch = "appsrc name=src format=time ! " + Encoder(spec) + " ! queue ! " + mux +
@@ -71,6 +76,9 @@ bool WriteNumbered(const std::string& path, const Spec& spec) {
                                       1, nullptr);
   gst_app_src_set_caps(GST_APP_SRC(src), caps);
   gst_caps_unref(caps);
+  // The writer waits for the encoder: a long file's frames do not all sit in memory at once.
+  const guint64 frameBytes = guint64((spec.width * 3 + 3) & ~3) * guint64(spec.height);
+  g_object_set(src, "block", TRUE, "max-bytes", 8 * frameBytes, nullptr);
   gst_element_set_state(pipeline, GST_STATE_PLAYING);
   const int stride = (spec.width * 3 + 3) & ~3;
   const GstClockTime frame = GST_SECOND / fps;

@@ -21,7 +21,7 @@ struct Spec {
   std::string container = "avi";  // "avi" or "mkv"
 };
 
-// Writes the file; false (with a test failure) when GStreamer could not.
+// Writes the file (at most 65536 frames); false (with a test failure) when GStreamer could not.
 bool WriteNumbered(const std::string& path, const Spec& spec);
 // The number painted into a frame; -1 when none can be read.
 int ReadNumber(const QImage& image);
