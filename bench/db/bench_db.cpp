@@ -160,12 +160,8 @@ int main(int argc, char** argv) {
   return benchsupport::RunBenchmarks(
       argc, argv,
       [] {
-        QString error;
-        gFolder = benchsupport::OpenFilledStation(&error);
-        if (!gFolder) {
-          std::fprintf(stderr, "%s\n", qPrintable(error));
-          return false;
-        }
+        gFolder = benchsupport::OpenFilledStation();
+        if (!gFolder) return false;
         return FillServerDatabase();
       },
       [] { gFolder.reset(); });

@@ -84,11 +84,8 @@ int main(int argc, char** argv) {
           std::fprintf(stderr, "message: %s\n", qPrintable(text));
           return int(ui::vbOK);
         });
-        QString error;
-        gFolder = benchsupport::OpenFilledStation(&error);
-        if (gFolder) return true;
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return false;
+        gFolder = benchsupport::OpenFilledStation();
+        return gFolder != nullptr;
       },
       [] { gFolder.reset(); });
 }

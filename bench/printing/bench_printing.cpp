@@ -89,16 +89,13 @@ int main(int argc, char** argv) {
   return benchsupport::RunBenchmarks(
       argc, argv,
       [] {
-        QString error;
-        gFolder = benchsupport::OpenFilledStation(&error);
-        if (!gFolder) {
-          std::fprintf(stderr, "%s\n", qPrintable(error));
-          return false;
-        }
+        gFolder = benchsupport::OpenFilledStation();
+        if (!gFolder) return false;
         QImage logo(400, 300, QImage::Format_RGB32);
         logo.fill(QColor(30, 90, 160));
         QDir().mkpath(gFolder->Path() + "image");
         logo.save(gFolder->Path() + "image/logo.jpg", "JPEG", 90);
+        QString error;
         if (ReadMonth(&error)) return true;
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return false;

@@ -103,12 +103,14 @@ int RunBenchmarks(int argc, char** argv, const std::function<bool()>& setup,
   return 0;
 }
 
-std::unique_ptr<testsupport::ProgramFolder> OpenFilledStation(QString* error) {
+std::unique_ptr<testsupport::ProgramFolder> OpenFilledStation() {
   auto folder = std::make_unique<testsupport::ProgramFolder>();
   folder->CreateDatabase(false);
   FillStationDatabase(folder->DatabaseFile());
-  if (!OpenStationDatabase(error)) return nullptr;
-  return folder;
+  QString error;
+  if (OpenStationDatabase(&error)) return folder;
+  std::fprintf(stderr, "%s\n", qPrintable(error));
+  return nullptr;
 }
 
 }  // namespace benchsupport

@@ -26,8 +26,8 @@ QString MemberId(int index);
 void FillStationDatabase(const QString& databaseFile, int members = kMembers, int history = kHistory);
 
 // A program folder whose station database is filled to the intended size and opened as gcnDB().
-// Nothing (and `error` says why) when it cannot be opened.
-std::unique_ptr<testsupport::ProgramFolder> OpenFilledStation(QString* error);
+// Nothing (the driver's text on the standard error) when it cannot be opened.
+std::unique_ptr<testsupport::ProgramFolder> OpenFilledStation();
 
 // The same rows as text for a COPY ... FROM STDIN of a database server (tab-separated, one row a
 // line): the members' ID, UserName, UserAdd, NameKana, MailName, MailAddr, "Date", "Update",
