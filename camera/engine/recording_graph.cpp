@@ -167,7 +167,6 @@ HRESULT RecordingGraph::AddVideo(const RecordingSetup& setup, bool avi, GstEleme
     ++*static_cast<std::atomic<std::int64_t>*>(n);
     return GST_PAD_PROBE_OK;
   }, &passed_, nullptr);
-  gst_element_add_pad(bin_.get(), gst_ghost_pad_new("sink", in.get()));
 
   GstElement* encoder = nullptr;
   GstElement* format = nullptr;
@@ -194,6 +193,8 @@ HRESULT RecordingGraph::AddVideo(const RecordingSetup& setup, bool avi, GstEleme
   else if (encoder) linked = AddChain(bin, {queue_.get(), convert, encoder, mux});
   else linked = AddChain(bin, {queue_.get(), convert, mux});
   if (!linked) return com::VFW_E_CANNOT_CONNECT;
+  // The branch's entry, once the queue is a child of the bin it leads into.
+  gst_element_add_pad(bin_.get(), gst_ghost_pad_new("sink", in.get()));
   if (encoder && g_str_has_prefix(GST_OBJECT_NAME(gst_element_get_factory(encoder)), "avenc_"))
     WatchElementOutput(encoder, nullptr);  // these encoders move their output 1000 hours ahead
   return com::S_OK;

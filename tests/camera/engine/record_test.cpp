@@ -86,9 +86,7 @@ class Record : public CameraTest {
   }
 };
 
-// Disabled: the first file recorded on a fresh preview comes out empty and its end of stream is
-// not seen within the wait; under investigation.
-TEST_F(Record, DISABLED_AviAndAsfFilesDecodeWithTheirFramesAndDuration) {
+TEST_F(Record, AviAndAsfFilesDecodeWithTheirFramesAndDuration) {
   struct Case {
     const char* file;
     const char* compressor;
@@ -117,8 +115,7 @@ TEST_F(Record, DISABLED_AviAndAsfFilesDecodeWithTheirFramesAndDuration) {
   }
 }
 
-// Disabled with the one above: fails when it is the first recording of its process.
-TEST_F(Record, DISABLED_StopAndStartAgainJoinsTheStretchesInOneFile) {
+TEST_F(Record, StopAndStartAgainJoinsTheStretchesInOneFile) {
   CCaptureEngine engine;
   EXPECT_EQ(engine.RecStart(), com::E_FAIL);  // nothing set up
   ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
@@ -149,8 +146,7 @@ TEST_F(Record, FailedSetUpKeepsNoFileNameAndNoMicrophoneFailsTheSoundRecording) 
   EXPECT_LT(engine.SetCaptureFile("/nonexistent/folder/x.avi", false) | engine.RecStart(), 0);
 }
 
-// Disabled with the one above: fails when it is the first recording of its process.
-TEST_F(Record, DISABLED_CompressorSettingsFollowTheirCapabilities) {
+TEST_F(Record, CompressorSettingsFollowTheirCapabilities) {
   CCaptureEngine engine;
   std::int32_t caps = -1, kframe = 0;
   double quality = 0;
