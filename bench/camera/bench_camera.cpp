@@ -28,7 +28,6 @@
 #include <vector>
 
 #include "engine/capture_engine.h"
-#include "engine/compressor.h"
 #include "engine/devices.h"
 #include "virtcam.h"
 
@@ -108,15 +107,28 @@ void BM_StillCapture(benchmark::State& state) {
 BENCHMARK(BM_StillCapture)->Arg(0)->ArgName("640x480")->Unit(benchmark::kMillisecond)->Iterations(200);
 BENCHMARK(BM_StillCapture)->Arg(1)->ArgName("1280x720")->Unit(benchmark::kMillisecond)->Iterations(200);
 
-void BM_Preview720pWithGrabber(benchmark::State& state) {
-  UseBenchCamera();
-  CCaptureEngine engine;
-  VideoWidget window(engine);
-  window.show();
-  if (!StartPreview(engine, window, 1)) {
-    state.SkipWithError("preview did not start");
-    return;
+// The 1280x720 grabber preview of the bench camera, painted into a shown window.
+struct ShownPreview {
+  ShownPreview() {
+    UseBenchCamera();
+    window.show();
+    started = StartPreview(engine, window, 1);
   }
+  // Whether the preview runs; the benchmark is skipped when it does not.
+  bool Started(benchmark::State& state) {
+    if (!started) state.SkipWithError("preview did not start");
+    return started;
+  }
+  CCaptureEngine engine;
+  VideoWidget window{engine};
+  bool started = false;
+};
+
+void BM_Preview720pWithGrabber(benchmark::State& state) {
+  ShownPreview preview;
+  if (!preview.Started(state)) return;
+  CCaptureEngine& engine = preview.engine;
+  VideoWidget& window = preview.window;
   for (auto _ : state) {
     RunEventLoop(500);  // the first frames settle
     const long paints0 = window.paints;
@@ -141,25 +153,14 @@ long AviTotalFrames(const std::string& path) {
   return long(b[48]) | long(b[49]) << 8 | long(b[50]) << 16 | long(b[51]) << 24;
 }
 
-int CompressorIndex(const char* factory) {
-  capture::CompressorList list;
-  for (int i = 0; i < list.Count(); ++i)
-    if (g_str_equal(GST_OBJECT_NAME(list.At(i)), factory)) return i;
-  return -1;
-}
-
 void BM_Record720pMjpegWithPreview(benchmark::State& state) {
-  UseBenchCamera();
   QTemporaryDir dir;
   const std::string file = dir.filePath("bench.avi").toStdString();
-  CCaptureEngine engine;
-  VideoWidget window(engine);
-  window.show();
-  if (!StartPreview(engine, window, 1)) {
-    state.SkipWithError("preview did not start");
-    return;
-  }
-  engine.SetCompressorIndex(CompressorIndex("jpegenc"));
+  ShownPreview preview;
+  if (!preview.Started(state)) return;
+  CCaptureEngine& engine = preview.engine;
+  VideoWidget& window = preview.window;
+  engine.SetCompressorIndex(capture::CompressorList().IndexOf("jpegenc"));
   if (engine.SetCaptureFile(file, false) != 0) {
     state.SkipWithError("no recording branch");
     return;

@@ -12,7 +12,6 @@
 #include "OrnikDispIds.h"
 #include "PropertyDlg.h"
 #include "engine/capture_engine.h"
-#include "engine/compressor.h"
 #include "engine/devices.h"
 #include "ornik_fixture.h"
 #include "virtcam.h"
@@ -64,13 +63,6 @@ class PropertyDialog : public ::testing::Test {
   QTemporaryDir dir_;
 };
 
-int JpegEncoderIndex() {
-  capture::CompressorList list;
-  for (int i = 0; i < list.Count(); ++i)
-    if (g_str_equal(GST_OBJECT_NAME(list.At(i)), "jpegenc")) return i;
-  return -1;
-}
-
 }  // namespace
 
 TEST_F(PropertyDialog, CompressorAndAudioInputPropertiesApplyOnlyWhenConfirmed) {
@@ -81,7 +73,7 @@ TEST_F(PropertyDialog, CompressorAndAudioInputPropertiesApplyOnlyWhenConfirmed) 
   EXPECT_EQ(Call(id::DVCAudioFilterProperty), E_FAIL) << "no audio input in the graph";
   EXPECT_TRUE(titles_.empty());
 
-  const int jpeg = JpegEncoderIndex();
+  const int jpeg = capture::CompressorList().IndexOf("jpegenc");
   ASSERT_GE(jpeg, 0);
   Call(id::DVCSetVCompNo, {Variant(std::int16_t(jpeg))});
   ASSERT_EQ(Call(id::DVCSetCapFile2, {Variant(QString::fromStdString(Temp("props.avi")))}), S_OK);

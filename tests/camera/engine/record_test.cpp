@@ -11,12 +11,7 @@ using namespace cameratest;
 
 namespace {
 
-int CompressorIndex(const char* factoryName) {
-  capture::CompressorList list;
-  for (int i = 0; i < list.Count(); ++i)
-    if (g_str_equal(GST_OBJECT_NAME(list.At(i)), factoryName)) return i;
-  return -1;
-}
+int CompressorIndex(const char* factoryName) { return capture::CompressorList().IndexOf(factoryName); }
 
 }  // namespace
 
