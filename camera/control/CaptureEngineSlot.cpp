@@ -9,7 +9,7 @@
 
 #include "CaptureDlg.h"
 #include "OrnikCtrl.h"
-#include "PropertyFrame.h"
+#include "PropertyDlg.h"
 
 QRect DlgBridge::VideoWindowRect() const { return dlg_->VideoStatic()->geometry(); }
 
@@ -24,7 +24,7 @@ void DlgBridge::FireSGCallBack(std::uint8_t* buffer, std::int32_t size) {
   if (COrnikCtrl* owner = dlg_->Owner()) owner->FireSGCallBack(buffer, size);
 }
 
-void DlgBridge::Show(capture::PropertySheet& sheet) { ShowPropertyFrame(dlg_, sheet); }
+void DlgBridge::Show(capture::PropertySheet& sheet) { ShowPropertySheet(dlg_, sheet); }
 
 capture::IVideoWindow* EngineWindow(CCaptureDlg& dlg) { return dlg.Bridge(); }
 

@@ -85,6 +85,15 @@ void Apply(GstElement* e, const Field& f) {
   }
 }
 
+// The buttons under the fields, then the dialog shown (or answered by the hook).
+int Run(QDialog& dialog, QFormLayout* form) {
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  form->addRow(buttons);
+  return Hook() ? Hook()(dialog) : dialog.exec();
+}
+
 }  // namespace
 
 void SetPropertyDialogHook(std::function<int(QDialog&)> hook) { Hook() = std::move(hook); }
@@ -109,12 +118,30 @@ int ShowElementProperties(QWidget* parent, GstElement* element) {
     }
   }
   g_free(specs);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-  form->addRow(buttons);
-  const int result = Hook() ? Hook()(dialog) : dialog.exec();
+  const int result = Run(dialog, form);
   if (result == QDialog::Accepted)
     for (const Field& f : fields) Apply(element, f);
+  return result;
+}
+
+int ShowPropertySheet(QWidget* parent, capture::PropertySheet& sheet) {
+  QDialog dialog(parent);
+  dialog.setObjectName(QStringLiteral("PropertyDlg"));
+  dialog.setWindowTitle(sheet.caption);
+  auto* form = new QFormLayout(&dialog);
+  std::vector<QSpinBox*> boxes;
+  for (const capture::PropertyItem& item : sheet.items) {
+    auto* box = new QSpinBox(&dialog);
+    box->setObjectName(item.name);
+    box->setRange(int(item.minimum), int(item.maximum));
+    box->setSingleStep(int(item.step > 0 ? item.step : 1));
+    box->setValue(int(item.value));
+    form->addRow(item.name, box);
+    boxes.push_back(box);
+  }
+  const int result = Run(dialog, form);
+  if (result == QDialog::Accepted)
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+      if (boxes[i]->value() != sheet.items[i].value && sheet.items[i].apply) sheet.items[i].apply(boxes[i]->value());
   return result;
 }

@@ -101,7 +101,7 @@ HRESULT CCaptureEngine::BuildLive(IVideoWindow* window, bool withGrabber) {
   }
   if (Succeeded(result)) {
     // Ask for the preview format first; a camera that refuses keeps its own.
-    live_->Config()->SetFormat(PreviewFormat());
+    live_->Config()->SetFormatOrSize(PreviewFormat());
     result = live_->BuildDownstream(withGrabber);
   }
   const bool built = Succeeded(result);
@@ -262,7 +262,7 @@ HRESULT CCaptureEngine::ApplyStreamCaps(PinCategory pin, short index, const Bitm
     }
     mt.lSampleSize = fields->biSizeImage;
   }
-  config->SetFormat(mt);  // a refusal keeps the running format
+  config->SetFormatOrSize(mt);  // a refusal keeps the running format, or takes the size asked
   return Rebuild(hadGrabber);
 }
 

@@ -2,6 +2,7 @@
 // audio input.
 #include "engine/capture_engine.h"
 #include "engine/devices.h"
+#include "engine/dv_decoder.h"
 #include "engine/video_renderer.h"
 
 using namespace capture;
@@ -25,7 +26,12 @@ HRESULT CCaptureEngine::SetCaptureFile(const std::string& fileName, bool withAud
   CompressorList compressors;
   if (IsAviFileName(fileName)) setup.compressor = compressors.At(compressorIndex_);  // none: raw video
   DeviceList microphones("Audio/Source");
-  if (withAudio) {
+  // A DV camcorder's sound comes with its picture; other cameras take the first audio input.
+  ElementPtr dvDecoder = withAudio ? FindDvDecoder(graph_.Pipeline()) : nullptr;
+  PadPtr dvSound = dvDecoder ? Adopt(gst_element_get_static_pad(dvDecoder.get(), "audio")) : nullptr;
+  if (withAudio && dvSound) {
+    setup.audioPad = dvSound.get();
+  } else if (withAudio) {
     setup.audioDevice = microphones.At(0);
     if (!setup.audioDevice) return com::E_FAIL;  // no audio input device at all
   }

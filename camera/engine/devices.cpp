@@ -110,6 +110,12 @@ GstElementFactory* CompressorList::At(int index) const {
   return index >= 0 && index < Count() ? factories_[std::size_t(index)] : nullptr;
 }
 
+int CompressorList::IndexOf(const char* factoryName) const {
+  for (std::size_t i = 0; i < factories_.size(); ++i)
+    if (g_str_equal(GST_OBJECT_NAME(factories_[i]), factoryName)) return int(i);
+  return -1;
+}
+
 QString CompressorList::Name(int index) const {
   GstElementFactory* factory = At(index);
   if (!factory) return {};

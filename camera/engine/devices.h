@@ -38,6 +38,7 @@ class CompressorList {
   int Count() const { return static_cast<int>(factories_.size()); }
   GstElementFactory* At(int index) const;  // null when out of range; borrowed
   QString Name(int index) const;           // its long name; empty when out of range
+  int IndexOf(const char* factoryName) const;  // -1 when it is not listed
 
  private:
   std::vector<GstElementFactory*> factories_;

@@ -74,25 +74,30 @@ bool AddGhost(GstElement* bin, GstElement* inner, const char* innerPad, const ch
 
 GstElement* CreateDvDecoder(bool systemStream, int resolution) {
   GstElement* bin = gst_bin_new("DV Decoder");
-  GstElement* input = systemStream ? gst_element_factory_make("queue", "DV Input") : nullptr;
   GstElement* demux = systemStream ? gst_element_factory_make("dvdemux", "dvdemux") : nullptr;
+  // A camcorder streams: the demultiplexer is fed through a queue and never pulls. A source that
+  // could be pulled (a file standing for a tape) otherwise races the demultiplexer's own thread
+  // against the source's start, and the stream never begins.
+  GstElement* feed = systemStream ? gst_element_factory_make("queue", "DV Feed") : nullptr;
   GstElement* dec = gst_element_factory_make("dvdec", "dvdec");
   GstElement* scaler = gst_element_factory_make("videoscale", "DV Scaler");
   GstElement* scale = gst_element_factory_make("capsfilter", "DV Scale");
-  if (!dec || !scaler || !scale || (systemStream && (!demux || !input))) {
-    for (GstElement* e : {input, demux, dec, scaler, scale})
+  if (!dec || !scaler || !scale || (systemStream && (!demux || !feed))) {
+    for (GstElement* e : {feed, demux, dec, scaler, scale})
       if (e) gst_object_unref(gst_object_ref_sink(e));
     gst_object_unref(gst_object_ref_sink(bin));
     return nullptr;
   }
   gst_bin_add_many(GST_BIN(bin), dec, scaler, scale, nullptr);
   gst_element_link_many(dec, scaler, scale, nullptr);
+  GstElement* entry = dec;
   if (demux) {
-    gst_bin_add_many(GST_BIN(bin), input, demux, nullptr);
-    gst_element_link(input, demux);  // pushed by the source's own thread
+    gst_bin_add_many(GST_BIN(bin), feed, demux, nullptr);
+    gst_element_link(feed, demux);
     g_signal_connect(demux, "pad-added", G_CALLBACK(OnDemuxPad), bin);
+    entry = feed;
   }
-  AddGhost(bin, input ? input : dec, "sink", "sink");
+  AddGhost(bin, entry, "sink", "sink");
   AddGhost(bin, scale, "src", "src");
   PadPtr decoded = Adopt(gst_element_get_static_pad(dec, "src"));
   gst_pad_add_probe(decoded.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, OnDecodedCaps, bin, nullptr);

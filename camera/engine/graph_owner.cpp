@@ -25,7 +25,7 @@ HRESULT GraphOwner::Create(const char* name) {
   streamError_ = com::S_OK;
   events_.clear();
   ended_.clear();
-  failedAt_ = nullptr;
+  failedAt_.reset();
   return com::S_OK;
 }
 
@@ -66,7 +66,7 @@ void GraphOwner::Release() {
     notifyWindow_ = nullptr;
     streamError_ = com::S_OK;
     ended_.clear();
-    failedAt_ = nullptr;
+    failedAt_.reset();
     qosListener_ = nullptr;
   }
   pipeline_.reset();
@@ -108,12 +108,16 @@ void GraphOwner::SetQosListener(std::function<void(GstMessage*)> listener) {
 bool GraphOwner::WaitForEos(GstElement* element, std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   auto inside = [&](GstObject* o) { return o && (o == GST_OBJECT(element) || gst_object_has_as_ancestor(o, GST_OBJECT(element))); };
-  return progress_.wait_for(lock, timeout, [&] {
-    if (inside(failedAt_)) return true;
-    for (GstObject* o : ended_)
-      if (inside(o)) return true;
+  auto ended = [&] {
+    for (const auto& o : ended_)
+      if (inside(o.get())) return true;
     return false;
-  }) && !inside(failedAt_);
+  };
+  const bool done = progress_.wait_for(lock, timeout, [&] { return inside(failedAt_.get()) || ended(); }) &&
+                    !inside(failedAt_.get());
+  // Seen once: the branch is about to be freed, and a later one may end in its place.
+  std::erase_if(ended_, [&](const auto& o) { return inside(o.get()); });
+  return done;
 }
 
 GstBusSyncReply GraphOwner::OnBusMessage(GstBus*, GstMessage* message, gpointer self) {
@@ -124,7 +128,7 @@ GstBusSyncReply GraphOwner::OnBusMessage(GstBus*, GstMessage* message, gpointer 
       {
         std::lock_guard lock(owner->mutex_);
         if (Succeeded(owner->streamError_)) owner->streamError_ = result;
-        owner->failedAt_ = GST_MESSAGE_SRC(message);
+        owner->failedAt_ = Ref(GST_MESSAGE_SRC(message));
         owner->progress_.notify_all();
       }
       owner->PostEvent(ec::kErrorAbort, result, 0);
@@ -180,7 +184,7 @@ void GraphOwner::OnForwarded(GstMessage* inner) {
   }
   if (GST_MESSAGE_TYPE(inner) != GST_MESSAGE_EOS) return;
   std::lock_guard lock(mutex_);
-  ended_.insert(GST_MESSAGE_SRC(inner));
+  ended_.push_back(Ref(GST_MESSAGE_SRC(inner)));
   progress_.notify_all();
 }
 

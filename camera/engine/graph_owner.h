@@ -11,7 +11,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <set>
+#include <vector>
 
 #include "engine/gst_ptr.h"
 #include "engine/hresult.h"
@@ -86,8 +86,8 @@ class GraphOwner {
   std::deque<GraphEvent> events_;
   IVideoWindow* notifyWindow_ = nullptr;
   std::intptr_t notifyData_ = 0;
-  std::set<GstObject*> ended_;  // sinks whose end of stream was forwarded (compared, never used)
-  GstObject* failedAt_ = nullptr;
+  std::vector<GstPtr<GstObject>> ended_;  // sinks whose end of stream was forwarded, until waited for
+  GstPtr<GstObject> failedAt_;  // where the stream failed
   std::function<void(GstMessage*)> qosListener_;
 };
 

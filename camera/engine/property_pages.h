@@ -1,7 +1,7 @@
 #pragma once
 // Property pages of the live graph's parts (capture filter, crossbar, DV decoder, pins), shown by
-// the host in a modal property frame. The engine describes each page as a list of numeric
-// properties that apply themselves; the frame only shows and edits them.
+// the host in its modal property dialog. The engine describes each page as a list of numeric
+// properties that apply themselves; the dialog only shows and edits them.
 #include <QString>
 
 #include <functional>

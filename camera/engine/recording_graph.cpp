@@ -86,7 +86,7 @@ bool AcceptsI420(GstElementFactory* encoder) {
 }
 
 // Adds the elements to the bin and links them in a row; false when one is missing or refuses.
-bool AddChain(GstBin* bin, std::initializer_list<GstElement*> chain) {
+bool AddChain(GstBin* bin, const std::vector<GstElement*>& chain) {
   for (GstElement* e : chain)
     if (!e) {
       for (GstElement* f : chain)
@@ -100,6 +100,24 @@ bool AddChain(GstBin* bin, std::initializer_list<GstElement*> chain) {
     previous = e;
   }
   return true;
+}
+
+// Unlinks `upstream` from the branch's `entry` at a buffer boundary, then ends the branch's
+// stream there: the rest of the graph runs on while the multiplexer finishes.
+void DrainFrom(GstPad* upstream, GstPad* entry) {
+  gst_pad_add_probe(
+      upstream, GST_PAD_PROBE_TYPE_IDLE,
+      [](GstPad* pad, GstPadProbeInfo*, gpointer sinkPad) -> GstPadProbeReturn {
+        gst_pad_unlink(pad, GST_PAD(sinkPad));
+        gst_pad_send_event(GST_PAD(sinkPad), gst_event_new_eos());
+        return GST_PAD_PROBE_REMOVE;
+      },
+      gst_object_ref(entry), gst_object_unref);
+}
+
+void UnlinkIfLinked(GstPad* upstream, GstElement* bin, const char* entryName) {
+  PadPtr entry = Adopt(gst_element_get_static_pad(bin, entryName));
+  if (upstream && entry && gst_pad_is_linked(entry.get())) gst_pad_unlink(upstream, entry.get());
 }
 
 }  // namespace
@@ -137,7 +155,7 @@ HRESULT RecordingGraph::Build(const RecordingSetup& setup) {
   g_object_set(sink_.get(), "location", setup.file.c_str(), "async", FALSE, nullptr);
   if (!AddChain(GST_BIN(bin_.get()), {mux.get(), sink_.get()})) return com::VFW_E_CANNOT_CONNECT;
   HRESULT result = AddVideo(setup, avi, mux.get());
-  if (Succeeded(result) && setup.audioDevice) result = AddAudio(setup, avi, mux.get());
+  if (Succeeded(result) && (setup.audioDevice || setup.audioPad)) result = AddAudio(setup, avi, mux.get());
   if (Failed(result)) return result;
 
   gst_bin_add(graph_.Bin(), bin_.get());
@@ -145,7 +163,17 @@ HRESULT RecordingGraph::Build(const RecordingSetup& setup) {
   if (!teePad_) return com::VFW_E_CANNOT_CONNECT;
   WatchStream(teePad_.get(), &gate_);
   if (!gst_element_sync_state_with_parent(bin_.get())) return Failed(graph_.StreamError()) ? graph_.StreamError() : com::E_FAIL;
+  if (audioPad_) {
+    PadPtr audio = Adopt(gst_element_get_static_pad(bin_.get(), "audio"));
+    const HRESULT linked = HResultFromLinkReturn(gst_pad_link(audioPad_.get(), audio.get()));
+    if (Failed(linked)) return linked;
+  }
   PadPtr sink = Adopt(gst_element_get_static_pad(bin_.get(), "sink"));
+  // The branch takes no part in the live picture's allocation: its queue would hold the query
+  // until the file caught up, and the camera's thread (which may carry the sound too) would wait.
+  gst_pad_add_probe(sink.get(), GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, [](GstPad*, GstPadProbeInfo* info, gpointer) {
+    return GST_QUERY_TYPE(GST_PAD_PROBE_INFO_QUERY(info)) == GST_QUERY_ALLOCATION ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+  }, nullptr, nullptr);
   return HResultFromLinkReturn(gst_pad_link(teePad_.get(), sink.get()));
 }
 
@@ -167,7 +195,6 @@ HRESULT RecordingGraph::AddVideo(const RecordingSetup& setup, bool avi, GstEleme
     ++*static_cast<std::atomic<std::int64_t>*>(n);
     return GST_PAD_PROBE_OK;
   }, &passed_, nullptr);
-  gst_element_add_pad(bin_.get(), gst_ghost_pad_new("sink", in.get()));
 
   GstElement* encoder = nullptr;
   GstElement* format = nullptr;
@@ -194,6 +221,8 @@ HRESULT RecordingGraph::AddVideo(const RecordingSetup& setup, bool avi, GstEleme
   else if (encoder) linked = AddChain(bin, {queue_.get(), convert, encoder, mux});
   else linked = AddChain(bin, {queue_.get(), convert, mux});
   if (!linked) return com::VFW_E_CANNOT_CONNECT;
+  // The branch's entry, once the queue is a child of the bin it leads into.
+  gst_element_add_pad(bin_.get(), gst_ghost_pad_new("sink", in.get()));
   if (encoder && g_str_has_prefix(GST_OBJECT_NAME(gst_element_get_factory(encoder)), "avenc_"))
     WatchElementOutput(encoder, nullptr);  // these encoders move their output 1000 hours ahead
   return com::S_OK;
@@ -207,11 +236,19 @@ GstCaps* RecordingGraph::AudioCaps() const {
 
 HRESULT RecordingGraph::AddAudio(const RecordingSetup& setup, bool avi, GstElement* mux) {
   GstBin* bin = GST_BIN(bin_.get());
-  gchar* name = gst_device_get_display_name(setup.audioDevice);
-  audioSource_ = Sink(gst_device_create_element(setup.audioDevice, name));
-  // The input lines a device names in its properties; otherwise its one line is the device.
   lines_.clear();
-  if (GstStructure* props = gst_device_get_properties(setup.audioDevice)) {
+  gchar* name = nullptr;
+  if (setup.audioPad) {
+    // The graph's own sound: its element stands as the audio input, with one line.
+    audioPad_ = Ref(setup.audioPad);
+    audioSource_ = Adopt(gst_pad_get_parent_element(setup.audioPad));
+    name = audioSource_ ? gst_object_get_name(GST_OBJECT(audioSource_.get())) : nullptr;
+  } else {
+    name = gst_device_get_display_name(setup.audioDevice);
+    audioSource_ = Sink(gst_device_create_element(setup.audioDevice, name));
+  }
+  // The input lines a device names in its properties; otherwise its one line is the device.
+  if (GstStructure* props = setup.audioPad ? nullptr : gst_device_get_properties(setup.audioDevice)) {
     if (const char* lines = gst_structure_get_string(props, "device.input-lines")) {
       gchar** names = g_strsplit(lines, "|", -1);
       for (gchar** n = names; *n; ++n) lines_.push_back(QString::fromUtf8(*n));
@@ -231,18 +268,30 @@ HRESULT RecordingGraph::AddAudio(const RecordingSetup& setup, bool avi, GstEleme
   GstCaps* caps = AudioCaps();
   g_object_set(audioCaps_.get(), "caps", caps, nullptr);
   gst_caps_unref(caps);
-  bool linked = false;
-  if (avi) {
-    linked = AddChain(bin, {audioSource_.get(), convert, resample, audioCaps_.get(), queue, mux});
-  } else {
-    GstElement* convert2 = MakeElement("audioconvert", "Audio Encoder Converter");
-    GstElement* encoder = MakeElement("avenc_wmav2", "Audio Compressor");
+  // A device's source starts the chain inside the branch, its queue in front of the multiplexer.
+  // The graph's own sound enters through the queue: the thread that delivers it also delivers the
+  // picture, and must never wait for the multiplexer, which waits for both.
+  std::vector<GstElement*> chain{convert, resample, audioCaps_.get()};
+  chain.insert(chain.begin(), audioPad_ ? queue : audioSource_.get());
+  GstElement* encoder = nullptr;
+  if (!avi) {
+    chain.push_back(MakeElement("audioconvert", "Audio Encoder Converter"));
+    chain.push_back(encoder = MakeElement("avenc_wmav2", "Audio Compressor"));
     if (encoder) g_object_set(encoder, "bitrate", gint64(kAsfAudioBitRate), nullptr);
-    linked = AddChain(bin, {audioSource_.get(), convert, resample, audioCaps_.get(), convert2, encoder, queue, mux});
-    if (linked) WatchElementOutput(encoder, nullptr);
   }
+  if (!audioPad_) chain.push_back(queue);
+  chain.push_back(mux);
+  const bool linked = AddChain(bin, chain);
+  if (linked && encoder) WatchElementOutput(encoder, nullptr);
   if (!linked) return com::VFW_E_CANNOT_CONNECT;
-  WatchElementOutput(audioSource_.get(), &gate_);
+  if (!audioPad_) {
+    WatchElementOutput(audioSource_.get(), &gate_);
+    return com::S_OK;
+  }
+  PadPtr entry = Adopt(gst_element_get_static_pad(queue, "sink"));
+  GstPad* ghost = gst_ghost_pad_new("audio", entry.get());
+  WatchStream(ghost, &gate_);
+  gst_element_add_pad(bin_.get(), ghost);
   return com::S_OK;
 }
 
@@ -287,18 +336,17 @@ HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
   if (teePad_ && GST_OBJECT_PARENT(bin_.get()) && GST_STATE(bin_.get()) == GST_STATE_PLAYING && timeout.count() > 0) {
     // Off the tee at a buffer boundary, then the end of stream into the branch alone: the live
     // picture runs on while the multiplexer writes its header and index.
-    gst_pad_add_probe(
-        teePad_.get(), GST_PAD_PROBE_TYPE_IDLE,
-        [](GstPad* pad, GstPadProbeInfo*, gpointer sinkPad) -> GstPadProbeReturn {
-          gst_pad_unlink(pad, GST_PAD(sinkPad));
-          gst_pad_send_event(GST_PAD(sinkPad), gst_event_new_eos());
-          return GST_PAD_PROBE_REMOVE;
-        },
-        gst_object_ref(sink.get()), gst_object_unref);
-    if (audioSource_) gst_element_send_event(audioSource_.get(), gst_event_new_eos());
+    DrainFrom(teePad_.get(), sink.get());
+    if (audioPad_) {
+      PadPtr audio = Adopt(gst_element_get_static_pad(bin_.get(), "audio"));
+      DrainFrom(audioPad_.get(), audio.get());
+    } else if (audioSource_) {
+      gst_element_send_event(audioSource_.get(), gst_event_new_eos());
+    }
     ended = graph_.WaitForEos(sink_.get(), timeout);
   }
-  if (teePad_ && sink && gst_pad_is_linked(sink.get())) gst_pad_unlink(teePad_.get(), sink.get());
+  UnlinkIfLinked(teePad_.get(), bin_.get(), "sink");
+  UnlinkIfLinked(audioPad_.get(), bin_.get(), "audio");
   gst_element_set_state(bin_.get(), GST_STATE_NULL);
   if (GST_OBJECT_PARENT(bin_.get())) gst_bin_remove(graph_.Bin(), bin_.get());
   if (teePad_) gst_element_release_request_pad(tee_, teePad_.get());
@@ -307,6 +355,7 @@ HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
   audioSource_.reset();
   compressor_.reset();
   queue_.reset();
+  audioPad_.reset();
   teePad_.reset();
   binObject_ = nullptr;
   bin_.reset();

@@ -9,6 +9,7 @@
 //
 //   tee -> [gate] -> queue -> videoconvert -> [compressor] -> mux -> filesink
 //   audio source -> [gate] -> audioconvert -> audioresample -> format -> [encoder] -> queue -> mux
+//   (or the running graph's sound pad, a DV camcorder's -> [gate] -> queue -> audioconvert -> ... -> mux)
 #include <gst/gst.h>
 
 #include <QString>
@@ -38,7 +39,8 @@ struct AudioFormat {
 struct RecordingSetup {
   std::string file;
   GstElementFactory* compressor = nullptr;  // AVI only; null: raw video
-  GstDevice* audioDevice = nullptr;         // null: no sound
+  GstDevice* audioDevice = nullptr;         // null: no sound (unless audioPad)
+  GstPad* audioPad = nullptr;               // the running graph's own sound (a DV decoder's), else null
   AudioFormat audioFormat;
 };
 
@@ -97,6 +99,7 @@ class RecordingGraph {
   ElementPtr bin_;
   std::atomic<const void*> binObject_{nullptr};  // compared with messages' sources, never used
   PadPtr teePad_;
+  PadPtr audioPad_;  // the graph's sound pad feeding the branch (a DV decoder's), or null
   ElementPtr queue_;
   ElementPtr compressor_;
   ElementPtr audioSource_;

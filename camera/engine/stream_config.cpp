@@ -235,6 +235,38 @@ HRESULT StreamConfig::SetFormat(const MediaType& mt) {
   if (!chosen) return com::VFW_E_INVALIDMEDIATYPE;
   if (current_) gst_structure_free(current_);
   current_ = chosen;
+  chosen_ = true;
+  return com::S_OK;
+}
+
+HRESULT StreamConfig::SetFormatOrSize(const MediaType& mt) {
+  const HRESULT result = SetFormat(mt);
+  const VideoInfoHeader* vih = mt.Vih();
+  if (Succeeded(result) || chosen_ || !vih || vih->bmiHeader.biWidth <= 0 || vih->bmiHeader.biHeight == 0)
+    return result;
+  GstStructure* size = gst_structure_new("size", "width", G_TYPE_INT, int(vih->bmiHeader.biWidth), "height", G_TYPE_INT,
+                                         std::abs(int(vih->bmiHeader.biHeight)), nullptr);
+  GstStructure* best = nullptr;
+  Rate bestRate;
+  for (const Entry& e : entries_) {
+    if (!e.decodable) continue;
+    gst_structure_set_name(size, gst_structure_get_name(e.structure));
+    GstStructure* fixed = Fixate(e, size, 0);
+    Rate rate;
+    if (!fixed || !gst_structure_get_fraction(fixed, "framerate", &rate.n, &rate.d)) rate = {0, 1};
+    if (fixed && (!best || Faster(rate, bestRate))) {
+      if (best) gst_structure_free(best);
+      best = fixed;
+      bestRate = rate;
+    } else if (fixed) {
+      gst_structure_free(fixed);
+    }
+  }
+  gst_structure_free(size);
+  if (!best) return result;
+  if (current_) gst_structure_free(current_);
+  current_ = best;
+  chosen_ = true;
   return com::S_OK;
 }
 

@@ -28,6 +28,10 @@ class StreamConfig {
   // range, frame time within 1 % of one it offers, or any when the type gives none); otherwise
   // VFW_E_INVALIDMEDIATYPE and the current format stays.
   HRESULT SetFormat(const MediaType& mt);
+  // As SetFormat; but while the output is still on the device's own default, a refused format
+  // falls back to its size in any format the engine converts, at the fastest rate offered at
+  // that size (a webcam lists its formats and sizes in its own order, not the host's).
+  HRESULT SetFormatOrSize(const MediaType& mt);
   // Fixed caps of the current format (a new reference).
   GstCaps* CurrentCaps() const;
 
@@ -44,6 +48,7 @@ class StreamConfig {
   GstCaps* deviceCaps_ = nullptr;
   std::vector<Entry> entries_;
   GstStructure* current_ = nullptr;  // fixed
+  bool chosen_ = false;              // current_ was asked for, not the device's default
 };
 
 }  // namespace capture

@@ -2,6 +2,8 @@
 // and the DV decoder of a live graph on a DV file the test writes.
 #include <gst/gst.h>
 
+#include <QThread>
+
 #include "engine/devices.h"
 #include "engine/dv_decoder.h"
 #include "engine/dv_provider.h"
@@ -238,6 +240,28 @@ TEST_F(DvGraph, ACamcorderGetsPlayAtBuildAndTakesTheHostsTransportCommands) {
   EXPECT_EQ(std::vector<long>({h, m, s, f}), std::vector<long>({1, 23, 45, 29}));
   engine.TearDownGraph();
   EXPECT_EQ(engine.VcrMode(ed::kModePlay), com::E_FAIL);
+}
+
+// A camcorder's sound comes with its picture: a recording with sound takes it from the DV decoder,
+// with no audio input device in the machine, and the preview keeps its sound pad for the next.
+TEST_F(DvGraph, RecordingWithSoundTakesTheCamcordersOwnSound) {
+  UseCamcorder(WriteDvFile(150));
+  virtcam::SetMicrophones({});
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  ASSERT_EQ(engine.SetCaptureFile(TempFile("dv.avi"), true), com::S_OK);
+  EXPECT_EQ(engine.GetAudioLineCount(), 1);
+  ASSERT_EQ(engine.RecStart(), com::S_OK);
+  QThread::msleep(1000);
+  ASSERT_EQ(engine.RecStop(), com::S_OK);
+  ASSERT_EQ(engine.SetCaptureFile(TempFile("dv2.avi"), true), com::S_OK) << "the sound pad is free again";
+  engine.TearDownGraph();
+  const Decoded d = Decode(TempFile("dv.avi"));
+  ASSERT_TRUE(d.ok);
+  EXPECT_TRUE(d.audio);
+  // The tape here is a file read faster than it plays: how much of it the stretch holds is not
+  // the stretch's length, only that picture and sound reached the file.
+  EXPECT_GT(d.frames, 0);
 }
 
 TEST(DvProvider, CamcordersAreVideoSourcesThatCreateDv1394src) {

@@ -1,6 +1,7 @@
 #include "engine_fixture.h"
 
 #include <gst/app/gstappsink.h>
+#include <gst/pbutils/pbutils.h>
 #include <gst/video/video.h>
 
 #include <QPainter>
@@ -91,6 +92,45 @@ std::vector<std::uint8_t> ReferenceBitmapRows(const std::string& pattern, const 
   gst_object_unref(sink);
   gst_object_unref(pipeline);
   return rows;
+}
+
+// Plays the file as fast as it decodes: its video frames, its duration and whether it has sound.
+Decoded Decode(const std::string& path) {
+  Decoded d;
+  gchar* uri = gst_filename_to_uri(path.c_str(), nullptr);
+  GstDiscoverer* discoverer = gst_discoverer_new(10 * GST_SECOND, nullptr);
+  GstDiscovererInfo* info = gst_discoverer_discover_uri(discoverer, uri, nullptr);
+  if (info && gst_discoverer_info_get_result(info) == GST_DISCOVERER_OK) {
+    d.ok = true;
+    d.seconds = double(gst_discoverer_info_get_duration(info)) / GST_SECOND;
+    GList* audio = gst_discoverer_info_get_audio_streams(info);
+    d.audio = audio != nullptr;
+    gst_discoverer_stream_info_list_free(audio);
+    GstDiscovererStreamInfo* top = gst_discoverer_info_get_stream_info(info);
+    GstCaps* caps = top ? gst_discoverer_stream_info_get_caps(top) : nullptr;
+    if (caps) {
+      d.container = gst_structure_get_name(gst_caps_get_structure(caps, 0));
+      gst_caps_unref(caps);
+    }
+    if (top) gst_discoverer_stream_info_unref(top);
+  }
+  if (info) gst_discoverer_info_unref(info);
+  g_object_unref(discoverer);
+  GstElement* play = gst_element_factory_make("playbin", nullptr);
+  GstElement* video = gst_element_factory_make("appsink", nullptr);
+  GstElement* audio = gst_element_factory_make("fakesink", nullptr);
+  g_object_set(video, "sync", FALSE, nullptr);
+  g_object_set(audio, "sync", FALSE, nullptr);
+  g_object_set(play, "uri", uri, "video-sink", video, "audio-sink", audio, nullptr);
+  gst_element_set_state(play, GST_STATE_PLAYING);
+  while (GstSample* s = gst_app_sink_try_pull_sample(GST_APP_SINK(video), 5 * GST_SECOND)) {
+    ++d.frames;
+    gst_sample_unref(s);
+  }
+  gst_element_set_state(play, GST_STATE_NULL);
+  gst_object_unref(play);
+  g_free(uri);
+  return d;
 }
 
 long ResidentKb() {

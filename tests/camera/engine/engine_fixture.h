@@ -65,6 +65,17 @@ std::uint16_t Le16(const std::vector<std::uint8_t>& b, std::size_t at);
 std::vector<std::uint8_t> ReferenceBitmapRows(const std::string& pattern, const std::string& format, int w, int h);
 
 // Resident memory of this process in kB.
+// A recorded file played back as fast as it decodes: its video frames, duration, whether it has
+// sound, and its container's caps name.
+struct Decoded {
+  bool ok = false;
+  int frames = 0;
+  double seconds = 0;
+  bool audio = false;
+  std::string container;
+};
+Decoded Decode(const std::string& path);
+
 long ResidentKb();
 
 }  // namespace cameratest

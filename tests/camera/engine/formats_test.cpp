@@ -228,3 +228,23 @@ TEST(ColourSpace, SubtypesMapToTheirCodes) {
   EXPECT_EQ(guid::kRGB24.ToString(), QStringLiteral("{E436EB7D-524F-11CE-9F53-0020AF0BA770}"));
   EXPECT_EQ(guid::kYUY2.ToString(), QStringLiteral("{32595559-0000-0010-8000-00AA00389B71}"));
 }
+
+// A webcam lists YUY2 first and its sizes largest first. The station's request (640 x 480, 32
+// bits) does not fit the 16-bit entry it names; the size is taken in the format the camera has,
+// at the fastest rate offered at that size, instead of the first entry at its largest.
+TEST_F(Formats, RefusedRequestOnTheDefaultTakesItsSizeAtTheFastestRate) {
+  UseCameras({Cam("Webcam", "smpte75", {"YUY2 1920x1080@5", "YUY2 1280x720@10", "YUY2 640x480@30"})});
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  ASSERT_EQ(engine.SetStreamCaps2(PinCategory::Capture, 0, Header(640, 480, 32, 0, 1228800)), com::S_OK);
+  EXPECT_EQ(Resolution(engine), std::make_pair(640, 480));
+  EXPECT_EQ(engine.GrabberFrameHeader().biWidth, 640);
+  std::int64_t frameTime = 0;
+  ASSERT_EQ(engine.GetRendererFrameTime(&frameTime), com::S_OK);
+  EXPECT_EQ(frameTime, 333333);
+  // Once a format was chosen, a request that does not fit is refused and changes nothing.
+  ASSERT_EQ(engine.SetStreamCaps2(PinCategory::Capture, 1, Header(1920, 1080, 32, 0, 0)), com::S_OK);
+  EXPECT_EQ(Resolution(engine), std::make_pair(640, 480));
+  ASSERT_EQ(engine.SaveGrabberBitmap(TempFile("vga.bmp")), com::S_OK);
+  EXPECT_EQ(ReadFile(TempFile("vga.bmp")).size(), 640u * 3 * 480 + 54);
+}

@@ -159,3 +159,19 @@ TEST_F(Preview, CameraThatCannotBeOpenedReportsWhyAndLeavesNoStill) {
   EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("none.bmp")), com::E_DEVICE_NOT_CONNECTED);
   EXPECT_FALSE(FileExists(TempFile("none.bmp")));
 }
+
+// A camera that opens but never sends a frame fails the build once: no graph stays behind, so the
+// host's following format request fails at once instead of waiting for the camera again.
+TEST_F(Preview, CameraThatSendsNothingFailsOnceAndLeavesNoGraph) {
+  virtcam::Camera silent = Cam("Silent", "smpte75", {"YUY2 640x480@30"});
+  silent.source = "appsrc is-live=true";  // opens, runs, never pushes a buffer
+  UseCameras({silent});
+  CCaptureEngine engine;
+  EXPECT_EQ(engine.PreviewOnWithGrabber(&window_), com::VFW_E_TIMEOUT);
+  EXPECT_EQ(engine.FilterGraph(), nullptr);
+  EXPECT_EQ(engine.GraphState(), capture::GraphState::None);
+  EXPECT_FALSE(engine.IsLiveMode());
+  EXPECT_EQ(engine.SetStreamCaps2(capture::PinCategory::Capture, 0, capture::BitmapInfoHeader{}), com::E_FAIL);
+  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("none.bmp")), com::VFW_E_TIMEOUT) << "the camera's failure";
+  EXPECT_FALSE(FileExists(TempFile("none.bmp")));
+}
