@@ -1,22 +1,23 @@
 // The administrator's mail windows against real SMTP and POP3 servers on 127.0.0.1 and the fake
-// phone book: the template editor, the test mail, the contact mail from a member's row and the
+// phone book: the template files, the template editor, the test mail, the contact mail from a member's row and the
 // composer.
 #include "admin_fixture.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
 #include "admin/frmContents.h"
 #include "admin/frmMContents.h"
 #include "admin/frmMail.h"
 #include "codepage/codepage.h"
+#include "common/MailTemplates.h"
 #include "common/MemberRoster.h"
 #include "common/globals.h"
 #include "common/mdlIni.h"
@@ -27,11 +28,6 @@
 
 namespace admintest {
 namespace {
-
-QByteArray FileBytes(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 class MailWindows : public AdminTest {
  protected:
@@ -96,19 +92,31 @@ class MailWindows : public AdminTest {
 testsupport::SmtpServer* MailWindows::smtp_ = nullptr;
 testsupport::Pop3Server* MailWindows::pop_ = nullptr;
 
-TEST_F(MailWindows, EditorChecksBothTemplatesEvenWithTheExitOneOnScreenAndSavesThem) {
-  frmSet& f = OpenMailing();
-  bool opened = false;
-  QTimer::singleShot(0, [&] {
-    opened = frmContents::instance().isModal() && frmContents::instance().txtSubject->text() == "入室 %名前%";
-    frmContents::instance().cmdCancel->click();
-  });
-  f.cmdContents->click();
-  EXPECT_TRUE(opened);
+TEST_F(MailWindows, TemplateBodiesRoundTripAndAFailedBodyKeepsTheSubjects) {
+  Prepare();
+  QPlainTextEdit box, back;
+  box.setPlainText("一行目\n\n三行目\n");  // ends with a line break of its own
+  const QString path = folder_.Path() + "sptMail.txt";
+  ASSERT_TRUE(SaveTextFile(path, &box));
+  const QByteArray written = cp::ToAnsiLossy("一行目\r\n\r\n三行目\r\n\r\n");
+  EXPECT_EQ(FileBytes(path), written);
+  ASSERT_TRUE(LoadTextFile(path, &back));
+  EXPECT_EQ(MailTemplateText(&back), "一行目\r\n\r\n三行目\r\n");
 
+  // A body that cannot be written (a folder in its place) is reported, and no subject changes.
+  gstrSptSubject = "前の件名";
+  ASSERT_TRUE(QDir(folder_.Path()).mkdir("allMail.txt"));
+  EXPECT_FALSE(SaveMailTemplates({{&kContactTemplate, "件名", &box}, {&kBulkTemplate, "一斉", &box}}));
+  EXPECT_EQ(boxes_.Texts().back(), "送信内容を保存できませんでした。\r\n" + folder_.Path() + "allMail.txt");
+  EXPECT_EQ(gstrSptSubject, "前の件名");
+  EXPECT_EQ(ReadIni("MAIL", "sptSubject"), "");
+}
+
+TEST_F(MailWindows, EditorChecksBothTemplatesEvenWithTheExitOneOnScreenAndSavesThem) {
+  OpenMailing();
   frmContents& e = frmContents::instance();
+  EXPECT_EQ(e.txtSubject->text(), "入室 %名前%");
   e.cmdInOut_Click();
-  EXPECT_TRUE(e.rtxtOtContents->isVisibleTo(&e));
   e.rtxtContents->clear();
   e.cmdOK_Click();
   EXPECT_EQ(LastBox(), "入場時送信内容を設定してください");
@@ -204,14 +212,10 @@ TEST_F(MailWindows, RowChecksTidyTheRowBeforeTheComposerOpens) {
   EXPECT_EQ(roster.At(0).id, "101");
   EXPECT_EQ(roster.At(0).mailAddr, "aoki@ex.jp");
 
-  // Dial-up: Cancel on the question changes nothing; an empty entry is refused after the row
-  // checks, which gave the empty date today's.
+  // Dial-up: an empty entry is refused after the row checks, which gave the empty date today's.
   m.date = "";
   roster.Replace(0, m);
   f.optDial->setChecked(true);
-  boxes_.Answer(ui::vbCancel);
-  f.frmSet_cmdSend_Click(1);
-  EXPECT_EQ(roster.At(0).id, "１０１");
   f.frmSet_cmdSend_Click(1);
   EXPECT_EQ(LastBox(), "接続先名を設定してください");
   EXPECT_EQ(roster.At(0).date, "2026/06/15");
