@@ -37,6 +37,7 @@ class frmContents : public QDialog {
   void cmdOK_Click();
   void cmdCancel_Click();
 
+  // Closing the window (Esc, the close box) is Cancel.
   void reject() override;
 
  private:

@@ -30,6 +30,7 @@ class frmMContents : public QDialog {
   void cmdTestSend_Click();
   void cmdCancel_Click();
 
+  // Closing the window (Esc, the close box) is Cancel.
   void reject() override;
 
  private:

@@ -71,6 +71,8 @@ void frmMail::BuildWidgets() {
   setTabOrder(txtMail, cmdSend);
 }
 
+void frmMail::reject() { Unload(); }
+
 void frmMail::Form_Load() {
   if (frmSet::IsLoaded()) txtMail->setText(frmSet::instance().txtMailAddr->text());
 }

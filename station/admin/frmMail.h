@@ -22,6 +22,9 @@ class frmMail : public QDialog {
 
   void cmdSend_Click();
 
+  // Closing the window (Esc, the close box) unloads it.
+  void reject() override;
+
  private:
   frmMail();
   void BuildWidgets();
