@@ -15,22 +15,24 @@ bool AllDigits(const QString& text) {
   return !text.isEmpty();
 }
 
-// Checks one member row; "" when it passes.
-QString CheckMember(int row, RosterMember& m, const QDate& today) {
-  if (m.id.isEmpty()) return RowText(row, u"行目のＩＤ番号がありません。");
+// Checks and tidies one member; "" when it passes. `head` opens every message. A member about to
+// be mailed needs an address but no reading, and its ID length is not looked at.
+QString CheckMember(const QString& head, RosterMember& m, const QDate& today, bool forMail) {
+  auto fail = [&head](const char16_t* text) { return head + QString::fromUtf16(text); };
+  if (m.id.isEmpty()) return fail(u"ＩＤ番号がありません。");
   const QString id = cp::ToHalfWidth(m.id);
-  if (!AllDigits(id)) return RowText(row, u"行目のＩＤ番号に数字以外の文字があります。");
+  if (!AllDigits(id)) return fail(u"ＩＤ番号に数字以外の文字があります。");
   m.id = id;
-  if (m.id.size() > 9) return RowText(row, u"行目のＩＤ番号を9桁以下に設定してください。");
-  if (m.name.isEmpty()) return RowText(row, u"行目の利用者名がありません。");
-  if (m.honorific.isEmpty()) return RowText(row, u"行目の利用者名の敬称がありません。");
-  if (m.kana.isEmpty()) return RowText(row, u"行目のかながありません。");
+  if (!forMail && m.id.size() > 9) return fail(u"ＩＤ番号を9桁以下に設定してください。");
+  if (m.name.isEmpty()) return fail(u"利用者名がありません。");
+  if (m.honorific.isEmpty()) return fail(u"利用者名の敬称がありません。");
+  if (!forMail && m.kana.isEmpty()) return fail(u"かながありません。");
+  if (forMail && m.mailAddr.isEmpty()) return fail(u"メールアドレスがありません。");
   m.mailAddr = cp::ToHalfWidth(m.mailAddr);
-  if (!m.mailAddr.isEmpty() && !m.mailAddr.contains(u'@'))
-    return RowText(row, u"行目のメールアドレスを確認してください。");
+  if (!m.mailAddr.isEmpty() && !m.mailAddr.contains(u'@')) return fail(u"メールアドレスを確認してください。");
   if (m.date.isEmpty()) m.date = today.toString(QStringLiteral("yyyy/MM/dd"));
   const QDate date = ParseRegisterDate(m.date);
-  if (!date.isValid()) return RowText(row, u"行目の登録日を確認してください。");
+  if (!date.isValid()) return fail(u"登録日を確認してください。");
   m.date = date.toString(QStringLiteral("yyyy/MM/dd"));
   return QString();
 }
@@ -48,7 +50,7 @@ QDate ParseRegisterDate(const QString& text) {
 QString CheckMemberRows(std::vector<RosterMember>& rows, const QDate& today, std::vector<int>* tidied) {
   for (size_t i = 0; i < rows.size(); ++i) {
     const RosterMember before = rows[i];
-    const QString error = CheckMember(static_cast<int>(i) + 1, rows[i], today);
+    const QString error = CheckMember(QString::number(i + 1) + QStringLiteral("行目の"), rows[i], today, false);
     const RosterMember& after = rows[i];
     if (tidied && (after.id != before.id || after.mailAddr != before.mailAddr || after.date != before.date))
       tidied->push_back(static_cast<int>(i));
@@ -60,6 +62,10 @@ QString CheckMemberRows(std::vector<RosterMember>& rows, const QDate& today, std
   for (const RosterMember& m : rows)
     if (seen.value(m.id) > 1) return m.id + QStringLiteral("のＩＤ番号が重複しています。");
   return QString();
+}
+
+QString CheckContactRow(RosterMember& member, const QDate& today) {
+  return CheckMember(QString(), member, today, true);
 }
 
 QString CheckGreetingRows(const std::vector<GreetingRow>& rows) {

@@ -20,4 +20,8 @@ QDate ParseRegisterDate(const QString& text);
 QString CheckMemberRows(std::vector<RosterMember>& rows, const QDate& today,
                         std::vector<int>* tidied = nullptr);
 
+// Checks and tidies the row of a member about to get a contact mail, in the same way but with an
+// address required, no reading required and no ID length: "" or the message (no row number).
+QString CheckContactRow(RosterMember& member, const QDate& today);
+
 QString CheckGreetingRows(const std::vector<GreetingRow>& rows);

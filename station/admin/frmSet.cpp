@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QComboBox>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStackedLayout>
@@ -19,6 +20,8 @@
 
 #include "admin/TableChecks.h"
 #include "admin/TableModels.h"
+#include "admin/frmContents.h"
+#include "admin/frmMContents.h"
 #include "admin/frmSearch.h"
 #include "common/FormInstance.h"
 #include "common/MemberRoster.h"
@@ -142,12 +145,14 @@ void frmSet::BuildWidgets() {
   cmdPrint = makeButton("cmdPrint", QStringLiteral("カード印刷"));
   cmdHist = makeButton("cmdHist", QStringLiteral("入退室履歴"));
   cmdSearch = makeButton("cmdSearch", QStringLiteral("データ検索"));
+  cmdAllSend = makeButton("cmdAllSend", QStringLiteral("一括メール"));
   cmdOK = makeButton("cmdOK", QStringLiteral("OK"));
   cmdCancel = makeButton("cmdCancel", QStringLiteral("キャンセル"));
   connect(cmdData, &QPushButton::clicked, this, &frmSet::frmSet_cmdData_Click);
   connect(cmdPrint, &QPushButton::clicked, this, &frmSet::frmSet_cmdPrint_Click);
   connect(cmdHist, &QPushButton::clicked, this, &frmSet::frmSet_cmdHist_Click);
   connect(cmdSearch, &QPushButton::clicked, this, &frmSet::frmSet_cmdSearch_Click);
+  connect(cmdAllSend, &QPushButton::clicked, this, &frmSet::frmSet_cmdAllSend_Click);
   connect(cmdOK, &QPushButton::clicked, this, &frmSet::frmSet_cmdOK_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmSet::frmSet_cmdCancel_Click);
 
@@ -155,6 +160,7 @@ void frmSet::BuildWidgets() {
   buttons->addWidget(cmdData);
   buttons->addWidget(cmdPrint);
   buttons->addWidget(cmdHist);
+  buttons->addWidget(cmdAllSend);
   buttons->addWidget(cmdSearch);
   buttons->addStretch(1);
   buttons->addWidget(cmdOK);
@@ -171,7 +177,8 @@ void frmSet::BuildWidgets() {
   setTabOrder(fgMessage, cmdData);
   setTabOrder(cmdData, cmdPrint);
   setTabOrder(cmdPrint, cmdHist);
-  setTabOrder(cmdHist, cmdSearch);
+  setTabOrder(cmdHist, cmdAllSend);
+  setTabOrder(cmdAllSend, cmdSearch);
   setTabOrder(cmdSearch, cmdOK);
   setTabOrder(cmdOK, cmdCancel);
   resize(Twips(13500), Twips(11000));
@@ -190,7 +197,7 @@ void frmSet::ShowTable(bool members) {
   fgData->setVisible(members);
   fgMessage->setVisible(!members);
   cmdData->setText(members ? kShowMessages : kShowMembers);
-  for (QPushButton* b : {cmdPrint, cmdHist, cmdSearch}) b->setVisible(members);
+  for (QPushButton* b : {cmdPrint, cmdHist, cmdAllSend, cmdSearch}) b->setVisible(members);
 }
 
 void frmSet::BackToLogin() {
@@ -313,8 +320,48 @@ void frmSet::frmSet_cmdHist_Click() {
 }
 
 void frmSet::frmSet_cmdSend_Click(int row) {
-  // The contact mail to this member opens from here, with the mail windows.
+  if (editing_) inputTxt_LostFocus();
+  MemberRoster& roster = MemberRoster::Shared();
+  if (row < 1 || row > roster.Count()) return;
+  if (optDial->isChecked() &&
+      ui::MsgBox(QStringLiteral("ダイヤルアップ接続を行う場合は、送信に時間がかかる場合があります。"),
+                 ui::vbInformation | ui::vbOKCancel, QStringLiteral("送信の確認")) == ui::vbCancel)
+    return;
+  // The row is mailed as it stands on screen; its tidied cells stay tidied whatever follows.
+  RosterMember member = roster.At(row - 1);
+  const QString error = CheckContactRow(member, Today());
+  if (member.id != roster.At(row - 1).id || member.mailAddr != roster.At(row - 1).mailAddr ||
+      member.date != roster.At(row - 1).date)
+    roster.Replace(row - 1, member);
+  if (!error.isEmpty()) {
+    ui::MsgBox(error, ui::vbCritical, kRowTitle);
+    return;
+  }
+  if (optDial->isChecked()) {
+    auto refuse = [](const QString& text) {
+      ui::MsgBox(text, ui::vbInformation, QStringLiteral("接続設定の確認"));
+    };
+    if (entryCombo1->currentText().isEmpty()) return refuse(QStringLiteral("接続先名を設定してください"));
+    if (user->text().isEmpty()) return refuse(QStringLiteral("接続先のユーザー名を設定してください"));
+    if (pass->text().isEmpty()) return refuse(QStringLiteral("接続先のパスワードを設定してください"));
+  }
+  gintMailMode = 1;
   glngSendRow = row;
+  frmMContents::instance().exec();
+}
+
+void frmSet::frmSet_cmdContents_Click() {
+  if (editing_) inputTxt_LostFocus();
+  gintMailMode = 0;
+  frmContents::instance().exec();
+}
+
+void frmSet::frmSet_cmdAllSend_Click() {
+  if (editing_) inputTxt_LostFocus();
+  if (!HasMemberRows()) return;
+  gintHistMode = 0;
+  gintMailMode = 2;
+  frmMContents::instance().exec();
 }
 
 void frmSet::frmSet_ShowMemberRow(int row) {

@@ -134,6 +134,7 @@ class frmSet : public QWidget {
   QLineEdit* inputTxt = nullptr;
   QPushButton* cmdData = nullptr;
   QPushButton* cmdSearch = nullptr;
+  QPushButton* cmdAllSend = nullptr;
   QPushButton* cmdPrint = nullptr;
   QPushButton* cmdHist = nullptr;
   QPushButton* cmdOK = nullptr;
@@ -176,8 +177,11 @@ class frmSet : public QWidget {
   void frmSet_cmdHist_Click();
   // True when the member table holds a member; otherwise says "対象データがありません。".
   bool HasMemberRows() const;
-  // A row's send button (row from 1).
+  // A row's send button (row from 1): checks and tidies the row, then the contact mail composer.
   void frmSet_cmdSend_Click(int row);
+  // The template editor and the bulk mail composer.
+  void frmSet_cmdContents_Click();
+  void frmSet_cmdAllSend_Click();
 
   // Loads the member table (a failure is reported, and the table then refuses to be saved).
   void default_fgData();

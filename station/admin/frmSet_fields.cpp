@@ -404,6 +404,7 @@ void frmSet::ConnectSwitches() {
   txtPort->installEventFilter(this);
   connect(entryCombo1, &QComboBox::activated, this, [this] { entryCombo1_Click(); });
   connect(cmdServer, &QPushButton::clicked, this, &frmSet::frmSet_cmdServer_Click);
+  connect(cmdContents, &QPushButton::clicked, this, &frmSet::frmSet_cmdContents_Click);
 }
 
 void frmSet::Form_Load() {

@@ -19,7 +19,7 @@
 #include "com/controlsite.h"
 #include "com/hresult.h"
 #include "db/db.h"
-#include "desk/MailTemplates.h"
+#include "common/MailTemplates.h"
 #include "desk/frmChk.h"
 #include "desk/frmChkNo.h"
 #include "sound/sound.h"
@@ -42,13 +42,6 @@ FormInstance<frmMain> gForm;
 
 const QString kPrompt = QStringLiteral("にゅうりょくしてください");
 
-
-// The text of a control that has one.
-void SetControlText(QWidget* control, const QString& text) {
-  if (auto* edit = qobject_cast<QPlainTextEdit*>(control)) edit->setPlainText(text);
-  else if (auto* line = qobject_cast<QLineEdit*>(control)) line->setText(text);
-  else if (auto* label = qobject_cast<QLabel*>(control)) label->setText(text);
-}
 
 // Calls a member of the camera control late-bound by its name; returns the call's result.
 com::HRESULT CallCamera(com::ControlSite* cam, const QString& member,
@@ -533,19 +526,8 @@ QString frmMain::frmMain_SetWaitScreen() {
   return QString();
 }
 
-bool frmMain::frmMain_LoadTextFile(const QString& path, QWidget* control) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  const QByteArray bytes = file.readAll();
-  const bool failed = file.error() != QFileDevice::NoError;
-  file.close();
-  if (failed) return false;
-  QString text = cp::FromAnsi(bytes);
-  // Lines end at CR LF or at a lone CR; no line follows a final end mark.
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
-  QStringList lines = text.split(QLatin1Char('\r'));
-  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-  if (!lines.isEmpty()) SetControlText(control, lines.join(QStringLiteral("\r\n")));
+bool frmMain::frmMain_LoadTextFile(const QString& path, QPlainTextEdit* box) {
+  if (!LoadTextFile(path, box)) return false;
   mblnActive = true;
   glngIdleCount = 0;
   return true;

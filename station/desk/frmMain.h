@@ -89,9 +89,9 @@ class frmMain : public QWidget, public RoadWindow {
   void frmMain_Timer1_Timer();
   // Puts the waiting screen up; returns the empty text.
   QString frmMain_SetWaitScreen();
-  // Reads a text file (CP932, lines ended by CR LF or CR) into the control's text; true when the
+  // Reads a template body file into the box (LoadTextFile) and counts as activity; true when the
   // whole file was read.
-  bool frmMain_LoadTextFile(const QString& path, QWidget* control);
+  bool frmMain_LoadTextFile(const QString& path, QPlainTextEdit* box);
 
   // Event procedures of the keyboard entry and the exits.
   void frmMain_txtID_KeyPress(int& KeyAscii);

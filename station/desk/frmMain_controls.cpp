@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 #include "common/PictureBox.h"
-#include "desk/MailTemplates.h"
+#include "common/MailTemplates.h"
 #include "desk/frmMain.h"
 #include "serial/mscomm.h"
 #include "ui/keys_fonts.h"

@@ -15,7 +15,7 @@
 #include "common/imgctl_util.h"
 #include "common/mdlDB.h"
 #include "common/mdlEnd.h"
-#include "desk/MailTemplates.h"
+#include "common/MailTemplates.h"
 #include "desk/frmMain.h"
 
 const QString frmMain::kRecordError = QStringLiteral("記録エラー！");

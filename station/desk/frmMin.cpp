@@ -6,14 +6,13 @@
 #include <QScreen>
 #include <QHeaderView>
 #include <QPointer>
-#include <QRegularExpression>
 
 #include <cmath>
 
 #include "codepage/codepage.h"
 #include "db/db.h"
 #include "desk/BarcodeFrame.h"
-#include "desk/MailTemplates.h"
+#include "common/MailTemplates.h"
 #include "common/mdlStation.h"
 #include "desk/frmIOMess.h"
 #include "serial/mscomm.h"
@@ -129,24 +128,11 @@ void frmMin::frmMin_Form_Load() {
 
   // Mail templates.
   if (gblnSendMail) {
-    frmMin_LoadTextFile(gstrAppPath + QStringLiteral("Velmor.txt"), rtxtinContents);
-    frmMin_LoadTextFile(gstrAppPath + QStringLiteral("otMail.txt"), rtxtotContents);
+    LoadTextFile(gstrAppPath + QStringLiteral("Velmor.txt"), rtxtinContents);
+    LoadTextFile(gstrAppPath + QStringLiteral("otMail.txt"), rtxtotContents);
   }
 
   Timer1->start();
-}
-
-bool frmMin::frmMin_LoadTextFile(const QString& path, QPlainTextEdit* box) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) return false;
-  file.close();
-  QStringList lines = cp::FromAnsi(bytes).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
-  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();  // the last line's end
-  if (lines.isEmpty()) return true;  // a file without lines leaves the box as it was
-  box->setPlainText(lines.join(QLatin1Char('\n')));
-  return true;
 }
 
 void frmMin::frmMin_MSComm1_OnComm() { frame_->OnComm(); }

@@ -69,8 +69,6 @@ class frmMin : public QWidget, public RoadWindow {
   frmMin();
   void frmMin_Form_Load();
   void frmMin_Form_Unload();
-  // Loads a text file (CP932, lines joined by CR LF) into the box; false when it cannot be read.
-  bool frmMin_LoadTextFile(const QString& path, QPlainTextEdit* box);
 
   bool mblnShown = false;
   int mlngCount = 0;

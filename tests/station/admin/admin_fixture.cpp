@@ -1,6 +1,7 @@
 #include "admin_fixture.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTableView>
@@ -16,6 +17,11 @@
 namespace admintest {
 
 QDateTime AdminTest::now_;
+
+QByteArray FileBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 void AdminTest::SetUp() {
   now_ = QDateTime(QDate(2026, 6, 15), QTime(9, 5, 0));

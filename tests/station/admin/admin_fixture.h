@@ -17,6 +17,9 @@ struct StoredMember {
   QString id, name, honorific, kana, mailName, mailAddr, date, update, lastIn, lastOut;
 };
 
+// A file's bytes; empty when it cannot be read.
+QByteArray FileBytes(const QString& path);
+
 class AdminTest : public ::testing::Test {
  protected:
   void SetUp() override;

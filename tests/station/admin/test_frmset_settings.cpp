@@ -26,11 +26,6 @@
 namespace admintest {
 namespace {
 
-QByteArray FileBytes(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 class FrmSetSettings : public AdminTest {
  protected:
   QStringList LogWhats() const {

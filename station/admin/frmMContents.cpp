@@ -1,0 +1,151 @@
+#include "admin/frmMContents.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "admin/SettingsWindowMail.h"
+#include "admin/TemplateWidgets.h"
+#include "admin/frmMail.h"
+#include "admin/frmSet.h"
+#include "common/FormInstance.h"
+#include "common/MailTemplates.h"
+#include "common/MemberRoster.h"
+#include "common/globals.h"
+#include "common/mdlLogWrite.h"
+#include "ui/clock.h"
+#include "ui/keys_fonts.h"
+#include "ui/msgbox.h"
+
+namespace {
+FormInstance<frmMContents> gForm;
+
+const QString kSendTitle = QStringLiteral("送信の確認");
+
+const MailTemplate& TemplateOfMode() { return gintMailMode == 2 ? kBulkTemplate : kContactTemplate; }
+}  // namespace
+
+frmMContents& frmMContents::instance() { return gForm.Get([] { return new frmMContents(); }); }
+
+bool frmMContents::IsLoaded() { return gForm.IsLoaded(); }
+
+void frmMContents::Unload() {
+  gintMailMode = 0;
+  frmMContents* window = gForm.Take();
+  if (!window) return;
+  if (window->isVisible()) window->done(QDialog::Rejected);
+  window->hide();
+  window->deleteLater();
+}
+
+frmMContents::frmMContents()
+    : QDialog(frmSet::IsLoaded() ? &frmSet::instance() : nullptr,
+              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+  setObjectName(QStringLiteral("frmMContents"));
+  setWindowTitle(QStringLiteral("送信内容"));
+  setFont(ui::StationFont(9));
+  setModal(true);
+  BuildWidgets();
+  Form_Load();
+}
+
+void frmMContents::BuildWidgets() {
+  lblSubject = new QLabel(QStringLiteral("件名："), this);
+  lblSubject->setObjectName(QStringLiteral("lblSubject"));
+  txtSubject = NewSubjectBox(this, "txtSubject");
+  rtxtContents = NewBodyBox(this, "rtxtContents");
+  txtIns = NewPlaceholderHelp(this);
+  auto button = [this](const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+  };
+  cmdTestSend = button("cmdTestSend", QStringLiteral("テスト送信"));
+  cmdOK = button("cmdOK", QStringLiteral("送信"));
+  cmdCancel = button("cmdCancel", QStringLiteral("キャンセル"));
+  cmdOK->setDefault(true);
+  connect(cmdTestSend, &QPushButton::clicked, this, &frmMContents::cmdTestSend_Click);
+  connect(cmdOK, &QPushButton::clicked, this, &frmMContents::cmdOK_Click);
+  connect(cmdCancel, &QPushButton::clicked, this, &frmMContents::cmdCancel_Click);
+
+  auto* grid = new QGridLayout;
+  grid->addWidget(lblSubject, 0, 0);
+  grid->addWidget(txtSubject, 0, 1);
+  grid->addWidget(rtxtContents, 1, 0, 1, 2);
+  grid->addWidget(txtIns, 0, 2, 2, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(cmdTestSend);
+  buttons->addStretch(1);
+  buttons->addWidget(cmdOK);
+  buttons->addWidget(cmdCancel);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(grid);
+  layout->addLayout(buttons);
+
+  setTabOrder(txtSubject, rtxtContents);
+  setTabOrder(rtxtContents, cmdTestSend);
+  setTabOrder(cmdTestSend, cmdOK);
+  setTabOrder(cmdOK, cmdCancel);
+}
+
+void frmMContents::Form_Load() {
+  const MailTemplate& t = TemplateOfMode();
+  txtSubject->setText(*t.subject);
+  LoadTextFile(TemplateBodyPath(t), rtxtContents);
+}
+
+void frmMContents::cmdTestSend_Click() { frmMail::instance().exec(); }
+
+void frmMContents::cmdCancel_Click() { Unload(); }
+
+void frmMContents::reject() { Unload(); }
+
+void frmMContents::cmdOK_Click() {
+  auto refuse = [](const QString& text) { ui::MsgBox(text, ui::vbInformation); };
+  if (txtSubject->text().isEmpty()) return refuse(QStringLiteral("件名を設定してください"));
+  if (rtxtContents->toPlainText().isEmpty()) return refuse(QStringLiteral("送信内容を設定してください"));
+  if (gintMailMode == 2) {
+    // The bulk mail goes on in the print and selection window, which chooses the recipients
+    // and runs it; the texts are saved as the bulk template when it returns.
+    return;
+  }
+  SendContactMail();
+}
+
+void frmMContents::SendContactMail() {
+  if (ui::MsgBox(QStringLiteral("設定した内容で、メールを送信します。"), ui::vbInformation | ui::vbOKCancel,
+                 QStringLiteral("処理の確認")) == ui::vbCancel)
+    return;
+  const MemberRoster& roster = MemberRoster::Shared();
+  const RosterMember member =
+      glngSendRow >= 1 && glngSendRow <= roster.Count() ? roster.At(glngSendRow - 1) : RosterMember();
+
+  switch (SendWithSettingsWindow(member.mailAddr, txtSubject->text(), MailTemplateText(rtxtContents),
+                                 member.name, member.honorific, QString())) {
+    case MailResult::DialUpFailed:
+      ui::MsgBox(QStringLiteral("ダイアルアップ接続が確立できません。"), ui::vbOKOnly,
+                 QStringLiteral("接続の確認"));
+      return;
+    case MailResult::ServerFailed:
+      ui::MsgBox(QStringLiteral("メール送信に失敗しました。メールサーバーに接続できません。接続環境を確認してください。"),
+                 ui::vbCritical, kSendTitle);
+      break;
+    case MailResult::SendFailed:
+      ui::MsgBox(QStringLiteral("メール送信に失敗しました。メールアドレス、接続環境を確認してください。"),
+                 ui::vbCritical, kSendTitle);
+      break;
+    case MailResult::Sent:
+      ui::MsgBox(QStringLiteral("メール送信が完了しました。"), ui::vbInformation, kSendTitle);
+      break;
+  }
+  // Whatever became of the mail, the texts as typed are the contact template from now on.
+  SaveMailTemplates({{&kContactTemplate, txtSubject->text(), rtxtContents}});
+  if (gblnLog)
+    WriteLog(ui::Now().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log"),
+             QStringLiteral("連絡メール送信"), QStringLiteral("実行"));
+  Unload();
+}
