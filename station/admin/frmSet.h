@@ -162,6 +162,12 @@ class frmSet : public QWidget {
   void optBar232C_Click();
   void optSetBar_Click();
   void txtPort_LostFocus();
+  // The log and photo folders opened with the desktop's file manager; the logo file and the photo
+  // folder chosen in a file dialog.
+  void frmSet_cmdLog_Click();
+  void frmSet_cmdPicView_Click();
+  void frmSet_cmdLogo_Click();
+  void frmSet_cmdImgSave_Click();
   // The saved user and password of the dial-up entry chosen.
   void entryCombo1_Click();
   void frmSet_cmdServer_Click();

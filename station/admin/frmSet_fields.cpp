@@ -20,6 +20,7 @@
 #include "admin/TableModels.h"
 #include "admin/frmServer.h"
 #include "admin/frmSet.h"
+#include "common/mdlComDlg.h"
 #include "codepage/codepage.h"
 #include "common/TableRecords.h"
 #include "common/frmNow.h"
@@ -404,6 +405,10 @@ void frmSet::ConnectSwitches() {
   txtPort->installEventFilter(this);
   connect(entryCombo1, &QComboBox::activated, this, [this] { entryCombo1_Click(); });
   connect(cmdServer, &QPushButton::clicked, this, &frmSet::frmSet_cmdServer_Click);
+  connect(cmdLog, &QPushButton::clicked, this, &frmSet::frmSet_cmdLog_Click);
+  connect(cmdPicView, &QPushButton::clicked, this, &frmSet::frmSet_cmdPicView_Click);
+  connect(cmdLogo, &QPushButton::clicked, this, &frmSet::frmSet_cmdLogo_Click);
+  connect(cmdImgSave, &QPushButton::clicked, this, &frmSet::frmSet_cmdImgSave_Click);
   connect(cmdContents, &QPushButton::clicked, this, &frmSet::frmSet_cmdContents_Click);
 }
 
@@ -754,4 +759,31 @@ bool frmSet::SaveEverything(bool members) {
   if (shown.isEmpty()) shown = QStringLiteral("設定を保存できませんでした。\r\n") + error;
   ui::MsgBox(shown, ui::vbCritical, kRowTitle);
   return false;
+}
+
+// ---- folders and file dialogs ----------------------------------------------------------------------
+
+void frmSet::frmSet_cmdLog_Click() { ShellOpen(gstrAppPath + QStringLiteral("log/")); }
+
+void frmSet::frmSet_cmdPicView_Click() { ShellOpen(gstrAppPath + QStringLiteral("ScanData/")); }
+
+void frmSet::frmSet_cmdLogo_Click() {
+  QString filter = QStringLiteral("JPEGイメージ (*.jpg;*.jpeg)|*.jpg;*.jpeg|ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)|*.bmp|");
+  filter.replace(QLatin1Char('|'), QChar(0));
+  const QFileInfo current(txtLogoFile->text());
+  const QString start = current.absoluteDir().exists() ? current.absoluteFilePath() : gstrAppPath;
+  // A cancelled dialog leaves the field as it was.
+  const QString chosen = ShowOpenDialog(this, filter, start);
+  if (!chosen.isEmpty()) txtLogoFile->setText(chosen);
+}
+
+void frmSet::frmSet_cmdImgSave_Click() {
+  QString filter = QStringLiteral("すべてのファイル(*.*)|*.*|");
+  filter.replace(QLatin1Char('|'), QChar(0));
+  const QString folder = txtImgSave->text();
+  const QString start = !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : gstrAppPath;
+  const QString chosen = ShowOpenDialog(this, filter, start);
+  if (chosen.isEmpty()) return;
+  // The folder of the chosen file, without a closing separator.
+  txtImgSave->setText(QFileInfo(chosen).absolutePath());
 }

@@ -1,5 +1,8 @@
 #include "common/mdlComDlg.h"
 
+#include <QDesktopServices>
+#include <QUrl>
+
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -72,3 +75,18 @@ QString ShowSaveDialog(QWidget* owner, const QString& filter, const QString& ini
     dialog.selectFile(initialPath);
   return Run(dialog, SaveHook());
 }
+
+namespace {
+std::function<bool(const QString&)>& ShellOpenHook() {
+  static std::function<bool(const QString&)> hook;
+  return hook;
+}
+}  // namespace
+
+bool ShellOpen(const QString& target) {
+  if (ShellOpenHook()) return ShellOpenHook()(target);
+  const QUrl url = target.contains(QStringLiteral("://")) ? QUrl(target) : QUrl::fromLocalFile(target);
+  return QDesktopServices::openUrl(url);
+}
+
+void SetShellOpenHook(std::function<bool(const QString&)> hook) { ShellOpenHook() = std::move(hook); }

@@ -28,3 +28,9 @@ QString ShowSaveDialog(QWidget* owner, const QString& filter, const QString& ini
 
 // The same kind of hook for the save dialog.
 void SetSaveDialogHook(OpenDialogHook hook);
+
+// Opens a web address, a document or a folder (a local path) with the desktop's program for it,
+// without waiting for it; true when one was started.
+bool ShellOpen(const QString& target);
+// A hook that stands for the desktop (tests): it gets the target and answers as ShellOpen would.
+void SetShellOpenHook(std::function<bool(const QString&)> hook);

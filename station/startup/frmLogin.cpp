@@ -18,6 +18,7 @@
 #include "common/FormInstance.h"
 #include "common/Navigation.h"
 #include "common/globals.h"
+#include "common/mdlComDlg.h"
 #include "common/mdlDB.h"
 #include "common/mdlEnd.h"
 #include "common/mdlLogWrite.h"
@@ -28,10 +29,6 @@
 namespace {
 FormInstance<frmLogin> gForm;
 
-std::function<bool(const QString&)>& OpenUrlHook() {
-  static std::function<bool(const QString&)> hook;
-  return hook;
-}
 
 // What a login line says of the typed text: one "*" per character, so that no password, right or
 // wrong, ever lands in a log file.
@@ -58,9 +55,6 @@ void frmLogin::Unload() {
   window->deleteLater();
 }
 
-void frmLogin::SetOpenUrlHook(std::function<bool(const QString&)> hook) {
-  OpenUrlHook() = std::move(hook);
-}
 
 frmLogin::frmLogin() : QWidget(nullptr) {
   setObjectName(QStringLiteral("frmLogin"));
@@ -280,7 +274,7 @@ void frmLogin::frmLogin_cmdCancel_Click() {
 
 void frmLogin::frmLogin_lblUrl_Click() {
   const QString url = lblUrl->text();
-  const bool ok = OpenUrlHook() ? OpenUrlHook()(url) : QDesktopServices::openUrl(QUrl(url));
+  const bool ok = ShellOpen(url);
   glngShellRet = ok ? 42 : 0;  // above 32 means the document was opened
 }
 

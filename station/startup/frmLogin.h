@@ -54,8 +54,6 @@ class frmLogin : public QWidget {
   // The login timer's procedure: opens the administration or the station and unloads the window.
   void LoginTimerProc();
 
-  // Tests replace the opening of the web page.
-  static void SetOpenUrlHook(std::function<bool(const QString&)> hook);
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -1,6 +1,8 @@
 // The settings window's fields: loading, the option switches, OK's checks and save, and the
 // mail server window.
 #include "admin_fixture.h"
+#include <QFileDialog>
+#include "common/mdlComDlg.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -224,6 +226,46 @@ TEST_F(FrmSetSettings, OptionSwitchesSetTheirFieldsAndLogTheirLines) {
   f.txtPort_LostFocus();
   EXPECT_EQ(LastBox(), "送信ポート番号は1から32767までの数字で指定してください");
   EXPECT_EQ(gintPort, 587);
+}
+
+TEST_F(FrmSetSettings, FolderButtonsOpenTheFoldersAndTheDialogsFillTheirFields) {
+  Prepare();
+  frmSet& f = Open();
+  QStringList opened;
+  SetShellOpenHook([&opened](const QString& target) {
+    opened << target;
+    return true;
+  });
+  f.cmdLog->click();
+  f.optCamYes->click();
+  f.cmdPicView->click();
+  SetShellOpenHook({});
+  EXPECT_EQ(opened, QStringList({gstrAppPath + "log/", gstrAppPath + "ScanData/"}));
+
+  // The logo: the chosen file; a cancelled dialog leaves the field as it was.
+  const QString logo = folder_.Path() + "image/other.jpg";
+  QFile(gstrLogoFile).copy(logo);
+  SetOpenDialogHook([&](QFileDialog& d) {
+    d.selectFile(logo);
+    return int(QDialog::Accepted);
+  });
+  f.cmdLogo->click();
+  EXPECT_EQ(f.txtLogoFile->text(), logo);
+  SetOpenDialogHook([](QFileDialog&) { return int(QDialog::Rejected); });
+  f.cmdLogo->click();
+  EXPECT_EQ(f.txtLogoFile->text(), logo);
+
+  // The photo folder: the folder of the file chosen in it, with its change logged.
+  ClearLog();
+  SetOpenDialogHook([&](QFileDialog& d) {
+    d.selectFile(logo);
+    return int(QDialog::Accepted);
+  });
+  f.optSaveImgYes->click();
+  f.cmdImgSave->click();
+  SetOpenDialogHook({});
+  EXPECT_EQ(f.txtImgSave->text(), folder_.Path() + "image");
+  EXPECT_TRUE(LogWhats().contains("保存先変更"));
 }
 
 TEST_F(FrmSetSettings, EveryCheckInItsOrderRefusesAndWritesNothing) {
