@@ -22,6 +22,7 @@
 #include "admin/TableModels.h"
 #include "admin/frmContents.h"
 #include "admin/frmMContents.h"
+#include "admin/frmInport.h"
 #include "admin/frmSearch.h"
 #include "common/FormInstance.h"
 #include "common/MemberRoster.h"
@@ -145,6 +146,7 @@ void frmSet::BuildWidgets() {
   cmdPrint = makeButton("cmdPrint", QStringLiteral("カード印刷"));
   cmdHist = makeButton("cmdHist", QStringLiteral("入退室履歴"));
   cmdSearch = makeButton("cmdSearch", QStringLiteral("データ検索"));
+  cmdInport = makeButton("cmdInport", QStringLiteral("データ取込"));
   cmdAllSend = makeButton("cmdAllSend", QStringLiteral("一括メール"));
   cmdOK = makeButton("cmdOK", QStringLiteral("OK"));
   cmdCancel = makeButton("cmdCancel", QStringLiteral("キャンセル"));
@@ -152,6 +154,7 @@ void frmSet::BuildWidgets() {
   connect(cmdPrint, &QPushButton::clicked, this, &frmSet::frmSet_cmdPrint_Click);
   connect(cmdHist, &QPushButton::clicked, this, &frmSet::frmSet_cmdHist_Click);
   connect(cmdSearch, &QPushButton::clicked, this, &frmSet::frmSet_cmdSearch_Click);
+  connect(cmdInport, &QPushButton::clicked, this, &frmSet::frmSet_cmdInport_Click);
   connect(cmdAllSend, &QPushButton::clicked, this, &frmSet::frmSet_cmdAllSend_Click);
   connect(cmdOK, &QPushButton::clicked, this, &frmSet::frmSet_cmdOK_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmSet::frmSet_cmdCancel_Click);
@@ -162,6 +165,7 @@ void frmSet::BuildWidgets() {
   buttons->addWidget(cmdHist);
   buttons->addWidget(cmdAllSend);
   buttons->addWidget(cmdSearch);
+  buttons->addWidget(cmdInport);
   buttons->addStretch(1);
   buttons->addWidget(cmdOK);
   buttons->addWidget(cmdCancel);
@@ -179,7 +183,8 @@ void frmSet::BuildWidgets() {
   setTabOrder(cmdPrint, cmdHist);
   setTabOrder(cmdHist, cmdAllSend);
   setTabOrder(cmdAllSend, cmdSearch);
-  setTabOrder(cmdSearch, cmdOK);
+  setTabOrder(cmdSearch, cmdInport);
+  setTabOrder(cmdInport, cmdOK);
   setTabOrder(cmdOK, cmdCancel);
   resize(Twips(13500), Twips(11000));
 }
@@ -197,7 +202,7 @@ void frmSet::ShowTable(bool members) {
   fgData->setVisible(members);
   fgMessage->setVisible(!members);
   cmdData->setText(members ? kShowMessages : kShowMembers);
-  for (QPushButton* b : {cmdPrint, cmdHist, cmdAllSend, cmdSearch}) b->setVisible(members);
+  for (QPushButton* b : {cmdPrint, cmdHist, cmdAllSend, cmdSearch, cmdInport}) b->setVisible(members);
 }
 
 void frmSet::BackToLogin() {
@@ -283,6 +288,14 @@ void frmSet::frmSet_cmdData_Click() {
 void frmSet::frmSet_cmdSearch_Click() {
   if (editing_) inputTxt_LostFocus();
   frmSearch::instance().exec();
+}
+
+void frmSet::frmSet_cmdInport_Click() {
+  if (editing_) inputTxt_LostFocus();
+  frmInport& window = frmInport::instance();
+  window.show();
+  window.raise();
+  window.activateWindow();
 }
 
 bool frmSet::HasMemberRows() const {

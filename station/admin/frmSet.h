@@ -134,6 +134,7 @@ class frmSet : public QWidget {
   QLineEdit* inputTxt = nullptr;
   QPushButton* cmdData = nullptr;
   QPushButton* cmdSearch = nullptr;
+  QPushButton* cmdInport = nullptr;
   QPushButton* cmdAllSend = nullptr;
   QPushButton* cmdPrint = nullptr;
   QPushButton* cmdHist = nullptr;
@@ -178,6 +179,8 @@ class frmSet : public QWidget {
   // before and after an import.
   void frmSet_cmdData_Click();
   void frmSet_cmdSearch_Click();
+  // The member import, modeless beside this window.
+  void frmSet_cmdInport_Click();
   // The card sheets (after the member table is saved) and the history filter.
   void frmSet_cmdPrint_Click();
   void frmSet_cmdHist_Click();

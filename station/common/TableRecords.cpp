@@ -154,3 +154,45 @@ bool WriteGreetingRows(const std::vector<GreetingRow>& rows, RecordsFailure* fai
   }
   return true;
 }
+
+bool LoadMemberIds(QSet<QString>& ids, QString* error) {
+  ids.clear();
+  db::Recordset rs;
+  if (!rs.Open(gcnDB(), QStringLiteral("SELECT ID FROM tblData"))) {
+    if (error) *error = rs.LastError();
+    return false;
+  }
+  ids.reserve(rs.RecordCount());
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) ids.insert(FieldText(rs, 0));
+  return true;
+}
+
+qint64 NextAutomaticId(const QString& yymm) {
+  const qint64 first = yymm.toLongLong() * 100000 + 1;
+  db::Recordset rs;
+  if (!rs.Open(gcnDB(), QStringLiteral("SELECT ID FROM tblData WHERE ID LIKE ? ORDER BY ID DESC"),
+               {yymm + QLatin1Char('%')}) ||
+      rs.Eof())
+    return first;
+  bool ok = false;
+  const qint64 highest = FieldText(rs, 0).toLongLong(&ok);
+  return ok ? highest + 1 : first;
+}
+
+bool InsertImportedMembers(const std::vector<ImportedMember>& members, RecordsFailure* failure) {
+  const QString withMail = QStringLiteral(
+      "INSERT INTO tblData (ID, UserName, UserAdd, NameKana, MailAddr) VALUES (?, ?, ?, ?, ?)");
+  const QString withoutMail =
+      QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana) VALUES (?, ?, ?, ?)");
+  for (size_t i = 0; i < members.size(); ++i) {
+    const ImportedMember& m = members[i];
+    QVariantList values{Bound(m.id), Bound(m.name), Bound(m.honorific), Bound(m.kana)};
+    if (!m.mailAddr.isNull()) values << m.mailAddr;
+    QString error;
+    if (!db::Execute(gcnDB(), m.mailAddr.isNull() ? withoutMail : withMail, values, nullptr, &error)) {
+      if (failure) *failure = {static_cast<int>(i) + 1, error};
+      return false;
+    }
+  }
+  return true;
+}

@@ -3,6 +3,7 @@
 // columns the member table shows) and the greeting messages (tblMessage). Loads read a table
 // whole or report that they could not; writes run inside a transaction (RunInTransaction), so
 // that a failure leaves the table as it was.
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -42,3 +43,20 @@ bool LoadGreetingRows(std::vector<GreetingRow>& rows, QString* error = nullptr);
 
 // Makes tblMessage hold exactly `rows`, in their order. No transaction of its own either.
 bool WriteGreetingRows(const std::vector<GreetingRow>& rows, RecordsFailure* failure = nullptr);
+
+// A member read from an import file. A null mail address leaves MailAddr unwritten.
+struct ImportedMember {
+  QString id, name, honorific, kana, mailAddr;
+};
+
+// The IDs of every member.
+bool LoadMemberIds(QSet<QString>& ids, QString* error = nullptr);
+
+// The next automatic ID of the month `yymm`: the highest ID that begins with it, as a number,
+// plus 1; yymm followed by 00001 when there is none or the query fails.
+qint64 NextAutomaticId(const QString& yymm);
+
+// Inserts `members` into tblData, every value bound. Runs no transaction of its own; `failure`
+// gets the index (from 1) of the member that failed.
+bool InsertImportedMembers(const std::vector<ImportedMember>& members,
+                           RecordsFailure* failure = nullptr);
