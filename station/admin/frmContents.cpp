@@ -28,11 +28,7 @@ frmContents& frmContents::instance() { return gForm.Get([] { return new frmConte
 bool frmContents::IsLoaded() { return gForm.IsLoaded(); }
 
 void frmContents::Unload() {
-  frmContents* window = gForm.Take();
-  if (!window) return;
-  if (window->isVisible()) window->done(QDialog::Rejected);
-  window->hide();
-  window->deleteLater();
+  gForm.DismissDialog();
 }
 
 frmContents::frmContents()

@@ -34,11 +34,7 @@ bool frmMContents::IsLoaded() { return gForm.IsLoaded(); }
 
 void frmMContents::Unload() {
   gintMailMode = 0;
-  frmMContents* window = gForm.Take();
-  if (!window) return;
-  if (window->isVisible()) window->done(QDialog::Rejected);
-  window->hide();
-  window->deleteLater();
+  gForm.DismissDialog();
 }
 
 frmMContents::frmMContents()

@@ -37,11 +37,7 @@ frmMail& frmMail::instance() { return gForm.Get([] { return new frmMail(); }); }
 bool frmMail::IsLoaded() { return gForm.IsLoaded(); }
 
 void frmMail::Unload() {
-  frmMail* window = gForm.Take();
-  if (!window) return;
-  if (window->isVisible()) window->done(QDialog::Rejected);
-  window->hide();
-  window->deleteLater();
+  gForm.DismissDialog();
 }
 
 frmMail::frmMail() : QDialog(Opener(), Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {

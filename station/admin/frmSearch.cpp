@@ -26,11 +26,7 @@ frmSearch& frmSearch::instance() { return gForm.Get([] { return new frmSearch();
 bool frmSearch::IsLoaded() { return gForm.IsLoaded(); }
 
 void frmSearch::Unload() {
-  frmSearch* window = gForm.Take();
-  if (!window) return;
-  if (window->isVisible()) window->done(QDialog::Rejected);
-  window->hide();
-  window->deleteLater();
+  gForm.DismissDialog();
 }
 
 frmSearch::frmSearch()

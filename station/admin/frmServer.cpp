@@ -30,11 +30,7 @@ frmServer& frmServer::instance() { return gForm.Get([] { return new frmServer();
 bool frmServer::IsLoaded() { return gForm.IsLoaded(); }
 
 void frmServer::Unload() {
-  frmServer* window = gForm.Take();
-  if (!window) return;
-  if (window->isVisible()) window->done(QDialog::Rejected);
-  window->hide();
-  window->deleteLater();
+  gForm.DismissDialog();
 }
 
 frmServer::frmServer()

@@ -50,6 +50,16 @@ class FormInstance {
     return true;
   }
 
+  // The unload of a dialog: out of the slot, its modal loop ended (when it runs), hidden, and
+  // deleted once the event loop runs again.
+  void DismissDialog() {
+    if (Form* form = Take()) {
+      if (form->isVisible()) form->done(0);  // rejected
+      form->hide();
+      form->deleteLater();
+    }
+  }
+
   // The plain unload: out of the slot, closed, and deleted once the event loop runs again.
   void CloseAndDelete() {
     if (Form* form = Take()) {
