@@ -1,5 +1,31 @@
 #include "admin/TemplateWidgets.h"
 
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+
+#include "ui/keys_fonts.h"
+
+void SetUpTemplateDialog(QDialog& dialog, const char* objectName) {
+  dialog.setObjectName(QLatin1String(objectName));
+  dialog.setWindowTitle(QStringLiteral("送信内容"));
+  dialog.setFont(ui::StationFont(9));
+  dialog.setModal(true);
+}
+
+QLabel* NewSubjectLabel(QWidget* parent) {
+  auto* label = new QLabel(QStringLiteral("件名："), parent);
+  label->setObjectName(QStringLiteral("lblSubject"));
+  return label;
+}
+
+QPushButton* NewTemplateButton(QWidget* parent, const char* objectName, const QString& caption) {
+  auto* b = new QPushButton(caption, parent);
+  b->setObjectName(QLatin1String(objectName));
+  b->setAutoDefault(false);
+  return b;
+}
+
 QPlainTextEdit* NewPlaceholderHelp(QWidget* parent) {
   auto* box = new QPlainTextEdit(parent);
   box->setObjectName(QStringLiteral("txtIns"));

@@ -4,6 +4,17 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+class QDialog;
+class QLabel;
+class QPushButton;
+
+// The window itself: named objectName, captioned "送信内容", modal, in the station's font.
+void SetUpTemplateDialog(QDialog& dialog, const char* objectName);
+
+// The "件名：" label, and a button that is never the default by itself.
+QLabel* NewSubjectLabel(QWidget* parent);
+QPushButton* NewTemplateButton(QWidget* parent, const char* objectName, const QString& caption);
+
 // The read-only help text txtIns listing the placeholders.
 QPlainTextEdit* NewPlaceholderHelp(QWidget* parent);
 

@@ -34,28 +34,19 @@ void frmContents::Unload() {
 frmContents::frmContents()
     : QDialog(frmSet::IsLoaded() ? &frmSet::instance() : nullptr,
               Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
-  setObjectName(QStringLiteral("frmContents"));
-  setWindowTitle(QStringLiteral("送信内容"));
-  setFont(ui::StationFont(9));
-  setModal(true);
+  SetUpTemplateDialog(*this, "frmContents");
   BuildWidgets();
   Form_Load();
 }
 
 void frmContents::BuildWidgets() {
-  lblSubject = new QLabel(QStringLiteral("件名："), this);
-  lblSubject->setObjectName(QStringLiteral("lblSubject"));
+  lblSubject = NewSubjectLabel(this);
   txtSubject = NewSubjectBox(this, "txtSubject");
   txtOtSubject = NewSubjectBox(this, "txtOtSubject");
   rtxtContents = NewBodyBox(this, "rtxtContents");
   rtxtOtContents = NewBodyBox(this, "rtxtOtContents");
   txtIns = NewPlaceholderHelp(this);
-  auto button = [this](const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption, this);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-  };
+  auto button = [this](const char* name, const QString& caption) { return NewTemplateButton(this, name, caption); };
   cmdInOut = button("cmdInOut", kShowExit);
   cmdSend = button("cmdSend", QStringLiteral("送信テスト"));
   cmdOK = button("cmdOK", QStringLiteral("OK"));

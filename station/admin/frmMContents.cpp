@@ -40,26 +40,17 @@ void frmMContents::Unload() {
 frmMContents::frmMContents()
     : QDialog(frmSet::IsLoaded() ? &frmSet::instance() : nullptr,
               Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
-  setObjectName(QStringLiteral("frmMContents"));
-  setWindowTitle(QStringLiteral("送信内容"));
-  setFont(ui::StationFont(9));
-  setModal(true);
+  SetUpTemplateDialog(*this, "frmMContents");
   BuildWidgets();
   Form_Load();
 }
 
 void frmMContents::BuildWidgets() {
-  lblSubject = new QLabel(QStringLiteral("件名："), this);
-  lblSubject->setObjectName(QStringLiteral("lblSubject"));
+  lblSubject = NewSubjectLabel(this);
   txtSubject = NewSubjectBox(this, "txtSubject");
   rtxtContents = NewBodyBox(this, "rtxtContents");
   txtIns = NewPlaceholderHelp(this);
-  auto button = [this](const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption, this);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-  };
+  auto button = [this](const char* name, const QString& caption) { return NewTemplateButton(this, name, caption); };
   cmdTestSend = button("cmdTestSend", QStringLiteral("テスト送信"));
   cmdOK = button("cmdOK", QStringLiteral("送信"));
   cmdCancel = button("cmdCancel", QStringLiteral("キャンセル"));
