@@ -21,6 +21,10 @@ void ConnectWindows() {
   nav::SetOpener(nav::Window::Settings, [] { frmSet::instance().show(); });
   // Neither mode value chosen: the window opens for the card sheets.
   nav::SetOpener(nav::Window::CardPrint, [] { frmPrint::instance().ShowModal(); });
+  nav::SetOpener(nav::Window::BulkRecipients, [] {
+    gintMailMode = 2;
+    frmPrint::instance().ShowModal();
+  });
   nav::SetOpener(nav::Window::HistoryFilter, [] {
     gintHistMode = 1;
     frmPrint::instance().ShowModal();

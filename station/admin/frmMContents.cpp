@@ -11,9 +11,11 @@
 #include "admin/TemplateWidgets.h"
 #include "admin/frmMail.h"
 #include "admin/frmSet.h"
+#include "common/BulkMailDraft.h"
 #include "common/FormInstance.h"
 #include "common/MailTemplates.h"
 #include "common/MemberRoster.h"
+#include "common/Navigation.h"
 #include "common/globals.h"
 #include "common/mdlLogWrite.h"
 #include "ui/clock.h"
@@ -95,12 +97,19 @@ void frmMContents::cmdOK_Click() {
   auto refuse = [](const QString& text) { ui::MsgBox(text, ui::vbInformation); };
   if (txtSubject->text().isEmpty()) return refuse(QStringLiteral("件名を設定してください"));
   if (rtxtContents->toPlainText().isEmpty()) return refuse(QStringLiteral("送信内容を設定してください"));
-  if (gintMailMode == 2) {
-    // The bulk mail goes on in the print and selection window, which chooses the recipients
-    // and runs it; the texts are saved as the bulk template when it returns.
-    return;
-  }
+  if (gintMailMode == 2) return SendBulkMail();
   SendContactMail();
+}
+
+void frmMContents::SendBulkMail() {
+  // The print and selection window chooses the recipients and sends them these texts.
+  BulkMailDraft& draft = TheBulkMailDraft();
+  draft = {txtSubject->text(), MailTemplateText(rtxtContents), false};
+  nav::Open(nav::Window::BulkRecipients);
+  // Sent or not, the texts as typed are the bulk template from now on. After a job that ran to
+  // its end the composer closes; a cancelled choice or a failed job leaves it open.
+  SaveMailTemplates({{&kBulkTemplate, txtSubject->text(), rtxtContents}});
+  if (draft.jobEnded) Unload();
 }
 
 void frmMContents::SendContactMail() {

@@ -38,4 +38,5 @@ class frmMContents : public QDialog {
   void BuildWidgets();
   void Form_Load();
   void SendContactMail();
+  void SendBulkMail();
 };

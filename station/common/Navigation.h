@@ -13,6 +13,8 @@ enum class Window {
   Settings,          // the administrator's settings window
   HistoryFilter,     // the print and selection window as the history filter (modal)
   CardPrint,         // the print and selection window for the ID card sheets (modal)
+  BulkRecipients,    // the print and selection window choosing the bulk mail's recipients and
+                     // sending it (modal; the composer has filled TheBulkMailDraft())
 };
 
 using Opener = std::function<void()>;

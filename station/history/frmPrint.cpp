@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "common/BulkMailDraft.h"
 #include "common/FormInstance.h"
 #include "common/MemberRoster.h"
 #include "common/PictureBox.h"
@@ -15,7 +16,9 @@
 #include "common/mdlPicture.h"
 #include "common/mdlDB.h"
 #include "common/mdlLogWrite.h"
+#include "common/mdlMail.h"
 #include "db/db.h"
+#include "history/BulkMailRun.h"
 #include "history/IdCardSheet.h"
 #include "history/MemberSelection.h"
 #include "history/frmHist.h"
@@ -187,7 +190,12 @@ bool frmPrint::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
+void frmPrint::CloseRequested() {
+  if (!running_) cmdCancel_Click();
+}
+
 void frmPrint::cmdCancel_Click() {
+  if (running_) return;
   gintHistMode = 0;
   Unload();
 }
@@ -259,9 +267,29 @@ bool frmPrint::CheckSelection() {
 }
 
 void frmPrint::cmdPrint_Click() {
-  if (!CheckInput() || !CheckSelection()) return;
-  if (mode_ == Mode::History) RunHistory();
-  if (mode_ == Mode::Card) RunCards();  // the bulk run starts here in its mode
+  if (running_ || !CheckInput() || !CheckSelection()) return;
+  switch (mode_) {
+    case Mode::History: RunHistory(); break;
+    case Mode::Card: RunCards(); break;
+    case Mode::Bulk: RunBulkMail(); break;
+  }
+}
+
+MemberSelection frmPrint::Selection() const {
+  MemberSelection selection;
+  selection.kind = chkAll->isChecked()      ? MemberSelection::Kind::All
+                   : chkChkBox->isChecked() ? MemberSelection::Kind::Ticked
+                                            : MemberSelection::Kind::Range;
+  selection.tickedIds = MemberRoster::Shared().TickedIds();
+  selection.rangeStart = txtIDStart->text();
+  selection.rangeEnd = txtIDEnd->text();
+  return selection;
+}
+
+void frmPrint::JobFailed(const QString& what) {
+  Log(what, QStringLiteral("失敗"));
+  lblNow->setText(QStringLiteral("エラー発生！"));
+  lblNow->repaint();
 }
 
 void frmPrint::RunCards() {
@@ -270,33 +298,55 @@ void frmPrint::RunCards() {
   lblNow->show();
   repaint();
 
-  MemberSelection selection;
-  selection.kind = chkAll->isChecked()      ? MemberSelection::Kind::All
-                   : chkChkBox->isChecked() ? MemberSelection::Kind::Ticked
-                                            : MemberSelection::Kind::Range;
-  selection.tickedIds = MemberRoster::Shared().TickedIds();
-  selection.rangeStart = txtIDStart->text();
-  selection.rangeEnd = txtIDEnd->text();
   QString error;
   db::Recordset& members = grsDB();
-  bool printed = OpenMemberSelection(gcnDB(), members, selection, &error);
+  bool printed = OpenMemberSelection(gcnDB(), members, Selection(), &error);
   if (printed && members.RecordCount() > 0) {
     members.MoveFirst();
     printed = PrintIdCards(printing::ThePrinter(), members, members.RecordCount(), gstrAppUser,
                            gstrLogoFile, *imgLogo, &error);
   }
   members.Close();
-  if (!printed) {
-    // The job stops; the dialog stays open with its failure on the progress line.
-    Log(QStringLiteral("カード印刷"), QStringLiteral("失敗"));
-    lblNow->setText(QStringLiteral("エラー発生！"));
-    lblNow->repaint();
-    return;
-  }
+  if (!printed) return JobFailed(QStringLiteral("カード印刷"));
   ui::MsgBox(QStringLiteral("印刷は終了しました。"), ui::vbInformation, QStringLiteral("印刷の確認"));
   Log(QStringLiteral("カード印刷"), QStringLiteral("成功"));
   lblNow->hide();
   Unload();
+}
+
+void frmPrint::RunBulkMail() {
+  const QString what = QStringLiteral("一括メール送信");
+  lblNow->setText(QStringLiteral("送信中．．．"));
+  lblNow->show();
+  repaint();
+
+  db::Recordset& members = grsDB();
+  if (!OpenMemberSelection(gcnDB(), members, Selection())) return JobFailed(what);
+  BulkMailOutcome outcome;
+  if (members.RecordCount() > 0) {
+    members.MoveFirst();
+    // The run lets events through while it waits on the servers: nothing here may start again
+    // or close under it.
+    running_ = true;
+    cmdPrint->setEnabled(false);
+    cmdCancel->setEnabled(false);
+    outcome = frmPrint_SendBulkMail(members);
+    running_ = false;
+  }
+  members.Close();
+
+  // The end says what became of the members, and the log line tells the real result.
+  const bool clean = outcome.AllSent();
+  ui::MsgBox(BulkMailEndText(outcome), clean ? ui::vbInformation : ui::vbCritical,
+             clean ? QStringLiteral("送信の確認") : QStringLiteral("処理の確認"));
+  Log(what, clean ? QStringLiteral("成功") : QStringLiteral("失敗"));
+  TheBulkMailDraft().jobEnded = true;
+  lblNow->hide();
+  Unload();
+}
+
+BulkMailOutcome frmPrint::frmPrint_SendBulkMail(db::Recordset& members) {
+  return SendBulkMail(members, TheBulkMailDraft(), MailAccountFromSettings());
 }
 
 void frmPrint::RunHistory() {

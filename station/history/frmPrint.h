@@ -5,11 +5,16 @@
 // range of year-months, all members or the ticked ones, then the history window).
 #include "history/HistoryDialog.h"
 
+struct BulkMailOutcome;
+struct MemberSelection;
 class PictureBox;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+namespace db {
+class Recordset;
+}
 
 class frmPrint : public HistoryDialog {
   Q_OBJECT
@@ -56,9 +61,17 @@ class frmPrint : public HistoryDialog {
   void RunHistory();
   // The card sheets of the selected members on the chosen printer.
   void RunCards();
+  // The composer's mail to the selected members, then the end of the job (the composer closes).
+  void RunBulkMail();
+  BulkMailOutcome frmPrint_SendBulkMail(db::Recordset& members);
+  // The members the boxes and the range choose.
+  MemberSelection Selection() const;
+  // A job that stopped on a failure: logged, shown on the progress line, the dialog stays open.
+  void JobFailed(const QString& what);
   void SetRangeEnabled(bool enabled);
-  // The close box and Esc cancel.
-  void CloseRequested() override { cmdCancel_Click(); }
+  // The close box and Esc cancel, except while a job runs.
+  void CloseRequested() override;
 
   Mode mode_ = Mode::Card;
+  bool running_ = false;
 };

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "common/MemberRoster.h"
+#include "mail/mail.h"
 #include "common/WindowHome.h"
 #include "common/globals.h"
 #include "common/mdlIni.h"
@@ -107,5 +108,38 @@ void AdminTest::AddGreeting(const QString& text, bool entry) const {
   ASSERT_TRUE(db::Execute(gcnDB(), "INSERT INTO tblMessage (Message, InYes) VALUES (?, ?)",
                           {text, db::Bool(entry)}));
 }
+
+testsupport::SmtpServer* MailServedTest::smtp_ = nullptr;
+testsupport::Pop3Server* MailServedTest::pop_ = nullptr;
+
+void MailServedTest::StartServers(const testsupport::SmtpOptions& smtp) {
+  smtp_ = new testsupport::SmtpServer;
+  pop_ = new testsupport::Pop3Server;
+  ASSERT_TRUE(smtp_->Start(smtp)) << smtp_->Error().toStdString();
+  ASSERT_TRUE(pop_->Start("popuser", "poppw")) << pop_->Error().toStdString();
+}
+
+void MailServedTest::StopServers() {
+  delete smtp_;
+  delete pop_;
+  smtp_ = nullptr;
+  pop_ = nullptr;
+}
+
+void MailServedTest::SetUp() {
+  AdminTest::SetUp();
+  mail::SetLimits({10, 10, 10});
+  mail::SetDefaultPorts(25, pop_->Port());
+}
+
+void MailServedTest::TearDown() {
+  AdminTest::TearDown();
+  mail::SetLimits({});
+  mail::SetDefaultPorts(25, 110);
+}
+
+int MailServedTest::Mails() { return int(smtp_->Messages().size()); }
+
+QString MailServedTest::LastBox() const { return boxes_.Texts().empty() ? QString() : boxes_.Texts().back(); }
 
 }  // namespace admintest

@@ -9,6 +9,7 @@
 #include "admin/frmSet.h"
 #include "support/msgbox_recorder.h"
 #include "support/support_program.h"
+#include "support/support_servers.h"
 
 namespace admintest {
 
@@ -45,6 +46,25 @@ class AdminTest : public ::testing::Test {
   static QDateTime now_;
   testsupport::ProgramFolder folder_;
   testsupport::MsgBoxRecorder boxes_;
+};
+
+// The administration with real SMTP and POP3 servers on 127.0.0.1, started once for a suite (the
+// POP mailbox "popuser" / "poppw"), and the mail library's short limits.
+class MailServedTest : public AdminTest {
+ protected:
+  static void StartServers(const testsupport::SmtpOptions& smtp = {});
+  static void StopServers();
+  static void SetUpTestSuite() { StartServers(); }
+  static void TearDownTestSuite() { StopServers(); }
+  void SetUp() override;
+  void TearDown() override;
+
+  static int Mails();
+  // The text of the newest message box.
+  QString LastBox() const;
+
+  static testsupport::SmtpServer* smtp_;
+  static testsupport::Pop3Server* pop_;
 };
 
 }  // namespace admintest

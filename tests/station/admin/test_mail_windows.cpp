@@ -29,29 +29,8 @@
 namespace admintest {
 namespace {
 
-class MailWindows : public AdminTest {
+class MailWindows : public MailServedTest {
  protected:
-  static void SetUpTestSuite() {
-    smtp_ = new testsupport::SmtpServer;
-    pop_ = new testsupport::Pop3Server;
-    ASSERT_TRUE(smtp_->Start()) << smtp_->Error().toStdString();
-    ASSERT_TRUE(pop_->Start("popuser", "poppw")) << pop_->Error().toStdString();
-  }
-  static void TearDownTestSuite() {
-    delete smtp_;
-    delete pop_;
-  }
-  void SetUp() override {
-    AdminTest::SetUp();
-    mail::SetLimits({10, 10, 10});
-    mail::SetDefaultPorts(25, pop_->Port());
-  }
-  void TearDown() override {
-    AdminTest::TearDown();
-    mail::SetLimits({});
-    mail::SetDefaultPorts(25, 110);
-  }
-
   // The settings window over the own SMTP server without login, the templates on disk, the
   // member table on screen, and an unsaved sender on screen.
   frmSet& OpenMailing() {
@@ -79,18 +58,11 @@ class MailWindows : public AdminTest {
     return f;
   }
 
-  int Mails() const { return int(smtp_->Messages().size()); }
   static QJsonObject LastMail() { return testsupport::ParseMail(smtp_->Messages().last()); }
   static QJsonArray LastRecipients() {
     return smtp_->Envelope(int(smtp_->Messages().size()) - 1).value("rcpt_tos").toArray();
   }
-  QString LastBox() const { return boxes_.Texts().back(); }
-
-  static testsupport::SmtpServer* smtp_;
-  static testsupport::Pop3Server* pop_;
 };
-testsupport::SmtpServer* MailWindows::smtp_ = nullptr;
-testsupport::Pop3Server* MailWindows::pop_ = nullptr;
 
 TEST_F(MailWindows, TemplateBodiesRoundTripAndAFailedBodyKeepsTheSubjects) {
   Prepare();

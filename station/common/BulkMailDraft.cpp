@@ -1,0 +1,6 @@
+#include "common/BulkMailDraft.h"
+
+BulkMailDraft& TheBulkMailDraft() {
+  static BulkMailDraft draft;
+  return draft;
+}
