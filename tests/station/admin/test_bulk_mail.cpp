@@ -134,9 +134,12 @@ TEST_F(BulkMail, ChoicesThatSendNothingKeepTheComposerOpenWithItsTextsSaved) {
     EXPECT_FALSE(frmPrint::IsLoaded());
   }));
   EXPECT_EQ(LastBox(), "選択されたデータがありません。");
-  // An end before the start, then a cancelled confirmation, then Cancel.
+  // An end before the start, then a cancelled confirmation, then Cancel. The composer's mode
+  // wins over a history mode left set, and Cancel resets the latter.
   const int mails = Mails();
+  gintHistMode = 1;
   EXPECT_TRUE(SendFromComposer([&](frmPrint& p) {
+    EXPECT_EQ(p.mode(), frmPrint::Mode::Bulk);
     p.txtIDStart->setText("104");
     p.txtIDEnd->setText("101");
     p.cmdPrint->click();
@@ -149,6 +152,7 @@ TEST_F(BulkMail, ChoicesThatSendNothingKeepTheComposerOpenWithItsTextsSaved) {
   }));
   EXPECT_EQ(Mails(), mails);
   EXPECT_EQ(gintMailMode, 2);
+  EXPECT_EQ(gintHistMode, 0);
   EXPECT_EQ(gstrAllSubject, "%名前%%敬称%へのお知らせ");
   frmMContents::Unload();
 }
