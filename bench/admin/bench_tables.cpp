@@ -13,7 +13,6 @@
 #include "common/MemberRoster.h"
 #include "common/WindowHome.h"
 #include "common/globals.h"
-#include "common/mdlIni.h"
 #include "support/bench_support.h"
 #include "support/support_program.h"
 
@@ -23,11 +22,8 @@ constexpr int kMembers = 10000;
 std::unique_ptr<testsupport::ProgramFolder> gFolder;
 
 bool Setup() {
-  gFolder = std::make_unique<testsupport::ProgramFolder>();
-  gFolder->WriteSettings();
-  QString error;
-  if (!LoadSettings(&error)) return false;
-  gFolder->CreateDatabase();
+  gFolder = benchsupport::OpenStationFolder();
+  if (!gFolder) return false;
   benchsupport::FillStationDatabase(gFolder->DatabaseFile(), kMembers, 0);
   frmSet::instance().show();
   return true;

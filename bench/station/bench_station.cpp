@@ -25,7 +25,6 @@
 #include "desk/frmMain.h"
 #include "common/frmBack.h"
 #include "common/globals.h"
-#include "common/mdlIni.h"
 #include "support/bench_support.h"
 #include "support/support_program.h"
 #include "ui/clock.h"
@@ -55,11 +54,8 @@ bool Setup() {
   cam.modes = {"YUY2 640x480@30"};
   virtcam::SetCameras({cam});
 
-  gFolder = std::make_unique<testsupport::ProgramFolder>();
-  gFolder->WriteSettings("[IMAGE]\nsaveImg=True\n[VOICE]\nsound=False\n[MAIL]\nsendMail=False\n");
-  QString error;
-  if (!LoadSettings(&error)) return false;
-  gFolder->CreateDatabase();
+  gFolder = benchsupport::OpenStationFolder("[IMAGE]\nsaveImg=True\n[VOICE]\nsound=False\n[MAIL]\nsendMail=False\n");
+  if (!gFolder) return false;
   benchsupport::FillStationDatabase(gFolder->DatabaseFile());
   db::Execute(gcnDB(), "INSERT INTO tblMessage (Message, InYes) VALUES (?, ?)", {QStringLiteral("こんにちは！"), -1});
   db::Execute(gcnDB(), "INSERT INTO tblMessage (Message, InYes) VALUES (?, ?)", {QStringLiteral("おつかれさま！"), 0});

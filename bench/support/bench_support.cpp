@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "common/mdlDB.h"
+#include "common/mdlIni.h"
 #include "db/db.h"
 #include "support/support_program.h"
 
@@ -111,6 +112,18 @@ std::unique_ptr<testsupport::ProgramFolder> OpenFilledStation() {
   if (OpenStationDatabase(&error)) return folder;
   std::fprintf(stderr, "%s\n", qPrintable(error));
   return nullptr;
+}
+
+std::unique_ptr<testsupport::ProgramFolder> OpenStationFolder(const QString& extraSettings) {
+  auto folder = std::make_unique<testsupport::ProgramFolder>();
+  folder->WriteSettings(extraSettings);
+  QString error;
+  if (!LoadSettings(&error)) {
+    std::fprintf(stderr, "%s\n", qPrintable(error));
+    return nullptr;
+  }
+  folder->CreateDatabase();
+  return folder;
 }
 
 }  // namespace benchsupport

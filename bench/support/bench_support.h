@@ -29,6 +29,11 @@ void FillStationDatabase(const QString& databaseFile, int members = kMembers, in
 // Nothing (the driver's text on the standard error) when it cannot be opened.
 std::unique_ptr<testsupport::ProgramFolder> OpenFilledStation();
 
+// A program folder with a quiet station's settings (`extraSettings` merged over them, see
+// ProgramFolder::WriteSettings) loaded, and its empty station database opened as gcnDB().
+// Nothing (the reason on the standard error) when the settings do not load.
+std::unique_ptr<testsupport::ProgramFolder> OpenStationFolder(const QString& extraSettings = QString());
+
 // The same rows as text for a COPY ... FROM STDIN of a database server (tab-separated, one row a
 // line): the members' ID, UserName, UserAdd, NameKana, MailName, MailAddr, "Date", "Update",
 // LastIn, LastOut, and the history's ID, IOName, inDate, inTime, imgFile.

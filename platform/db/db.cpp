@@ -165,11 +165,10 @@ QString NextConnectionName() {
 // The longest a statement waits for a database that another process keeps busy or locked.
 constexpr SQLULEN kStatementTimeoutSeconds = 2;
 
-// Prepares `sql`, binds `values` in order and runs it. The statement gets the driver's query
-// time-out; a driver that has none refuses the attribute or answers that it changed it, and the
-// statement runs all the same. The SQLite driver accepts it but does not act on it: its data
-// source bounds the wait through its own Timeout.
-bool Run(QSqlQuery& query, const QString& sql, const QVariantList& values, QString* error) {
+// Prepares `sql` with the driver's query time-out; a driver that has none refuses the attribute or
+// answers that it changed it, and the statement runs all the same. The SQLite driver accepts it
+// but does not act on it: its data source bounds the wait through its own Timeout.
+bool PrepareQuery(QSqlQuery& query, const QString& sql, QString* error) {
   if (!query.prepare(sql)) {
     if (error) *error = query.lastError().text();
     return false;
@@ -177,7 +176,12 @@ bool Run(QSqlQuery& query, const QString& sql, const QVariantList& values, QStri
   if (SQLHSTMT stmt = OdbcStatement(query))
     SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(kStatementTimeoutSeconds),
                    SQL_IS_UINTEGER);
-  for (const QVariant& v : values) query.addBindValue(v);
+  return true;
+}
+
+// Binds `values` in order to a prepared query and runs it.
+bool ExecPrepared(QSqlQuery& query, const QVariantList& values, QString* error) {
+  for (int i = 0; i < values.size(); ++i) query.bindValue(i, values[i]);
   if (!query.exec()) {
     if (error) *error = query.lastError().text();
     return false;
@@ -255,7 +259,7 @@ bool Recordset::Open(Connection& connection, const QString& sql, const QVariantL
   }
   QSqlQuery query(connection.Database());
   query.setForwardOnly(true);
-  if (!Run(query, sql, values, &error_)) return false;
+  if (!PrepareQuery(query, sql, &error_) || !ExecPrepared(query, values, &error_)) return false;
   if (query.isSelect()) {
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i) fields_ << record.fieldName(i);
@@ -314,15 +318,37 @@ QString Recordset::Text(const QString& field) const {
   return v.isValid() ? v.toString() : QString();
 }
 
-bool Execute(Connection& connection, const QString& sql, const QVariantList& values,
-             int* affected, QString* error) {
+Statement::Statement() = default;
+
+Statement::~Statement() = default;
+
+bool Statement::Prepare(Connection& connection, const QString& sql, QString* error) {
+  query_.reset();
   if (!connection.IsOpen()) {
     if (error) *error = QStringLiteral("the database connection is not open");
     return false;
   }
-  QSqlQuery query(connection.Database());
-  if (!Run(query, sql, values, error)) return false;
-  if (affected) *affected = query.numRowsAffected();
+  auto query = std::make_unique<QSqlQuery>(connection.Database());
+  if (!PrepareQuery(*query, sql, error)) return false;
+  query_ = std::move(query);
+  return true;
+}
+
+bool Statement::Execute(const QVariantList& values, QString* error) {
+  if (!query_) {
+    if (error) *error = QStringLiteral("the statement is not prepared");
+    return false;
+  }
+  return ExecPrepared(*query_, values, error);
+}
+
+int Statement::RowsAffected() const { return query_ ? query_->numRowsAffected() : 0; }
+
+bool Execute(Connection& connection, const QString& sql, const QVariantList& values,
+             int* affected, QString* error) {
+  Statement statement;
+  if (!statement.Prepare(connection, sql, error) || !statement.Execute(values, error)) return false;
+  if (affected) *affected = statement.RowsAffected();
   return true;
 }
 

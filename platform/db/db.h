@@ -7,6 +7,10 @@
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
+
+class QSqlQuery;
+
 namespace db {
 
 // Yes/no columns follow the Access convention: true is stored as -1, false as 0. Every writer
@@ -81,6 +85,30 @@ class Recordset {
   qsizetype row_ = 0;
   int affected_ = 0;
   QString error_;
+};
+
+// A statement that returns no rows, prepared once and run many times with new values bound to
+// its "?" placeholders: the driver parses it once, and a server that keeps prepared statements
+// (PostgreSQL) is asked once per run instead of preparing it anew each time.
+class Statement {
+ public:
+  Statement();
+  ~Statement();
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  // Prepares `sql` on `connection`, which must stay open while the statement is used. Returns
+  // false on failure; `error` gets the driver's message.
+  bool Prepare(Connection& connection, const QString& sql, QString* error = nullptr);
+  bool IsPrepared() const { return query_ != nullptr; }
+  // Runs the prepared statement with `values` bound to its placeholders, in order. Returns false
+  // on failure; `error` gets the driver's message.
+  bool Execute(const QVariantList& values, QString* error = nullptr);
+  // The rows the last run changed.
+  int RowsAffected() const;
+
+ private:
+  std::unique_ptr<QSqlQuery> query_;
 };
 
 // Runs a statement that returns no rows. Returns false on failure; `error` gets the message and

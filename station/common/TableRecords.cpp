@@ -180,16 +180,25 @@ qint64 NextAutomaticId(const QString& yymm) {
 }
 
 bool InsertImportedMembers(const std::vector<ImportedMember>& members, RecordsFailure* failure) {
-  const QString withMail = QStringLiteral(
-      "INSERT INTO tblData (ID, UserName, UserAdd, NameKana, MailAddr) VALUES (?, ?, ?, ?, ?)");
-  const QString withoutMail =
-      QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana) VALUES (?, ?, ?, ?)");
+  // One statement per column set, prepared when its first member comes.
+  db::Statement withMail, withoutMail;
   for (size_t i = 0; i < members.size(); ++i) {
     const ImportedMember& m = members[i];
+    const bool mail = !m.mailAddr.isNull();
+    db::Statement& insert = mail ? withMail : withoutMail;
     QVariantList values{Bound(m.id), Bound(m.name), Bound(m.honorific), Bound(m.kana)};
-    if (!m.mailAddr.isNull()) values << m.mailAddr;
+    if (mail) values << m.mailAddr;
     QString error;
-    if (!db::Execute(gcnDB(), m.mailAddr.isNull() ? withoutMail : withMail, values, nullptr, &error)) {
+    const bool ok =
+        (insert.IsPrepared() ||
+         insert.Prepare(gcnDB(),
+                        mail ? QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana, "
+                                              "MailAddr) VALUES (?, ?, ?, ?, ?)")
+                             : QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana) "
+                                              "VALUES (?, ?, ?, ?)"),
+                        &error)) &&
+        insert.Execute(values, &error);
+    if (!ok) {
       if (failure) *failure = {static_cast<int>(i) + 1, error};
       return false;
     }

@@ -9,9 +9,11 @@
 #include <QTableWidget>
 
 #include "admin/frmInport.h"
-#include "common/MemberRoster.h"
 #include "codepage/codepage.h"
+#include "common/MemberRoster.h"
+#include "common/globals.h"
 #include "common/mdlComDlg.h"
+#include "db/db.h"
 #include "ui/clock.h"
 #include "ui/msgbox.h"
 
@@ -104,6 +106,18 @@ TEST_P(MemberImport, AutomaticIdsFollowTheMonthAndItsBoundary) {
   Run(Preview(next, {"", "1", "", "2"}));
   EXPECT_EQ(StoredIds().back(), "270100001");
   EXPECT_EQ(StoredMembers().back().name, "江藤");
+}
+
+TEST_P(MemberImport, AnInsertTheDatabaseRefusesNamesItsLineAndStoresNothing) {
+  // A rule of this database that the preview does not know: names are unique.
+  ASSERT_TRUE(db::Execute(gcnDB(), "CREATE UNIQUE INDEX UniqueName ON tblData (UserName)"));
+  const QString path = WriteFile("ID,名前,かな\n11,青木,あおき\n12,井上,いのうえ\n13,青木,あおき\n14,上田,うえだ\n");
+  Run(Preview(path, {"1", "2", "", "3"}, true));
+  const QString message = boxes_.Texts().back();
+  EXPECT_TRUE(message.startsWith("3 件目で読み込みでエラーが発生しています。")) << message.toStdString();
+  EXPECT_FALSE(message.section("\r\n", 2).trimmed().isEmpty()) << "no driver text";
+  EXPECT_TRUE(StoredMembers().empty());
+  EXPECT_FALSE(Window().MessagesOnScreen());
 }
 
 TEST_P(MemberImport, ShortLinesHeaderOnlyAndALargeFile) {
