@@ -23,12 +23,13 @@ bool FillTickTable(db::Connection& connection, const QStringList& ids, QString* 
     return false;
   QSqlDatabase database = connection.Database();
   const bool inTransaction = database.transaction();
-  const QString insert = QStringLiteral("INSERT INTO ") + kTickTable + QStringLiteral(" (ID) VALUES (?)");
-  for (const QString& id : ids) {
-    if (!db::Execute(connection, insert, {id}, nullptr, error)) {
-      if (inTransaction) database.rollback();
-      return false;
-    }
+  db::Statement insert;
+  bool stored = insert.Prepare(
+      connection, QStringLiteral("INSERT INTO ") + kTickTable + QStringLiteral(" (ID) VALUES (?)"), error);
+  for (qsizetype i = 0; stored && i < ids.size(); ++i) stored = insert.Execute({ids.at(i)}, error);
+  if (!stored) {
+    if (inTransaction) database.rollback();
+    return false;
   }
   if (inTransaction && !database.commit()) {
     if (error) *error = database.lastError().text();
