@@ -7,8 +7,24 @@
 #include <cstring>
 #include <mutex>
 
+namespace net {
+namespace {
+thread_local const std::atomic<bool>* tCancelFlag = nullptr;
+}  // namespace
+
+void SetThreadCancelFlag(const std::atomic<bool>* flag) { tCancelFlag = flag; }
+
+bool ThreadCancelled() { return tCancelFlag && tCancelFlag->load(); }
+
+}  // namespace net
+
 namespace curlcall {
 namespace {
+
+// Ends a transfer of a thread whose cancel flag is set.
+int OnProgress(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
+}
 
 void GlobalInit() {
   static std::once_flag once;
@@ -45,6 +61,11 @@ Call::Call(const net::Limits& limits) {
   curl_easy_setopt(easy_, CURLOPT_DEBUGFUNCTION, &Call::OnDebug);
   curl_easy_setopt(easy_, CURLOPT_DEBUGDATA, this);
   curl_easy_setopt(easy_, CURLOPT_VERBOSE, 1L);
+  if (net::tCancelFlag) {
+    curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+    curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(net::tCancelFlag));
+    curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
+  }
 }
 
 Call::~Call() {

@@ -1,11 +1,15 @@
 #include "clock.h"
 
+#include <memory>
+#include <mutex>
 #include <random>
 
 namespace ui {
 namespace {
-std::function<QDateTime()>& ClockFn() {
-  static std::function<QDateTime()> fn;
+// The clock a test sets; read by the window thread and by the station's sender thread.
+std::mutex gClockMutex;
+std::shared_ptr<const std::function<QDateTime()>>& ClockFn() {
+  static std::shared_ptr<const std::function<QDateTime()>> fn;
   return fn;
 }
 std::function<double()>& RandomFn() {
@@ -19,11 +23,20 @@ std::mt19937_64& Engine() {
 }  // namespace
 
 QDateTime Now() {
-  if (ClockFn()) return ClockFn()();
+  std::shared_ptr<const std::function<QDateTime()>> clock;
+  {
+    const std::lock_guard<std::mutex> lock(gClockMutex);
+    clock = ClockFn();
+  }
+  if (clock) return (*clock)();
   return QDateTime::currentDateTime();
 }
 
-void SetClock(std::function<QDateTime()> clock) { ClockFn() = std::move(clock); }
+void SetClock(std::function<QDateTime()> clock) {
+  auto fn = clock ? std::make_shared<const std::function<QDateTime()>>(std::move(clock)) : nullptr;
+  const std::lock_guard<std::mutex> lock(gClockMutex);
+  ClockFn() = std::move(fn);
+}
 
 double Rnd() {
   if (RandomFn()) return RandomFn()();

@@ -3,16 +3,22 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QObject>
+#include <QThread>
 
 #include <atomic>
 #include <thread>
 
+// True on the thread that runs the windows (false without an application object).
+inline bool OnWindowThread() {
+  return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
 // Runs `work` on a thread of its own and returns its result; the calling (window) thread delivers
 // its events until the work is done. (Windows unloaded meanwhile are deleted later, by the loop
-// that runs the program.)
+// that runs the program.) Off the window thread (a sender of its own) the work simply runs.
 template <class Work>
 auto WhileEventsGoOn(Work work) -> decltype(work()) {
-  if (!QCoreApplication::instance()) return work();  // no window to keep alive
+  if (!OnWindowThread()) return work();  // no window to keep alive
   decltype(work()) result{};
   std::atomic<bool> done = false;
   QObject waker;

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <mutex>
+
 #include "codepage/codepage.h"
 #include "common/globals.h"
 #include "ui/clock.h"
@@ -13,6 +15,9 @@ bool WriteLog(const QString& fileName, const QString& what, const QString& resul
   const QString time = ui::Now().toString(QStringLiteral("HH:mm:ss"));
   const QString line = date + QLatin1Char(',') + time + QLatin1Char(',') + what +
                        QLatin1Char(',') + result + QStringLiteral("\r\n");
+  // The station's sender writes its lines from a thread of its own: one line at a time.
+  static std::mutex writing;
+  const std::lock_guard<std::mutex> lock(writing);
   QDir().mkpath(gstrLogDir);
   QFile file(gstrLogDir + fileName);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return false;

@@ -13,13 +13,14 @@
 namespace {
 
 // The four placeholders in their fixed order, each over the result of the one before; date
-// and time are read anew for each.
-QString FillPlaceholders(const QString& text, const QString& name, const QString& honorific) {
+// and time are `when`, or read anew for each.
+QString FillPlaceholders(const QString& text, const QString& name, const QString& honorific,
+                         const QDateTime& when) {
   QString out = text;
   out.replace(QStringLiteral("%名前%"), name);
   out.replace(QStringLiteral("%敬称%"), honorific);
-  out.replace(QStringLiteral("%日付%"), ui::Now().toString(QStringLiteral("yyyy/MM/dd")));
-  out.replace(QStringLiteral("%時間%"), ui::Now().toString(QStringLiteral("HH:mm:ss")));
+  out.replace(QStringLiteral("%日付%"), (when.isValid() ? when : ui::Now()).toString(QStringLiteral("yyyy/MM/dd")));
+  out.replace(QStringLiteral("%時間%"), (when.isValid() ? when : ui::Now()).toString(QStringLiteral("HH:mm:ss")));
   return out;
 }
 
@@ -50,7 +51,8 @@ MailAccount MailAccountFromSettings() {
 
 MailResult DeliverMail(const MailAccount& a, const QString& recipients,
                        const QString& subjectTemplate, const QString& bodyTemplate,
-                       const QString& name, const QString& honorific, const QString& attachment) {
+                       const QString& name, const QString& honorific, const QString& attachment,
+                       const QDateTime& when) {
   const QString traceFile = a.logDir + QStringLiteral("mail") +
                             ui::Now().toString(QStringLiteral("yyyyMMdd")) +
                             QStringLiteral(".log");
@@ -70,8 +72,8 @@ MailResult DeliverMail(const MailAccount& a, const QString& recipients,
     }
   }
 
-  const QString subject = FillPlaceholders(subjectTemplate, name, honorific);
-  const QString body = FillPlaceholders(bodyTemplate, name, honorific);
+  const QString subject = FillPlaceholders(subjectTemplate, name, honorific, when);
+  const QString body = FillPlaceholders(bodyTemplate, name, honorific, when);
   const QString popHost = a.isServer ? a.smtpServer : a.pop3Server;
 
   // Any active connection will do; only without one is the entry dialled.

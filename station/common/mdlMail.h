@@ -1,6 +1,7 @@
 #pragma once
 // Mail delivery: every mail of the station (entry and exit notices, test, contact and bulk
 // mails) goes through DeliverMail.
+#include <QDateTime>
 #include <QString>
 
 // What became of one mail. Each caller tells the user in its own words.
@@ -43,9 +44,11 @@ MailAccount MailAccountFromSettings();
 // Fills "%名前%", "%敬称%", "%日付%" (yyyy/mm/dd) and "%時間%" (hh:mm:ss) in the subject and then
 // in the body, dials the account's entry when it is set and no connection is up, logs in to the
 // POP server first when the account wants it, and sends through the mail library. `recipients`
-// are separated by ";", `attachment` is one full path or empty. Shows nothing and writes no
-// operation-log line. Runs on the user-interface thread; lets waiting events through once before
-// the POP login and during a dial-up wait.
+// are separated by ";", `attachment` is one full path or empty; date and time are `when` (an
+// event's own moment), or the time of sending when it is not given. Shows nothing and writes no
+// operation-log line. On the user-interface thread it lets the window's events through while it
+// dials and talks to the servers; on a thread of its own it simply waits.
 MailResult DeliverMail(const MailAccount& account, const QString& recipients,
                        const QString& subjectTemplate, const QString& bodyTemplate,
-                       const QString& name, const QString& honorific, const QString& attachment);
+                       const QString& name, const QString& honorific, const QString& attachment,
+                       const QDateTime& when = {});

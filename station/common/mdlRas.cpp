@@ -7,6 +7,7 @@
 
 #include "codepage/codepage.h"
 #include "dialup/dialup.h"
+#include "mail/net_limits.h"
 #include "common/WhileEventsGoOn.h"
 #include "common/globals.h"
 
@@ -17,8 +18,10 @@ namespace {
 void PauseWithEvents(int seconds) {
   if (seconds <= 0) return;
   QDeadlineTimer deadline(qint64(seconds) * 1000);
-  if (!QCoreApplication::instance()) {
-    QThread::msleep(quint64(deadline.remainingTime()));
+  if (!OnWindowThread()) {
+    // A sender of its own: it waits, and gives up the wait when its sending is given up.
+    while (!deadline.hasExpired() && !net::ThreadCancelled())
+      QThread::msleep(quint64(qMin<qint64>(50, deadline.remainingTime())));
     return;
   }
   QTimer wake;  // ends the last wait for events at the deadline
@@ -48,7 +51,7 @@ bool DialUp(const QString& entry, const QString& user, const QString& password) 
   fits = dialup::SetField(params.userName, user) && fits;
   fits = dialup::SetField(params.password, password) && fits;
   fits = dialup::SetField(params.domain, QString()) && fits;
-  QCoreApplication::processEvents();
+  if (OnWindowThread()) QCoreApplication::processEvents();
   if (fits) {
     long handle = 0;
     // Its result is told by the connection test below.
