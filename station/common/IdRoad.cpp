@@ -1,8 +1,9 @@
 #include "common/IdRoad.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QThread>
 
@@ -42,8 +43,7 @@ bool IdRoad::Submit(const QString& input) {
     Queue(input);
     return false;
   }
-  // The state outlives the window: a road whose window goes while it waits still stores its
-  // event.
+  // The state outlives the window: a road whose window goes meanwhile still stores its event.
   const std::shared_ptr<State> state = state_;
   state->running = true;
   state->lastEnd = Run(state, input);
@@ -53,7 +53,45 @@ bool IdRoad::Submit(const QString& input) {
     state->lastEnd = Run(state, next);
   }
   state->running = false;
+  TellHeld(state);
   return true;
+}
+
+bool IdRoad::WaitForNotices(int timeoutMs) {
+  QDeadlineTimer deadline(timeoutMs);
+  while ((state_->notices.Pending() > 0 || *state_->untold > 0) && !deadline.hasExpired()) {
+    if (QCoreApplication::instance())
+      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    else
+      QThread::msleep(5);
+  }
+  return state_->notices.Pending() == 0 && *state_->untold == 0;
+}
+
+void IdRoad::TellHeld(const std::shared_ptr<State>& state) {
+  while (!state->held.empty() && !state->running) {
+    const std::function<void()> tell = std::move(state->held.front());
+    state->held.erase(state->held.begin());
+    tell();
+  }
+}
+
+QString FreePhotoName(const QString& folder, const QString& stamp, const QString& taken) {
+  auto used = [&](const QString& name) {
+    return name == taken || QFileInfo::exists(folder + name + QStringLiteral(".jpg")) ||
+           QFileInfo::exists(folder + name + QStringLiteral(".bmp"));
+  };
+  if (!used(stamp)) return stamp;
+  const QString form = QStringLiteral("yyyyMMddHHmmss");
+  QDateTime at = QDateTime::fromString(stamp, form);
+  if (!at.isValid()) return stamp;
+  // A day of names taken in a row would be a folder that no longer takes photos at all.
+  for (int i = 0; i < 86400; ++i) {
+    at = at.addSecs(1);
+    const QString name = at.toString(form);
+    if (!used(name)) return name;
+  }
+  return stamp;
 }
 
 namespace {
@@ -68,15 +106,18 @@ void EventSound(const RoadOptions& options) {
   }
 }
 
-// The FTP record of an event: written into ftpFile/ and uploaded, its result logged.
-void FtpRecord(const RoadEvent& e) {
-  const QDateTime now = ui::Now();
-  const QString line = now.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char(',') +
-                       now.toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(',') + e.imgFile;
+// The FTP record of an event: written into ftpFile/ and uploaded, its result logged. The line
+// carries the event's own date and time.
+bool FtpRecord(const RoadEvent& e) {
+  const QDateTime at = QDateTime::fromString(e.stamp, QStringLiteral("yyyyMMddHHmmss"));
+  const QString line = at.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char(',') +
+                       at.toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(',') + e.imgFile;
   QDir().mkpath(gstrFtpDir);
   const QString record = gstrFtpDir + e.id + (e.entry ? QStringLiteral("in.txt") : QStringLiteral("out.txt"));
   const int put = WriteTextFile(record, line) ? FtpPutFile(record) : 0;
+  if (NoticeQueue::GivenUp()) return false;
   Log(e.id + QStringLiteral(" - FTP"), put > 0 ? QStringLiteral("成功") : QStringLiteral("失敗"));
+  return put > 0;
 }
 
 }  // namespace
@@ -84,6 +125,7 @@ void FtpRecord(const RoadEvent& e) {
 RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
   const RoadOptions& o = state->options;
   RoadEvent e;
+  e.serial = ++state->serial;
   e.input = input;
   auto end = [&](RoadEnd how) {
     state->lastEvent = e;
@@ -117,19 +159,13 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
     case LookupResult::Found: break;
   }
 
-  // The event stamp names the photo: an event in the same second as the last photo (IDs queued
-  // behind a road follow at once) waits for the next second instead of overwriting that photo and
-  // naming it in its own history row. The wait is bounded, so a clock that stands still cannot
-  // hold the road.
+  // The event's moment. Its photo is named by it, or by the next free moment when a photo of
+  // that name is there already (an event in the same second, a clock set back).
   const bool photo = o.photo && glngCamCount > 0;
   e.stamp = EventStamp(ui::Now());
-  if (photo && e.stamp == state->lastPhotoStamp) {
-    QElapsedTimer waited;
-    waited.start();
-    while (e.stamp == state->lastPhotoStamp && waited.elapsed() < 1100) {
-      QThread::msleep(10);
-      e.stamp = EventStamp(ui::Now());
-    }
+  if (photo) {
+    e.photoName = FreePhotoName(gstrImgDir, e.stamp, state->lastPhotoName);
+    state->lastPhotoName = e.photoName;
   }
   e.nowText = StampText(e.stamp);
 
@@ -142,7 +178,7 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
   if (decision == EntryExit::AlreadyRegistered) return end(RoadEnd::AlreadyRegistered);
   e.entry = decision == EntryExit::Entry;
   const HistoryRow row{e.id, IoName(e.entry), e.stamp.left(8).toInt(), e.nowText.mid(11),
-                       photo && gblnSaveImg ? e.stamp + QStringLiteral(".jpg") : QString()};
+                       photo && gblnSaveImg ? e.photoName + QStringLiteral(".jpg") : QString()};
   switch (RecordEvent(e.id, e.entry, e.nowText, row)) {
     case EventWrite::Stored: break;
     case EventWrite::LastTimeFailed: return failed(dbFailed);
@@ -157,13 +193,11 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
   // about as planned is named as it came (or not at all).
   if (photo) {
     if (RoadWindow* w = state->Window()) {
-      const EventPhoto taken = w->RoadPhoto(e);
-      if (taken.attempted) state->lastPhotoStamp = e.stamp;
-      e.photoFile = taken.file;
+      e.photoFile = w->RoadPhoto(e).file;
     }
     QString kept;
     if (gblnSaveImg && !e.photoFile.isEmpty() &&
-        QFileInfo(e.photoFile).absolutePath() == QFileInfo(gstrImgDir + e.stamp).absolutePath())
+        QFileInfo(e.photoFile).absolutePath() == QFileInfo(gstrImgDir + e.photoName).absolutePath())
       kept = QFileInfo(e.photoFile).fileName();
     if (kept != e.imgFile && SetHistoryPhoto(row, kept)) e.imgFile = kept;
   }
@@ -171,39 +205,83 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
   if (RoadWindow* w = state->Window())
     w->RoadGreeting(e, o.greeting ? PickGreeting(e.entry) : GreetingPick{});
 
-  // Notification mail. Whatever becomes of it, the event is stored already.
-  if (gblnSendMail && !e.member.mailAddr.isEmpty()) {
-    if (RoadWindow* w = state->Window()) w->RoadBeforeMail(e);
-    MailAccount account = MailAccountFromSettings();
-    if (o.alwaysTrace) account.traceVariant = true;
-    const QString attachment = o.photo && SettingIsTrue(gstrSendImg) ? e.photoFile : QString();
-    e.mail = DeliverMail(account, e.member.mailAddr, e.entry ? gstrInSubject : gstrOtSubject,
-                         mailBody, e.member.name, e.member.honorific, attachment);
-    e.mailTried = true;
-    switch (e.mail) {
-      case MailResult::Sent: break;
-      case MailResult::DialUpFailed:
-        if (o.logDialUpFailure) Log(e.id + QStringLiteral(" - 接続失敗"), QStringLiteral("失敗"));
-        break;
-      case MailResult::ServerFailed:
-        Log(e.id + QStringLiteral(" - メールサーバー接続"), QStringLiteral("失敗"));
-        break;
-      case MailResult::SendFailed:
-        Log(e.id + QStringLiteral(" - メール送信"), QStringLiteral("失敗"));
-        break;
-    }
-    if (RoadWindow* w = state->Window()) w->RoadAfterMail(e);
+  // What the event sends out goes to the sender; the window is free for the next member.
+  const bool mail = gblnSendMail && !e.member.mailAddr.isEmpty();
+  if (!mail && !(o.ftpRecord && gblnFtp)) {
+    Log(e.id + QStringLiteral(" - アクセス"), QStringLiteral("成功"));
+  } else {
+    Notify(state, e, mailBody);
   }
-
-  // Access line.
-  Log(e.id + QStringLiteral(" - アクセス"), QStringLiteral("成功"));
-
-  // FTP record.
-  if (o.ftpRecord && gblnFtp) {
-    if (RoadWindow* w = state->Window()) w->RoadBeforeFtp(e);
-    FtpRecord(e);
-    if (RoadWindow* w = state->Window()) w->RoadAfterFtp(e);
-  }
-
   return end(RoadEnd::Recorded);
+}
+
+void IdRoad::Notify(const std::shared_ptr<State>& state, RoadEvent e, const QString& mailBody) {
+  const RoadOptions& o = state->options;
+  // Everything the sender needs is taken now, as the event stands.
+  const bool mail = gblnSendMail && !e.member.mailAddr.isEmpty();
+  const bool ftp = o.ftpRecord && gblnFtp;
+  MailAccount account = MailAccountFromSettings();
+  if (o.alwaysTrace) account.traceVariant = true;
+  const QString subject = e.entry ? gstrInSubject : gstrOtSubject;
+  const QString attachment = o.photo && SettingIsTrue(gstrSendImg) ? e.photoFile : QString();
+  const bool logDialUp = o.logDialUpFailure;
+  const QDateTime when = QDateTime::fromString(e.stamp, QStringLiteral("yyyyMMddHHmmss"));
+
+  // An outcome is told on the window thread, after the road that runs there (if any) has ended.
+  const std::weak_ptr<State> weak = state;
+  QObject* relay = state->relay.get();
+  const std::shared_ptr<std::atomic<int>> untold = state->untold;
+  auto tell = [weak, relay, untold](std::function<void(RoadWindow*)> show) {
+    ++*untold;
+    QMetaObject::invokeMethod(relay, [weak, untold, show] {
+      --*untold;
+      const std::shared_ptr<State> s = weak.lock();
+      if (!s) return;
+      auto told = [weak, show] {
+        if (const std::shared_ptr<State> s = weak.lock())
+          if (RoadWindow* w = s->Window()) show(w);
+      };
+      if (s->running)
+        s->held.push_back(told);
+      else
+        told();
+    }, Qt::QueuedConnection);
+  };
+
+  state->notices.Post(e.id, [=]() mutable {
+    if (mail) {
+      e.mail = DeliverMail(account, e.member.mailAddr, subject, mailBody, e.member.name,
+                           e.member.honorific, attachment, when);
+      e.mailTried = true;
+      if (NoticeQueue::GivenUp()) {
+        NoticeQueue::LogGivenUp(e.id);
+        e.givenUp = true;
+        tell([e](RoadWindow* w) { w->RoadNoticeEnded(e); });
+        return;
+      }
+      switch (e.mail) {
+        case MailResult::Sent: break;
+        case MailResult::DialUpFailed:
+          if (logDialUp) Log(e.id + QStringLiteral(" - 接続失敗"), QStringLiteral("失敗"));
+          break;
+        case MailResult::ServerFailed:
+          Log(e.id + QStringLiteral(" - メールサーバー接続"), QStringLiteral("失敗"));
+          break;
+        case MailResult::SendFailed:
+          Log(e.id + QStringLiteral(" - メール送信"), QStringLiteral("失敗"));
+          break;
+      }
+      tell([e](RoadWindow* w) { w->RoadAfterMail(e); });
+    }
+    Log(e.id + QStringLiteral(" - アクセス"), QStringLiteral("成功"));
+    if (ftp) {
+      e.ftpTried = true;
+      e.ftpSent = FtpRecord(e);
+      if (NoticeQueue::GivenUp()) {
+        NoticeQueue::LogGivenUp(e.id);
+        e.givenUp = true;
+      }
+    }
+    tell([e](RoadWindow* w) { w->RoadNoticeEnded(e); });
+  });
 }

@@ -1,17 +1,25 @@
 #pragma once
 // The road of one ID, from its arrival to its stored event: the member lookup, the entry/exit
-// decision with the member's last time, the photo (through the window), the sound, the greeting,
-// the notification mail, the access line, the FTP record and the history row. Both station
-// windows run their IDs on it; what differs between them is a RoadOptions value. The road needs
-// no window: it reports each stage to a RoadWindow as it happens, and a window shows what it
-// shows of it. IDs that arrive while a road runs wait in the road's queue and take their turn
-// after it, each once, in order.
+// decision with the member's last time and the history row, the photo (through the window), the
+// sound and the greeting all happen when the ID arrives, with the arrival's own time. What the
+// event sends out afterwards (the notification mail, the access line, the FTP record) goes to
+// the road's sender, which sends the events' notifications one after the other in the order they
+// were recorded, off the window thread: a slow server delays mails, never the next member. Both
+// station windows run their IDs on it; what differs between them is a RoadOptions value. The road
+// needs no window: it reports each stage to a RoadWindow as it happens (the sender's outcomes on
+// the window's thread, between roads), and a window shows what it shows of it. IDs that arrive
+// while a road runs wait in the road's queue and take their turn after it, each once, in order.
+#include <QObject>
 #include <QPointer>
 #include <QString>
 
+#include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <vector>
 
+#include "common/NoticeQueue.h"
 #include "common/StationRecords.h"
 #include "common/mdlMail.h"
 
@@ -51,17 +59,29 @@ enum class RoadEnd {
 
 // One event as the road knows it at each stage.
 struct RoadEvent {
+  quint64 serial = 0;  // counts the road's runs, from 1
   QString input;       // what arrived
   QString id;          // the ID looked up
   MemberRecord member;
-  QString stamp;       // yyyymmddhhmmss, names the photo
+  QString stamp;       // yyyymmddhhmmss, the event's moment
+  QString photoName;   // the photo's name without extension: the stamp, or the next free one
   QString nowText;     // yyyy/mm/dd hh:mm:ss, the time written as the member's last time
   bool entry = false;
   QString photoFile;   // the photo taken for the event (full path), empty without one
   bool mailTried = false;
   MailResult mail = MailResult::Sent;
+  bool ftpTried = false;
+  bool ftpSent = false;
+  bool givenUp = false;  // its notification was given up (the station ended)
   QString imgFile;     // the photo's file name as the history row names it
 };
+
+// The name (without extension) a photo of the event stamped `stamp` gets in `folder`: the stamp
+// itself, or when a photo of that name is there already (taken by an earlier event in the same
+// second, a clock set back, a shared folder) the next later moment of the same form whose name is
+// free, so that no photo ever replaces another. `taken` is a name given out last, whose file may
+// not be there yet.
+QString FreePhotoName(const QString& folder, const QString& stamp, const QString& taken = {});
 
 // A photo a window took for an event.
 struct EventPhoto {
@@ -86,12 +106,13 @@ class RoadWindow {
   virtual void RoadGreeting(const RoadEvent&, const GreetingPick& /*greeting*/) {}
   // The body of the notification mail (entry or exit).
   virtual QString RoadMailTemplate(bool /*entry*/) const { return {}; }
-  virtual void RoadBeforeMail(const RoadEvent&) {}
-  virtual void RoadAfterMail(const RoadEvent&) {}
-  virtual void RoadBeforeFtp(const RoadEvent&) {}
-  virtual void RoadAfterFtp(const RoadEvent&) {}
   // The road has ended, in one of its ways.
   virtual void RoadEnded(const RoadEvent&, RoadEnd) {}
+  // What became of a recorded event's notification mail (`mail`), told on the window's thread
+  // once the sender knows it, between roads.
+  virtual void RoadAfterMail(const RoadEvent&) {}
+  // The event's notification is over (mail and FTP record as tried, or given up).
+  virtual void RoadNoticeEnded(const RoadEvent&) {}
 };
 
 class IdRoad {
@@ -110,6 +131,14 @@ class IdRoad {
   // Drops the IDs still waiting (the station is ending).
   void DropWaiting() { state_->queue.clear(); }
 
+  // Notifications of recorded events not yet sent (waiting or being sent).
+  int NoticesPending() const { return state_->notices.Pending(); }
+  // Gives up the notifications not yet sent, each with its log line (the station is ending).
+  void GiveUpNotices() { state_->notices.GiveUp(); }
+  // Lets the window thread deliver its events until every notification is sent and its outcome
+  // told to the window, or `timeoutMs` has passed. True when all are through.
+  bool WaitForNotices(int timeoutMs = 60000);
+
   // The end of the last road run.
   RoadEnd LastEnd() const { return state_->lastEnd; }
   const RoadEvent& LastEvent() const { return state_->lastEvent; }
@@ -121,12 +150,23 @@ class IdRoad {
     RoadOptions options;
     bool running = false;
     std::deque<QString> queue;
-    QString lastPhotoStamp;  // stamp of the last photo the camera was asked for
+    quint64 serial = 0;      // of the last road run
+    QString lastPhotoName;   // the last photo name given out
     RoadEnd lastEnd = RoadEnd::Recorded;
     RoadEvent lastEvent;
+    // Outcomes of the sender that came while a road ran: told when it has ended.
+    std::vector<std::function<void()>> held;
+    // Outcomes on their way to the window thread (counted by the sender too).
+    std::shared_ptr<std::atomic<int>> untold = std::make_shared<std::atomic<int>>(0);
+    // Outcomes reach the window thread through this object (it lives there); the sender goes
+    // before it.
+    std::unique_ptr<QObject> relay = std::make_unique<QObject>();
+    NoticeQueue notices;
     RoadWindow* Window() const { return owner && window->RoadWindowOpen() ? window : nullptr; }
   };
   static RoadEnd Run(const std::shared_ptr<State>& state, const QString& input);
+  static void Notify(const std::shared_ptr<State>& state, RoadEvent e, const QString& mailBody);
+  static void TellHeld(const std::shared_ptr<State>& state);
 
   std::shared_ptr<State> state_;
 };

@@ -330,6 +330,8 @@ void frmMain::frmMain_Form_Activate() {
 
 void frmMain::frmMain_Form_Unload() {
   Timer1->stop();
+  // Notifications not yet sent are given up, each with its log line: the station is ending.
+  mRoad.GiveUpNotices();
   if (gblnVoice) SpeechTerminate();
   CallCamera(mOrnik1.get(), QStringLiteral("DVCUninitialize"));
   if (MSComm1->PortOpen()) MSComm1->setPortOpen(false);

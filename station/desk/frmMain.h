@@ -132,6 +132,9 @@ class frmMain : public QWidget, public RoadWindow {
   // True while an ID road runs; IDs waiting behind it.
   bool RoadRunning() const { return mRoad.Running(); }
   int WaitingIDs() const { return mRoad.Waiting(); }
+  // Notifications of recorded events not yet sent; waits (delivering events) until all are out.
+  int NoticesPending() const { return mRoad.NoticesPending(); }
+  bool WaitForNotices(int timeoutMs = 60000) { return mRoad.WaitForNotices(timeoutMs); }
 
   // What the station shows of a road.
   bool RoadWindowOpen() const override;
@@ -141,8 +144,7 @@ class frmMain : public QWidget, public RoadWindow {
   void RoadGreeting(const RoadEvent& e, const GreetingPick& greeting) override;
   QString RoadMailTemplate(bool entry) const override;
   void RoadAfterMail(const RoadEvent& e) override;
-  void RoadBeforeFtp(const RoadEvent& e) override;
-  void RoadAfterFtp(const RoadEvent& e) override;
+  void RoadNoticeEnded(const RoadEvent& e) override;
   void RoadEnded(const RoadEvent& e, RoadEnd how) override;
 
  protected:

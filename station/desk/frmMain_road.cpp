@@ -115,8 +115,7 @@ void frmMain::RoadEnded(const RoadEvent& e, RoadEnd how) {
     case RoadEnd::Unregistered:
     case RoadEnd::Recorded:
       if (how == RoadEnd::Recorded) mblnRecordError = false;
-      // A failed send keeps its label on screen.
-      if (!(e.mailTried && e.mail == MailResult::SendFailed)) HideStatus();
+      HideStatus();
       mblnEventDone = true;
       txtID->clear();
       return;
@@ -142,11 +141,12 @@ EventPhoto frmMain::RoadPhoto(const RoadEvent& e) {
   cam->SetVisible(true);
   if (QWidget* w = cam->Widget()) w->raise();
 
-  // Without keeping photos the still goes to a scratch file outside every picture folder.
-  const QString bmp = gblnSaveImg ? gstrImgDir + e.stamp + QStringLiteral(".bmp")
+  // Without keeping photos the still goes to a scratch file outside every picture folder. The
+  // photo's name is free: no photo replaces another.
+  const QString bmp = gblnSaveImg ? gstrImgDir + e.photoName + QStringLiteral(".bmp")
                                   : QDir::temp().filePath(QStringLiteral("velmor-still-%1.bmp")
                                                               .arg(QCoreApplication::applicationPid()));
-  const QString jpg = gstrImgDir + e.stamp + QStringLiteral(".jpg");
+  const QString jpg = gstrImgDir + e.photoName + QStringLiteral(".jpg");
   QFile::remove(bmp);
   cam->CallByName(QStringLiteral("DVCStillCapture"), {com::Variant(bmp), com::Variant(std::int32_t(-1))});
   if (QFileInfo(bmp).size() <= 0) {
@@ -193,25 +193,34 @@ QString frmMain::RoadMailTemplate(bool entry) const {
   return MailTemplateText(entry ? rtxtinContents : rtxtotContents);
 }
 
+// The sender tells what became of an event's mail when it knows it, between roads: by then the
+// screen may greet a later member, whose greeting stays; the status label says it.
 void frmMain::RoadAfterMail(const RoadEvent& e) {
   switch (e.mail) {
     case MailResult::Sent:
     case MailResult::DialUpFailed: break;
     case MailResult::ServerFailed:
+      if (mblnRecordError || mblnSendError) break;  // a graver word stays on the label
       lblInput->setText(QStringLiteral("メールサーバーに接続できません！"));
+      lblInput->show();
       lblInput->repaint();
       break;
     case MailResult::SendFailed:
       mblnSendError = true;
       lblInput->setText(QStringLiteral("送信エラー！"));
+      lblInput->show();
       lblInput->repaint();
       break;
   }
 }
 
-void frmMain::RoadBeforeFtp(const RoadEvent&) { Timer1->stop(); }
-
-void frmMain::RoadAfterFtp(const RoadEvent&) {
-  glngIdleCount = glngIntTime * 60 - 5;
-  Timer1->start(1000);
+void frmMain::RoadNoticeEnded(const RoadEvent& e) {
+  // The server's word goes with the end of its event's notification.
+  if (e.mailTried && e.mail == MailResult::ServerFailed &&
+      lblInput->text() == QStringLiteral("メールサーバーに接続できません！"))
+    HideStatus();
+  // After the FTP record of the event on screen the waiting screen comes back five seconds later;
+  // a later member's greeting keeps its time.
+  if (e.ftpTried && !e.givenUp && e.serial == mRoad.LastEvent().serial)
+    glngIdleCount = glngIntTime * 60 - 5;
 }

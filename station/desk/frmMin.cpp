@@ -179,6 +179,7 @@ void frmMin::RoadEnded(const RoadEvent& e, RoadEnd how) {
   result.BringForward();
   result.lblIOData->setText(line);
   result.repaint();
+  mlngShownSerial = 0;
 }
 
 void frmMin::RoadGreeting(const RoadEvent& e, const GreetingPick&) {
@@ -188,13 +189,15 @@ void frmMin::RoadGreeting(const RoadEvent& e, const GreetingPick&) {
   result.lblIOData->setText(QStringLiteral("ID:") + e.id + ' ' + e.member.name + ' ' + e.member.honorific +
                             ' ' + e.nowText + ' ' + ioName);
   result.repaint();
+  mlngShownSerial = e.serial;
 
   mGrid->AddEvent(e.stamp, e.entry, e.id, e.member.name);
 }
 
 void frmMin::RoadAfterMail(const RoadEvent& e) {
-  // The mail let waiting events through: the result window may have gone meanwhile.
-  frmIOMess* shown = frmIOMess::IsLoaded() ? &frmIOMess::instance() : nullptr;
+  // The sender tells it later: the result line takes the word only while it still shows this
+  // event (the result window may have gone, or show a later member, meanwhile).
+  frmIOMess* shown = frmIOMess::IsLoaded() && mlngShownSerial == e.serial ? &frmIOMess::instance() : nullptr;
   auto append = [shown](const QString& text) {
     if (!shown) return;
     shown->lblIOData->setText(shown->lblIOData->text() + text);
@@ -217,6 +220,8 @@ void frmMin::frmMin_Form_Unload() {
   if (unloading_) return;
   unloading_ = true;
   gForm.Release(this);
+  // Notifications not yet sent are given up, each with its log line: the station is ending.
+  mRoad.GiveUpNotices();
   if (MSComm1->PortOpen()) MSComm1->setPortOpen(false);
   Timer1->stop();
   hide();

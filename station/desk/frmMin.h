@@ -41,6 +41,9 @@ class frmMin : public QWidget, public RoadWindow {
   void RoadGreeting(const RoadEvent& e, const GreetingPick& greeting) override;
   QString RoadMailTemplate(bool entry) const override;
   void RoadAfterMail(const RoadEvent& e) override;
+  // Notifications of recorded events not yet sent; waits (delivering events) until all are out.
+  int NoticesPending() const { return mRoad.NoticesPending(); }
+  bool WaitForNotices(int timeoutMs = 60000) { return mRoad.WaitForNotices(timeoutMs); }
   void RoadEnded(const RoadEvent& e, RoadEnd how) override;
   // The one-second timer: hides the result window glngIntTime minutes after the last scan.
   void frmMin_Timer1_Timer();
@@ -73,6 +76,7 @@ class frmMin : public QWidget, public RoadWindow {
   bool mblnShown = false;
   int mlngCount = 0;
   bool unloading_ = false;
+  quint64 mlngShownSerial = 0;  // the recorded event the result line shows
   BarcodeFrame* frame_ = nullptr;
   RunGridModel* mGrid = nullptr;
   IdRoad mRoad{this, this, RoadOptions::Minimized()};

@@ -91,6 +91,8 @@ bool SmtpServer::Start(const SmtpOptions& options) {
   if (options.dropDataAfter >= 0)
     arguments << QStringLiteral("--drop-data") << QString::number(options.dropDataAfter);
   if (options.hangAfterData) arguments << QStringLiteral("--hang-after-data");
+  if (options.holdDataSeconds > 0)
+    arguments << QStringLiteral("--hold-data") << QString::number(options.holdDataSeconds);
   return StartScript(QStringLiteral("smtp_server.py"), arguments);
 }
 

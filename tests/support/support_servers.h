@@ -54,6 +54,7 @@ struct SmtpOptions {
   QString rejectRecipient;     // recipients holding this text get 550
   int dropDataAfter = -1;      // >= 0: drop the connection after that many bytes of DATA
   bool hangAfterData = false;  // take the message and never answer
+  double holdDataSeconds = 0;  // > 0: take the message and accept it only after that long
 };
 
 class SmtpServer : public ServerProcess {

@@ -69,13 +69,14 @@ class PrintingWindow : public QObject, public RoadWindow {
     return {true, taken};
   }
   void RoadGreeting(const RoadEvent&, const GreetingPick&) override { Say(QStringLiteral("greeting")); }
-  void RoadBeforeMail(const RoadEvent&) override { Say(QStringLiteral("mail")); }
-  void RoadAfterMail(const RoadEvent&) override { Say(QStringLiteral("mailed")); }
-  void RoadBeforeFtp(const RoadEvent&) override { Say(QStringLiteral("ftp")); }
-  void RoadAfterFtp(const RoadEvent&) override { Say(QStringLiteral("ftp-done")); }
   void RoadEnded(const RoadEvent&, RoadEnd how) override {
     Say(QStringLiteral("ended ") + QString::number(static_cast<int>(how)));
+    // The notification mail goes out now, on the sender.
+    if (how == RoadEnd::Recorded) Say(QStringLiteral("mail"));
   }
+  // The FTP record follows the mail at once.
+  void RoadAfterMail(const RoadEvent&) override { Say(QStringLiteral("ftp")); }
+  void RoadNoticeEnded(const RoadEvent&) override { Say(QStringLiteral("ftp-done")); }
 };
 
 }  // namespace
@@ -121,6 +122,8 @@ int main(int argc, char** argv) {
     const QDateTime now = first.addSecs(180 * i);
     ui::SetClock([now] { return now; });
     road.Submit(members[gScan % members.size()]);
+    // One event's notification at a time, as at the station's pace.
+    road.WaitForNotices();
   }
   std::fputs("done\n", stdout);
   std::fflush(stdout);

@@ -35,14 +35,11 @@ class NotingWindow : public QObject, public RoadWindow {
   }
   void RoadGreeting(const RoadEvent&, const GreetingPick& g) override {
     stages << (g.found ? "greeting:" + g.message : QStringLiteral("greeting"));
+    if (onGreeting) onGreeting();
   }
   QString RoadMailTemplate(bool entry) const override { return entry ? "in %名前%" : "out %名前%"; }
-  void RoadBeforeMail(const RoadEvent&) override {
-    stages << "mail";
-    if (beforeMail) beforeMail();
-  }
-  void RoadAfterMail(const RoadEvent&) override { stages << "mailed"; }
-  void RoadBeforeFtp(const RoadEvent&) override { stages << "ftp"; }
+  void RoadAfterMail(const RoadEvent& e) override { stages << "mailed:" + e.id; }
+  void RoadNoticeEnded(const RoadEvent& e) override { stages << "notified:" + e.id; }
   void RoadEnded(const RoadEvent& e, RoadEnd how) override {
     stages << "ended";
     ends.push_back(how);
@@ -53,7 +50,7 @@ class NotingWindow : public QObject, public RoadWindow {
   QStringList stages;
   std::vector<RoadEnd> ends;
   std::vector<RoadEvent> events;
-  std::function<void()> beforeMail;
+  std::function<void()> onGreeting;
 };
 
 // The road over a program folder whose database is on `driver`.
@@ -213,8 +210,9 @@ TEST_P(IdRoadTest, FailuresAfterTheLastTimeStillStoreTheEvent) {
   gstrFtpServer = QStringLiteral("127.0.0.1:1");
   auto* w = new NotingWindow;
   IdRoad road(w, w, RoadOptions::Station());
-  w->beforeMail = [w] { delete w; };
   road.Submit(QStringLiteral("1002"));
+  delete w;
+  EXPECT_TRUE(road.WaitForNotices());
   EXPECT_EQ(Member("1002", "LastIn"), QStringLiteral("2026/06/15 09:05:00"));
   EXPECT_EQ(History(), QStringList{QStringLiteral("1002 入室 09:05:00")});
   EXPECT_EQ(LogLines(), (QStringList{"1002 - メール送信,失敗", "1002 - アクセス,成功", "1002 - FTP,失敗"}));
@@ -227,9 +225,9 @@ TEST_P(IdRoadTest, IdsArrivingWhileARoadRunsTakeTheirTurnOnceEach) {
                     QStringLiteral("a@example.jp"));
   NotingWindow w;
   IdRoad road(&w, &w, RoadOptions::Station());
-  // While the first mail waits, two more IDs arrive; neither runs inside it.
+  // While the first road greets, two more IDs arrive; neither runs inside it.
   int arrivals = 0;
-  w.beforeMail = [&] {
+  w.onGreeting = [&] {
     if (arrivals++ > 0) return;
     EXPECT_FALSE(road.Submit(QStringLiteral("1003")));
     road.Queue(QStringLiteral("1001"));
@@ -242,7 +240,7 @@ TEST_P(IdRoadTest, IdsArrivingWhileARoadRunsTakeTheirTurnOnceEach) {
   EXPECT_FALSE(road.Running());
 
   // A window that closes drops what still waits.
-  w.beforeMail = [&] {
+  w.onGreeting = [&] {
     road.Queue(QStringLiteral("1001"));
     w.open = false;
   };

@@ -70,6 +70,16 @@ void StationTest::Scan(const QString& text) {
   f.txtID->setFocus();
   QTest::keyClicks(f.txtID, text);
   QTest::keyClick(f.txtID, Qt::Key_Return);
+  // The event's notification goes out on the station's sender: what it sends and logs is there
+  // once it is through.
+  if (frmMain::IsLoaded()) EXPECT_TRUE(Station().WaitForNotices());
+}
+
+void StationTest::Arrive(const QString& text) {
+  frmMain& f = Station();
+  f.txtID->setFocus();
+  QTest::keyClicks(f.txtID, text);
+  QTest::keyClick(f.txtID, Qt::Key_Return);
 }
 
 void StationTest::Ticks(int n) {

@@ -34,8 +34,10 @@ class StationTest : public ::testing::Test {
   frmMain& Open();
   frmMain& Station() { return frmMain::instance(); }
 
-  // Types an ID into the field and presses Enter.
+  // Types an ID into the field and presses Enter, and waits until its notification is through.
   void Scan(const QString& text);
+  // Types an ID and presses Enter; its notification goes on meanwhile.
+  void Arrive(const QString& text);
   // The time the program reads.
   void SetNow(const QDateTime& now) { now_ = now; }
   void Advance(int seconds) { now_ = now_.addSecs(seconds); }

@@ -9,8 +9,13 @@
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
+#include <QLabel>
 #include <QJsonObject>
+#include <QSet>
 #include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdlib>
 
 #include "com/controlsite.h"
 #include "com/registry.h"
@@ -141,6 +146,90 @@ TEST_F(CameraTest, TwoEventsInOneSecondKeepTwoPhotos) {
   for (const auto& row : History())
     EXPECT_TRUE(QFile::exists(folder_.Path() + QStringLiteral("ScanData/") + row.imgFile)) << row.imgFile.toStdString();
   EXPECT_EQ(QDir(folder_.Path() + QStringLiteral("ScanData")).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(CameraTest, ScansWhileAMailIsHeldAreRecordedAtOnceWithTheirOwnPhotos) {
+  // Every mail is answered only after 3 s. The first member's mail is held while three more
+  // members scan: each is stored, photographed and greeted as he arrives, with his own moment;
+  // the mails follow one after the other, in order, each with the photo of its own event.
+  testsupport::SmtpServer smtp;
+  ASSERT_TRUE(smtp.Start(testsupport::SmtpOptions{.holdDataSeconds = 3})) << smtp.Error().toStdString();
+  mail::SetLimits({10, 10, 10});
+  gblnIsServer = false;
+  gstrMailServer = QStringLiteral("127.0.0.1");
+  gintPort = smtp.Port();
+  const QStringList ids{"2001", "2002", "2003", "2004"};
+  for (int i = 1; i < ids.size(); ++i)
+    folder_.AddMember(ids[i], QStringLiteral("会員%1").arg(i), QStringLiteral("さん"), QString(),
+                      QStringLiteral("m%1@example.jp").arg(i));
+  QElapsedTimer running;
+  running.start();
+  const QDateTime start(QDate(2026, 6, 15), QTime(9, 5, 0));
+  ui::SetClock([&] { return start.addMSecs(running.elapsed()); });
+  frmMain& f = Open();
+
+  std::vector<qint64> arrived;
+  for (const QString& id : ids) {
+    if (!arrived.empty()) QTest::qWait(600);  // the next member steps up while the mail is held
+    arrived.push_back(running.elapsed());
+    Arrive(id);
+    // Stored and greeted within a second of the scan, while the first mail is still held.
+    EXPECT_LT(running.elapsed() - arrived.back(), 1000) << id.toStdString();
+    EXPECT_EQ(History().size(), size_t(arrived.size())) << id.toStdString();
+    EXPECT_TRUE(f.lblFirst->text().startsWith(id == "2001" ? QStringLiteral("田中一郎") : QStringLiteral("会員")));
+  }
+  EXPECT_GT(f.NoticesPending(), 1);
+  EXPECT_EQ(smtp.Messages().size(), 0);
+
+  const auto rows = History();
+  ASSERT_EQ(rows.size(), 4u);
+  QSet<QString> photos;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i].id, ids[int(i)]);
+    // The row's time is the scan's own moment, not the moment its turn came.
+    const QTime at = QTime::fromString(rows[i].inTime, QStringLiteral("HH:mm:ss"));
+    EXPECT_LE(std::abs(start.time().msecsTo(at) - arrived[i]), 1500) << rows[i].inTime.toStdString();
+    EXPECT_TRUE(QFile::exists(folder_.Path() + QStringLiteral("ScanData/") + rows[i].imgFile));
+    photos.insert(rows[i].imgFile);
+  }
+  EXPECT_EQ(photos.size(), 4);
+
+  ASSERT_TRUE(f.WaitForNotices(60000));
+  const QStringList mails = smtp.Messages();
+  ASSERT_EQ(mails.size(), 4);
+  for (int i = 0; i < 4; ++i) {
+    const QJsonObject mail = testsupport::ParseMail(mails[i]);
+    EXPECT_TRUE(mail["subject"].toString().contains(i == 0 ? QStringLiteral("田中一郎") : QStringLiteral("会員%1").arg(i)))
+        << mail["subject"].toString().toStdString();
+    const QJsonArray attachments = mail["attachments"].toArray();
+    ASSERT_EQ(attachments.size(), 1);
+    EXPECT_EQ(attachments[0].toObject()["filename"].toString(), rows[size_t(i)].imgFile);
+    QFile photo(folder_.Path() + QStringLiteral("ScanData/") + rows[size_t(i)].imgFile);
+    ASSERT_TRUE(photo.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QByteArray::fromBase64(attachments[0].toObject()["data"].toString().toLatin1()), photo.readAll());
+  }
+}
+
+TEST_F(CameraTest, APhotoNeverReplacesOneThatIsThere) {
+  // Photos of the event's second and the one after are there already (a clock set back, a shared
+  // folder): the new photo takes the next free name and the history names it.
+  gblnSendMail = false;
+  for (const char* name : {"20260615090500.jpg", "20260615090501.bmp"}) {
+    QFile taken(folder_.Path() + QStringLiteral("ScanData/") + QLatin1String(name));
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    taken.write("an earlier photo");
+  }
+  Open();
+  Scan(QStringLiteral("2001"));
+  ASSERT_EQ(History().size(), 1u);
+  EXPECT_EQ(History()[0].imgFile, QStringLiteral("20260615090502.jpg"));
+  EXPECT_EQ(History()[0].inTime, QStringLiteral("09:05:00"));
+  EXPECT_EQ(QImage(folder_.Path() + QStringLiteral("ScanData/20260615090502.jpg")).size(), QSize(640, 480));
+  for (const char* name : {"20260615090500.jpg", "20260615090501.bmp"}) {
+    QFile taken(folder_.Path() + QStringLiteral("ScanData/") + QLatin1String(name));
+    ASSERT_TRUE(taken.open(QIODevice::ReadOnly));
+    EXPECT_EQ(taken.readAll(), QByteArray("an earlier photo")) << name;
+  }
 }
 
 TEST_F(CameraTest, PhotosNotKeptStillGoIntoTheFolderButNotIntoTheHistory) {

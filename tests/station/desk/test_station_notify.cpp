@@ -180,7 +180,7 @@ TEST_F(NotifyTest, FtpRecordIsUploadedOrItsFailureLogged) {
 }
 
 TEST_F(NotifyTest, TheStationKeepsTickingWhileAMailServerKeepsSilent) {
-  // A server that takes the connection and never answers: the road waits out the mail's time
+  // A server that takes the connection and never answers: the sender waits out the mail's time
   // limit, and all the while the window paints and its clock goes on.
   testsupport::SilentServer silent;
   ASSERT_TRUE(silent.Start()) << silent.Error().toStdString();
@@ -191,7 +191,7 @@ TEST_F(NotifyTest, TheStationKeepsTickingWhileAMailServerKeepsSilent) {
   bool waiting = false;
   QTimer::singleShot(200, &f, [&] { Advance(60); });
   QTimer::singleShot(1600, &f, [&] {
-    waiting = f.RoadRunning();
+    waiting = f.NoticesPending() > 0;
     during = f.lblDate->text();
   });
   Scan(QStringLiteral("1001"));

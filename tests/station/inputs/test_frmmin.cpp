@@ -91,6 +91,8 @@ class MinimizedStation : public ::testing::Test {
         QTest::qWaitFor([&] { return form.Frame().BytesRead() == before + bytes.size(); }, 5000));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return form.Frame().Waiting() == 0 && !form.Frame().Busy(); }, 10000));
+    // The notification goes out on the station's sender.
+    ASSERT_TRUE(form.WaitForNotices());
   }
 
   static QStringList HistoryRows() {

@@ -11,6 +11,7 @@ recipients, the user and method of a login). Every connection appends a line to
   --reject-rcpt TEXT      answer 550 to every recipient containing TEXT
   --drop-data N           after 354 read N bytes of the message, then drop the connection
   --hang-after-data       take the whole message and never answer it
+  --hold-data SECONDS     take the whole message and answer it (accepted) only after SECONDS
 """
 import argparse
 import asyncio
@@ -55,6 +56,8 @@ class Handler:
     async def handle_DATA(self, server, session, envelope):
         if self.args.hang_after_data:
             await asyncio.sleep(3600)
+        if self.args.hold_data:
+            await asyncio.sleep(self.args.hold_data)
         self.count += 1
         base = os.path.join(self.args.maildir, f"{self.count:05d}")
         with open(base + ".json", "w") as f:
@@ -96,6 +99,7 @@ def main():
     p.add_argument("--reject-rcpt")
     p.add_argument("--drop-data", type=int)
     p.add_argument("--hang-after-data", action="store_true")
+    p.add_argument("--hold-data", type=float, default=0)
     args = p.parse_args()
     os.makedirs(args.maildir, exist_ok=True)
     handler = Handler(args)
