@@ -3,7 +3,10 @@
 // of as one line on its output, flushed at once, so that the test can kill it at a known point.
 //
 //   road_child <folder/> <first time, seconds since the epoch> <first scan> <scans>
-//              <mail port> <ftp port>
+//              <mail port> <ftp port> [held]
+//
+// With "held" the servers are given 30 s and the scans follow one another without waiting for
+// the notifications: they arrive while the first mail is held; "all-decided" follows the last.
 //
 // Scan i (counted from <first scan>) is member 1001, 1002 or 1003 in turn, at <first time> +
 // 3 minutes per scan. Each line is "<scan> <stage> [...]"; "<scan> decided" tells the event
@@ -56,8 +59,8 @@ class PrintingWindow : public QObject, public RoadWindow {
       auto* line = reinterpret_cast<QRgb*>(still.scanLine(y));
       for (int x = 0; x < still.width(); ++x) line[x] = qRgb(x * 7 + gScan, y * 3, (x ^ y) & 0xff);
     }
-    const QString bmp = gstrImgDir + e.stamp + QStringLiteral(".bmp");
-    const QString jpg = gstrImgDir + e.stamp + QStringLiteral(".jpg");
+    const QString bmp = gstrImgDir + e.photoName + QStringLiteral(".bmp");
+    const QString jpg = gstrImgDir + e.photoName + QStringLiteral(".jpg");
     if (!still.save(bmp, "BMP")) return {true, QString()};
     QString taken = bmp;
     if (ConvertBmpToJpg(jpg, bmp, 100, 0)) {
@@ -85,11 +88,12 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   db::EnsureUtf8Locale();
   const QStringList args = app.arguments();
-  if (args.size() != 7) {
-    std::fputs("usage: road_child <folder/> <first time> <first scan> <scans> <mail port> <ftp port>\n",
+  if (args.size() != 7 && !(args.size() == 8 && args[7] == QLatin1String("held"))) {
+    std::fputs("usage: road_child <folder/> <first time> <first scan> <scans> <mail port> <ftp port> [held]\n",
                stderr);
     return 2;
   }
+  const bool held = args.size() == 8;
   ResetProgramValues();
   gstrAppPath = args[1];
   gstrIniFile = QStringLiteral("Velmor.ini");
@@ -107,8 +111,9 @@ int main(int argc, char** argv) {
   gstrFtpServer = QStringLiteral("127.0.0.1:") + args[6];
   gstrFtpUser = QStringLiteral("station");
   gstrFtpPsw = QStringLiteral("secret");
-  mail::SetLimits({1, 1, 1});
-  ftp::SetLimits({1, 1, 1});
+  const int limit = held ? 30 : 1;
+  mail::SetLimits({limit, limit, limit});
+  ftp::SetLimits({limit, limit, limit});
   sound::SetOutput(QStringLiteral("fakesink sync=true"));
 
   const QDateTime first = QDateTime::fromSecsSinceEpoch(args[2].toLongLong());
@@ -123,7 +128,12 @@ int main(int argc, char** argv) {
     ui::SetClock([now] { return now; });
     road.Submit(members[gScan % members.size()]);
     // One event's notification at a time, as at the station's pace.
-    road.WaitForNotices();
+    if (!held) road.WaitForNotices();
+  }
+  if (held) {
+    std::fputs("all-decided\n", stdout);
+    std::fflush(stdout);
+    road.WaitForNotices(120000);
   }
   std::fputs("done\n", stdout);
   std::fflush(stdout);

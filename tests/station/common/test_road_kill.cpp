@@ -230,4 +230,42 @@ TEST_F(RoadKillTest, AnEventIsStoredWholeWhereverTheStationIsKilled) {
   EXPECT_EQ(ended, kRuns);
 }
 
+TEST_F(RoadKillTest, ScansWhileTheFirstMailIsHeldAreStoredBeforeAKill) {
+  // The mail and FTP servers never answer and are given 30 s. Four members scan one after the
+  // other while the first one's mail is held; each event is stored as it arrives, so a kill
+  // during the hold loses none of them (their mails are lost with the process).
+  Slot& s = slots_[0];
+  s.folder->UseDataSource();
+  QProcess child;
+  child.start(QStringLiteral(ROAD_CHILD),
+              {s.folder->Path(), QString::number(s.nextTime.toSecsSinceEpoch()), QStringLiteral("0"),
+               QStringLiteral("4"), QString::number(silent_.Port()), QString::number(silent_.Port()),
+               QStringLiteral("held")});
+  QByteArray said;
+  QElapsedTimer waited;
+  waited.start();
+  while (!said.contains("all-decided") && waited.elapsed() < 10000 && child.state() != QProcess::NotRunning) {
+    child.waitForReadyRead(100);
+    said += child.readAllStandardOutput();
+  }
+  EXPECT_TRUE(said.contains("all-decided")) << "the scans waited for the held mail:\n" << said.toStdString();
+  QThread::msleep(200);
+  child.kill();
+  child.waitForFinished(5000);
+  said += child.readAllStandardOutput();
+  EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+
+  for (const QString& line : QString::fromUtf8(said).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    const QStringList words = line.split(QLatin1Char(' '));
+    if (words.size() > 2 && words[1] == QLatin1String("decided")) s.decided << words.mid(2).join(QLatin1Char(' '));
+  }
+  EXPECT_EQ(s.decided.size(), 4) << said.toStdString();
+  db::Connection connection;
+  ASSERT_TRUE(connection.Open(QStringLiteral("Pardix"), QString(), QString())) << connection.LastError().toStdString();
+  CheckEventsWhole(connection, s, QStringLiteral("killed while the first mail was held"));
+  db::Recordset rows;
+  ASSERT_TRUE(rows.Open(connection, QStringLiteral("select count(*) from tblHist")));
+  EXPECT_EQ(rows.Value(0).toInt(), 4);
+}
+
 }  // namespace

@@ -2,11 +2,13 @@
 // mail failure with its label, log line and alarm, and the FTP record; whatever fails, the event
 // keeps its history row once LastIn or LastOut is written.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 
 #include "codepage/codepage.h"
@@ -201,6 +203,45 @@ TEST_F(NotifyTest, TheStationKeepsTickingWhileAMailServerKeepsSilent) {
   ASSERT_EQ(History().size(), 1u);
   EXPECT_EQ(History()[0].inTime, QStringLiteral("09:05:00"));  // the event's own time
   EXPECT_TRUE(LogLines().contains(QStringLiteral("1001 - メール送信,失敗")));
+}
+
+TEST_F(NotifyTest, AnFtpServerThatNeverAnswersHoldsNeitherTheClockNorTheNextMemberNorTheExit) {
+  // The FTP server takes the connection and never says a word. The window goes on: the clock
+  // ticks, the next member is recorded at once, and the station user's password ends the station
+  // without waiting; the records not yet sent are given up, each with its line.
+  testsupport::SilentServer silent;
+  ASSERT_TRUE(silent.Start()) << silent.Error().toStdString();
+  ftp::SetLimits({60, 60, 60});
+  gblnSendMail = false;
+  gblnFtp = true;
+  gstrFtpServer = QStringLiteral("127.0.0.1:") + QString::number(silent.Port());
+  gstrFtpUser = QStringLiteral("ftpuser");
+  gstrFtpPsw = QStringLiteral("ftppw");
+  frmMain& f = Station();
+
+  Arrive(QStringLiteral("1001"));
+  ASSERT_EQ(History().size(), 1u);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.NoticesPending() == 1; }, 2000));
+  Advance(1);
+  const QString before = f.lblDate->text();
+  QTest::qWait(1300);  // the window's own one-second timer
+  EXPECT_NE(f.lblDate->text(), before);
+  EXPECT_EQ(f.NoticesPending(), 1);
+
+  Arrive(QStringLiteral("1003"));
+  ASSERT_EQ(History().size(), 2u);
+  EXPECT_EQ(History()[1].id, QStringLiteral("1003"));
+  EXPECT_EQ(f.lblFirst->text(), QStringLiteral("鈴木くん"));
+  EXPECT_EQ(f.NoticesPending(), 2);
+
+  QElapsedTimer ending;
+  ending.start();
+  Arrive(QStringLiteral("9999"));
+  EXPECT_LT(ending.elapsed(), 5000);
+  EXPECT_EQ(ended_, 1);
+  EXPECT_FALSE(frmMain::IsLoaded());
+  EXPECT_EQ(LogLines(), (QStringList{QStringLiteral("1001 - アクセス,成功"), QStringLiteral("1001 - 通知,中止"),
+                                     QStringLiteral("1003 - 通知,中止")}));
 }
 
 }  // namespace
