@@ -1,9 +1,12 @@
 #include "desk/BarcodeFrame.h"
 
+#include <algorithm>
+
 #include <QMetaObject>
 #include <QPointer>
 
 #include "codepage/codepage.h"
+#include "common/mdlLogWrite.h"
 #include "serial/mscomm.h"
 #include "ui/msgbox.h"
 
@@ -11,6 +14,11 @@ namespace {
 constexpr char kTab = '\t';
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
+
+// True when every byte of the frame is printable ASCII, as the characters of an ID are.
+bool IsPrintableAscii(const QByteArray& frame) {
+  return std::all_of(frame.begin(), frame.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+}
 }  // namespace
 
 // ---- receive buffer ----------------------------------------------------------------------------
@@ -41,11 +49,16 @@ void BarcodeBuffer::Take(QStringList& ids, qsizetype idEnd, qsizetype restStart)
   mblnCrEnded = mstrBarBuf.at(idEnd) == kCr && restStart == idEnd + 1 &&
                 restStart == mstrBarBuf.size();
   mstrBarBuf.remove(0, restStart);
+  if (!IsPrintableAscii(id)) {
+    Log(QStringLiteral("バーコード不正"), QStringLiteral("失敗"));
+    return;
+  }
   ids << cp::FromAnsi(id);
 }
 
 bool BarcodeBuffer::CutRound(QStringList& ids) {
-  const qsizetype before = ids.size();
+  // Every cut takes at least its end mark; a dropped frame is a cut as well.
+  const qsizetype before = mstrBarBuf.size();
   // 1. TAB.
   if (const qsizetype tab = mstrBarBuf.indexOf(kTab); tab >= 0) Take(ids, tab, tab + 1);
   // 2. CR and no LF.
@@ -68,7 +81,7 @@ bool BarcodeBuffer::CutRound(QStringList& ids) {
     else
       Take(ids, cr, lf == cr + 1 ? cr + 2 : cr + 1);
   }
-  return ids.size() > before;
+  return mstrBarBuf.size() < before;
 }
 
 // ---- error texts -------------------------------------------------------------------------------

@@ -15,7 +15,10 @@ class MSComm;
 }
 
 // The receive buffer. Append() takes what one read of the line gave and returns the IDs it
-// completes, in order; what follows the last end mark waits for the next read.
+// completes, in order; what follows the last end mark waits for the next read. A frame holding a
+// byte outside printable ASCII (0x20-0x7E) besides its end mark is line noise, not an ID: it is
+// dropped with a line in the operation log and never handed on, so no part of it can become an
+// ID. (IDs are digits: a double-byte character of the code page is dropped as well.)
 class BarcodeBuffer {
  public:
   QStringList Append(const QByteArray& input);
@@ -25,7 +28,7 @@ class BarcodeBuffer {
 
  private:
   // One round of the four tests (TAB; CR without LF; LF without CR; CR and LF); each takes at
-  // most one ID and sees the buffer as the test before left it.
+  // most one frame and sees the buffer as the test before left it. True when a frame was taken.
   bool CutRound(QStringList& ids);
   void Take(QStringList& ids, qsizetype idEnd, qsizetype restStart);
 

@@ -1,14 +1,21 @@
 // The barcode frame over a real pseudo-terminal: how reads are cut into IDs, and how IDs that
-// arrive while a road runs wait their turn.
+// arrive while a road runs wait their turn; the receive buffer's handling of frames that are not
+// an ID (line noise).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTest>
 
+#include "codepage/codepage.h"
+#include "common/globals.h"
+#include "common/mdlLogWrite.h"
 #include "desk/BarcodeFrame.h"
 #include "serial/mscomm.h"
 #include "support/msgbox_recorder.h"
+#include "support/support_program.h"
 #include "support/support_pty.h"
+#include "ui/clock.h"
 
 namespace {
 
@@ -122,6 +129,65 @@ TEST_F(BarcodeLine, ALineErrorIsReportedAndLeavesTheBufferAndThePort) {
   EXPECT_EQ(frame_.Buffer().Text(), QByteArray("12"));
   EXPECT_TRUE(ids_.isEmpty());
   EXPECT_TRUE(comm_.PortOpen());
+}
+
+// ---- frames that are not an ID -------------------------------------------------------------------
+
+class NoiseFrames : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gblnLog = true;
+    ui::SetClock([] { return QDateTime(QDate(2026, 6, 15), QTime(9, 5, 0)); });
+  }
+  void TearDown() override { ui::SetClock({}); }
+  int NoiseLines() const {
+    QFile f(gstrLogDir + TodayLogName());
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    return int(cp::FromAnsi(f.readAll()).count(QStringLiteral(",バーコード不正,失敗\r\n")));
+  }
+
+  testsupport::ProgramFolder folder_;  // the log folder
+};
+
+TEST_F(NoiseFrames, FramesWithBytesOutsidePrintableAsciiAreDroppedAndLogged) {
+  QByteArray printable;
+  for (char c = 0x20; c <= 0x7E; ++c) printable += c;
+  const FrameCase cases[] = {
+      {"NUL", {QByteArray("10\0" "01\r\n", 7)}, {}, ""},
+      {"ESC sequence", {"\x1b[2J1001\r"}, {}, ""},
+      {"DEL", {"1001\x7f\t"}, {}, ""},
+      {"other control bytes", {"\x01" "1001\x02\n"}, {}, ""},
+      {"byte 0x80", {"1001\x80\r\n"}, {}, ""},
+      {"byte 0xFF", {"\xff" "1001\t"}, {}, ""},
+      // IDs are digits: a double-byte character of the code page is noise as well.
+      {"CP932 double-byte character", {"\x82\x50" "001\r\n"}, {}, ""},
+      {"noise between two scans in one read", {"1001\r\n10\x1b" "02\r\n1003\r\n"}, {"1001", "1003"}, ""},
+      {"noise that waited for its end mark", {"10\x90", "02\r\n", "1003\r\n"}, {"1003"}, ""},
+      {"noise before a scan still waiting", {"\x90\t10"}, {}, "10"},
+  };
+  int dropped = 0;
+  for (const FrameCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    BarcodeBuffer buffer;
+    QStringList ids;
+    for (const QByteArray& read : c.reads) ids += buffer.Append(read);
+    EXPECT_EQ(ids, c.ids);
+    EXPECT_EQ(buffer.Text(), c.left);
+    EXPECT_EQ(NoiseLines(), ++dropped);
+  }
+
+  // Clean frames pass as received: every printable character, blanks, empty frames.
+  BarcodeBuffer buffer;
+  EXPECT_EQ(buffer.Append(printable + "\r\n"), QStringList{QString::fromLatin1(printable)});
+  EXPECT_EQ(buffer.Append(" 1a-2 \t\t"), (QStringList{" 1a-2 ", ""}));
+  EXPECT_EQ(buffer.Append("1001\r"), QStringList{"1001"});
+  EXPECT_EQ(buffer.Append("\n"), QStringList{});
+  EXPECT_EQ(NoiseLines(), dropped);
+
+  // With logging off the frame is still dropped, and nothing is written.
+  gblnLog = false;
+  EXPECT_EQ(buffer.Append("1001\x1b\r\n"), QStringList{});
+  EXPECT_EQ(NoiseLines(), dropped);
 }
 
 }  // namespace

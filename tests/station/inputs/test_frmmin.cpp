@@ -203,6 +203,15 @@ TEST_F(MinimizedStation, UnknownIdsAndMembersWithoutMail) {
   EXPECT_EQ(LogLines(), QStringList{"2026/05/01,08:15:30,1002 - アクセス,成功"});
 }
 
+TEST_F(MinimizedStation, SerialNoiseIsDroppedAndTheScansBesideItAreRecorded) {
+  // A NUL cuts the ID short in the database's hands: the noisy frame would be member 1003.
+  Scan(QByteArray("1001\r\n1003\0\r\n1002\r\n", 18));
+  EXPECT_EQ(HistoryRows(), (QStringList{"1001|入室|20260501|08:15:30|", "1002|入室|20260501|08:15:30|"}));
+  EXPECT_EQ(LogLines().filter(QStringLiteral("1003")), QStringList{});
+  EXPECT_EQ(LogLines().filter(QStringLiteral("バーコード")),
+            QStringList{QStringLiteral("2026/05/01,08:15:30,バーコード不正,失敗")});
+}
+
 TEST_F(MinimizedStation, AFailedMailStillKeepsTheEventsHistory) {
   frmMin::instance();
   Scan("1003\r\n");

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
 #include <QTest>
 #include <QTimer>
 
@@ -17,6 +19,7 @@
 #include "desk/frmChkNo.h"
 #include "common/PictureBox.h"
 #include "common/globals.h"
+#include "db/db.h"
 #include "support/support_pty.h"
 #include "ui/clock.h"
 
@@ -337,6 +340,61 @@ TEST_F(StationInputs, SerialScansReachTheRoadOnceEach) {
   EXPECT_EQ(History()[1].id, QStringLiteral("1002"));
   EXPECT_EQ(History()[2].id, QStringLiteral("1003"));
   EXPECT_FALSE(LogLines().contains(QStringLiteral("ID未入力,失敗")));
+}
+
+// Sends `bytes` in pieces the line takes at once and waits until the station has read them and
+// handed on every frame they completed.
+void Feed(testsupport::PtyPair& pty, const QByteArray& bytes) {
+  frmMain& f = frmMain::instance();
+  auto frame = [&] {
+    return f.findChild<BarcodeFrame*>(QStringLiteral("BarcodeFrame"), Qt::FindDirectChildrenOnly);
+  };
+  const qint64 before = frame() ? frame()->BytesRead() : 0;
+  constexpr qsizetype kPiece = 2048;
+  for (qsizetype at = 0; at < bytes.size(); at += kPiece) {
+    const QByteArray piece = bytes.mid(at, kPiece);
+    ASSERT_TRUE(pty.Send(piece));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return frame() && frame()->BytesRead() == before + at + piece.size(); }, 5000));
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame()->Waiting() == 0 && !frame()->Busy(); }, 30000));
+}
+
+TEST_F(StationInputs, SerialNoiseIsDroppedAndTheScansBesideItAreRecorded) {
+  testsupport::PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  pty.UseAsPort(4);
+  PrepareMembers("[SYSTEM]\nbarcode=True\nbarconnect=2\nbarport=4\n", 3);
+  Open();
+  // Only the digits of an ID count, so the noisy frame would be member 1002.
+  Feed(pty, "1001\r\n10\x1b" "02\r\n1003\r\n");
+  ASSERT_EQ(History().size(), size_t(2));
+  EXPECT_EQ(History()[0].id, QStringLiteral("1001"));
+  EXPECT_EQ(History()[1].id, QStringLiteral("1003"));
+  EXPECT_EQ(Member("1002", "LastIn"), QString());
+  EXPECT_EQ(LogLines().count(QStringLiteral("バーコード不正,失敗")), 1);
+}
+
+TEST_F(StationInputs, RandomBytesOnTheSerialLineRecordNothing) {
+  testsupport::PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  pty.UseAsPort(4);
+  Prepare("[SYSTEM]\nbarcode=True\nbarconnect=2\nbarport=4\n");
+  // Every four-digit ID is a member.
+  QSqlDatabase database = gcnDB().Database();
+  ASSERT_TRUE(database.transaction());
+  for (int id = 1000; id <= 9999; ++id)
+    folder_.AddMember(QString::number(id), QStringLiteral("会員%1").arg(id));
+  ASSERT_TRUE(database.commit());
+  Open();
+
+  QRandomGenerator random(20260615);
+  QByteArray noise(256 * 1024, Qt::Uninitialized);
+  for (char& c : noise) c = char(random.bounded(256));
+  Feed(pty, noise);
+  EXPECT_TRUE(frmMain::IsLoaded());
+  EXPECT_EQ(History().size(), size_t(0));
+  EXPECT_GT(LogLines().count(QStringLiteral("バーコード不正,失敗")), 1000);
 }
 
 }  // namespace
