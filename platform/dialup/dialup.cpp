@@ -1,5 +1,6 @@
 #include "dialup.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <mutex>
 
 #include "codepage/codepage.h"
+#include "mail/net_limits.h"
 
 namespace dialup {
 namespace {
@@ -176,7 +178,13 @@ int Dial(const DialParams& params, long* handle) {
   process.start();
   if (!process.waitForStarted(10000)) return kCannotStart;
   *handle = long(process.processId());
-  if (!process.waitForFinished(qMax(1, paths.dialTimeoutSeconds) * 1000)) {
+  // A sender whose sending is given up stops waiting for the dial too.
+  QDeadlineTimer deadline(qint64(qMax(1, paths.dialTimeoutSeconds)) * 1000);
+  bool finished = false;
+  while (!(finished = process.waitForFinished(int(qBound(qint64(1), deadline.remainingTime(), qint64(100))))) &&
+         !deadline.hasExpired() && !net::ThreadCancelled()) {
+  }
+  if (!finished) {
     process.terminate();  // pppd hangs up on SIGTERM
     if (!process.waitForFinished(5000)) {
       process.kill();
