@@ -212,6 +212,22 @@ TEST_F(MinimizedStation, SerialNoiseIsDroppedAndTheScansBesideItAreRecorded) {
             QStringList{QStringLiteral("2026/05/01,08:15:30,バーコード不正,失敗")});
 }
 
+TEST_F(MinimizedStation, AMailThatFailsLaterMarksItsOwnLineOnly) {
+  // Two members in one read; their mails go out afterwards to a server that never answers. The
+  // first one's failure comes while the result line shows the second member: his line takes only
+  // the word of his own mail.
+  testsupport::SilentServer silent;
+  ASSERT_TRUE(silent.Start()) << silent.Error().toStdString();
+  gintPort = silent.Port();
+  mail::SetLimits({1, 1, 1});
+  frmMin::instance();
+  Scan("1003\r\n1001\r\n");
+  EXPECT_EQ(ResultText(), QStringLiteral("ID:1001 山田 太郎 さま 2026/05/01 08:15:30 入室 送信エラー！"));
+  EXPECT_EQ(HistoryRows(), (QStringList{"1003|入室|20260501|08:15:30|", "1001|入室|20260501|08:15:30|"}));
+  EXPECT_EQ(LogLines(), (QStringList{"2026/05/01,08:15:30,1003 - メール送信,失敗", "2026/05/01,08:15:30,1003 - アクセス,成功",
+                                     "2026/05/01,08:15:30,1001 - メール送信,失敗", "2026/05/01,08:15:30,1001 - アクセス,成功"}));
+}
+
 TEST_F(MinimizedStation, AFailedMailStillKeepsTheEventsHistory) {
   frmMin::instance();
   Scan("1003\r\n");
