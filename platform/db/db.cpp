@@ -190,6 +190,14 @@ bool SetAutocommit(SQLHDBC dbc, bool on) {
       SQL_IS_UINTEGER));
 }
 
+// Whether the driver knows its connection to the database is gone (a driver that cannot tell
+// answers no).
+bool ConnectionDead(SQLHDBC dbc) {
+  SQLUINTEGER dead = SQL_CD_FALSE;
+  return SQL_SUCCEEDED(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, SQL_IS_UINTEGER, nullptr)) &&
+         dead == SQL_CD_TRUE;
+}
+
 // SQLSTATE class 08 is a failed connection; HYT00/HYT01 a call that timed out. After either, a
 // commit may or may not have reached the database.
 bool OutcomeUnknown(const QString& state) {
@@ -325,6 +333,8 @@ bool Connection::Ready(QString* error) {
 
 void Connection::StatementFailed() {
   if (inTransaction_) aborted_ = true;
+  // A connection the server ended is replaced before the next statement.
+  if (SQLHDBC dbc = OdbcConnection(Database()); dbc && ConnectionDead(dbc)) reopen_ = true;
 }
 
 bool Connection::EndTransaction(bool commit, QString* error, QString* state) {
@@ -377,7 +387,8 @@ CommitResult Connection::Commit(QString* error) {
   }
   QString state;
   if (EndTransaction(true, error, &state)) return CommitResult::Stored;
-  if (OutcomeUnknown(state)) {
+  SQLHDBC dbc = OdbcConnection(Database());
+  if (OutcomeUnknown(state) || !dbc || ConnectionDead(dbc)) {
     // Nothing more can be learnt on this connection: a new one tells what the database holds.
     inTransaction_ = aborted_ = false;
     reopen_ = true;
