@@ -72,10 +72,10 @@ class Station {
  public:
   explicit Station(int members, bool voice) {
     folder_.CreateDatabase();
-    gcnDB().Database().transaction();
+    gcnDB().Begin();
     for (int i = 0; i < members; ++i)
       folder_.AddMember(QString::number(100000 + i), QStringLiteral("利用者 %1").arg(i));
-    gcnDB().Database().commit();
+    gcnDB().Commit();
     folder_.WriteBytes(QStringLiteral("wave/chk.wav"), SilentWave());
     for (int n = 1; n <= kVoices; ++n)
       folder_.WriteBytes(QStringLiteral("wave/wav%1.wav").arg(NumberedName(n)), SilentWave());

@@ -162,6 +162,49 @@ QString NextConnectionName() {
   return QStringLiteral("velmor-db-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
+// The ODBC connection handle of an open QODBC connection, or null.
+SQLHDBC OdbcConnection(const QSqlDatabase& database) {
+  if (!database.isOpen() || !database.driver()) return nullptr;
+  const QVariant handle = database.driver()->handle();
+  if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHDBC)) return nullptr;
+  return *static_cast<const SQLHDBC*>(handle.constData());
+}
+
+// The first diagnostic record of a failed call on `handle`: its text, and its SQLSTATE in `state`.
+QString Diagnostic(SQLSMALLINT type, SQLHANDLE handle, QString* state) {
+  SQLCHAR code[8] = {}, message[512] = {};
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  if (!SQL_SUCCEEDED(SQLGetDiagRec(type, handle, 1, code, &native, message, sizeof message, &length))) {
+    if (state) state->clear();
+    return QStringLiteral("the driver gave no reason");
+  }
+  if (state) *state = QString::fromLatin1(reinterpret_cast<const char*>(code));
+  return QString::fromUtf8(reinterpret_cast<const char*>(message));
+}
+
+bool SetAutocommit(SQLHDBC dbc, bool on) {
+  return SQL_SUCCEEDED(SQLSetConnectAttr(
+      dbc, SQL_ATTR_AUTOCOMMIT,
+      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+      SQL_IS_UINTEGER));
+}
+
+// Whether the driver knows its connection to the database is gone (a driver that cannot tell
+// answers no).
+bool ConnectionDead(SQLHDBC dbc) {
+  SQLUINTEGER dead = SQL_CD_FALSE;
+  return SQL_SUCCEEDED(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, SQL_IS_UINTEGER, nullptr)) &&
+         dead == SQL_CD_TRUE;
+}
+
+// SQLSTATE class 08 is a failed connection; HYT00/HYT01 a call that timed out. After either, a
+// commit may or may not have reached the database.
+bool OutcomeUnknown(const QString& state) {
+  return state.startsWith(QLatin1String("08")) || state == QLatin1String("HYT00") ||
+         state == QLatin1String("HYT01");
+}
+
 // The longest a statement waits for a database that another process keeps busy or locked.
 constexpr SQLULEN kStatementTimeoutSeconds = 2;
 
@@ -192,11 +235,17 @@ bool ExecPrepared(QSqlQuery& query, const QVariantList& values, QString* error) 
 
 Connection::Connection() = default;
 
-Connection::~Connection() { Close(); }
+Connection::~Connection() {
+  Close();
+  for (Statement* statement : statements_) statement->connection_ = nullptr;
+}
 
 bool Connection::Open(const QString& dsn, const QString& user, const QString& password) {
   Close();
   EnsureUtf8Locale();
+  dsn_ = dsn;
+  user_ = user;
+  password_ = password;
   name_ = NextConnectionName();
   {
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name_);
@@ -223,7 +272,11 @@ bool Connection::Open(const QString& dsn, const QString& user, const QString& pa
 }
 
 void Connection::Close() {
+  // A driver inside a transaction refuses to close.
+  if (inTransaction_) Rollback();
   OpenConnections().erase(this);
+  ForgetStatements();
+  inTransaction_ = aborted_ = reopen_ = false;
   if (name_.isEmpty()) return;
   {
     QSqlDatabase database = QSqlDatabase::database(name_, false);
@@ -240,31 +293,144 @@ bool Connection::IsOpen() const {
 QSqlDatabase Connection::Database() const { return QSqlDatabase::database(name_, false); }
 
 QString Connection::DbmsName() const {
-  const QSqlDatabase database = Database();
-  if (!database.isOpen() || !database.driver()) return {};
-  const QVariant handle = database.driver()->handle();
-  if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHDBC)) return {};
-  SQLHDBC dbc = *static_cast<const SQLHDBC*>(handle.constData());
+  SQLHDBC dbc = OdbcConnection(Database());
+  if (!dbc) return {};
   SQLCHAR name[128] = {};
   SQLSMALLINT length = 0;
   if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &length))) return {};
   return QString::fromUtf8(reinterpret_cast<const char*>(name));
 }
 
-bool Recordset::Open(Connection& connection, const QString& sql, const QVariantList& values) {
+void Connection::ForgetStatements() {
+  for (Statement* statement : statements_) statement->query_.reset();
+}
+
+bool Connection::Reopen(QString* error) {
+  // The statements' queries go before the connection they run on.
+  const QString dsn = dsn_, user = user_, password = password_;
   Close();
-  if (!connection.IsOpen()) {
-    error_ = QStringLiteral("the database connection is not open");
+  if (!Open(dsn, user, password)) {
+    reopen_ = true;  // try again before the next statement
+    if (error) *error = error_;
     return false;
   }
+  return true;
+}
+
+bool Connection::Ready(QString* error) {
+  if (reopen_ && !Reopen(error)) return false;
+  if (!IsOpen()) {
+    if (error) *error = QStringLiteral("the database connection is not open");
+    return false;
+  }
+  if (inTransaction_ && aborted_) {
+    if (error)
+      *error = QStringLiteral("a statement of the transaction failed: it can only be rolled back");
+    return false;
+  }
+  return true;
+}
+
+void Connection::StatementFailed() {
+  if (inTransaction_) aborted_ = true;
+  // A connection the server ended is replaced before the next statement.
+  if (SQLHDBC dbc = OdbcConnection(Database()); dbc && ConnectionDead(dbc)) reopen_ = true;
+}
+
+bool Connection::EndTransaction(bool commit, QString* error, QString* state) {
+  SQLHDBC dbc = OdbcConnection(Database());
+  if (!dbc) {
+    if (error) *error = QStringLiteral("the database connection is not open");
+    if (state) *state = QStringLiteral("08003");
+    return false;
+  }
+  if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc, commit ? SQL_COMMIT : SQL_ROLLBACK))) {
+    const QString text = Diagnostic(SQL_HANDLE_DBC, dbc, state);
+    if (error) *error = text;
+    return false;
+  }
+  inTransaction_ = aborted_ = false;
+  // The transaction is over; a driver that cannot go back to one statement a transaction is
+  // replaced before the next statement.
+  if (!SetAutocommit(dbc, true)) reopen_ = true;
+  return true;
+}
+
+bool Connection::Begin(QString* error) {
+  if (inTransaction_) {
+    if (error) *error = QStringLiteral("a transaction is running already");
+    return false;
+  }
+  if (!Ready(error)) return false;
+  SQLHDBC dbc = OdbcConnection(Database());
+  if (!dbc || !SetAutocommit(dbc, false)) {
+    const QString text = dbc ? Diagnostic(SQL_HANDLE_DBC, dbc, nullptr) : QStringLiteral("no ODBC connection");
+    if (error) *error = text;
+    if (dbc) reopen_ = true;  // the driver's mode is no longer known
+    return false;
+  }
+  inTransaction_ = true;
+  aborted_ = false;
+  return true;
+}
+
+CommitResult Connection::Commit(QString* error) {
+  if (!inTransaction_) {
+    if (error) *error = QStringLiteral("no transaction is running");
+    return CommitResult::NotStored;
+  }
+  if (aborted_) {
+    if (error && error->isEmpty())
+      *error = QStringLiteral("a statement of the transaction failed: it was rolled back");
+    Rollback();
+    return CommitResult::NotStored;
+  }
+  QString state;
+  if (EndTransaction(true, error, &state)) return CommitResult::Stored;
+  SQLHDBC dbc = OdbcConnection(Database());
+  if (OutcomeUnknown(state) || !dbc || ConnectionDead(dbc)) {
+    // Nothing more can be learnt on this connection: a new one tells what the database holds.
+    inTransaction_ = aborted_ = false;
+    reopen_ = true;
+    return CommitResult::Unknown;
+  }
+  // The database refused the commit: what it still holds of the transaction goes.
+  Rollback();
+  return CommitResult::NotStored;
+}
+
+bool Connection::Rollback(QString* error) {
+  if (!inTransaction_) return true;
+  if (EndTransaction(false, error, nullptr)) return true;
+  // The driver could not end the transaction: the database ended it already (SQLite does so on a
+  // full disk or an I/O error), or the connection failed. The driver still takes itself to be in
+  // the transaction and would run the next statements outside of any, or refuse to close. Give it
+  // a transaction of the database's own to end, so that it lets go, and replace the connection.
+  inTransaction_ = aborted_ = false;
+  reopen_ = true;
+  if (SQLHDBC dbc = OdbcConnection(Database())) {
+    QSqlQuery begin(Database());
+    if (begin.exec(QStringLiteral("BEGIN")) && SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK)))
+      SetAutocommit(dbc, true);
+  }
+  return false;
+}
+
+bool Recordset::Open(Connection& connection, const QString& sql, const QVariantList& values) {
+  Close();
+  if (!connection.Ready(&error_)) return false;
   QSqlQuery query(connection.Database());
   query.setForwardOnly(true);
-  if (!PrepareQuery(query, sql, &error_) || !ExecPrepared(query, values, &error_)) return false;
+  if (!PrepareQuery(query, sql, &error_) || !ExecPrepared(query, values, &error_)) {
+    connection.StatementFailed();
+    return false;
+  }
   if (query.isSelect()) {
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i) fields_ << record.fieldName(i);
     const int fetched = FetchThroughOdbc(query, static_cast<int>(fields_.size()), rows_, &error_);
     if (fetched < 0) {
+      connection.StatementFailed();
       Close();
       return false;
     }
@@ -277,6 +443,7 @@ bool Recordset::Open(Connection& connection, const QString& sql, const QVariantL
       }
       if (query.lastError().isValid()) {
         error_ = query.lastError().text();
+        connection.StatementFailed();
         Close();
         return false;
       }
@@ -320,26 +487,48 @@ QString Recordset::Text(const QString& field) const {
 
 Statement::Statement() = default;
 
-Statement::~Statement() = default;
+Statement::~Statement() {
+  query_.reset();
+  if (connection_) connection_->statements_.erase(this);
+}
 
 bool Statement::Prepare(Connection& connection, const QString& sql, QString* error) {
   query_.reset();
-  if (!connection.IsOpen()) {
-    if (error) *error = QStringLiteral("the database connection is not open");
-    return false;
-  }
-  auto query = std::make_unique<QSqlQuery>(connection.Database());
-  if (!PrepareQuery(*query, sql, error)) return false;
+  if (connection_) connection_->statements_.erase(this);
+  connection_ = nullptr;
+  sql_ = sql;
+  if (!connection.Ready(error)) return false;
+  connection_ = &connection;
+  connection.statements_.insert(this);
+  if (PrepareOnConnection(error)) return true;
+  connection.StatementFailed();
+  connection.statements_.erase(this);
+  connection_ = nullptr;
+  return false;
+}
+
+bool Statement::PrepareOnConnection(QString* error) {
+  auto query = std::make_unique<QSqlQuery>(connection_->Database());
+  if (!PrepareQuery(*query, sql_, error)) return false;
   query_ = std::move(query);
   return true;
 }
 
 bool Statement::Execute(const QVariantList& values, QString* error) {
-  if (!query_) {
+  if (!connection_) {
     if (error) *error = QStringLiteral("the statement is not prepared");
     return false;
   }
-  return ExecPrepared(*query_, values, error);
+  // The connection may have been opened again since the statement was prepared (its query went
+  // with the old one): prepare it anew on this one.
+  if (!connection_->Ready(error)) return false;
+  if (!query_ && !PrepareOnConnection(error)) {
+    connection_->StatementFailed();
+    return false;
+  }
+  if (ExecPrepared(*query_, values, error)) return true;
+  connection_->StatementFailed();
+  return false;
 }
 
 int Statement::RowsAffected() const { return query_ ? query_->numRowsAffected() : 0; }

@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include <memory>
+#include <set>
 
 class QSqlQuery;
 
@@ -24,6 +25,15 @@ bool IsTrue(const QVariant& value);
 // Makes sure the process's LC_CTYPE is a UTF-8 locale: the SQLite ODBC driver has no wide
 // functions, and the driver manager mangles Japanese SQL text under the "C" locale.
 void EnsureUtf8Locale();
+
+class Statement;
+
+// How a commit ended.
+enum class CommitResult {
+  Stored,     // everything the transaction wrote is in the database
+  NotStored,  // nothing of it is: the database refused the commit and the transaction is rolled back
+  Unknown,    // the connection failed while the commit ran: the database may hold all or nothing
+};
 
 class Connection {
  public:
@@ -43,9 +53,45 @@ class Connection {
   // "PostgreSQL"), or the empty text.
   QString DbmsName() const;
 
+  // Transactions. Begin() starts one; every statement up to Commit() or Rollback() belongs to it.
+  // A statement that fails inside it ends what it can still do: the statements after it are
+  // refused until Rollback(), on every driver alike (a database may have rolled the transaction
+  // back by itself on a full disk or an I/O error, and what ran after that would be stored on its
+  // own).
+  //
+  // Rollback() always leaves nothing of the transaction stored. When the driver cannot end the
+  // transaction (the database ended it already, or the connection failed), the connection is
+  // closed and opened again on the same data source, user and password before its next
+  // statement, so that no driver state outlives the failure. Statements prepared before that are
+  // prepared again on the new connection when they next run. Commit() reports how the commit
+  // ended; after NotStored and Unknown the connection is ready for the next transaction as well.
+  // Begin() and Commit() give the driver's text in `error` on failure.
+  bool Begin(QString* error = nullptr);
+  CommitResult Commit(QString* error = nullptr);
+  bool Rollback(QString* error = nullptr);
+  bool InTransaction() const { return inTransaction_; }
+
+  // Makes the connection ready for a statement: opens it again when a failure left it to be
+  // reopened; refuses while a transaction waits for its rollback. False with the reason.
+  bool Ready(QString* error);
+  // Notes a failed statement (a transaction that holds it can only be rolled back).
+  void StatementFailed();
+
  private:
+  friend class Statement;
+  bool Reopen(QString* error);
+  // Ends the driver's transaction (commit or rollback) and returns to one statement a
+  // transaction; false with the driver's text and SQLSTATE.
+  bool EndTransaction(bool commit, QString* error, QString* state);
+  void ForgetStatements();
+
   QString name_;
   QString error_;
+  QString dsn_, user_, password_;  // how the connection was opened, to open it again
+  bool reopen_ = false;            // a failure left driver state that only a new connection clears
+  bool inTransaction_ = false;
+  bool aborted_ = false;           // a statement of the transaction failed
+  std::set<Statement*> statements_;
 };
 
 // A record set with a static client-side cursor: a query's rows are read whole when it opens.
@@ -97,10 +143,10 @@ class Statement {
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
-  // Prepares `sql` on `connection`, which must stay open while the statement is used. Returns
+  // Prepares `sql` on `connection`, which must outlive the statement or close first. Returns
   // false on failure; `error` gets the driver's message.
   bool Prepare(Connection& connection, const QString& sql, QString* error = nullptr);
-  bool IsPrepared() const { return query_ != nullptr; }
+  bool IsPrepared() const { return connection_ != nullptr; }
   // Runs the prepared statement with `values` bound to its placeholders, in order. Returns false
   // on failure; `error` gets the driver's message.
   bool Execute(const QVariantList& values, QString* error = nullptr);
@@ -108,7 +154,12 @@ class Statement {
   int RowsAffected() const;
 
  private:
-  std::unique_ptr<QSqlQuery> query_;
+  friend class Connection;
+  bool PrepareOnConnection(QString* error);
+
+  Connection* connection_ = nullptr;
+  QString sql_;
+  std::unique_ptr<QSqlQuery> query_;  // null after the connection was opened again
 };
 
 // Runs a statement that returns no rows. Returns false on failure; `error` gets the message and

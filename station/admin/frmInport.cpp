@@ -337,7 +337,16 @@ void frmInport::ImportStage() {
   }
   RecordsFailure failure;
   QString error;
-  const bool ok = RunInTransaction([&] { return InsertImportedMembers(members, &failure); }, &error);
+  // A commit the connection lost sight of counts as done when every imported member is there.
+  auto allThere = [&] {
+    QSet<QString> ids;
+    if (!LoadMemberIds(ids)) return false;
+    for (const ImportedMember& m : members)
+      if (!ids.contains(m.id)) return false;
+    return true;
+  };
+  const bool ok =
+      RunInTransaction([&] { return InsertImportedMembers(members, &failure); }, &error, allThere);
   if (!ok) {
     // Nothing was imported; the settings window shows the members as they are.
     const int line = failure.row > 0 ? lineOf[failure.row - 1] : 0;

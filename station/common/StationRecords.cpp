@@ -1,8 +1,5 @@
 #include "common/StationRecords.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-
 #include <algorithm>
 
 #include "common/globals.h"
@@ -46,27 +43,43 @@ bool InsertHistoryRow(const HistoryRow& row, QString* error) {
       {row.id, row.ioName, row.inDate, row.inTime, row.imgFile}, nullptr, error);
 }
 
+namespace {
+// Whether the database holds the event whole: the member's last time and its history row. Asked
+// after a commit whose outcome the connection could not tell.
+bool EventStored(const QString& id, bool entry, const QString& nowText, const HistoryRow& row) {
+  db::Recordset rs;
+  if (!rs.Open(gcnDB(),
+               QStringLiteral("SELECT COUNT(*) FROM tblHist WHERE ID=? AND inDate=? AND inTime=? AND IOName=?"),
+               {row.id, row.inDate, row.inTime, row.ioName}) ||
+      rs.Value(0).toInt() < 1)
+    return false;
+  MemberRecord member;
+  return FindMember(id, member) == LookupResult::Found &&
+         (entry ? member.lastIn : member.lastOut).toString() == nowText;
+}
+}  // namespace
+
 EventWrite RecordEvent(const QString& id, bool entry, const QString& nowText, const HistoryRow& row,
                        QString* error) {
   // The member's row was read before, outside the transaction: its first statement is a write,
   // so a driver that starts transactions deferred takes the write lock at once (one that read
   // first would fail when another writer waits).
-  QSqlDatabase database = gcnDB().Database();
-  if (!database.transaction()) {
-    if (error) *error = database.lastError().text();
+  db::Connection& connection = gcnDB();
+  if (!connection.Begin(error)) return EventWrite::LastTimeFailed;
+  if (!WriteLastTime(id, entry, nowText, error)) {
+    connection.Rollback();
     return EventWrite::LastTimeFailed;
   }
-  EventWrite result = EventWrite::Stored;
-  if (!WriteLastTime(id, entry, nowText, error))
-    result = EventWrite::LastTimeFailed;
-  else if (!InsertHistoryRow(row, error))
-    result = EventWrite::HistoryFailed;
-  if (result == EventWrite::Stored && !database.commit()) {
-    if (error) *error = database.lastError().text();
-    result = EventWrite::HistoryFailed;
+  if (!InsertHistoryRow(row, error)) {
+    connection.Rollback();
+    return EventWrite::HistoryFailed;
   }
-  if (result != EventWrite::Stored) database.rollback();
-  return result;
+  switch (connection.Commit(error)) {
+    case db::CommitResult::Stored: return EventWrite::Stored;
+    case db::CommitResult::NotStored: return EventWrite::HistoryFailed;
+    case db::CommitResult::Unknown: break;
+  }
+  return EventStored(id, entry, nowText, row) ? EventWrite::Stored : EventWrite::HistoryFailed;
 }
 
 bool SetHistoryPhoto(const HistoryRow& row, const QString& imgFile, QString* error) {

@@ -1,8 +1,6 @@
 #include "common/TableRecords.h"
 
 #include <QHash>
-#include <QSqlDatabase>
-#include <QSqlError>
 
 #include "common/globals.h"
 #include "db/db.h"
@@ -39,15 +37,23 @@ bool SameShown(const RosterMember& a, const RosterMember& b) {
 
 }  // namespace
 
-bool RunInTransaction(const std::function<bool()>& work, QString* error) {
-  QSqlDatabase database = gcnDB().Database();
-  if (!database.transaction()) {
-    if (error) *error = database.lastError().text();
+bool RunInTransaction(const std::function<bool()>& work, QString* error,
+                      const std::function<bool()>& stored) {
+  db::Connection& connection = gcnDB();
+  if (!connection.Begin(error)) return false;
+  if (!work()) {
+    connection.Rollback();
     return false;
   }
-  if (work() && database.commit()) return true;
-  if (error && error->isEmpty()) *error = database.lastError().text();
-  database.rollback();
+  QString commitError;
+  switch (connection.Commit(&commitError)) {
+    case db::CommitResult::Stored: return true;
+    case db::CommitResult::NotStored: break;
+    case db::CommitResult::Unknown:
+      if (stored && stored()) return true;
+      break;
+  }
+  if (error && error->isEmpty()) *error = commitError;
   return false;
 }
 

@@ -26,7 +26,11 @@ struct RecordsFailure {
 
 // Runs `work` between a transaction's start and its commit on gcnDB(); rolls back when `work`
 // returns false or the commit fails. `error` gets the driver's text of a failed start or commit.
-bool RunInTransaction(const std::function<bool()>& work, QString* error = nullptr);
+// True only when everything `work` wrote is stored: when the connection failed during the commit,
+// `stored` (asked on a new connection) tells whether the database holds it; without it such a
+// commit counts as failed.
+bool RunInTransaction(const std::function<bool()>& work, QString* error = nullptr,
+                      const std::function<bool()>& stored = {});
 
 // Every member, ordered by ID, in the roster's form (no ticks). A Null Date reads as `today`.
 bool LoadMemberRows(std::vector<RosterMember>& rows, const QString& today, QString* error = nullptr);

@@ -1,8 +1,5 @@
 #include "history/MemberSelection.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-
 #include "db/db.h"
 
 namespace {
@@ -21,22 +18,16 @@ bool FillTickTable(db::Connection& connection, const QStringList& ids, QString* 
                    QStringLiteral("CREATE TEMPORARY TABLE ") + kTickTable + QStringLiteral(" (ID VARCHAR(9))"),
                    {}, nullptr, error))
     return false;
-  QSqlDatabase database = connection.Database();
-  const bool inTransaction = database.transaction();
+  const bool inTransaction = connection.Begin();
   db::Statement insert;
   bool stored = insert.Prepare(
       connection, QStringLiteral("INSERT INTO ") + kTickTable + QStringLiteral(" (ID) VALUES (?)"), error);
   for (qsizetype i = 0; stored && i < ids.size(); ++i) stored = insert.Execute({ids.at(i)}, error);
   if (!stored) {
-    if (inTransaction) database.rollback();
+    if (inTransaction) connection.Rollback();
     return false;
   }
-  if (inTransaction && !database.commit()) {
-    if (error) *error = database.lastError().text();
-    database.rollback();
-    return false;
-  }
-  return true;
+  return !inTransaction || connection.Commit(error) == db::CommitResult::Stored;
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <QSqlError>
 #include <QtEndian>
 
+#include <sys/mount.h>
+
 #include "codepage/codepage.h"
 #include "common/globals.h"
 #include "common/mdlDB.h"
@@ -222,5 +224,79 @@ bool ProgramFolder::UnlockTables(db::Connection& other, QString* error) const {
   if (error) *error = database.lastError().text();
   return false;
 }
+
+}  // namespace testsupport
+
+namespace testsupport {
+
+void ProgramFolder::FillDatabase(bool full) const {
+  ASSERT_EQ(driver_, Driver::SQLite) << "a full database is made on SQLite only";
+  db::Recordset rs;
+  ASSERT_TRUE(rs.Open(gcnDB(), QStringLiteral("PRAGMA page_count"))) << qPrintable(rs.LastError());
+  const int pages = rs.Value(0).toInt();
+  ASSERT_TRUE(rs.Open(gcnDB(), QStringLiteral("PRAGMA max_page_count = %1").arg(full ? pages : 1 << 30)))
+      << qPrintable(rs.LastError());
+}
+
+void ProgramFolder::RefuseInserts(const QString& table, bool on, bool atCommit) const {
+  const QString name = QStringLiteral("refuse_") + table + (atCommit ? QStringLiteral("_late") : QString());
+  QStringList sql;
+  if (driver_ == Driver::SQLite) {
+    if (!on) {
+      sql << QStringLiteral("DROP TRIGGER IF EXISTS ") + name;
+    } else if (!atCommit) {
+      sql << QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT ON %2 BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                 .arg(name, table);
+    } else {
+      // Each insert leaves a reference to nothing, checked when the transaction commits.
+      sql << QStringLiteral("PRAGMA foreign_keys = ON")
+          << QStringLiteral("CREATE TABLE IF NOT EXISTS refuse_target (id INTEGER PRIMARY KEY)")
+          << QStringLiteral("CREATE TABLE IF NOT EXISTS refuse_dangling (id INTEGER REFERENCES "
+                            "refuse_target (id) DEFERRABLE INITIALLY DEFERRED)")
+          << QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON %2 BEGIN INSERT INTO refuse_dangling "
+                            "VALUES (1); END")
+                 .arg(name, table);
+    }
+  } else {
+    if (!on) {
+      sql << QStringLiteral("DROP TRIGGER IF EXISTS %1 ON %2").arg(name, table);
+    } else {
+      sql << QStringLiteral("CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql "
+                            "AS $$ BEGIN RAISE EXCEPTION 'refused'; END $$")
+          << (atCommit ? QStringLiteral("CREATE CONSTRAINT TRIGGER %1 AFTER INSERT ON %2 DEFERRABLE "
+                                        "INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION refuse()")
+                       : QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT ON %2 FOR EACH ROW "
+                                        "EXECUTE FUNCTION refuse()"))
+                 .arg(name, table);
+    }
+  }
+  for (const QString& statement : sql) {
+    QString error;
+    ASSERT_TRUE(db::Execute(gcnDB(), statement, {}, nullptr, &error)) << qPrintable(error);
+  }
+}
+
+SmallDisk::SmallDisk(qint64 bytes) {
+  path_ = dir_.path() + QLatin1Char('/');
+  mounted_ = mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", 0,
+                   QByteArray("size=" + QByteArray::number(bytes)).constData()) == 0;
+}
+
+SmallDisk::~SmallDisk() {
+  if (mounted_) umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+}
+
+void SmallDisk::Fill() const {
+  QFile filler(path_ + QStringLiteral(".filler"));
+  ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Append));
+  const QByteArray block(4096, 'x');
+  while (filler.write(block) == block.size() && filler.flush()) {
+  }
+  const QByteArray byte(1, 'x');
+  while (filler.write(byte) == 1 && filler.flush()) {
+  }
+}
+
+void SmallDisk::Free() const { QFile::remove(path_ + QStringLiteral(".filler")); }
 
 }  // namespace testsupport

@@ -53,8 +53,19 @@ class ProgramFolder {
   void AddMember(const QString& id, const QString& name, const QString& honorific = "さま",
                  const QString& kana = QString(), const QString& mail = QString()) const;
 
-  // The SQLite database file (SQLite only).
-  QString DatabaseFile() const { return path_ + "Velmor.db"; }
+  // The SQLite database file (SQLite only): in the folder, or in `folder` (ending in "/") when set
+  // before CreateDatabase.
+  QString DatabaseFile() const { return (databaseFolder_.isEmpty() ? path_ : databaseFolder_) + "Velmor.db"; }
+  void SetDatabaseFolder(const QString& folder) { databaseFolder_ = folder; }
+
+  // Faults of the station's connection gcnDB(), switched on and off by the test:
+  // - a full database (SQLite: the file may not grow, which fails a write with "database or disk
+  //   is full" as a full disk does; the limit belongs to the connection);
+  // - inserts into `table` refused by a trigger at once, or (`atCommit`) only when the transaction
+  //   commits (a deferred check: a foreign key on SQLite, a deferred constraint trigger on
+  //   PostgreSQL).
+  void FillDatabase(bool full) const;
+  void RefuseInserts(const QString& table, bool on, bool atCommit = false) const;
   // The PostgreSQL database's name (after CreateDatabase on PostgreSQL).
   QString DatabaseName() const { return database_; }
 
@@ -68,6 +79,28 @@ class ProgramFolder {
   QString path_;
   Driver driver_ = Driver::SQLite;
   QString database_;
+  QString databaseFolder_;
+};
+
+// A small file system of its own (tmpfs) that a test fills up and frees again. Mounting needs
+// root; Mounted() says whether it worked.
+class SmallDisk {
+ public:
+  explicit SmallDisk(qint64 bytes);
+  ~SmallDisk();
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+
+  bool Mounted() const { return mounted_; }
+  QString Path() const { return path_; }  // ends in "/"
+  // Writes a filler file until no byte is left; Free() removes it.
+  void Fill() const;
+  void Free() const;
+
+ private:
+  QTemporaryDir dir_;
+  QString path_;
+  bool mounted_ = false;
 };
 
 }  // namespace testsupport

@@ -56,4 +56,55 @@ TEST(DatabaseWaits, ALockedDatabaseFailsTheStatementAndTheSameStatementRunsOnceI
   EXPECT_EQ(rs.Text(QStringLiteral("LastIn")), values[0].toString());
 }
 
+// A transaction the database ended by itself (a full database): the statements after the failure
+// are refused, the rollback tells that the driver could not end it, and the connection, opened
+// anew, runs a statement prepared before all that, in and out of the next transaction.
+TEST(Transactions, AfterTheDatabaseEndedATransactionTheNextOneIsWhole) {
+  testsupport::ProgramFolder folder;
+  folder.CreateDatabase();
+  folder.AddMember(QStringLiteral("100001"), QStringLiteral("利用者"));
+  db::Connection& connection = gcnDB();
+  db::Statement update;
+  ASSERT_TRUE(update.Prepare(connection, QStringLiteral("UPDATE tblData SET LastIn = ? WHERE ID = ?")));
+  const QString history = QStringLiteral("INSERT INTO tblHist (ID, IOName, inDate, inTime, imgFile) "
+                                         "VALUES ('100001', 'x', 1, '00:00:00', ?)");
+  auto lastIn = [&] {
+    db::Recordset rs;
+    EXPECT_TRUE(rs.Open(connection, QStringLiteral("SELECT LastIn FROM tblData")));
+    return rs.Text(QStringLiteral("LastIn"));
+  };
+
+  folder.FillDatabase(true);
+  ASSERT_TRUE(connection.Begin());
+  EXPECT_TRUE(update.Execute({QStringLiteral("a"), QStringLiteral("100001")}));
+  QString error;
+  EXPECT_FALSE(db::Execute(connection, history, {QString(20000, 'x')}, nullptr, &error));
+  EXPECT_FALSE(update.Execute({QStringLiteral("b"), QStringLiteral("100001")}, &error));
+  EXPECT_EQ(connection.Commit(), db::CommitResult::NotStored);
+  EXPECT_FALSE(connection.InTransaction());
+  EXPECT_EQ(lastIn(), QString());
+
+  folder.FillDatabase(false);
+  EXPECT_TRUE(update.Execute({QStringLiteral("c"), QStringLiteral("100001")}, &error)) << qPrintable(error);
+  EXPECT_EQ(lastIn(), QStringLiteral("c"));
+  ASSERT_TRUE(connection.Begin());
+  EXPECT_TRUE(update.Execute({QStringLiteral("d"), QStringLiteral("100001")}));
+  EXPECT_TRUE(db::Execute(connection, history, {QString(20000, 'x')}));
+  EXPECT_EQ(connection.Commit(), db::CommitResult::Stored);
+  db::Connection other;
+  ASSERT_TRUE(other.Open(QStringLiteral("Pardix"), QString(), QString()));
+  db::Recordset rs;
+  ASSERT_TRUE(rs.Open(other, QStringLiteral("SELECT COUNT(*) FROM tblHist")));
+  EXPECT_EQ(rs.Value(0).toInt(), 1);
+
+  // A rolled back transaction stores nothing; the connection goes on in one statement a
+  // transaction.
+  ASSERT_TRUE(connection.Begin());
+  EXPECT_TRUE(update.Execute({QStringLiteral("e"), QStringLiteral("100001")}));
+  EXPECT_TRUE(connection.Rollback());
+  EXPECT_TRUE(update.Execute({QStringLiteral("f"), QStringLiteral("100001")}));
+  ASSERT_TRUE(rs.Open(other, QStringLiteral("SELECT LastIn FROM tblData")));
+  EXPECT_EQ(rs.Text(QStringLiteral("LastIn")), QStringLiteral("f"));
+}
+
 }  // namespace

@@ -169,7 +169,79 @@ TEST_P(TableRecordsTest, GreetingsRoundTripAndTheStationFindsThem) {
   EXPECT_EQ(out.message, "おつかれさま");
 }
 
+// A save and an import that fail store nothing, whatever failed before them; the next ones store
+// everything. The first failure: a full database on SQLite, a commit the server refuses on
+// PostgreSQL. Then the member inserts refused one by one.
+class WholeAfterAFailure : public TableRecordsTest {
+ protected:
+  void FirstFailure(bool on) {
+    if (GetParam() == testsupport::Driver::SQLite) folder_.FillDatabase(on);
+    else folder_.RefuseInserts("tblData", on, true);
+  }
+  QStringList Passwords() const {
+    db::Recordset rs;
+    EXPECT_TRUE(rs.Open(gcnDB(), "SELECT Password FROM tblPassword ORDER BY admin"));
+    QStringList out;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) out << rs.Text("Password");
+    return out;
+  }
+};
+
+TEST_P(WholeAfterAFailure, TheTableSaveWithThePasswords) {
+  Prepare();
+  const QStringList passwords = Passwords();
+  std::vector<RosterMember> rows;
+  for (int i = 0; i < 300; ++i) rows.push_back(Member(QString::number(100000 + i), QString("利用者%1").arg(i)));
+  auto save = [&](const QString& password) {
+    return RunInTransaction([&] {
+      return db::Execute(gcnDB(), "UPDATE tblPassword SET Password = ?", {password}) &&
+             WriteMemberRows(rows, "2026/06/15");
+    });
+  };
+
+  FirstFailure(true);
+  EXPECT_FALSE(save("new1"));
+  EXPECT_EQ(StoredMembers().size(), 0u);
+  EXPECT_EQ(Passwords(), passwords);
+  FirstFailure(false);
+  folder_.RefuseInserts("tblData", true);
+  EXPECT_FALSE(save("new2"));
+  EXPECT_EQ(StoredMembers().size(), 0u);
+  EXPECT_EQ(Passwords(), passwords);
+
+  folder_.RefuseInserts("tblData", false);
+  EXPECT_TRUE(save("new3"));
+  EXPECT_EQ(StoredMembers().size(), 300u);
+  EXPECT_EQ(Passwords(), QStringList(passwords.size(), "new3"));
+}
+
+TEST_P(WholeAfterAFailure, TheImport) {
+  Prepare();
+  std::vector<ImportedMember> members;
+  for (int i = 0; i < 300; ++i)
+    members.push_back({QString::number(200000 + i), QString("取込%1").arg(i), "さま", "とりこみ", QString()});
+  auto import = [&] { return RunInTransaction([&] { return InsertImportedMembers(members); }); };
+
+  FirstFailure(true);
+  EXPECT_FALSE(import());
+  EXPECT_EQ(StoredMembers().size(), 0u);
+  FirstFailure(false);
+  folder_.RefuseInserts("tblData", true);
+  EXPECT_FALSE(import());
+  EXPECT_EQ(StoredMembers().size(), 0u);
+  // Refused at the commit only, after that.
+  folder_.RefuseInserts("tblData", false);
+  folder_.RefuseInserts("tblData", true, true);
+  EXPECT_FALSE(import());
+  EXPECT_EQ(StoredMembers().size(), 0u);
+
+  folder_.RefuseInserts("tblData", false, true);
+  EXPECT_TRUE(import());
+  EXPECT_EQ(StoredMembers().size(), 300u);
+}
+
 }  // namespace
 VELMOR_ON_BOTH_DRIVERS(TableRecordsTest);
+VELMOR_ON_BOTH_DRIVERS(WholeAfterAFailure);
 
 }  // namespace admintest

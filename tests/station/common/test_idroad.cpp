@@ -56,8 +56,10 @@ class NotingWindow : public QObject, public RoadWindow {
 // The road over a program folder whose database is on `driver`.
 class IdRoadBase : public ::testing::Test {
  protected:
-  void SetUpOn(testsupport::Driver driver) {
+  // `databaseFolder`: where the SQLite database lies, when not in the program folder.
+  void SetUpOn(testsupport::Driver driver, const QString& databaseFolder = QString()) {
     folder_.SetDriver(driver);
+    folder_.SetDatabaseFolder(databaseFolder);
     now_ = QDateTime(QDate(2026, 6, 15), QTime(9, 5, 0));
     ui::SetClock([this] { return now_; });
     ui::SetRandom([] { return 0.0; });
@@ -248,6 +250,110 @@ TEST_P(IdRoadTest, IdsArrivingWhileARoadRunsTakeTheirTurnOnceEach) {
   road.Submit(QStringLiteral("1002"));
   EXPECT_EQ(History().size(), 4);
   EXPECT_EQ(History().last(), QStringLiteral("1002 退室 09:15:00"));
+}
+
+// An event that could not be stored leaves nothing of it, whatever failed before it; the next one
+// is stored whole and reported so. Each way a write fails, before and after another failure.
+class RoadAfterAFailure : public IdRoadTest {
+ protected:
+  // Scans `id` a minute after the last scan; how the road ended.
+  RoadEnd Scan(const QString& id) {
+    now_ = now_.addSecs(60);
+    NotingWindow w;
+    IdRoad road(&w, &w, RoadOptions::Station());
+    road.Submit(id);
+    EXPECT_EQ(w.ends.size(), 1u);
+    return w.ends.empty() ? RoadEnd::Recorded : w.ends[0];
+  }
+  // Nothing of 1001 is stored: no last time, no history row.
+  void ExpectNothingOf1001() {
+    EXPECT_EQ(Member("1001", "LastIn"), QString());
+    EXPECT_EQ(History(), QStringList());
+  }
+  // 1001's entry of now is stored whole, once.
+  void ExpectEntryOf1001() {
+    EXPECT_EQ(Member("1001", "LastIn"), now_.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")));
+    EXPECT_EQ(History(), QStringList{"1001 入室 " + now_.toString(QStringLiteral("hh:mm:ss"))});
+  }
+};
+
+TEST_P(RoadAfterAFailure, ARefusedHistoryRowStoresNothingBeforeAndAfterARefusedCommit) {
+  // The history row refused as it is written.
+  folder_.RefuseInserts(QStringLiteral("tblHist"), true);
+  EXPECT_EQ(Scan(QStringLiteral("1001")), RoadEnd::DatabaseFailed);
+  ExpectNothingOf1001();
+  // Refused only at the commit.
+  folder_.RefuseInserts(QStringLiteral("tblHist"), false);
+  folder_.RefuseInserts(QStringLiteral("tblHist"), true, true);
+  EXPECT_EQ(Scan(QStringLiteral("1001")), RoadEnd::DatabaseFailed);
+  ExpectNothingOf1001();
+  // And again as it is written, after that.
+  folder_.RefuseInserts(QStringLiteral("tblHist"), false, true);
+  folder_.RefuseInserts(QStringLiteral("tblHist"), true);
+  EXPECT_EQ(Scan(QStringLiteral("1001")), RoadEnd::DatabaseFailed);
+  ExpectNothingOf1001();
+
+  folder_.RefuseInserts(QStringLiteral("tblHist"), false);
+  EXPECT_EQ(Scan(QStringLiteral("1001")), RoadEnd::Recorded);
+  ExpectEntryOf1001();
+  EXPECT_EQ(LogLines(), (QStringList{"1001 - 履歴,失敗", "1001 - 履歴,失敗", "1001 - 履歴,失敗",
+                                     "1001 - アクセス,成功"}));
+}
+
+TEST_P(RoadAfterAFailure, AConnectionLostInTheCommitIsReportedAsTheDatabaseEndedIt) {
+  if (GetParam() != testsupport::Driver::PostgreSQL) GTEST_SKIP() << "a server connection";
+  // The server ends the station's connection while the commit checks the history row.
+  ASSERT_TRUE(db::Execute(gcnDB(), QStringLiteral(
+      "CREATE FUNCTION hang_up() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+      "PERFORM pg_terminate_backend(pg_backend_pid()); PERFORM pg_sleep(5); RETURN NULL; END $$")));
+  ASSERT_TRUE(db::Execute(gcnDB(), QStringLiteral(
+      "CREATE CONSTRAINT TRIGGER hang_up AFTER INSERT ON tblHist DEFERRABLE INITIALLY DEFERRED "
+      "FOR EACH ROW EXECUTE FUNCTION hang_up()")));
+  EXPECT_EQ(Scan(QStringLiteral("1001")), RoadEnd::DatabaseFailed);
+  ExpectNothingOf1001();  // on the connection opened anew
+  ASSERT_TRUE(db::Execute(gcnDB(), QStringLiteral("DROP TRIGGER hang_up ON tblHist")));
+  EXPECT_EQ(Scan(QStringLiteral("1001")), RoadEnd::Recorded);
+  ExpectEntryOf1001();
+}
+VELMOR_ON_BOTH_DRIVERS(RoadAfterAFailure);
+
+// The station's database on a file system that fills up and is freed again.
+class RoadOnAFullDisk : public IdRoadBase {
+ protected:
+  void SetUp() override {
+    if (!disk_.Mounted()) GTEST_SKIP() << "no tmpfs can be mounted here (needs root)";
+    SetUpOn(testsupport::Driver::SQLite, disk_.Path());
+  }
+  RoadEnd Scan(const QString& id) {
+    now_ = now_.addSecs(60);
+    NotingWindow w;
+    IdRoad road(&w, &w, RoadOptions::Station());
+    road.Submit(id);
+    return w.ends.empty() ? RoadEnd::Recorded : w.ends[0];
+  }
+  testsupport::SmallDisk disk_{1 << 20};
+};
+
+TEST_F(RoadOnAFullDisk, TheScanAfterTheDiskIsFreedIsStoredWholeAndReportedSo) {
+  disk_.Fill();
+  EXPECT_EQ(Scan(QStringLiteral("1001")), RoadEnd::DatabaseFailed);
+  disk_.Free();
+  EXPECT_EQ(Scan(QStringLiteral("1001")), RoadEnd::Recorded);
+  EXPECT_EQ(Member("1001", "LastIn"), QStringLiteral("2026/06/15 09:07:00"));
+  EXPECT_EQ(History(), QStringList{QStringLiteral("1001 入室 09:07:00")});
+
+  // Full again, freed, and the history row refused: neither event leaves a trace.
+  disk_.Fill();
+  EXPECT_EQ(Scan(QStringLiteral("1002")), RoadEnd::DatabaseFailed);
+  disk_.Free();
+  folder_.RefuseInserts(QStringLiteral("tblHist"), true);
+  EXPECT_EQ(Scan(QStringLiteral("1002")), RoadEnd::DatabaseFailed);
+  EXPECT_EQ(Member("1002", "LastIn"), QString());
+  EXPECT_EQ(History().size(), 1);
+  const QStringList log = LogLines();
+  ASSERT_EQ(log.size(), 4);
+  EXPECT_EQ(log[1], QStringLiteral("1001 - アクセス,成功"));
+  EXPECT_EQ(log[3], QStringLiteral("1002 - 履歴,失敗"));
 }
 
 }  // namespace
