@@ -163,10 +163,7 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
   // that name is there already (an event in the same second, a clock set back).
   const bool photo = o.photo && glngCamCount > 0;
   e.stamp = EventStamp(ui::Now());
-  if (photo) {
-    e.photoName = FreePhotoName(gstrImgDir, e.stamp, state->lastPhotoName);
-    state->lastPhotoName = e.photoName;
-  }
+  if (photo) e.photoName = FreePhotoName(gstrImgDir, e.stamp, state->lastPhotoName);
   e.nowText = StampText(e.stamp);
 
   // The decision, stored at once and whole: the member's last time and the event's history row
@@ -185,6 +182,7 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
     case EventWrite::HistoryFailed: return failed(e.id + QStringLiteral(" - 履歴"));
   }
   e.imgFile = row.imgFile;
+  if (photo) state->lastPhotoName = e.photoName;
   // The templates are read while the window is surely there.
   QString mailBody;
   if (RoadWindow* w = state->Window()) mailBody = w->RoadMailTemplate(e.entry);
