@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 
 namespace cp {
@@ -27,27 +28,35 @@ Converter& FromCp() {
   return c;
 }
 
-// Converts one UTF-8 encoded character (or a run) to CP932; returns false when it cannot.
+// Appends the CP932 form of UTF-8 text (one character or a whole run) to `out`, converted
+// straight into its end; returns false, `out` as it was, when a character has no CP932 form.
 bool ConvertChunk(Converter& c, const QByteArray& in, QByteArray& out) {
+  const qsizetype start = out.size();
+  // CP932 never takes more bytes than UTF-8 for the same text; a little room for the shift flush.
+  out.resize(start + in.size() + 16);
   char* inp = const_cast<char*>(in.constData());
   size_t inLeft = static_cast<size_t>(in.size());
-  char buf[64];
-  QByteArray result;
+  char* outp = out.data() + start;
+  size_t outLeft = static_cast<size_t>(out.size() - start);
+  auto grow = [&] {
+    const qsizetype used = outp - out.data();
+    out.resize(out.size() * 2 + 16);
+    outp = out.data() + used;
+    outLeft = static_cast<size_t>(out.size() - used);
+  };
   while (inLeft > 0) {
-    char* outp = buf;
-    size_t outLeft = sizeof buf;
-    size_t r = iconv(c.cd, &inp, &inLeft, &outp, &outLeft);
-    result.append(buf, static_cast<int>(outp - buf));
-    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-      iconv(c.cd, nullptr, nullptr, nullptr, nullptr);
-      return false;
+    if (iconv(c.cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1)) continue;
+    if (errno == E2BIG) {
+      grow();
+      continue;
     }
+    iconv(c.cd, nullptr, nullptr, nullptr, nullptr);
+    out.resize(start);
+    return false;
   }
-  char* outp = buf;
-  size_t outLeft = sizeof buf;
-  iconv(c.cd, nullptr, nullptr, &outp, &outLeft);  // flush the shift state
-  result.append(buf, static_cast<int>(outp - buf));
-  out.append(result);
+  // Flush the shift state.
+  while (iconv(c.cd, nullptr, nullptr, &outp, &outLeft) == static_cast<size_t>(-1) && errno == E2BIG) grow();
+  out.resize(outp - out.data());
   return true;
 }
 
@@ -88,26 +97,37 @@ bool FitsAnsi(const QString& text) {
 QString FromAnsi(const QByteArray& bytes) {
   Converter& c = FromCp();
   std::lock_guard<std::mutex> guard(c.lock);
-  QByteArray result;
-  result.reserve(bytes.size() * 3 / 2 + 8);
+  // Converted straight into the result, which grows when the text needs more (Japanese takes
+  // 3 bytes of UTF-8 for 2 of CP932; a half-width kana or a replaced byte 3 for 1).
+  QByteArray result(bytes.size() * 3 / 2 + 16, Qt::Uninitialized);
   char* inp = const_cast<char*>(bytes.constData());
   size_t inLeft = static_cast<size_t>(bytes.size());
-  char buf[256];
+  char* outp = result.data();
+  size_t outLeft = static_cast<size_t>(result.size());
   while (inLeft > 0) {
-    char* outp = buf;
-    size_t outLeft = sizeof buf;
-    size_t r = iconv(c.cd, &inp, &inLeft, &outp, &outLeft);
-    result.append(buf, static_cast<int>(outp - buf));
-    if (r == static_cast<size_t>(-1)) {
-      if (errno == E2BIG) continue;
-      // EILSEQ or EINVAL (cut-off two-byte character): replace one byte and go on.
-      result.append("\xEF\xBF\xBD");
-      ++inp;
-      --inLeft;
-      iconv(c.cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(c.cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1)) continue;
+    if (errno == E2BIG) {
+      const qsizetype used = outp - result.data();
+      result.resize(result.size() * 2);
+      outp = result.data() + used;
+      outLeft = static_cast<size_t>(result.size() - used);
+      continue;
     }
+    // EILSEQ or EINVAL (cut-off two-byte character): replace one byte and go on.
+    if (outLeft < 3) {
+      const qsizetype used = outp - result.data();
+      result.resize(result.size() + 16);
+      outp = result.data() + used;
+      outLeft = static_cast<size_t>(result.size() - used);
+    }
+    std::memcpy(outp, "\xEF\xBF\xBD", 3);
+    outp += 3;
+    outLeft -= 3;
+    ++inp;
+    --inLeft;
+    iconv(c.cd, nullptr, nullptr, nullptr, nullptr);
   }
-  return QString::fromUtf8(result);
+  return QString::fromUtf8(result.constData(), outp - result.constData());
 }
 
 int AnsiLength(const QString& text) { return ToAnsiLossy(text).size(); }

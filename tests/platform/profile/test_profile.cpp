@@ -49,6 +49,26 @@ TEST(CodePage, UnfitCharactersAreReportedNotHidden) {
   EXPECT_EQ(cp::FromAnsi(QByteArray("a\x82", 2)), QStringLiteral("a\uFFFD"));
 }
 
+TEST(CodePage, LongTextsOfEveryWidthConvertWhole) {
+  // Texts far longer than any working buffer, whose converted form is longer (half-width kana:
+  // one byte of CP932, three of UTF-8), about as long, or shorter than the text they come from.
+  const QString kana = QString(QStringLiteral("ｱｲｳｴｵｶﾞﾊﾟ")).repeated(20000);
+  const QString mixed = QString(QStringLiteral("1001,山田太郎,やまだ,taro@example.jp,2026/11/09\r\n")).repeated(5000);
+  for (const QString& text : {kana, mixed}) {
+    QByteArray bytes;
+    ASSERT_TRUE(cp::ToAnsi(text, bytes));
+    EXPECT_EQ(bytes.size(), cp::AnsiLength(text));
+    EXPECT_EQ(cp::FromAnsi(bytes), text);
+  }
+  // A long run of broken bytes: each becomes one replacement character, the text around stays.
+  const QByteArray broken = "a" + QByteArray(10000, '\x80') + "b";
+  EXPECT_EQ(cp::FromAnsi(broken), "a" + QString(10000, QChar(0xFFFD)) + "b");
+  // One unfit character in a long text costs only itself.
+  QByteArray bytes;
+  EXPECT_FALSE(cp::ToAnsi(mixed + QStringLiteral("😀") + mixed, bytes));
+  EXPECT_EQ(bytes, cp::ToAnsiLossy(mixed) + '?' + cp::ToAnsiLossy(mixed));
+}
+
 TEST(CodePage, CutNeverSplitsATwoByteCharacter) {
   const QByteArray bytes = cp::ToAnsiLossy(QStringLiteral("aあい"));  // 1 + 2 + 2 bytes
   EXPECT_EQ(cp::CutAnsi(bytes, 2), QByteArray("a"));
