@@ -4,6 +4,9 @@
 // entry; reported: median and 99th percentile to the greeting, and of the whole road (history
 // row included).
 //
+// Beside it, in the same run, its parts alone (medians of 200): the database work of an event,
+// the still through the control, the still's JPEG; and their sum.
+//
 // ScansWhileMailsWait: the same station with the notification mail on, 200 members scanned back
 // to back, each with his own address, through a local SMTP server that answers every mail at once
 // (0) or only after 10 s (1). Reported: scans recorded per second (history rows stored, greeting
@@ -29,6 +32,10 @@
 #include "com/registry.h"
 #include "com/runtime.h"
 #include "db/db.h"
+#include "com/controlsite.h"
+#include "common/StationRecords.h"
+#include "common/imgctl_util.h"
+#include "common/mdlStation.h"
 #include "desk/frmMain.h"
 #include "mail/mail.h"
 #include "common/frmBack.h"
@@ -121,6 +128,33 @@ void BM_IdRoad(benchmark::State& state) {
       QCoreApplication::processEvents();
     }
   }
+  // The road's parts alone, in the same run: the event's database work, the still through the
+  // control, and its conversion to JPEG (the anchor the road's greeting is measured against).
+  std::vector<double> database, still, jpeg;
+  const QString bmp = gstrImgDir + QStringLiteral("part.bmp");
+  for (int i = 0; i < 200; ++i, ++next) {
+    const QString id = benchsupport::MemberId(next * 7 % kMembers);
+    const QString now = EventStamp(ui::Now());
+    QElapsedTimer clock;
+    clock.start();
+    MemberRecord member;
+    FindMember(id, member);
+    const HistoryRow row{id, IoName(true), now.left(8).toInt(), StampText(now).mid(11), now + ".jpg"};
+    RecordEvent(id, true, StampText(now), row);
+    database.push_back(clock.nsecsElapsed() / 1e6);
+    clock.restart();
+    f.Ornik1()->CallByName(QStringLiteral("DVCStillCapture"), {com::Variant(bmp), com::Variant(std::int32_t(-1))});
+    still.push_back(clock.nsecsElapsed() / 1e6);
+    clock.restart();
+    QImage shown;
+    ConvertStillToJpg(gstrImgDir + QStringLiteral("part.jpg"), bmp, &shown);
+    jpeg.push_back(clock.nsecsElapsed() / 1e6);
+  }
+  state.counters["parts_db_ms"] = Percentile(database, 0.5);
+  state.counters["parts_still_ms"] = Percentile(still, 0.5);
+  state.counters["parts_jpeg_ms"] = Percentile(jpeg, 0.5);
+  state.counters["parts_sum_ms"] =
+      Percentile(database, 0.5) + Percentile(still, 0.5) + Percentile(jpeg, 0.5);
   state.counters["greeting_median_ms"] = Percentile(toGreeting, 0.5);
   state.counters["greeting_p99_ms"] = Percentile(toGreeting, 0.99);
   state.counters["road_median_ms"] = Percentile(whole, 0.5);
