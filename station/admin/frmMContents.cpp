@@ -56,7 +56,6 @@ void frmMContents::BuildWidgets() {
   cmdTestSend = button("cmdTestSend", QStringLiteral("テスト送信"));
   cmdOK = button("cmdOK", QStringLiteral("送信"));
   cmdCancel = button("cmdCancel", QStringLiteral("キャンセル"));
-  cmdOK->setDefault(true);
   connect(cmdTestSend, &QPushButton::clicked, this, &frmMContents::cmdTestSend_Click);
   connect(cmdOK, &QPushButton::clicked, this, &frmMContents::cmdOK_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmMContents::cmdCancel_Click);

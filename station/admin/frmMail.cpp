@@ -58,7 +58,7 @@ void frmMail::BuildWidgets() {
   Label1->setBuddy(txtMail);
   cmdSend = new QPushButton(QStringLiteral("送信"), this);
   cmdSend->setObjectName(QStringLiteral("cmdSend"));
-  cmdSend->setDefault(true);
+  cmdSend->setAutoDefault(false);
   connect(cmdSend, &QPushButton::clicked, this, &frmMail::cmdSend_Click);
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(Label1);

@@ -164,8 +164,8 @@ void frmSet::BuildWidgets() {
   buttons->addWidget(cmdPrint);
   buttons->addWidget(cmdHist);
   buttons->addWidget(cmdAllSend);
-  buttons->addWidget(cmdSearch);
   buttons->addWidget(cmdInport);
+  buttons->addWidget(cmdSearch);
   buttons->addStretch(1);
   buttons->addWidget(cmdOK);
   buttons->addWidget(cmdCancel);
@@ -182,9 +182,9 @@ void frmSet::BuildWidgets() {
   setTabOrder(cmdData, cmdPrint);
   setTabOrder(cmdPrint, cmdHist);
   setTabOrder(cmdHist, cmdAllSend);
-  setTabOrder(cmdAllSend, cmdSearch);
-  setTabOrder(cmdSearch, cmdInport);
-  setTabOrder(cmdInport, cmdOK);
+  setTabOrder(cmdAllSend, cmdInport);
+  setTabOrder(cmdInport, cmdSearch);
+  setTabOrder(cmdSearch, cmdOK);
   setTabOrder(cmdOK, cmdCancel);
   resize(Twips(13500), Twips(11000));
 }
