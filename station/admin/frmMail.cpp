@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 
 #include "admin/NarrowField.h"
 #include "admin/SettingsWindowMail.h"
@@ -67,13 +68,17 @@ void frmMail::BuildWidgets() {
   setTabOrder(txtMail, cmdSend);
 }
 
-void frmMail::reject() { Unload(); }
+void frmMail::reject() {
+  if (!sending_) Unload();
+}
 
 void frmMail::Form_Load() {
   if (frmSet::IsLoaded()) txtMail->setText(frmSet::instance().txtMailAddr->text());
 }
 
 void frmMail::cmdSend_Click() {
+  if (sending_) return;
+  const QScopedValueRollback<bool> busy(sending_, true);
   const QString recipients = NarrowField(txtMail);
   if (recipients.isEmpty()) {
     ui::MsgBox(QStringLiteral("メールアドレスを設定してください"), ui::vbInformation,

@@ -333,6 +333,8 @@ void frmSet::frmSet_cmdHist_Click() {
 }
 
 void frmSet::frmSet_cmdSend_Click(int row) {
+  // One composer at a time: while a row's mail is written or sent, the buttons do nothing.
+  if (frmMContents::IsLoaded()) return;
   if (editing_) inputTxt_LostFocus();
   MemberRoster& roster = MemberRoster::Shared();
   if (row < 1 || row > roster.Count()) return;
