@@ -100,39 +100,37 @@ TEST_F(SettingsButtons, TheBottomRowAndItsTabOrderRunImportThenSearchThenOk) {
   }
 }
 
+// Types `typed` into a field of a window opened anew, leaves the window by `leave`, and gives the
+// field's text when the window opens once more.
+template <class Window>
+QString TypedThenReopened(QLineEdit* Window::*field, const QString& typed, void (*leave)(QDialog&)) {
+  Window& window = Window::instance();
+  window.show();
+  (window.*field)->setFocus();
+  (window.*field)->setText(typed);
+  leave(window);
+  EXPECT_FALSE(Window::IsLoaded());
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  const QString again = (Window::instance().*field)->text();
+  Window::Unload();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  return again;
+}
+
 // Esc and the close box are Cancel in the mail server window and the search: what was typed there
 // is gone when the window opens again, and nothing was stored.
 TEST_F(SettingsButtons, EscOrTheCloseBoxInTheServerAndSearchWindowsKeepsNothing) {
   Prepare();
   Open();
   gstrMailServer = "smtp.saved.jp";
-  const std::vector<std::function<void(QDialog&)>> leave = {
-      [](QDialog& d) { QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, Qt::Key_Escape); },
-      [](QDialog& d) { d.close(); }};
-  for (size_t way = 0; way < leave.size(); ++way) {
-    SCOPED_TRACE(way == 0 ? "Esc" : "close box");
-    frmServer& s = frmServer::instance();
-    s.show();
-    s.txtServer->setFocus();
-    s.txtServer->setText("smtp.typed.jp");
-    leave[way](s);
-    EXPECT_FALSE(frmServer::IsLoaded());
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(frmServer::instance().txtServer->text(), "smtp.saved.jp");
-    frmServer::Unload();
+  void (*esc)(QDialog&) = [](QDialog& d) { QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, Qt::Key_Escape); };
+  void (*closeBox)(QDialog&) = [](QDialog& d) { d.close(); };
+  for (auto leave : {esc, closeBox}) {
+    SCOPED_TRACE(leave == esc ? "Esc" : "close box");
+    EXPECT_EQ(TypedThenReopened(&frmServer::txtServer, "smtp.typed.jp", leave), "smtp.saved.jp");
     EXPECT_EQ(gstrMailServer, "smtp.saved.jp");
     EXPECT_EQ(ReadIni("MAIL", "mailserver"), "");
-
-    frmSearch& search = frmSearch::instance();
-    search.show();
-    search.txtName->setFocus();
-    search.txtName->setText("青木");
-    leave[way](search);
-    EXPECT_FALSE(frmSearch::IsLoaded());
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(frmSearch::instance().txtName->text(), "");
-    frmSearch::Unload();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(TypedThenReopened(&frmSearch::txtName, "青木", leave), "");
   }
 }
 
