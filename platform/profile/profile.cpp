@@ -132,6 +132,19 @@ bool WritePrivateProfileString(const QByteArray& section, const QByteArray& key,
 }
 
 bool WritePrivateProfileStrings(const QList<ProfileEntry>& entries, const QString& path) {
+  PendingProfile pending;
+  return pending.Prepare(entries, path) && pending.Replace();
+}
+
+PendingProfile::~PendingProfile() { Discard(); }
+
+void PendingProfile::Discard() {
+  if (!temp_.isEmpty()) QFile::remove(temp_);
+  temp_.clear();
+}
+
+bool PendingProfile::Prepare(const QList<ProfileEntry>& entries, const QString& path) {
+  Discard();
   for (const ProfileEntry& e : entries)
     if (!Writable(e)) return false;
   bool exists = false;
@@ -141,17 +154,27 @@ bool WritePrivateProfileStrings(const QList<ProfileEntry>& entries, const QStrin
   QByteArray data;
   for (const QByteArray& line : lines) data += line + "\r\n";
 
-  // A temporary file beside the target (created 0600), flushed to disk, then renamed over it.
+  // A temporary file beside the target (created 0600), flushed to disk; Replace renames it over
+  // the target.
   QTemporaryFile temp(path + QStringLiteral(".XXXXXX"));
   temp.setAutoRemove(true);
   if (!temp.open()) return false;
   if (temp.write(data) != data.size() || !temp.flush() || ::fsync(temp.handle()) != 0) return false;
   if (exists) temp.setPermissions(QFileInfo(path).permissions());
   temp.close();
-  if (::rename(QFile::encodeName(temp.fileName()).constData(),
-               QFile::encodeName(path).constData()) != 0)
-    return false;
   temp.setAutoRemove(false);
+  path_ = path;
+  temp_ = temp.fileName();
+  return true;
+}
+
+bool PendingProfile::Replace() {
+  if (temp_.isEmpty()) return false;
+  if (::rename(QFile::encodeName(temp_).constData(), QFile::encodeName(path_).constData()) != 0) {
+    Discard();
+    return false;
+  }
+  temp_.clear();
   return true;
 }
 

@@ -33,4 +33,26 @@ struct ProfileEntry {
 // file once: afterwards it holds all of them or, when this returns false, none of them.
 bool WritePrivateProfileStrings(const QList<ProfileEntry>& entries, const QString& path);
 
+// The same batch write in two steps, for a file that must change together with something else:
+// Prepare writes the new file beside the target and leaves the target as it is; Replace puts it
+// in place with one rename. A prepared file that is never put in place is removed with the
+// object.
+class PendingProfile {
+ public:
+  PendingProfile() = default;
+  ~PendingProfile();
+  PendingProfile(const PendingProfile&) = delete;
+  PendingProfile& operator=(const PendingProfile&) = delete;
+
+  // False when nothing could be prepared (as WritePrivateProfileStrings fails).
+  bool Prepare(const QList<ProfileEntry>& entries, const QString& path);
+  // False when no file is prepared or the rename failed; the target is then as it was.
+  bool Replace();
+
+ private:
+  void Discard();
+  QString path_;
+  QString temp_;  // the prepared file, empty when none waits
+};
+
 }  // namespace profile

@@ -51,7 +51,6 @@ void frmContents::BuildWidgets() {
   cmdSend = button("cmdSend", QStringLiteral("送信テスト"));
   cmdOK = button("cmdOK", QStringLiteral("OK"));
   cmdCancel = button("cmdCancel", QStringLiteral("キャンセル"));
-  cmdOK->setDefault(true);
   connect(cmdInOut, &QPushButton::clicked, this, &frmContents::cmdInOut_Click);
   connect(cmdSend, &QPushButton::clicked, this, &frmContents::cmdSend_Click);
   connect(cmdOK, &QPushButton::clicked, this, &frmContents::cmdOK_Click);

@@ -13,12 +13,15 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "admin/ImportFile.h"
 #include "admin/frmSet.h"
 #include "codepage/narrow.h"
 #include "common/FormInstance.h"
 #include "common/mdlComDlg.h"
 #include "common/mdlLogWrite.h"
+#include "common/mdlVelmor.h"
 #include "ui/clock.h"
 #include "ui/keys_fonts.h"
 #include "ui/msgbox.h"
@@ -274,7 +277,6 @@ bool frmInport::CheckStage() {
   for (int f : named) headers << kLabels[f];
   fgInport->setColumnCount(static_cast<int>(headers.size()));
   fgInport->setHorizontalHeaderLabels(headers);
-  fgInport->setColumnWidth(0, 40);
   int rows = 0;
   for (const Line& line : lines_) rows += line.refused.isEmpty() ? 1 : 0;
   fgInport->setUpdatesEnabled(false);
@@ -286,6 +288,12 @@ bool frmInport::CheckStage() {
     for (size_t c = 0; c < named.size(); ++c)
       fgInport->setItem(row, static_cast<int>(c) + 1, new QTableWidgetItem(line.values[named[c]]));
     ++row;
+  }
+  // The line numbers 400 twips wide, the fields 2000; a column whose text needs more is widened
+  // to it.
+  for (int c = 0; c < fgInport->columnCount(); ++c) {
+    fgInport->resizeColumnToContents(c);
+    fgInport->setColumnWidth(c, std::max(TwipsToPixelsX(c == 0 ? 400 : 2000), fgInport->columnWidth(c)));
   }
   fgInport->setUpdatesEnabled(true);
   SetInputs(false);

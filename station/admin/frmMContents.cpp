@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 #include "admin/SettingsWindowMail.h"
 #include "admin/TemplateWidgets.h"
@@ -56,7 +57,6 @@ void frmMContents::BuildWidgets() {
   cmdTestSend = button("cmdTestSend", QStringLiteral("テスト送信"));
   cmdOK = button("cmdOK", QStringLiteral("送信"));
   cmdCancel = button("cmdCancel", QStringLiteral("キャンセル"));
-  cmdOK->setDefault(true);
   connect(cmdTestSend, &QPushButton::clicked, this, &frmMContents::cmdTestSend_Click);
   connect(cmdOK, &QPushButton::clicked, this, &frmMContents::cmdOK_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmMContents::cmdCancel_Click);
@@ -87,13 +87,19 @@ void frmMContents::Form_Load() {
   LoadTextFile(TemplateBodyPath(t), rtxtContents);
 }
 
-void frmMContents::cmdTestSend_Click() { frmMail::instance().exec(); }
+void frmMContents::cmdTestSend_Click() {
+  if (!sending_) frmMail::instance().exec();
+}
 
-void frmMContents::cmdCancel_Click() { Unload(); }
+void frmMContents::cmdCancel_Click() {
+  if (!sending_) Unload();
+}
 
-void frmMContents::reject() { Unload(); }
+void frmMContents::reject() { cmdCancel_Click(); }
 
 void frmMContents::cmdOK_Click() {
+  if (sending_) return;  // one click, one mail
+  const QScopedValueRollback<bool> busy(sending_, true);
   auto refuse = [](const QString& text) { ui::MsgBox(text, ui::vbInformation); };
   if (txtSubject->text().isEmpty()) return refuse(QStringLiteral("件名を設定してください"));
   if (rtxtContents->toPlainText().isEmpty()) return refuse(QStringLiteral("送信内容を設定してください"));

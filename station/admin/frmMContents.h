@@ -39,4 +39,8 @@ class frmMContents : public QDialog {
   void Form_Load();
   void SendContactMail();
   void SendBulkMail();
+
+  // True while 送信 is at work (the contact mail on its way, or the bulk recipients' window
+  // open): a second click on 送信, テスト送信, キャンセル and the close do nothing then.
+  bool sending_ = false;
 };

@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 
 #include "admin/NarrowField.h"
 #include "admin/SettingsWindowMail.h"
@@ -58,7 +59,7 @@ void frmMail::BuildWidgets() {
   Label1->setBuddy(txtMail);
   cmdSend = new QPushButton(QStringLiteral("送信"), this);
   cmdSend->setObjectName(QStringLiteral("cmdSend"));
-  cmdSend->setDefault(true);
+  cmdSend->setAutoDefault(false);
   connect(cmdSend, &QPushButton::clicked, this, &frmMail::cmdSend_Click);
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(Label1);
@@ -67,13 +68,17 @@ void frmMail::BuildWidgets() {
   setTabOrder(txtMail, cmdSend);
 }
 
-void frmMail::reject() { Unload(); }
+void frmMail::reject() {
+  if (!sending_) Unload();
+}
 
 void frmMail::Form_Load() {
   if (frmSet::IsLoaded()) txtMail->setText(frmSet::instance().txtMailAddr->text());
 }
 
 void frmMail::cmdSend_Click() {
+  if (sending_) return;
+  const QScopedValueRollback<bool> busy(sending_, true);
   const QString recipients = NarrowField(txtMail);
   if (recipients.isEmpty()) {
     ui::MsgBox(QStringLiteral("メールアドレスを設定してください"), ui::vbInformation,

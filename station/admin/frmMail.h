@@ -22,11 +22,15 @@ class frmMail : public QDialog {
 
   void cmdSend_Click();
 
-  // Closing the window (Esc, the close box) unloads it.
+  // Closing the window (Esc, the close box) unloads it, except while the mail is being sent.
   void reject() override;
 
  private:
   frmMail();
   void BuildWidgets();
   void Form_Load();
+
+  // True while the mail is on its way: the window stays live then, but a second click on 送信
+  // and the close do nothing (one click, one mail).
+  bool sending_ = false;
 };

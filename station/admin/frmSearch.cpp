@@ -48,9 +48,10 @@ frmSearch::frmSearch()
   txtNo = makeField("txtNo");
   cmdSerach = new QPushButton(QStringLiteral("検索"), this);
   cmdSerach->setObjectName(QStringLiteral("cmdSerach"));
-  cmdSerach->setDefault(true);
+  cmdSerach->setAutoDefault(false);
   cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
   cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+  cmdCancel->setAutoDefault(false);
   connect(cmdSerach, &QPushButton::clicked, this, &frmSearch::cmdSerach_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmSearch::cmdCancel_Click);
 
@@ -73,6 +74,8 @@ frmSearch::frmSearch()
 }
 
 void frmSearch::cmdCancel_Click() { Unload(); }
+
+void frmSearch::reject() { Unload(); }
 
 int frmSearch::fgDataSearch(const QString& id, const QString& name) {
   const MemberRoster& roster = MemberRoster::Shared();

@@ -28,6 +28,9 @@ class frmSearch : public QDialog {
   // whose name contains `name`; 0 when none.
   static int fgDataSearch(const QString& id, const QString& name);
 
+  // Closing the window (Esc, the close box) is Cancel.
+  void reject() override;
+
  private:
   frmSearch();
 };

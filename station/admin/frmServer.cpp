@@ -94,9 +94,10 @@ void frmServer::BuildWidgets() {
 
   cmdOK = new QPushButton(QStringLiteral("OK"), this);
   cmdOK->setObjectName(QStringLiteral("cmdOK"));
-  cmdOK->setDefault(true);
+  cmdOK->setAutoDefault(false);
   cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
   cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+  cmdCancel->setAutoDefault(false);
   connect(cmdOK, &QPushButton::clicked, this, &frmServer::cmdOK_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmServer::cmdCancel_Click);
   auto* buttons = new QHBoxLayout;
@@ -177,3 +178,5 @@ void frmServer::cmdOK_Click() {
 }
 
 void frmServer::cmdCancel_Click() { Unload(); }
+
+void frmServer::reject() { Unload(); }

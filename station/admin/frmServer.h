@@ -37,6 +37,9 @@ class frmServer : public QDialog {
   void cmdOK_Click();
   void cmdCancel_Click();
 
+  // Closing the window (Esc, the close box) is Cancel.
+  void reject() override;
+
  private:
   frmServer();
   void BuildWidgets();

@@ -13,9 +13,11 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStackedLayout>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 #include "admin/TableChecks.h"
@@ -108,6 +110,14 @@ void frmSet::BuildWidgets() {
   const int memberWidths[] = {1000, 1750, 750, 1750, 0, 3000, 1250, 750, 500};
   for (int c = 0; c < MemberTableModel::kColumns; ++c) fgData->setColumnWidth(c, Twips(memberWidths[c]));
   fgData->setColumnHidden(MemberTableModel::ColMailName, true);
+  // The ID column is never narrower than nine digits in the grid's font, with the margins a cell
+  // keeps around its text and the grid line.
+  int nineDigits = 0;
+  for (char digit = '0'; digit <= '9'; ++digit)
+    nineDigits = std::max(nineDigits, fgData->fontMetrics().horizontalAdvance(QString(9, QLatin1Char(digit))));
+  const int textMargin = fgData->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, fgData) + 1;
+  fgData->setColumnWidth(MemberTableModel::ColId,
+                         std::max(fgData->columnWidth(MemberTableModel::ColId), nineDigits + 2 * textMargin + 1));
   auto* sendButtons = new RowControlDelegate(RowControlDelegate::Kind::Button, fgData);
   fgData->setItemDelegateForColumn(MemberTableModel::ColSend, sendButtons);
   fgData->setItemDelegateForColumn(MemberTableModel::ColPick,
@@ -164,8 +174,8 @@ void frmSet::BuildWidgets() {
   buttons->addWidget(cmdPrint);
   buttons->addWidget(cmdHist);
   buttons->addWidget(cmdAllSend);
-  buttons->addWidget(cmdSearch);
   buttons->addWidget(cmdInport);
+  buttons->addWidget(cmdSearch);
   buttons->addStretch(1);
   buttons->addWidget(cmdOK);
   buttons->addWidget(cmdCancel);
@@ -182,9 +192,9 @@ void frmSet::BuildWidgets() {
   setTabOrder(cmdData, cmdPrint);
   setTabOrder(cmdPrint, cmdHist);
   setTabOrder(cmdHist, cmdAllSend);
-  setTabOrder(cmdAllSend, cmdSearch);
-  setTabOrder(cmdSearch, cmdInport);
-  setTabOrder(cmdInport, cmdOK);
+  setTabOrder(cmdAllSend, cmdInport);
+  setTabOrder(cmdInport, cmdSearch);
+  setTabOrder(cmdSearch, cmdOK);
   setTabOrder(cmdOK, cmdCancel);
   resize(Twips(13500), Twips(11000));
 }
@@ -333,6 +343,8 @@ void frmSet::frmSet_cmdHist_Click() {
 }
 
 void frmSet::frmSet_cmdSend_Click(int row) {
+  // One composer at a time: while a row's mail is written or sent, the buttons do nothing.
+  if (frmMContents::IsLoaded()) return;
   if (editing_) inputTxt_LostFocus();
   MemberRoster& roster = MemberRoster::Shared();
   if (row < 1 || row > roster.Count()) return;
@@ -479,8 +491,10 @@ void frmSet::OpenEditor(QTableView* grid, const QString& text) {
   editing_ = true;
   inputTxt->setText(text);
   inputTxt->end(false);
+  // The editor opens over its cell inside the grid: the grid scrolls the cell into view first.
+  grid->doItemsLayout();
+  grid->scrollTo(current);
   PlaceEditor();
-  inputTxt->show();
   inputTxt->raise();
   inputTxt->setFocus(Qt::OtherFocusReason);
 }
@@ -489,9 +503,10 @@ void frmSet::PlaceEditor() {
   if (!editing_ || !editGrid_) return;
   const QRect cell = editGrid_->visualRect(ModelOf(editGrid_)->index(lngEditRow, lngEditCol));
   const QWidget* viewport = editGrid_->viewport();
+  // Never outside the grid: of a cell scrolled partly out of view, only its visible part.
   const QRect shown = cell.intersected(viewport->rect());
+  if (!shown.isEmpty()) inputTxt->setGeometry(QRect(viewport->mapTo(this, shown.topLeft()), shown.size()));
   inputTxt->setVisible(!shown.isEmpty());
-  inputTxt->setGeometry(QRect(viewport->mapTo(this, cell.topLeft()), cell.size()));
 }
 
 void frmSet::fgGrid_DblClick(QTableView* grid) {
@@ -508,8 +523,14 @@ void frmSet::inputTxt_LostFocus() {
   EditableTable* model = ModelOf(grid);
   const int row = lngEditRow;
   if (intLastKey != 27) {
-    // A row typed into the empty last row becomes a record; a new empty row follows it.
-    if (row == model->LastRow()) model->AppendRow();
+    // A row typed into the empty last row becomes a record; a new empty row follows it. The
+    // current cell stays on the cell just written, in view.
+    if (row == model->LastRow()) {
+      model->AppendRow();
+      grid->setCurrentIndex(model->index(row, lngEditCol));
+      grid->doItemsLayout();
+      grid->scrollTo(model->index(row, lngEditCol));
+    }
     model->SetText(row, lngEditCol, inputTxt->text());
   }
   // A member row without a mail address gets today as its registration date, when it has none.

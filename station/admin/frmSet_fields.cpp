@@ -727,8 +727,11 @@ void frmSet::AssignFields() {
 
 bool frmSet::SaveEverything(bool members) {
   const bool tableLoaded = ModelOf(members ? fgData : fgMessage)->IsLoaded();
-  QString shown;          // a failure to show under "登録内容の確認"
-  bool fileFailed = false;  // the settings file could not be written (its message is shown)
+  // The new settings file waits beside the old one and takes its place only once the database
+  // has committed: a save reported as failed leaves the file and the database both as they were.
+  profile::PendingProfile settingsFile;
+  if (!WriteSavedSettings(&settingsFile)) return false;  // its message is shown
+  QString shown;  // a failure to show under "登録内容の確認"
   QString error;
   const bool saved = RunInTransaction(
       [&] {
@@ -746,16 +749,12 @@ bool frmSet::SaveEverything(bool members) {
           shown = members ? frmSet_WriteMembers() : frmSet_WriteMessages();
           if (!shown.isEmpty()) return false;
         }
-        // The settings file last, in one replacement: a failure there rolls the database back.
-        if (!WriteSavedSettings()) {
-          fileFailed = true;
-          return false;
-        }
         return true;
       },
       &error);
-  if (saved) return true;
-  if (fileFailed) return false;
+  // After the commit only the rename of the prepared file can fail (it says so); the next OK
+  // writes everything again.
+  if (saved) return ReplaceIni(settingsFile);
   if (shown.isEmpty()) shown = QStringLiteral("設定を保存できませんでした。\r\n") + error;
   ui::MsgBox(shown, ui::vbCritical, kRowTitle);
   return false;

@@ -32,7 +32,13 @@ bool WriteIni(const QString& section, const QString& key, const QString& value) 
   return WriteIniKeys({{section, key, value}});
 }
 
-bool WriteIniKeys(const QList<IniKey>& keys) {
+namespace {
+void ShowUnwritable(const QString& where) {
+  ui::MsgBox(QStringLiteral("設定ファイルに書き込めませんでした。(%1)").arg(where));
+}
+}  // namespace
+
+bool PrepareIniKeys(const QList<IniKey>& keys, profile::PendingProfile& pending) {
   QList<profile::ProfileEntry> entries;
   for (const IniKey& k : keys) {
     QByteArray bytes;
@@ -42,12 +48,22 @@ bool WriteIniKeys(const QList<IniKey>& keys) {
     }
     entries.append({cp::ToAnsiLossy(k.section), cp::ToAnsiLossy(k.key), bytes});
   }
-  if (!profile::WritePrivateProfileStrings(entries, IniPath())) {
-    const QString where = keys.size() == 1 ? keys.first().section + QLatin1Char('/') + keys.first().key : IniPath();
-    ui::MsgBox(QStringLiteral("設定ファイルに書き込めませんでした。(%1)").arg(where));
+  if (!pending.Prepare(entries, IniPath())) {
+    ShowUnwritable(keys.size() == 1 ? keys.first().section + QLatin1Char('/') + keys.first().key : IniPath());
     return false;
   }
   return true;
+}
+
+bool ReplaceIni(profile::PendingProfile& pending) {
+  if (pending.Replace()) return true;
+  ShowUnwritable(IniPath());
+  return false;
+}
+
+bool WriteIniKeys(const QList<IniKey>& keys) {
+  profile::PendingProfile pending;
+  return PrepareIniKeys(keys, pending) && ReplaceIni(pending);
 }
 
 namespace {
@@ -256,7 +272,7 @@ QString SettingText(const SettingKey& row) {
   return QString();
 }
 
-bool WriteSavedSettings() {
+bool WriteSavedSettings(profile::PendingProfile* pending) {
   QList<IniKey> keys;
   for (SaveGroup group : {SaveGroup::A, SaveGroup::B}) {
     for (int order = 1;; ++order) {
@@ -267,5 +283,5 @@ bool WriteSavedSettings() {
       keys.append({QLatin1String(row->section), QLatin1String(row->key), SettingText(*row)});
     }
   }
-  return WriteIniKeys(keys);
+  return pending ? PrepareIniKeys(keys, *pending) : WriteIniKeys(keys);
 }

@@ -7,6 +7,8 @@
 #include <span>
 #include <variant>
 
+#include "profile/profile.h"
+
 // Reads one key; the empty text when the file, section or key is missing. Never fails.
 QString ReadIni(const QString& section, const QString& key);
 
@@ -21,6 +23,12 @@ struct IniKey {
   QString section, key, value;
 };
 bool WriteIniKeys(const QList<IniKey>& keys);
+
+// The same for a save that must agree with the database: the new settings file only waits in
+// `pending` (beside the settings file, which stays as it is) until ReplaceIni puts it in place.
+// Failures are shown as by WriteIniKeys.
+bool PrepareIniKeys(const QList<IniKey>& keys, profile::PendingProfile& pending);
+bool ReplaceIni(profile::PendingProfile& pending);
 
 // A number as the settings file holds it: a decimal text (blanks around it allowed), rounded to
 // a whole number with halves going to the even neighbour, within low..high. False otherwise.
@@ -75,5 +83,6 @@ void ApplySettingDefaults();
 QString SettingText(const SettingKey& row);
 
 // Writes the keys of the settings save from their program-wide values, group A then group B,
-// each in its order, in one replacement of the settings file (WriteIniKeys).
-bool WriteSavedSettings();
+// each in its order, in one replacement of the settings file (WriteIniKeys); with `pending`, only
+// prepares that replacement (PrepareIniKeys).
+bool WriteSavedSettings(profile::PendingProfile* pending = nullptr);

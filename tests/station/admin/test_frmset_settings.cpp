@@ -5,6 +5,7 @@
 #include "common/mdlComDlg.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -359,6 +360,39 @@ TEST_F(FrmSetSettings, AnUnwritableSettingsFileIsReportedAndRollsTheDatabaseBack
   EXPECT_TRUE(frmSet::IsLoaded());
   EXPECT_EQ(Passwords(), (std::vector<std::pair<int, QString>>{{1, "admin"}, {0, "9999"}}));
 }
+
+// A commit that fails leaves the settings file as it was, beside the old passwords and table; the
+// next OK that commits writes the file with everything else.
+class FrmSetCommit : public FrmSetSettings, public ::testing::WithParamInterface<testsupport::Driver> {};
+
+TEST_P(FrmSetCommit, TheSettingsFileIsReplacedOnlyByACommitThatSucceeded) {
+  folder_.SetDriver(GetParam());
+  Prepare();
+  AddGreeting("ようこそ", true);
+  frmSet& f = Open();
+  const QByteArray iniBefore = FileBytes(IniPath());
+  f.txtUser->setText("1111");
+  f.txtInMessage->setText("新しい案内");
+  f.MessageModel().SetText(0, 0, "いらっしゃい");
+  folder_.RefuseInserts("tblMessage", true, true);
+  f.frmSet_cmdOK_Click();
+  EXPECT_TRUE(LastBox().startsWith("設定を保存できませんでした。")) << LastBox().toStdString();
+  ASSERT_TRUE(frmSet::IsLoaded());
+  EXPECT_EQ(FileBytes(IniPath()), iniBefore);
+  EXPECT_EQ(Passwords(), (std::vector<std::pair<int, QString>>{{1, "admin"}, {0, "9999"}}));
+  EXPECT_EQ(StoredGreetings()[0].first, "ようこそ");
+  // No temporary file is left beside the settings file.
+  EXPECT_EQ(QDir(folder_.Path()).entryList({"Velmor.ini*"}, QDir::Files | QDir::Hidden), QStringList{"Velmor.ini"});
+
+  folder_.RefuseInserts("tblMessage", false, true);
+  f.frmSet_cmdOK_Click();
+  ASSERT_FALSE(frmSet::IsLoaded()) << LastBox().toStdString();
+  EXPECT_EQ(ReadIni("SYSTEM", "inMessage"), "新しい案内");
+  EXPECT_EQ(Passwords(), (std::vector<std::pair<int, QString>>{{1, "admin"}, {0, "1111"}}));
+  EXPECT_EQ(StoredGreetings()[0].first, "いらっしゃい");
+}
+
+VELMOR_ON_BOTH_DRIVERS(FrmSetCommit);
 
 class FrmSetSave : public FrmSetSettings, public ::testing::WithParamInterface<testsupport::Driver> {};
 

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include "admin/frmSearch.h"
 #include "common/MemberRoster.h"
 #include "common/globals.h"
+#include "common/mdlVelmor.h"
 #include "db/db.h"
 #include "ui/msgbox.h"
 
@@ -51,6 +53,8 @@ VELMOR_ON_BOTH_DRIVERS(FrmSetTables);
 
 // The database made to refuse one row through a trigger of SQLite's own words.
 using FrmSetTablesWithTrigger = FrmSetTablesBase;
+// The grid on screen, whatever the database.
+using FrmSetGrid = FrmSetTablesBase;
 
 TEST_P(FrmSetTables, OpensOnTheMessagesAndSwitchesBySavingOneAndLoadingTheOther) {
   Prepare();
@@ -144,6 +148,62 @@ TEST_P(FrmSetTables, EditorKeysCommitRestoreAndAppendOneRow) {
   f.cmdOK->setFocus();
   EXPECT_EQ(Roster().At(2).name, "上田様");
   EXPECT_EQ(Roster().Count(), 4);
+}
+
+TEST_F(FrmSetGrid, TheEditorStaysOverItsCellInsideTheGrid) {
+  Prepare();
+  for (int i = 1; i <= 30; ++i) folder_.AddMember(QString::number(261200000 + i), "会員");
+  frmSet& f = Open();
+  ShowMembers();
+  MC& m = f.MemberModel();
+  QWidget* viewport = f.fgData->viewport();
+  auto inView = [&](const QRect& r) {
+    return QRect(viewport->mapTo(&f, QPoint(0, 0)), viewport->size()).contains(r);
+  };
+  auto editorInView = [&] {
+    return f.inputTxt->isVisible() && inView(f.inputTxt->geometry()) &&
+           f.inputTxt->geometry().center() ==
+               QRect(viewport->mapTo(&f, f.fgData->visualRect(f.fgData->currentIndex()).topLeft()),
+                     f.fgData->visualRect(f.fgData->currentIndex()).size()).center();
+  };
+  f.fgData->scrollToBottom();
+  ASSERT_LT(viewport->height(), 30 * f.fgData->rowHeight(0)) << "the grid shows every row";
+
+  // A new member's ID committed in the empty last row, with Enter and with Tab: the current cell
+  // stays on it, and the next key edits it where it is.
+  for (Qt::Key end : {Qt::Key_Return, Qt::Key_Tab}) {
+    const int row = m.LastRow();
+    TypeInto(row, MC::ColId, "261200099", end);
+    ASSERT_EQ(m.LastRow(), row + 1);
+    EXPECT_EQ(f.fgData->currentIndex(), m.index(row, MC::ColId));
+    QTest::keyClick(f.fgData, Qt::Key_5);
+    EXPECT_TRUE(editorInView()) << f.inputTxt->geometry().y() << " " << viewport->height();
+    QTest::keyClick(f.inputTxt, Qt::Key_Escape);
+    EXPECT_EQ(m.Text(row, MC::ColId), "261200099");
+    m.SetText(row, MC::ColId, QString::number(261200100 + row));
+  }
+  // A current cell scrolled out of view: the grid brings it back before the editor opens.
+  f.fgData->setCurrentIndex(m.index(0, MC::ColName));
+  f.fgData->scrollToBottom();
+  QTest::keyClick(f.fgData, Qt::Key_A);
+  EXPECT_TRUE(editorInView());
+  QTest::keyClick(f.inputTxt, Qt::Key_Escape);
+}
+
+TEST_F(FrmSetGrid, TheIdColumnShowsNineDigits) {
+  Prepare();
+  folder_.AddMember("261200001", "青木");
+  frmSet& f = Open();
+  ShowMembers();
+  // The widest nine digits of the grid's font, with the margins the cell keeps around its text.
+  int digits = 0;
+  for (char d = '0'; d <= '9'; ++d)
+    digits = std::max(digits, f.fgData->fontMetrics().horizontalAdvance(QString(9, QLatin1Char(d))));
+  const int margins = 2 * (f.fgData->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, f.fgData) + 1) + 1;
+  EXPECT_GE(f.fgData->columnWidth(MC::ColId), digits + margins);
+  EXPECT_GE(f.fgData->columnWidth(MC::ColId), f.fgData->fontMetrics().horizontalAdvance("123456789") + margins);
+  // The other columns keep their widths.
+  EXPECT_EQ(f.fgData->columnWidth(MC::ColName), TwipsToPixelsX(1750));
 }
 
 TEST_P(FrmSetTables, TicksFollowTheirMembersThroughDeletionsAndSaves) {

@@ -3,6 +3,8 @@
 // composer.
 #include "admin_fixture.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -12,6 +14,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
+#include <QTimer>
 
 #include "admin/frmContents.h"
 #include "admin/frmMContents.h"
@@ -222,6 +226,63 @@ TEST_F(MailWindows, ContactMailGoesToTheRowAndItsTextsBecomeTheTemplateWhateverT
   c2.cmdOK_Click();
   EXPECT_EQ(LastBox(), "メール送信に失敗しました。メールアドレス、接続環境を確認してください。");
   EXPECT_EQ(FileBytes(folder_.Path() + "sptMail.txt"), cp::ToAnsiLossy("再送\r\n"));
+}
+
+// While a mail waits on a slow server the window stays live: a second click on its send button,
+// Esc and the close box (and the member row's button behind the composer) do nothing then.
+TEST_F(MailWindows, OneClickOneMailWhileTheServerHoldsTheReply) {
+  testsupport::SmtpServer slow;
+  testsupport::SmtpOptions hold;
+  hold.holdDataSeconds = 1.5;
+  ASSERT_TRUE(slow.Start(hold)) << slow.Error().toStdString();
+  frmSet& f = OpenMailing();
+  gintPort = slow.Port();
+  auto BoxesSaying = [this](const QString& text) {
+    const std::vector<QString> texts = boxes_.Texts();
+    return std::count(texts.begin(), texts.end(), text);
+  };
+  // A composer that a second click opened would wait for ever: it is closed after a while.
+  QTimer watchdog;
+  watchdog.setInterval(6000);
+  QObject::connect(&watchdog, &QTimer::timeout, [] { frmMContents::Unload(); });
+  watchdog.start();
+  // Once the first mail is on its way: click again, press Esc, close the window.
+  auto clickAgain = [](QDialog& window, QPushButton* send, const std::function<void()>& more = {}) {
+    QTimer::singleShot(400, &window, [&window, send, more] {
+      send->click();
+      QTest::keyClick(&window, Qt::Key_Escape);
+      window.close();
+      if (more) more();
+    });
+  };
+
+  frmContents::instance();
+  frmMail& m = frmMail::instance();
+  m.txtMail->setText("test@ex.jp");
+  clickAgain(m, m.cmdSend);
+  m.cmdSend_Click();
+  EXPECT_EQ(slow.Messages().size(), 1);
+  EXPECT_EQ(BoxesSaying("テスト送信が完了しました。"), 1);
+  EXPECT_FALSE(frmMail::IsLoaded());
+  frmContents::Unload();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+  // The contact mail, from the row's button, with the composer's own send button pressed twice.
+  bool composerLoadedDuringSend = false;
+  QTimer::singleShot(0, [&] {
+    frmMContents& c = frmMContents::instance();
+    clickAgain(c, c.cmdOK, [&] {
+      composerLoadedDuringSend = frmMContents::IsLoaded();
+      f.frmSet_cmdSend_Click(1);
+    });
+    c.cmdOK->click();
+  });
+  f.frmSet_cmdSend_Click(1);
+  EXPECT_TRUE(composerLoadedDuringSend);
+  EXPECT_EQ(slow.Messages().size(), 2);
+  EXPECT_EQ(BoxesSaying("メール送信が完了しました。"), 1);
+  EXPECT_EQ(BoxesSaying("設定した内容で、メールを送信します。"), 1);
+  EXPECT_FALSE(frmMContents::IsLoaded());
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "common/MemberRoster.h"
 #include "common/globals.h"
 #include "common/mdlComDlg.h"
+#include "common/mdlVelmor.h"
 #include "db/db.h"
 #include "ui/clock.h"
 #include "ui/msgbox.h"
@@ -106,6 +107,19 @@ TEST_P(MemberImport, AutomaticIdsFollowTheMonthAndItsBoundary) {
   Run(Preview(next, {"", "1", "", "2"}));
   EXPECT_EQ(StoredIds().back(), "270100001");
   EXPECT_EQ(StoredMembers().back().name, "江藤");
+}
+
+TEST_P(MemberImport, PreviewColumnsAreTheirOwnWidthsWidenedOnlyForALongerText) {
+  const QString longMail(60, QLatin1Char('m'));
+  const QString path = WriteFile(("1,青木,あおき," + longMail + "@x.jp\n2,井上,いのうえ,\n").toUtf8());
+  frmInport& w = Preview(path, {"1", "2", "", "3", "4"});
+  ASSERT_EQ(w.cmdOK->text(), "実行");
+  EXPECT_EQ(w.fgInport->columnWidth(0), TwipsToPixelsX(400));
+  for (int col = 1; col <= 3; ++col) EXPECT_EQ(w.fgInport->columnWidth(col), TwipsToPixelsX(2000)) << col;
+  // The address is wider than its column: the column takes the whole address.
+  const int mailWidth = w.fgInport->fontMetrics().horizontalAdvance(longMail + "@x.jp");
+  EXPECT_GT(mailWidth, TwipsToPixelsX(2000));
+  EXPECT_GE(w.fgInport->columnWidth(4), mailWidth);
 }
 
 TEST_P(MemberImport, AnInsertTheDatabaseRefusesNamesItsLineAndStoresNothing) {
