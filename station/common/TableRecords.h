@@ -7,9 +7,14 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "common/MemberRoster.h"
+
+namespace db {
+class Statement;
+}
 
 // One greeting message: its text and whether it greets entries (else exits).
 struct GreetingRow {
@@ -56,11 +61,22 @@ struct ImportedMember {
 // The IDs of every member.
 bool LoadMemberIds(QSet<QString>& ids, QString* error = nullptr);
 
-// The next automatic ID of the month `yymm`: the highest ID that begins with it, as a number,
-// plus 1; yymm followed by 00001 when there is none or the query fails.
+// The next automatic ID of the month `yymm`: the highest ID of the month's range (yymm followed by
+// five digits, as a number) plus 1; yymm followed by 00001 when there is none or the query fails.
 qint64 NextAutomaticId(const QString& yymm);
 
-// Inserts `members` into tblData, every value bound. Runs no transaction of its own; `failure`
-// gets the index (from 1) of the member that failed.
+// Inserts imported members one at a time into tblData, every value bound, with one prepared
+// statement per column set. Runs no transaction of its own.
+class ImportedMemberInserter {
+ public:
+  ImportedMemberInserter();
+  ~ImportedMemberInserter();
+  bool Insert(const ImportedMember& member, QString* error = nullptr);
+
+ private:
+  std::unique_ptr<db::Statement> withMail_, withoutMail_;
+};
+
+// Inserts `members` in order; `failure` gets the index (from 1) of the member that failed.
 bool InsertImportedMembers(const std::vector<ImportedMember>& members,
                            RecordsFailure* failure = nullptr);
