@@ -73,6 +73,7 @@ QStringList SplitImportLine(const QString& line, bool csv, QString* refused) {
     text.remove(QLatin1Char('"'));
     return text.split(QLatin1Char('\t'));
   }
+  if (!line.contains(QLatin1Char('"'))) return line.split(QLatin1Char(','));
   QStringList fields;
   QString field;
   const qsizetype n = line.size();

@@ -38,6 +38,8 @@ const std::array<bool, 5> kRequired = {false, true, false, true, false};
 constexpr int kId = 0, kName = 1, kHonorific = 2, kKana = 3, kMail = 4;
 // The refused lines named one by one in a report; the rest are counted.
 constexpr int kReportedLines = 20;
+// Members inserted by one statement.
+constexpr int kInsertBatch = 64;
 
 // The longest value each field's column holds, in characters.
 constexpr std::array<int, 5> kLengths = {kMemberIdLength, kUserNameLength, kUserAddLength,
@@ -425,37 +427,53 @@ void frmInport::ImportStage() {
   }
 
   // The file is read again and judged again: the members saved just now may hold IDs that the
-  // preview did not know.
-  Judging judging;
-  LoadStoredIds(judging);
-  const qsizetype storedBefore = judging.stored.size();
+  // preview did not know. The members go in many to a statement; when one of those fails, the
+  // import is run again a member to a statement, to name the line that failed.
   const QString yymm = ui::Now().toString(QStringLiteral("yyMM"));
-  qint64 nextId = NextAutomaticId(yymm);
-  ImportedMemberInserter inserter;
+  Judging judging;
   int failedLine = 0;
   QString failure, error;
   bool insertFailed = false;
-  auto insert = [&](const Line& line, qint64) {
-    ImportedMember m;
-    // Each line counts, taken or not: the ID a refused line would have had stays unused.
-    const qint64 automatic = nextId + line.number - 1;
-    m.id = column_[kId] != 0 ? line.values[kId] : QStringLiteral("%1").arg(automatic, 9, 10, QLatin1Char('0'));
-    m.name = line.values[kName];
-    m.honorific = column_[kHonorific] != 0 ? line.values[kHonorific] : QStringLiteral("さま");
-    m.kana = line.values[kKana];
-    m.mailAddr = column_[kMail] != 0 ? line.values[kMail] : QString();
-    if (inserter.Insert(m, &failure)) return true;
-    failedLine = line.number;
-    insertFailed = true;
-    return false;
+  auto run = [&](int batch) {
+    judging = Judging();
+    LoadStoredIds(judging);
+    const qsizetype storedBefore = judging.stored.size();
+    const qint64 nextId = NextAutomaticId(yymm);
+    ImportedMemberInserter inserter(batch);
+    failedLine = 0;
+    failure.clear();
+    error.clear();
+    insertFailed = false;
+    auto insert = [&](const Line& line, qint64) {
+      ImportedMember m;
+      // Each line counts, taken or not: the ID a refused line would have had stays unused.
+      const qint64 automatic = nextId + line.number - 1;
+      m.id = column_[kId] != 0 ? line.values[kId] : QStringLiteral("%1").arg(automatic, 9, 10, QLatin1Char('0'));
+      m.name = line.values[kName];
+      m.honorific = column_[kHonorific] != 0 ? line.values[kHonorific] : QStringLiteral("さま");
+      m.kana = line.values[kKana];
+      m.mailAddr = column_[kMail] != 0 ? line.values[kMail] : QString();
+      if (inserter.Insert(m, &failure)) return true;
+      failedLine = line.number;
+      insertFailed = true;
+      return false;
+    };
+    // A commit the connection lost sight of counts as done when every member taken is there.
+    auto allThere = [&] {
+      QSet<QString> ids;
+      return LoadMemberIds(ids) && ids.size() == storedBefore + judging.taken;
+    };
+    return RunInTransaction(
+        [&] {
+          if (!ReadFile(judging, insert, &failedLine)) return false;
+          if (inserter.Flush(&failure)) return true;
+          insertFailed = true;
+          return false;
+        },
+        &error, allThere);
   };
-  // A commit the connection lost sight of counts as done when every member taken is there.
-  auto allThere = [&] {
-    QSet<QString> ids;
-    return LoadMemberIds(ids) && ids.size() == storedBefore + judging.taken;
-  };
-  const bool ok = RunInTransaction(
-      [&] { return ReadFile(judging, insert, &failedLine); }, &error, allThere);
+  bool ok = run(kInsertBatch);
+  if (!ok && insertFailed) ok = run(1);
   if (!ok) {
     // Nothing was imported; the settings window shows the members as they are.
     if (haveSettings && frmSet::instance().MessagesOnScreen()) frmSet::instance().frmSet_cmdData_Click();

@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 #include "common/globals.h"
 #include "db/db.h"
 
@@ -190,24 +192,49 @@ qint64 NextAutomaticId(const QString& yymm) {
   return highest + 1;
 }
 
-ImportedMemberInserter::ImportedMemberInserter()
-    : withMail_(std::make_unique<db::Statement>()), withoutMail_(std::make_unique<db::Statement>()) {}
+ImportedMemberInserter::ImportedMemberInserter(int batch) : batch_(std::max(batch, 1)) {
+  pending_.reserve(static_cast<size_t>(batch_));
+}
 
 ImportedMemberInserter::~ImportedMemberInserter() = default;
 
+db::Statement* ImportedMemberInserter::StatementFor(bool mail, int rows, QString* error) {
+  for (size_t i = 0; i < shapes_.size(); ++i)
+    if (shapes_[i] == std::make_pair(mail, rows)) return statements_[i].get();
+  QString sql = mail ? QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana, MailAddr) VALUES ")
+                     : QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana) VALUES ");
+  const QString row = mail ? QStringLiteral("(?, ?, ?, ?, ?)") : QStringLiteral("(?, ?, ?, ?)");
+  for (int r = 0; r < rows; ++r) sql += (r ? QStringLiteral(", ") : QString()) + row;
+  statements_.push_back(std::make_unique<db::Statement>());
+  shapes_.emplace_back(mail, rows);
+  if (!statements_.back()->Prepare(gcnDB(), sql, error)) {
+    statements_.pop_back();
+    shapes_.pop_back();
+    return nullptr;
+  }
+  return statements_.back().get();
+}
+
 bool ImportedMemberInserter::Insert(const ImportedMember& m, QString* error) {
-  const bool mail = !m.mailAddr.isNull();
-  db::Statement& insert = mail ? *withMail_ : *withoutMail_;
-  QVariantList values{Bound(m.id), Bound(m.name), Bound(m.honorific), Bound(m.kana)};
-  if (mail) values << m.mailAddr;
-  return (insert.IsPrepared() ||
-          insert.Prepare(gcnDB(),
-                         mail ? QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana, "
-                                               "MailAddr) VALUES (?, ?, ?, ?, ?)")
-                              : QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana) "
-                                               "VALUES (?, ?, ?, ?)"),
-                         error)) &&
-         insert.Execute(values, error);
+  // A member of the other column set ends the batch before it.
+  if (!pending_.empty() && pending_.front().mailAddr.isNull() != m.mailAddr.isNull() && !Flush(error))
+    return false;
+  pending_.push_back(m);
+  return static_cast<int>(pending_.size()) < batch_ || Flush(error);
+}
+
+bool ImportedMemberInserter::Flush(QString* error) {
+  if (pending_.empty()) return true;
+  const bool mail = !pending_.front().mailAddr.isNull();
+  QVariantList values;
+  values.reserve(static_cast<qsizetype>(pending_.size()) * 5);
+  for (const ImportedMember& m : pending_) {
+    values << Bound(m.id) << Bound(m.name) << Bound(m.honorific) << Bound(m.kana);
+    if (mail) values << m.mailAddr;
+  }
+  db::Statement* insert = StatementFor(mail, static_cast<int>(pending_.size()), error);
+  pending_.clear();
+  return insert && insert->Execute(values, error);
 }
 
 bool InsertImportedMembers(const std::vector<ImportedMember>& members, RecordsFailure* failure) {

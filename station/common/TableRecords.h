@@ -65,16 +65,24 @@ bool LoadMemberIds(QSet<QString>& ids, QString* error = nullptr);
 // five digits, as a number) plus 1; yymm followed by 00001 when there is none or the query fails.
 qint64 NextAutomaticId(const QString& yymm);
 
-// Inserts imported members one at a time into tblData, every value bound, with one prepared
-// statement per column set. Runs no transaction of its own.
+// Inserts imported members into tblData, every value bound, `batch` members to a statement (a
+// statement of many rows costs the driver little more than one of a single row). Insert() keeps
+// the member until its batch is full; Flush() writes the rest. When a statement fails, which of
+// its members failed is known only with a batch of 1. Runs no transaction of its own.
 class ImportedMemberInserter {
  public:
-  ImportedMemberInserter();
+  explicit ImportedMemberInserter(int batch = 1);
   ~ImportedMemberInserter();
   bool Insert(const ImportedMember& member, QString* error = nullptr);
+  bool Flush(QString* error = nullptr);
 
  private:
-  std::unique_ptr<db::Statement> withMail_, withoutMail_;
+  db::Statement* StatementFor(bool mail, int rows, QString* error);
+  int batch_;
+  std::vector<ImportedMember> pending_;
+  // Prepared statements by column set (with or without MailAddr) and number of rows.
+  std::vector<std::unique_ptr<db::Statement>> statements_;
+  std::vector<std::pair<bool, int>> shapes_;
 };
 
 // Inserts `members` in order; `failure` gets the index (from 1) of the member that failed.
