@@ -48,6 +48,13 @@ bool ImportFileReader::Open(const QString& path) {
   return file_.seek(0);
 }
 
+bool ImportFileReader::OpenAs(const QString& path, bool utf8) {
+  file_.close();
+  file_.setFileName(path);
+  utf8_ = utf8;
+  return file_.open(QIODevice::ReadOnly);
+}
+
 QString ImportFileReader::Decode(QByteArray bytes) const {
   if (bytes.endsWith('\n')) bytes.chop(1);
   if (bytes.endsWith('\r')) bytes.chop(1);

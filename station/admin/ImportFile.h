@@ -11,6 +11,8 @@
 class ImportFileReader {
  public:
   bool Open(const QString& path);
+  // Opens a file whose encoding is known already (a file read before with Utf8() as `utf8`).
+  bool OpenAs(const QString& path, bool utf8);
   // The next line without its line end, and the byte offset where it starts; false at the end
   // of the file or when it cannot be read.
   bool Next(QString& line, qint64* offset = nullptr);

@@ -76,10 +76,10 @@ quint64 IdKey(const QString& id) {
 class PreviewModel : public QAbstractTableModel {
  public:
   using Split = std::function<QStringList(const QString&)>;
-  PreviewModel(const QString& path, QStringList headers, Split split, QObject* parent)
-      : QAbstractTableModel(parent), headers_(std::move(headers)), split_(std::move(split)) {
-    reader_.Open(path);
-  }
+  PreviewModel(QStringList headers, Split split, QObject* parent)
+      : QAbstractTableModel(parent), headers_(std::move(headers)), split_(std::move(split)) {}
+  // The file the lines are read from, in the encoding found when it was read whole.
+  void OpenFile(const QString& path, bool utf8) { reader_.OpenAs(path, utf8); }
   void Add(int number, qint64 offset) {
     numbers_.push_back(number);
     offsets_.push_back(offset);
@@ -309,6 +309,7 @@ bool frmInport::ReadFile(Judging& judging, const std::function<bool(const Line&,
     *failedLine = 1;
     return false;
   }
+  utf8_ = reader.Utf8();
   QString text;
   qint64 offset = 0;
   if (header_) reader.Next(text);
@@ -386,7 +387,7 @@ bool frmInport::CheckStage() {
     for (int f : named) shown << (f == kId ? cp::ToHalfWidth(line.values[f].trimmed()) : line.values[f]);
     return shown;
   };
-  auto* model = new PreviewModel(path_, headers, split, fgInport);
+  auto* model = new PreviewModel(headers, split, fgInport);
   Judging judging;
   LoadStoredIds(judging);
   int failedLine = 0;
@@ -398,6 +399,7 @@ bool frmInport::CheckStage() {
     ui::MsgBox(ReadError(failedLine), ui::vbCritical, kConfirmTitle);
     return false;
   }
+  model->OpenFile(path_, utf8_);
   fgInport->setModel(model);
   fgInport->setColumnWidth(0, 40);
   SetInputs(false);

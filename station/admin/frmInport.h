@@ -78,6 +78,7 @@ class frmInport : public QWidget {
   std::array<int, 5> column_{};  // 0 when not named
   bool csv_ = true;
   bool header_ = false;
+  bool utf8_ = false;  // the file's encoding, as ReadFile found it
   QString path_;
   bool finished_ = false;
 };
