@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QAbstractTableModel>
-#include <QFileInfo>
 #include <QTableView>
 #include <QVBoxLayout>
 
