@@ -4,91 +4,122 @@
 
 #include "codepage/codepage.h"
 
-QString DecodeImportFile(const QByteArray& bytes) {
-  if (bytes.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(bytes.mid(3));
-  const QString ansi = cp::FromAnsi(bytes);
-  if (!ansi.contains(QChar::ReplacementCharacter)) return ansi;
-  QStringDecoder utf8(QStringDecoder::Utf8);
-  const QString text = utf8.decode(bytes);
-  return utf8.hasError() ? ansi : text;
-}
-
 namespace {
 
-void EndLine(std::vector<QStringList>& lines, QString& line) {
-  if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
-  line.remove(QLatin1Char('"'));
-  lines.push_back(line.split(QLatin1Char('\t')));
-  line.clear();
-}
+constexpr qint64 kBlock = 1 << 20;
 
-std::vector<QStringList> SplitTabLines(const QString& text) {
-  std::vector<QStringList> lines;
-  QString line;
-  for (QChar c : text) {
-    if (c == QLatin1Char('\n')) EndLine(lines, line);
-    else line += c;
-  }
-  if (!line.isEmpty()) EndLine(lines, line);
-  return lines;
+bool AllAscii(const QByteArray& bytes) {
+  for (const char c : bytes)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
 }
 
 }  // namespace
 
-std::vector<QStringList> SplitImportLines(const QString& text, bool csv) {
-  if (!csv) return SplitTabLines(text);
-  std::vector<QStringList> lines;
+bool ImportFileReader::Open(const QString& path) {
+  file_.close();
+  file_.setFileName(path);
+  if (!file_.open(QIODevice::ReadOnly)) return false;
+  utf8_ = false;
+  if (file_.peek(3) == "\xEF\xBB\xBF") {
+    utf8_ = true;
+    return file_.seek(3);
+  }
+  // One pass over the bytes: CP932 is cut only after a line feed, which is never the second
+  // byte of a two-byte character.
+  bool ansiValid = true;
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  QByteArray pending;
+  while (!file_.atEnd() && (ansiValid || !utf8.hasError())) {
+    const QByteArray block = file_.read(kBlock);
+    if (block.isEmpty()) break;
+    if (!utf8.hasError()) (void)QString(utf8.decode(block));
+    if (!ansiValid) continue;
+    pending += block;
+    const qsizetype cut = pending.lastIndexOf('\n') + 1;
+    if (cut == 0) continue;
+    const QByteArray whole = pending.left(cut);
+    pending.remove(0, cut);
+    if (!AllAscii(whole) && cp::FromAnsi(whole).contains(QChar::ReplacementCharacter)) ansiValid = false;
+  }
+  if (ansiValid && !pending.isEmpty() && cp::FromAnsi(pending).contains(QChar::ReplacementCharacter))
+    ansiValid = false;
+  utf8_ = !ansiValid && !utf8.hasError();
+  return file_.seek(0);
+}
+
+bool ImportFileReader::OpenAs(const QString& path, bool utf8) {
+  file_.close();
+  file_.setFileName(path);
+  utf8_ = utf8;
+  return file_.open(QIODevice::ReadOnly);
+}
+
+QString ImportFileReader::Decode(QByteArray bytes) const {
+  if (bytes.endsWith('\n')) bytes.chop(1);
+  if (bytes.endsWith('\r')) bytes.chop(1);
+  return utf8_ ? QString::fromUtf8(bytes) : cp::FromAnsi(bytes);
+}
+
+bool ImportFileReader::Next(QString& line, qint64* offset) {
+  if (!file_.isOpen() || file_.atEnd()) return false;
+  if (offset) *offset = file_.pos();
+  const QByteArray bytes = file_.readLine();
+  if (bytes.isEmpty()) return false;
+  line = Decode(bytes);
+  return true;
+}
+
+bool ImportFileReader::LineAt(qint64 offset, QString& line) {
+  return file_.isOpen() && file_.seek(offset) && Next(line);
+}
+
+QStringList SplitImportLine(const QString& line, bool csv, QString* refused) {
+  if (!csv) {
+    QString text = line;
+    text.remove(QLatin1Char('"'));
+    return text.split(QLatin1Char('\t'));
+  }
+  if (!line.contains(QLatin1Char('"'))) return line.split(QLatin1Char(','));
   QStringList fields;
   QString field;
-  const qsizetype n = text.size();
+  const qsizetype n = line.size();
   qsizetype i = 0;
-  bool lineOpen = false;
-  auto endField = [&] {
-    fields << field;
-    field.clear();
-  };
-  while (i < n) {
-    lineOpen = true;
-    if (field.isEmpty() && text[i] == QLatin1Char('"')) {
-      // A quoted field: to the closing quote; what follows it up to the comma is kept too.
+  auto plain = [&] {
+    // Up to the next comma, quotes removed.
+    while (i < n && line[i] != QLatin1Char(',')) {
+      if (line[i] != QLatin1Char('"')) field += line[i];
       ++i;
+    }
+  };
+  for (;;) {
+    if (i < n && line[i] == QLatin1Char('"')) {
+      ++i;
+      bool closed = false;
       while (i < n) {
-        if (text[i] == QLatin1Char('"')) {
-          if (i + 1 < n && text[i + 1] == QLatin1Char('"')) {
+        if (line[i] == QLatin1Char('"')) {
+          if (i + 1 < n && line[i + 1] == QLatin1Char('"')) {
             field += QLatin1Char('"');
             i += 2;
             continue;
           }
           ++i;
+          closed = true;
           break;
         }
-        field += text[i++];
+        field += line[i++];
       }
-      // Characters after the closing quote belong to the field, without quotes; the field stays
-      // non-empty-started so that a later quote is not taken for an opening one.
-      while (i < n && text[i] != QLatin1Char(',') && text[i] != QLatin1Char('\n')) {
-        if (text[i] != QLatin1Char('"') && text[i] != QLatin1Char('\r')) field += text[i];
-        ++i;
+      if (!closed) {
+        if (refused) *refused = QStringLiteral("引用符が閉じていません");
+        return {};
       }
-      continue;
     }
-    const QChar c = text[i++];
-    if (c == QLatin1Char(',')) {
-      endField();
-    } else if (c == QLatin1Char('\n')) {
-      if (field.endsWith(QLatin1Char('\r'))) field.chop(1);
-      endField();
-      lines.push_back(fields);
-      fields.clear();
-      lineOpen = false;
-    } else if (c != QLatin1Char('"')) {
-      field += c;
-    }
+    // What follows a closing quote belongs to the field too, without quotes.
+    plain();
+    fields << field;
+    field.clear();
+    if (i >= n) break;
+    ++i;  // the comma
   }
-  if (lineOpen) {
-    if (field.endsWith(QLatin1Char('\r'))) field.chop(1);
-    endField();
-    lines.push_back(fields);
-  }
-  return lines;
+  return fields;
 }

@@ -1,5 +1,6 @@
 #include "admin/TableChecks.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QRegularExpression>
 
@@ -31,20 +32,30 @@ QString CheckMember(const QString& head, RosterMember& m, const QDate& today, bo
   m.mailAddr = cp::ToHalfWidth(m.mailAddr);
   if (!m.mailAddr.isEmpty() && !m.mailAddr.contains(u'@')) return fail(u"メールアドレスを確認してください。");
   if (m.date.isEmpty()) m.date = today.toString(QStringLiteral("yyyy/MM/dd"));
-  const QDate date = ParseRegisterDate(m.date);
+  QTime time;
+  const QDate date = ParseRegisterDate(m.date, &time);
   if (!date.isValid()) return fail(u"登録日を確認してください。");
-  m.date = date.toString(QStringLiteral("yyyy/MM/dd"));
+  // A date-time keeps its time, in the form the station writes its date-times.
+  m.date = time.isValid() ? QDateTime(date, time).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
+                          : date.toString(QStringLiteral("yyyy/MM/dd"));
   return QString();
 }
 
 }  // namespace
 
-QDate ParseRegisterDate(const QString& text) {
-  static const QRegularExpression form(
-      QStringLiteral("^\\s*(\\d{4})\\s*(?:[/.\\-]|年)\\s*(\\d{1,2})\\s*(?:[/.\\-]|月)\\s*(\\d{1,2})\\s*日?\\s*$"));
+QDate ParseRegisterDate(const QString& text, QTime* time) {
+  static const QRegularExpression form(QStringLiteral(
+      "^\\s*(\\d{4})\\s*(?:[/.\\-]|年)\\s*(\\d{1,2})\\s*(?:[/.\\-]|月)\\s*(\\d{1,2})\\s*日?"
+      "(?:\\s+(\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?\\s*$"));
+  if (time) *time = QTime();
   const QRegularExpressionMatch m = form.match(cp::ToHalfWidth(text));
   if (!m.hasMatch()) return QDate();
-  return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+  const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+  if (m.capturedLength(4) == 0) return date;
+  const QTime at(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
+  if (!at.isValid()) return QDate();
+  if (time) *time = at;
+  return date;
 }
 
 QString CheckMemberRows(std::vector<RosterMember>& rows, const QDate& today, std::vector<int>* tidied) {

@@ -10,13 +10,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableWidget>
+#include <QAbstractTableModel>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 #include "admin/ImportFile.h"
 #include "admin/frmSet.h"
+#include "common/mdlDB.h"
 #include "codepage/narrow.h"
 #include "common/FormInstance.h"
 #include "common/mdlComDlg.h"
@@ -38,11 +40,83 @@ const std::array<bool, 5> kRequired = {false, true, false, true, false};
 constexpr int kId = 0, kName = 1, kHonorific = 2, kKana = 3, kMail = 4;
 // The refused lines named one by one in a report; the rest are counted.
 constexpr int kReportedLines = 20;
+// Members inserted by one statement.
+constexpr int kInsertBatch = 64;
+
+// The longest value each field's column holds, in characters.
+constexpr std::array<int, 5> kLengths = {kMemberIdLength, kUserNameLength, kUserAddLength,
+                                         kNameKanaLength, kMailAddrLength};
 
 QString ReadError(int line) {
   return QString::number(line) + QStringLiteral(" 件目で読み込みでエラーが発生しています。") +
          QStringLiteral("\r\n読み込みファイルを再度確認するか、指定内容を確認してください。");
 }
+
+// Characters, not UTF-16 units: a character outside the basic plane counts once, as the
+// database counts it.
+qsizetype Characters(const QString& text) {
+  qsizetype n = text.size();
+  for (const QChar c : text)
+    if (c.isHighSurrogate()) --n;
+  return n;
+}
+
+// An ID of digits (at most nine) as a number that keeps its leading zeros apart: "012" and "12"
+// are two IDs. 0 for any other text, which no line taken can carry.
+quint64 IdKey(const QString& id) {
+  if (id.isEmpty() || id.size() > kMemberIdLength) return 0;
+  quint64 value = 0;
+  for (const QChar c : id) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return 0;
+    value = value * 10 + (c.unicode() - u'0');
+  }
+  return (quint64(id.size()) << 40) | value;
+}
+
+// The preview: the lines taken, each read from the file when the grid shows it. Only where each
+// line starts is kept, so a file of a million lines previews in a few megabytes.
+class PreviewModel : public QAbstractTableModel {
+ public:
+  using Split = std::function<QStringList(const QString&)>;
+  PreviewModel(QStringList headers, Split split, QObject* parent)
+      : QAbstractTableModel(parent), headers_(std::move(headers)), split_(std::move(split)) {}
+  // The file the lines are read from, in the encoding found when it was read whole.
+  void OpenFile(const QString& path, bool utf8) { reader_.OpenAs(path, utf8); }
+  void Add(int number, qint64 offset) {
+    numbers_.push_back(number);
+    offsets_.push_back(offset);
+  }
+  int rowCount(const QModelIndex& parent = {}) const override {
+    return parent.isValid() ? 0 : static_cast<int>(offsets_.size());
+  }
+  int columnCount(const QModelIndex& parent = {}) const override {
+    return parent.isValid() ? 0 : static_cast<int>(headers_.size());
+  }
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    const auto row = static_cast<size_t>(index.row());
+    if (index.column() == 0) return QString::number(numbers_[row]);
+    if (static_cast<int>(row) != cachedRow_) {
+      QString text;
+      cached_ = reader_.LineAt(offsets_[row], text) ? split_(text) : QStringList();
+      cachedRow_ = static_cast<int>(row);
+    }
+    return cached_.value(index.column() - 1);
+  }
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) return headers_.value(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+  }
+
+ private:
+  QStringList headers_;
+  Split split_;
+  std::vector<int> numbers_;
+  std::vector<qint64> offsets_;
+  mutable ImportFileReader reader_;
+  mutable int cachedRow_ = -1;
+  mutable QStringList cached_;
+};
 }  // namespace
 
 frmInport& frmInport::instance() { return gForm.Get([] { return new frmInport(); }); }
@@ -104,10 +178,11 @@ frmInport::frmInport()
     if (i > 0) setTabOrder(txtColNo[i - 1], txtColNo[i]);
   }
 
-  fgInport = new QTableWidget(this);
+  fgInport = new QTableView(this);
   fgInport->setObjectName(QStringLiteral("fgInport"));
   fgInport->setEditTriggers(QAbstractItemView::NoEditTriggers);
   fgInport->verticalHeader()->hide();
+  fgInport->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
   cmdOK = new QPushButton(QStringLiteral("確認"), this);
   cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -169,70 +244,103 @@ void frmInport::cmdOK_Click() {
   else ImportStage();
 }
 
-bool frmInport::ReadLines() {
-  lines_.clear();
-  QFile file(txtFile->text());
-  if (!file.open(QIODevice::ReadOnly)) {
-    ui::MsgBox(ReadError(1), ui::vbCritical, kConfirmTitle);
-    return false;
-  }
-  std::vector<QStringList> split = SplitImportLines(DecodeImportFile(file.readAll()), optFile[0]->isChecked());
-  const size_t skip = optLine[1]->isChecked() && !split.empty() ? 1 : 0;
-  lines_.reserve(split.size());
-  for (size_t i = skip; i < split.size(); ++i) {
-    Line line;
-    line.number = static_cast<int>(i - skip) + 1;
-    for (int f = 0; f < 5; ++f) {
-      if (column_[f] == 0) continue;
-      if (column_[f] > split[i].size()) {
-        lines_.clear();
-        ui::MsgBox(ReadError(line.number), ui::vbCritical, kConfirmTitle);
-        return false;
-      }
-      line.values[f] = split[i][column_[f] - 1];
-    }
-    lines_.push_back(std::move(line));
+bool frmInport::TakeValues(const QString& text, Line& line) const {
+  const QStringList fields = SplitImportLine(text, csv_, &line.refused);
+  if (!line.refused.isEmpty()) return true;
+  for (int f = 0; f < 5; ++f) {
+    if (column_[f] == 0) continue;
+    // The line with one separator appended: a missing last column is an empty value.
+    if (column_[f] > fields.size() + 1) return false;
+    line.values[f] = column_[f] <= fields.size() ? fields[column_[f] - 1] : QStringLiteral("");
   }
   return true;
 }
 
-// Marks the lines that would break the member table: IDs that are not digits or are longer
-// than 9, and IDs repeated in the file or held by a member already.
-void frmInport::Refuse(const QSet<QString>& stored) {
-  if (column_[kId] == 0) return;
-  QSet<QString> seen;
-  for (Line& line : lines_) {
-    line.refused.clear();
+// Refuses the lines that would break the member table or the database: a NUL (which would cut
+// the value short), an ID that is not digits or is longer than nine, an ID repeated in the file
+// or held by a member already, an empty required value, a value longer than its column.
+void frmInport::Judge(Line& line, Judging& judging) const {
+  auto refuse = [&](const QString& reason) {
+    line.refused = reason;
+    ++judging.refused;
+    if (judging.reported.size() < kReportedLines)
+      judging.reported << QStringLiteral("%1 件目：%2").arg(line.number).arg(reason);
+  };
+  if (!line.refused.isEmpty()) return refuse(line.refused);
+  for (int f = 0; f < 5; ++f)
+    if (column_[f] != 0 && line.values[f].contains(QChar(0)))
+      return refuse(kLabels[f] + QStringLiteral("にNUL文字があります"));
+  quint64 key = 0;
+  if (column_[kId] != 0) {
     QString& id = line.values[kId];
     id = cp::ToHalfWidth(id.trimmed());
     const bool digits = !id.isEmpty() && std::all_of(id.begin(), id.end(), [](QChar c) {
       return c >= QLatin1Char('0') && c <= QLatin1Char('9');
     });
-    if (!digits) line.refused = QStringLiteral("ID番号が数字ではありません");
-    else if (id.size() > 9) line.refused = QStringLiteral("ID番号が9桁を超えています");
-    else if (stored.contains(id)) line.refused = QStringLiteral("ID番号が登録済みです");
-    else if (seen.contains(id)) line.refused = QStringLiteral("ID番号がファイル内で重複しています");
-    else seen.insert(id);
+    if (!digits) return refuse(QStringLiteral("ID番号が数字ではありません"));
+    if (id.size() > kMemberIdLength) return refuse(QStringLiteral("ID番号が9桁を超えています"));
+    key = IdKey(id);
+    if (judging.stored.contains(key)) return refuse(QStringLiteral("ID番号が登録済みです"));
+    if (judging.seen.contains(key)) return refuse(QStringLiteral("ID番号がファイル内で重複しています"));
   }
+  for (int f = kName; f < 5; ++f) {
+    if (column_[f] == 0) continue;
+    if (f != kMail && line.values[f].isEmpty()) return refuse(kLabels[f] + QStringLiteral("がありません"));
+    if (Characters(line.values[f]) > kLengths[f])
+      return refuse(kLabels[f] + QStringLiteral("が%1文字を超えています").arg(kLengths[f]));
+  }
+  if (key != 0) judging.seen.insert(key);
+  ++judging.taken;
 }
 
-QString frmInport::Report(int inserted) const {
-  QStringList refused;
-  int count = 0;
-  for (const Line& line : lines_) {
-    if (line.refused.isEmpty()) continue;
-    if (++count <= kReportedLines) refused << QStringLiteral("%1 件目：%2").arg(line.number).arg(line.refused);
+bool frmInport::LoadStoredIds(Judging& judging) const {
+  QSet<QString> ids;
+  if (!LoadMemberIds(ids)) return false;
+  judging.stored.clear();
+  judging.stored.reserve(ids.size());
+  for (const QString& id : ids)
+    if (const quint64 key = IdKey(id)) judging.stored.insert(key);
+  return true;
+}
+
+bool frmInport::ReadFile(Judging& judging, const std::function<bool(const Line&, qint64)>& take,
+                         int* failedLine) {
+  *failedLine = 0;
+  ImportFileReader reader;
+  if (!reader.Open(path_)) {
+    *failedLine = 1;
+    return false;
   }
-  QString text = QStringLiteral("取り込む行：%1 件　取り込まない行：%2 件").arg(inserted).arg(count);
-  if (count > 0) text += QStringLiteral("\r\n") + refused.join(QStringLiteral("\r\n"));
-  if (count > kReportedLines) text += QStringLiteral("\r\n他 %1 件").arg(count - kReportedLines);
+  utf8_ = reader.Utf8();
+  QString text;
+  qint64 offset = 0;
+  if (header_) reader.Next(text);
+  for (int number = 1; reader.Next(text, &offset); ++number) {
+    Line line;
+    line.number = number;
+    if (!TakeValues(text, line)) {
+      *failedLine = number;
+      return false;
+    }
+    Judge(line, judging);
+    if (line.refused.isEmpty() && !take(line, offset)) return false;
+  }
+  return true;
+}
+
+QString frmInport::Report(const Judging& judging) const {
+  QString text = QStringLiteral("取り込む行：%1 件　取り込まない行：%2 件").arg(judging.taken).arg(judging.refused);
+  if (judging.refused > 0) text += QStringLiteral("\r\n") + judging.reported.join(QStringLiteral("\r\n"));
+  if (judging.refused > kReportedLines)
+    text += QStringLiteral("\r\n他 %1 件").arg(judging.refused - kReportedLines);
   return text;
 }
 
 bool frmInport::CheckStage() {
-  fgInport->clear();
-  fgInport->setRowCount(0);
-  fgInport->setColumnCount(0);
+  if (QAbstractItemModel* old = fgInport->model()) {
+    fgInport->setModel(nullptr);
+    old->deleteLater();
+  }
   if (txtFile->text().isEmpty()) {
     ui::MsgBox(QStringLiteral("ファイルの指定がありません。"), ui::vbInformation, kInputTitle);
     return false;
@@ -264,10 +372,9 @@ bool frmInport::CheckStage() {
       return false;
     }
   }
-  if (!ReadLines()) return false;
-  QSet<QString> stored;
-  LoadMemberIds(stored);
-  Refuse(stored);
+  path_ = txtFile->text();
+  csv_ = optFile[0]->isChecked();
+  header_ = optLine[1]->isChecked();
 
   // The preview: the lines to be imported, under their line numbers.
   std::vector<int> named;
@@ -275,30 +382,36 @@ bool frmInport::CheckStage() {
     if (column_[f] != 0) named.push_back(f);
   QStringList headers{QString()};
   for (int f : named) headers << kLabels[f];
-  fgInport->setColumnCount(static_cast<int>(headers.size()));
-  fgInport->setHorizontalHeaderLabels(headers);
-  int rows = 0;
-  for (const Line& line : lines_) rows += line.refused.isEmpty() ? 1 : 0;
-  fgInport->setUpdatesEnabled(false);
-  fgInport->setRowCount(rows);
-  int row = 0;
-  for (const Line& line : lines_) {
-    if (!line.refused.isEmpty()) continue;
-    fgInport->setItem(row, 0, new QTableWidgetItem(QString::number(line.number)));
-    for (size_t c = 0; c < named.size(); ++c)
-      fgInport->setItem(row, static_cast<int>(c) + 1, new QTableWidgetItem(line.values[named[c]]));
-    ++row;
+  auto split = [this, named](const QString& text) {
+    Line line;
+    QStringList shown;
+    if (!TakeValues(text, line)) return shown;
+    for (int f : named) shown << (f == kId ? cp::ToHalfWidth(line.values[f].trimmed()) : line.values[f]);
+    return shown;
+  };
+  auto* model = new PreviewModel(headers, split, fgInport);
+  Judging judging;
+  LoadStoredIds(judging);
+  int failedLine = 0;
+  if (!ReadFile(judging, [model](const Line& line, qint64 offset) {
+        model->Add(line.number, offset);
+        return true;
+      }, &failedLine)) {
+    delete model;
+    ui::MsgBox(ReadError(failedLine), ui::vbCritical, kConfirmTitle);
+    return false;
   }
+  model->OpenFile(path_, utf8_);
+  fgInport->setModel(model);
   // The line numbers 400 twips wide, the fields 2000; a column whose text needs more is widened
-  // to it.
-  for (int c = 0; c < fgInport->columnCount(); ++c) {
+  // to it (judged on the lines in view).
+  for (int c = 0; c < model->columnCount(); ++c) {
     fgInport->resizeColumnToContents(c);
     fgInport->setColumnWidth(c, std::max(TwipsToPixelsX(c == 0 ? 400 : 2000), fgInport->columnWidth(c)));
   }
-  fgInport->setUpdatesEnabled(true);
   SetInputs(false);
   ui::MsgBox(QStringLiteral("表示された内容を確認して実行を押してください。(キャンセルで再指定)") +
-                 QStringLiteral("\r\n") + Report(rows),
+                 QStringLiteral("\r\n") + Report(judging),
              ui::vbInformation, kConfirmTitle);
   return true;
 }
@@ -322,50 +435,65 @@ void frmInport::ImportStage() {
     if (settings.MessagesOnScreen() == messagesBefore) return;
   }
 
-  // The members saved just now may hold IDs that the preview did not know.
-  QSet<QString> stored;
-  LoadMemberIds(stored);
-  Refuse(stored);
+  // The file is read again and judged again: the members saved just now may hold IDs that the
+  // preview did not know. The members go in many to a statement; when one of those fails, the
+  // import is run again a member to a statement, to name the line that failed.
   const QString yymm = ui::Now().toString(QStringLiteral("yyMM"));
-  qint64 nextId = NextAutomaticId(yymm);
-  std::vector<ImportedMember> members;
-  std::vector<int> lineOf;
-  for (const Line& line : lines_) {
-    const qint64 automatic = nextId++;
-    if (!line.refused.isEmpty()) continue;
-    ImportedMember m;
-    m.id = column_[kId] != 0 ? line.values[kId]
-                             : QStringLiteral("%1").arg(automatic, 9, 10, QLatin1Char('0'));
-    m.name = line.values[kName];
-    m.honorific = column_[kHonorific] != 0 ? line.values[kHonorific] : QStringLiteral("さま");
-    m.kana = line.values[kKana];
-    m.mailAddr = column_[kMail] != 0 ? line.values[kMail] : QString();
-    members.push_back(std::move(m));
-    lineOf.push_back(line.number);
-  }
-  RecordsFailure failure;
-  QString error;
-  // A commit the connection lost sight of counts as done when every imported member is there.
-  auto allThere = [&] {
-    QSet<QString> ids;
-    if (!LoadMemberIds(ids)) return false;
-    for (const ImportedMember& m : members)
-      if (!ids.contains(m.id)) return false;
-    return true;
+  Judging judging;
+  int failedLine = 0;
+  QString failure, error;
+  bool insertFailed = false;
+  auto run = [&](int batch) {
+    judging = Judging();
+    LoadStoredIds(judging);
+    const qsizetype storedBefore = judging.stored.size();
+    const qint64 nextId = NextAutomaticId(yymm);
+    ImportedMemberInserter inserter(batch);
+    failedLine = 0;
+    failure.clear();
+    error.clear();
+    insertFailed = false;
+    auto insert = [&](const Line& line, qint64) {
+      ImportedMember m;
+      // Each line counts, taken or not: the ID a refused line would have had stays unused.
+      const qint64 automatic = nextId + line.number - 1;
+      m.id = column_[kId] != 0 ? line.values[kId] : QStringLiteral("%1").arg(automatic, 9, 10, QLatin1Char('0'));
+      m.name = line.values[kName];
+      m.honorific = column_[kHonorific] != 0 ? line.values[kHonorific] : QStringLiteral("さま");
+      m.kana = line.values[kKana];
+      m.mailAddr = column_[kMail] != 0 ? line.values[kMail] : QString();
+      if (inserter.Insert(m, &failure)) return true;
+      failedLine = line.number;
+      insertFailed = true;
+      return false;
+    };
+    // A commit the connection lost sight of counts as done when every member taken is there.
+    auto allThere = [&] {
+      QSet<QString> ids;
+      return LoadMemberIds(ids) && ids.size() == storedBefore + judging.taken;
+    };
+    return RunInTransaction(
+        [&] {
+          if (!ReadFile(judging, insert, &failedLine)) return false;
+          if (inserter.Flush(&failure)) return true;
+          insertFailed = true;
+          return false;
+        },
+        &error, allThere);
   };
-  const bool ok =
-      RunInTransaction([&] { return InsertImportedMembers(members, &failure); }, &error, allThere);
+  bool ok = run(kInsertBatch);
+  if (!ok && insertFailed) ok = run(1);
   if (!ok) {
     // Nothing was imported; the settings window shows the members as they are.
-    const int line = failure.row > 0 ? lineOf[failure.row - 1] : 0;
     if (haveSettings && frmSet::instance().MessagesOnScreen()) frmSet::instance().frmSet_cmdData_Click();
-    ui::MsgBox(ReadError(line) + QStringLiteral("\r\n") + (failure.error.isEmpty() ? error : failure.error),
-               ui::vbCritical, kConfirmTitle);
+    QString text = ReadError(failedLine);
+    if (insertFailed || failedLine == 0) text += QStringLiteral("\r\n") + (insertFailed ? failure : error);
+    ui::MsgBox(text, ui::vbCritical, kConfirmTitle);
     return;
   }
   WriteLog(TodayLogName(), QStringLiteral("データインポート"), QStringLiteral("実行"));
   ui::MsgBox(QStringLiteral("インポートは終了しました。") + QStringLiteral("\r\n") +
-                 Report(static_cast<int>(members.size())).replace(QStringLiteral("取り込む行"),
+                 Report(judging).replace(QStringLiteral("取り込む行"),
                                                                    QStringLiteral("取り込んだ行")),
              ui::vbInformation, kConfirmTitle);
   if (haveSettings) {

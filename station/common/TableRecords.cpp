@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 #include "common/globals.h"
 #include "db/db.h"
 
@@ -174,37 +176,72 @@ bool LoadMemberIds(QSet<QString>& ids, QString* error) {
 }
 
 qint64 NextAutomaticId(const QString& yymm) {
-  const qint64 first = yymm.toLongLong() * 100000 + 1;
+  const qint64 base = yymm.toLongLong() * 100000;
   db::Recordset rs;
-  if (!rs.Open(gcnDB(), QStringLiteral("SELECT ID FROM tblData WHERE ID LIKE ? ORDER BY ID DESC"),
-               {yymm + QLatin1Char('%')}) ||
-      rs.Eof())
-    return first;
-  bool ok = false;
-  const qint64 highest = FieldText(rs, 0).toLongLong(&ok);
-  return ok ? highest + 1 : first;
+  if (!rs.Open(gcnDB(), QStringLiteral("SELECT ID FROM tblData WHERE ID LIKE ?"), {yymm + QLatin1Char('%')}))
+    return base + 1;
+  // Text order would put 26127 above 261200012: the month's IDs are compared as numbers, and only
+  // the nine-digit ones (yymm and five digits) belong to its range.
+  qint64 highest = base;
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+    const QString id = FieldText(rs, 0);
+    bool ok = false;
+    const qint64 n = id.toLongLong(&ok);
+    if (ok && id.size() == 9 && n > highest && n <= base + 99999) highest = n;
+  }
+  return highest + 1;
+}
+
+ImportedMemberInserter::ImportedMemberInserter(int batch) : batch_(std::max(batch, 1)) {
+  pending_.reserve(static_cast<size_t>(batch_));
+}
+
+ImportedMemberInserter::~ImportedMemberInserter() = default;
+
+db::Statement* ImportedMemberInserter::StatementFor(bool mail, int rows, QString* error) {
+  for (size_t i = 0; i < shapes_.size(); ++i)
+    if (shapes_[i] == std::make_pair(mail, rows)) return statements_[i].get();
+  QString sql = mail ? QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana, MailAddr) VALUES ")
+                     : QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana) VALUES ");
+  const QString row = mail ? QStringLiteral("(?, ?, ?, ?, ?)") : QStringLiteral("(?, ?, ?, ?)");
+  for (int r = 0; r < rows; ++r) sql += (r ? QStringLiteral(", ") : QString()) + row;
+  statements_.push_back(std::make_unique<db::Statement>());
+  shapes_.emplace_back(mail, rows);
+  if (!statements_.back()->Prepare(gcnDB(), sql, error)) {
+    statements_.pop_back();
+    shapes_.pop_back();
+    return nullptr;
+  }
+  return statements_.back().get();
+}
+
+bool ImportedMemberInserter::Insert(const ImportedMember& m, QString* error) {
+  // A member of the other column set ends the batch before it.
+  if (!pending_.empty() && pending_.front().mailAddr.isNull() != m.mailAddr.isNull() && !Flush(error))
+    return false;
+  pending_.push_back(m);
+  return static_cast<int>(pending_.size()) < batch_ || Flush(error);
+}
+
+bool ImportedMemberInserter::Flush(QString* error) {
+  if (pending_.empty()) return true;
+  const bool mail = !pending_.front().mailAddr.isNull();
+  QVariantList values;
+  values.reserve(static_cast<qsizetype>(pending_.size()) * 5);
+  for (const ImportedMember& m : pending_) {
+    values << Bound(m.id) << Bound(m.name) << Bound(m.honorific) << Bound(m.kana);
+    if (mail) values << m.mailAddr;
+  }
+  db::Statement* insert = StatementFor(mail, static_cast<int>(pending_.size()), error);
+  pending_.clear();
+  return insert && insert->Execute(values, error);
 }
 
 bool InsertImportedMembers(const std::vector<ImportedMember>& members, RecordsFailure* failure) {
-  // One statement per column set, prepared when its first member comes.
-  db::Statement withMail, withoutMail;
+  ImportedMemberInserter inserter;
   for (size_t i = 0; i < members.size(); ++i) {
-    const ImportedMember& m = members[i];
-    const bool mail = !m.mailAddr.isNull();
-    db::Statement& insert = mail ? withMail : withoutMail;
-    QVariantList values{Bound(m.id), Bound(m.name), Bound(m.honorific), Bound(m.kana)};
-    if (mail) values << m.mailAddr;
     QString error;
-    const bool ok =
-        (insert.IsPrepared() ||
-         insert.Prepare(gcnDB(),
-                        mail ? QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana, "
-                                              "MailAddr) VALUES (?, ?, ?, ?, ?)")
-                             : QStringLiteral("INSERT INTO tblData (ID, UserName, UserAdd, NameKana) "
-                                              "VALUES (?, ?, ?, ?)"),
-                        &error)) &&
-        insert.Execute(values, &error);
-    if (!ok) {
+    if (!inserter.Insert(members[i], &error)) {
       if (failure) *failure = {static_cast<int>(i) + 1, error};
       return false;
     }

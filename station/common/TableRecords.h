@@ -7,9 +7,14 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "common/MemberRoster.h"
+
+namespace db {
+class Statement;
+}
 
 // One greeting message: its text and whether it greets entries (else exits).
 struct GreetingRow {
@@ -56,11 +61,30 @@ struct ImportedMember {
 // The IDs of every member.
 bool LoadMemberIds(QSet<QString>& ids, QString* error = nullptr);
 
-// The next automatic ID of the month `yymm`: the highest ID that begins with it, as a number,
-// plus 1; yymm followed by 00001 when there is none or the query fails.
+// The next automatic ID of the month `yymm`: the highest ID of the month's range (yymm followed by
+// five digits, as a number) plus 1; yymm followed by 00001 when there is none or the query fails.
 qint64 NextAutomaticId(const QString& yymm);
 
-// Inserts `members` into tblData, every value bound. Runs no transaction of its own; `failure`
-// gets the index (from 1) of the member that failed.
+// Inserts imported members into tblData, every value bound, `batch` members to a statement (a
+// statement of many rows costs the driver little more than one of a single row). Insert() keeps
+// the member until its batch is full; Flush() writes the rest. When a statement fails, which of
+// its members failed is known only with a batch of 1. Runs no transaction of its own.
+class ImportedMemberInserter {
+ public:
+  explicit ImportedMemberInserter(int batch = 1);
+  ~ImportedMemberInserter();
+  bool Insert(const ImportedMember& member, QString* error = nullptr);
+  bool Flush(QString* error = nullptr);
+
+ private:
+  db::Statement* StatementFor(bool mail, int rows, QString* error);
+  int batch_;
+  std::vector<ImportedMember> pending_;
+  // Prepared statements by column set (with or without MailAddr) and number of rows.
+  std::vector<std::unique_ptr<db::Statement>> statements_;
+  std::vector<std::pair<bool, int>> shapes_;
+};
+
+// Inserts `members` in order; `failure` gets the index (from 1) of the member that failed.
 bool InsertImportedMembers(const std::vector<ImportedMember>& members,
                            RecordsFailure* failure = nullptr);

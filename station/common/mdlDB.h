@@ -23,6 +23,13 @@ bool OpenStationDatabase(QString* error);
 // row is missing, a required column is Null, or the query fails.
 bool LoadServiceAccount(QString* error);
 
+// The lengths, in characters, of the member table's text columns that the administration writes.
+inline constexpr int kMemberIdLength = 9;
+inline constexpr int kUserNameLength = 100;
+inline constexpr int kUserAddLength = 50;
+inline constexpr int kNameKanaLength = 100;
+inline constexpr int kMailAddrLength = 255;
+
 // Creates the five tables and their indexes on an empty database. The history's automatic number
 // is a standard identity column, or on SQLite (which has none) its AUTOINCREMENT row key. Returns
 // false with the failing statement's message.

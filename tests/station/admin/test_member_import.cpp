@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableWidget>
+#include <QTableView>
 
 #include "admin/frmInport.h"
 #include "codepage/codepage.h"
@@ -51,7 +51,8 @@ class MemberImport : public AdminTest, public ::testing::WithParamInterface<test
   void Run(frmInport& w) { w.cmdOK->click(); }
   QStringList PreviewColumn(frmInport& w, int col) {
     QStringList out;
-    for (int r = 0; r < w.fgInport->rowCount(); ++r) out << w.fgInport->item(r, col)->text();
+    const QAbstractItemModel* model = w.fgInport->model();
+    for (int r = 0; r < model->rowCount(); ++r) out << model->index(r, col).data().toString();
     return out;
   }
   QStringList StoredIds() {
@@ -135,7 +136,8 @@ TEST_P(MemberImport, AnInsertTheDatabaseRefusesNamesItsLineAndStoresNothing) {
 }
 
 TEST_P(MemberImport, ShortLinesHeaderOnlyAndALargeFile) {
-  const QString shortLine = WriteFile("1,青木,あおき\n2,井上\n");
+  // Two columns short: the reading's column lies beyond the line.
+  const QString shortLine = WriteFile("1,青木,あおき\n2\n");
   frmInport& w = Preview(shortLine, {"1", "2", "", "3"});
   EXPECT_TRUE(boxes_.Texts().back().startsWith("2 件目で読み込みでエラーが発生しています。"));
   EXPECT_EQ(w.cmdOK->text(), "確認");
@@ -151,6 +153,95 @@ TEST_P(MemberImport, ShortLinesHeaderOnlyAndALargeFile) {
   for (int i = 1; i <= 100000; ++i) big += QByteArray::number(i) + ",名前" + QByteArray::number(i) + ",かな\n";
   Run(Preview(WriteFile(big), {"1", "2", "", "3"}));
   EXPECT_EQ(StoredMembers().size(), 100000u);
+}
+
+TEST_P(MemberImport, AQuoteNotClosedOnItsLineRefusesThatLineAlone) {
+  const QString path = WriteFile(
+      "5001,Bob,ぼぶ,\"bob@x\n"
+      "5002,\"Carol, Jr\",きゃろる,\"c@x\"\n"
+      "5003,Dan,だん,d@x\n");
+  frmInport& w = Preview(path, {"1", "2", "", "3", "4"});
+  ASSERT_EQ(w.cmdOK->text(), "実行");
+  EXPECT_EQ(PreviewColumn(w, 0), QStringList({"2", "3"}));
+  const QString report = boxes_.Texts().back();
+  EXPECT_TRUE(report.contains("取り込む行：2 件　取り込まない行：1 件")) << report.toStdString();
+  EXPECT_TRUE(report.contains("1 件目：引用符が閉じていません")) << report.toStdString();
+  Run(w);
+  const auto stored = StoredMembers();
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored[0].id, "5002");
+  EXPECT_EQ(stored[0].name, "Carol, Jr");
+  EXPECT_EQ(stored[0].mailAddr, "c@x");
+  EXPECT_EQ(stored[1].mailAddr, "d@x");
+}
+
+TEST_P(MemberImport, AnAbsentLastFieldIsEmpty) {
+  // The address in column 4 of a three-field line; a line without the reading is refused as the
+  // row checks would refuse it.
+  const QString path = WriteFile("7001\t青木\tあおき\n7002\t井上\t\n7003\t上田\tうえだ\tu@x\n");
+  frmInport& w = Preview(path, {"1", "2", "", "3", "4"}, false, true);
+  ASSERT_EQ(w.cmdOK->text(), "実行") << boxes_.Texts().back().toStdString();
+  EXPECT_TRUE(boxes_.Texts().back().contains("2 件目：かながありません")) << boxes_.Texts().back().toStdString();
+  Run(w);
+  const auto stored = StoredMembers();
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored[0].id, "7001");
+  EXPECT_EQ(stored[0].mailAddr, "");
+  EXPECT_EQ(stored[1].mailAddr, "u@x");
+}
+
+TEST_P(MemberImport, ANulOrAValueLongerThanItsColumnRefusesTheLine) {
+  QByteArray text = "1,山田";
+  text += '\0';
+  text += "太郎,様,やまだ,\n";
+  text += "2," + QString(100, QChar(u'名')).toUtf8() + ",様,な,\n";  // as long as the column
+  text += "3," + QString(101, QChar(u'名')).toUtf8() + ",様,な,\n";  // one more
+  text += "4," + QByteArray(100000, 'x') + ",様,な,\n";
+  text += "5,敬称," + QString(51, QChar(u'様')).toUtf8() + ",けい,\n";
+  text += "6,住所,様,じゅうしょ,a@" + QByteArray(254, 'x') + "\n";
+  text += "7,最後,様,さいご,a@" + QByteArray(253, 'x') + "\n";
+  frmInport& w = Preview(WriteFile(text), {"1", "2", "3", "4", "5"});
+  ASSERT_EQ(w.cmdOK->text(), "実行");
+  const QString report = boxes_.Texts().back();
+  EXPECT_TRUE(report.contains("取り込む行：2 件　取り込まない行：5 件")) << report.toStdString();
+  EXPECT_TRUE(report.contains("1 件目：利用者にNUL文字があります")) << report.toStdString();
+  EXPECT_TRUE(report.contains("3 件目：利用者が100文字を超えています")) << report.toStdString();
+  EXPECT_TRUE(report.contains("4 件目：利用者が100文字を超えています")) << report.toStdString();
+  EXPECT_TRUE(report.contains("5 件目：敬称が50文字を超えています")) << report.toStdString();
+  EXPECT_TRUE(report.contains("6 件目：メールが255文字を超えています")) << report.toStdString();
+  Run(w);
+  EXPECT_TRUE(boxes_.Texts().back().startsWith("インポートは終了しました。")) << boxes_.Texts().back().toStdString();
+  EXPECT_EQ(StoredIds(), QStringList({"2", "7"}));
+}
+
+TEST_P(MemberImport, AutomaticIdsAreCountedWithinTheMonthsRangeAsNumbers) {
+  // IDs that begin with the month's digits but lie outside its range.
+  for (const char* id : {"26125", "26126", "26127", "2612999"}) folder_.AddMember(id, "既存");
+  ui::SetClock([] { return QDateTime(QDate(2026, 12, 3), QTime(9, 0)); });
+  Run(Preview(WriteFile("青木,あおき\n井上,いのうえ\n"), {"", "1", "", "2"}));
+  EXPECT_EQ(StoredIds(), QStringList({"261200001", "261200002", "26125", "26126", "26127", "2612999"}));
+  frmSet::Unload();
+  // Beside them, a member of the range is counted on from.
+  folder_.AddMember("261200040", "既存");
+  Run(Preview(WriteFile("上田,うえだ\n"), {"", "1", "", "2"}));
+  EXPECT_TRUE(StoredIds().contains("261200041")) << StoredIds().join(' ').toStdString();
+}
+
+TEST_P(MemberImport, AMemberWhoseDateHasATimeDoesNotStopTheImport) {
+  folder_.AddMember("100", "既存");
+  folder_.AddMember("101", "既存");
+  ASSERT_TRUE(db::Execute(gcnDB(), "UPDATE tblData SET \"Date\"=? WHERE ID=?",
+                          {QString("2026/11/09 03:06:31"), QString("100")}));
+  // The member table on screen, which the import saves before it inserts.
+  Open();
+  ShowMembers();
+  Run(Preview(WriteFile("102,青木,あおき\n"), {"1", "2", "", "3"}));
+  EXPECT_TRUE(boxes_.Texts().back().startsWith("インポートは終了しました。")) << boxes_.Texts().back().toStdString();
+  const auto stored = StoredMembers();
+  ASSERT_EQ(stored.size(), 3u);
+  EXPECT_EQ(stored[0].date, "2026/11/09 03:06:31");
+  EXPECT_EQ(stored[1].date, "2026/04/01");
+  EXPECT_EQ(stored[2].id, "102");
 }
 
 }  // namespace

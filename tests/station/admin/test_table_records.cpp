@@ -83,6 +83,19 @@ TEST(MemberChecks, TidiesThePassingRowsAndKeepsTheTidyingBeforeAFailure) {
   EXPECT_EQ(tidied, (std::vector<int>{0, 1, 2, 3}));
 }
 
+TEST(MemberChecks, ADateWithATimeIsADateAndKeepsItsTime) {
+  std::vector<RosterMember> rows{Member("1", "a", "", "2026/11/09 03:06:31"), Member("2", "b", "", "2026/11/9 3:06")};
+  EXPECT_EQ(CheckMemberRows(rows, kToday), "");
+  EXPECT_EQ(rows[0].date, "2026/11/09 03:06:31");
+  EXPECT_EQ(rows[1].date, "2026/11/09 03:06:00");
+  EXPECT_EQ(CheckOne(Member("2", "名前", "", "2026/11/09 24:00:00")), "2行目の登録日を確認してください。");
+  EXPECT_EQ(CheckOne(Member("2", "名前", "", "2026/11/09 03:06:31 x")), "2行目の登録日を確認してください。");
+  // The row's contact button judges the row the same way.
+  RosterMember mailed = Member("3", "名前", "a@x.jp", "2026/11/09 03:06:31");
+  EXPECT_EQ(CheckContactRow(mailed, kToday), "");
+  EXPECT_EQ(mailed.date, "2026/11/09 03:06:31");
+}
+
 TEST(MemberChecks, ARepeatedIdIsNamedOnlyAfterEveryRowPassed) {
   std::vector<RosterMember> rows{Member("123"), Member("5"), Member("１２３"), Member("x")};
   EXPECT_EQ(CheckMemberRows(rows, kToday), "4行目のＩＤ番号に数字以外の文字があります。");
