@@ -32,19 +32,26 @@ bool WriteIni(const QString& section, const QString& key, const QString& value) 
   return WriteIniKeys({{section, key, value}});
 }
 
+namespace {
+// The title of the boxes that say the settings file was not written.
+const QString kIniTitle = QStringLiteral("設定ファイルの確認");
+}  // namespace
+
 bool WriteIniKeys(const QList<IniKey>& keys) {
   QList<profile::ProfileEntry> entries;
   for (const IniKey& k : keys) {
     QByteArray bytes;
     if (!cp::ToAnsi(k.value, bytes)) {
-      ui::MsgBox(QStringLiteral("設定ファイルに保存できない文字が含まれています。(%1/%2)").arg(k.section, k.key));
+      ui::MsgBox(QStringLiteral("設定ファイルに保存できない文字が含まれています。(%1/%2)").arg(k.section, k.key),
+                 ui::vbInformation, kIniTitle);
       return false;
     }
     entries.append({cp::ToAnsiLossy(k.section), cp::ToAnsiLossy(k.key), bytes});
   }
   if (!profile::WritePrivateProfileStrings(entries, IniPath())) {
     const QString where = keys.size() == 1 ? keys.first().section + QLatin1Char('/') + keys.first().key : IniPath();
-    ui::MsgBox(QStringLiteral("設定ファイルに書き込めませんでした。(%1)").arg(where));
+    ui::MsgBox(QStringLiteral("設定ファイルに書き込めませんでした。(%1)").arg(where), ui::vbCritical,
+               kIniTitle);
     return false;
   }
   return true;
