@@ -6,6 +6,7 @@
 #include <iterator>
 #include <limits>
 #include <type_traits>
+#include <utility>
 #include <variant>
 
 #include "codepage/codepage.h"
@@ -127,16 +128,31 @@ constexpr Key kKeys[] = {
     {"SYSTEM", "userupdate", Kind::Flag, &gblnUserUpdate, "True", kNotSaved},
 };
 
-// Every settings value of globals.h has exactly one row, and every row holds one of them.
-template <class T>
-constexpr int RowsOf(const T* value) {
-  int rows = 0;
-  for (const Key& k : kKeys)
-    if (const auto* target = std::get_if<T*>(&k.target); target && *target == value) ++rows;
-  return rows;
+// Every settings value of globals.h has exactly one row, and every row holds one of them. A row
+// is matched to its value by the value's identity as a template argument: comparing two addresses
+// is no constant expression where the compiler may not assume an object's address is non-null
+// (the null-pointer checks of the sanitizer build).
+template <auto* Value>
+struct ValueOf {};
+
+template <auto* Value, std::size_t Row>
+constexpr int RowHolds() {
+  using T = std::remove_pointer_t<decltype(Value)>;
+  if constexpr (std::holds_alternative<T*>(kKeys[Row].target)) {
+    constexpr T* target = std::get<T*>(kKeys[Row].target);
+    return std::is_same_v<ValueOf<target>, ValueOf<Value>> ? 1 : 0;
+  } else {
+    return 0;
+  }
 }
-#define VELMOR_ONE_ROW(type, name) \
-  static_assert(RowsOf(&name) == 1, #name " must have exactly one row in the key table");
+
+template <auto* Value, std::size_t... Rows>
+constexpr int RowsOf(std::index_sequence<Rows...>) {
+  return (0 + ... + RowHolds<Value, Rows>());
+}
+#define VELMOR_ONE_ROW(type, name)                                                    \
+  static_assert(RowsOf<&name>(std::make_index_sequence<std::size(kKeys)>()) == 1, \
+                #name " must have exactly one row in the key table");
 VELMOR_SETTINGS_VALUES(VELMOR_ONE_ROW)
 #undef VELMOR_ONE_ROW
 #define VELMOR_COUNT_ONE(type, name) +1
