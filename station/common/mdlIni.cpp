@@ -6,6 +6,7 @@
 #include <iterator>
 #include <limits>
 #include <type_traits>
+#include <utility>
 #include <variant>
 
 #include "codepage/codepage.h"
@@ -33,8 +34,11 @@ bool WriteIni(const QString& section, const QString& key, const QString& value) 
 }
 
 namespace {
+// The title of the boxes that say the settings file was not written.
+const QString kIniTitle = QStringLiteral("設定ファイルの確認");
+
 void ShowUnwritable(const QString& where) {
-  ui::MsgBox(QStringLiteral("設定ファイルに書き込めませんでした。(%1)").arg(where));
+  ui::MsgBox(QStringLiteral("設定ファイルに書き込めませんでした。(%1)").arg(where), ui::vbCritical, kIniTitle);
 }
 }  // namespace
 
@@ -43,7 +47,8 @@ bool PrepareIniKeys(const QList<IniKey>& keys, profile::PendingProfile& pending)
   for (const IniKey& k : keys) {
     QByteArray bytes;
     if (!cp::ToAnsi(k.value, bytes)) {
-      ui::MsgBox(QStringLiteral("設定ファイルに保存できない文字が含まれています。(%1/%2)").arg(k.section, k.key));
+      ui::MsgBox(QStringLiteral("設定ファイルに保存できない文字が含まれています。(%1/%2)").arg(k.section, k.key),
+                 ui::vbInformation, kIniTitle);
       return false;
     }
     entries.append({cp::ToAnsiLossy(k.section), cp::ToAnsiLossy(k.key), bytes});
@@ -136,16 +141,31 @@ constexpr Key kKeys[] = {
     {"SYSTEM", "userupdate", Kind::Flag, &gblnUserUpdate, "True", kNotSaved},
 };
 
-// Every settings value of globals.h has exactly one row, and every row holds one of them.
-template <class T>
-constexpr int RowsOf(const T* value) {
-  int rows = 0;
-  for (const Key& k : kKeys)
-    if (const auto* target = std::get_if<T*>(&k.target); target && *target == value) ++rows;
-  return rows;
+// Every settings value of globals.h has exactly one row, and every row holds one of them. A row
+// is matched to its value by the value's identity as a template argument: comparing two addresses
+// is no constant expression where the compiler may not assume an object's address is non-null
+// (the null-pointer checks of the sanitizer build).
+template <auto* Value>
+struct ValueOf {};
+
+template <auto* Value, std::size_t Row>
+constexpr int RowHolds() {
+  using T = std::remove_pointer_t<decltype(Value)>;
+  if constexpr (std::holds_alternative<T*>(kKeys[Row].target)) {
+    constexpr T* target = std::get<T*>(kKeys[Row].target);
+    return std::is_same_v<ValueOf<target>, ValueOf<Value>> ? 1 : 0;
+  } else {
+    return 0;
+  }
 }
-#define VELMOR_ONE_ROW(type, name) \
-  static_assert(RowsOf(&name) == 1, #name " must have exactly one row in the key table");
+
+template <auto* Value, std::size_t... Rows>
+constexpr int RowsOf(std::index_sequence<Rows...>) {
+  return (0 + ... + RowHolds<Value, Rows>());
+}
+#define VELMOR_ONE_ROW(type, name)                                                    \
+  static_assert(RowsOf<&name>(std::make_index_sequence<std::size(kKeys)>()) == 1, \
+                #name " must have exactly one row in the key table");
 VELMOR_SETTINGS_VALUES(VELMOR_ONE_ROW)
 #undef VELMOR_ONE_ROW
 #define VELMOR_COUNT_ONE(type, name) +1

@@ -17,20 +17,27 @@
 
 namespace {
 
-bool WriteBytes(const QString& path, const QByteArray& bytes, QString* error) {
+// Files that hold passwords (the settings, the database, the data sources) are the user's alone.
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+bool WriteBytes(const QString& path, const QByteArray& bytes, QString* error,
+                bool ownerOnly = false) {
   if (QFileInfo::exists(path)) return true;
   QFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+  const bool opened = ownerOnly ? file.open(QIODevice::WriteOnly, kOwnerOnly)
+                                : file.open(QIODevice::WriteOnly);
+  if (!opened || file.write(bytes) != bytes.size()) {
     if (error) *error = QStringLiteral("cannot write %1").arg(path);
     return false;
   }
   return true;
 }
 
-bool WriteText(const QString& path, const QString& text, QString* error) {
+bool WriteText(const QString& path, const QString& text, QString* error,
+               bool ownerOnly = false) {
   QString crlf = text;
   crlf.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  return WriteBytes(path, cp::ToAnsiLossy(crlf), error);
+  return WriteBytes(path, cp::ToAnsiLossy(crlf), error, ownerOnly);
 }
 
 bool WritePicture(const QString& path, int w, int h, const QColor& back, const QString& caption,
@@ -145,8 +152,8 @@ bool WriteDemoFiles(const QString& folder, QString* error) {
       return false;
     }
   const QString f = dir.absolutePath() + QLatin1Char('/');
-  bool ok = WriteText(f + "Velmor.ini", QString::fromUtf8(kDemoIni), error);
-  if (ok) QFile::setPermissions(f + "Velmor.ini", QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  bool ok = WriteText(f + "Velmor.ini", QString::fromUtf8(kDemoIni), error, true);
+  if (ok) QFile::setPermissions(f + "Velmor.ini", kOwnerOnly);
   ok = ok && WriteText(f + "Velmor.txt",
                        QStringLiteral("%名前%%敬称%が%日付% %時間%に入室しました。\n"), error);
   ok = ok && WriteText(f + "otMail.txt",
@@ -239,8 +246,21 @@ bool OpenTarget(const DatabaseTarget& target, db::Connection& connection, QStrin
 bool CreateStationDatabase(const DatabaseTarget& target, const QString& adminPassword,
                            const QString& userPassword, bool* created, QString* error) {
   const bool fileExisted = !target.OnServer() && QFileInfo::exists(target.file);
+  // A new database file is made owner-only and empty before the driver opens it: SQLite makes a
+  // database of an empty file, and gives its journals the database file's mode.
+  if (!target.OnServer() && !fileExisted) {
+    QFile file(target.file);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly)) {
+      if (error) *error = QStringLiteral("cannot create %1: %2").arg(target.file, file.errorString());
+      return false;
+    }
+  }
   db::Connection connection;
-  if (!OpenTarget(target, connection, error)) return false;
+  if (!OpenTarget(target, connection, error)) {
+    // An empty file left behind would pass for a database at the next run.
+    if (!target.OnServer() && !fileExisted) QFile::remove(target.file);
+    return false;
+  }
   // A server database is new while it has no service account table.
   bool existed = fileExisted;
   if (target.OnServer()) {
@@ -335,7 +355,10 @@ DsnResult RegisterDsn(const QString& dsn, const DatabaseTarget& target, bool rep
     if (!target.OnServer()) lines << "NoCreat = 1";
   }
   QByteArray text = lines.join('\n') + '\n';
-  if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate) || ini.write(text) != text.size()) {
+  // Other entries of the file may carry passwords: the file is the user's alone, made so before
+  // the new text is in it.
+  if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerOnly) ||
+      !ini.setPermissions(kOwnerOnly) || ini.write(text) != text.size()) {
     if (error) *error = QStringLiteral("cannot write %1").arg(iniPath);
     return DsnResult::Failed;
   }

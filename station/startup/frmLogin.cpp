@@ -30,9 +30,9 @@ namespace {
 FormInstance<frmLogin> gForm;
 
 
-// What a login line says of the typed text: one "*" per character, so that no password, right or
-// wrong, ever lands in a log file.
-QString Masked(const QString& text) { return QString(text.size(), QLatin1Char('*')); }
+// What a login line says of the typed text: the same mask whatever was typed, so that no
+// password, right or wrong, nor its length, ever lands in a log file.
+QString Masked(const QString&) { return QStringLiteral("********"); }
 
 }  // namespace
 

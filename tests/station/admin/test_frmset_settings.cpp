@@ -350,6 +350,8 @@ TEST_F(FrmSetSettings, AnUnwritableSettingsFileIsReportedAndRollsTheDatabaseBack
   f.txtInMessage->setText("ようこそ😀");
   f.frmSet_cmdOK_Click();
   EXPECT_TRUE(LastBox().startsWith("設定ファイルに保存できない文字が含まれています。(SYSTEM/inMessage)"));
+  EXPECT_EQ(boxes_.Boxes().back().title, "設定ファイルの確認");
+  EXPECT_EQ(boxes_.Boxes().back().style, ui::vbInformation);
   EXPECT_TRUE(frmSet::IsLoaded());
   EXPECT_EQ(Passwords(), (std::vector<std::pair<int, QString>>{{1, "admin"}, {0, "9999"}}));
   // A settings file that cannot be replaced.
@@ -357,6 +359,8 @@ TEST_F(FrmSetSettings, AnUnwritableSettingsFileIsReportedAndRollsTheDatabaseBack
   gstrIniFile = "no folder/Velmor.ini";
   f.frmSet_cmdOK_Click();
   EXPECT_TRUE(LastBox().startsWith("設定ファイルに書き込めませんでした。")) << LastBox().toStdString();
+  EXPECT_EQ(boxes_.Boxes().back().title, "設定ファイルの確認");
+  EXPECT_EQ(boxes_.Boxes().back().style, ui::vbCritical);
   EXPECT_TRUE(frmSet::IsLoaded());
   EXPECT_EQ(Passwords(), (std::vector<std::pair<int, QString>>{{1, "admin"}, {0, "9999"}}));
 }

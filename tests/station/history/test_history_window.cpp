@@ -214,7 +214,7 @@ TEST_P(HistoryWindow, ViewerShowsThePhotoStretchedOrThePlaceholder) {
   AddHist("1001", false, 20260105, "17:00:00", "gone.jpg");
   AddHist("1001", true, 20260106, "08:00:00", "broken.jpg");
   WritePicture("ScanData/big.jpg", 640, 480, Qt::red);
-  folder_.WriteBytes("ScanData/broken.jpg", QByteArray("\xFF\xD8\xFF\xE0 not really a JPEG", 26));
+  folder_.WriteBytes("ScanData/broken.jpg", QByteArrayLiteral("\xFF\xD8\xFF\xE0 not really a JPEG"));
   Open();
   const QImage placeholder = frmImg::Placeholder().toImage();
 

@@ -194,10 +194,9 @@ TEST_F(LoginTest, AdministratorAndMasterPasswordsOpenTheSettingsWindow) {
     frmSet::Unload();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
-  // Log lines never carry the typed password.
+  // Log lines never carry the typed password, nor its length.
   const QString log = LogText();
-  EXPECT_TRUE(log.contains(QStringLiteral(",*****/ログイン,成功\r\n")));
-  EXPECT_TRUE(log.contains(QStringLiteral(",******/ログイン,成功\r\n")));
+  EXPECT_EQ(log.count(QStringLiteral(",********/ログイン,成功\r\n")), 2);
   EXPECT_FALSE(log.contains("admin"));
   EXPECT_FALSE(log.contains("koRbat"));
   EXPECT_TRUE(boxes.Boxes().empty());
@@ -226,7 +225,7 @@ TEST_F(LoginTest, APasswordStoredForBothRowsPassesBothTests) {
   login->txtPassword->setText("1234");
   login->frmLogin_cmdOK_Click();
   // Both matches are logged; the label ends with the station user's text; one timer runs.
-  EXPECT_EQ(LogText().count(QStringLiteral(",****/ログイン,成功\r\n")), 2);
+  EXPECT_EQ(LogText().count(QStringLiteral(",********/ログイン,成功\r\n")), 2);
   EXPECT_EQ(login->lblNow->text(), QStringLiteral("システム確認中..."));
   EXPECT_TRUE(login->LoginTimer->isActive());
   EXPECT_TRUE(boxes.Boxes().empty());
@@ -301,7 +300,14 @@ TEST_F(LoginTest, ARefusedPasswordIsLoggedMaskedAndEmptied) {
   EXPECT_EQ(login->txtPassword->text(), QString());
   EXPECT_FALSE(login->LoginTimer->isActive());
   EXPECT_TRUE(login->cmdOK->isEnabled());
-  EXPECT_TRUE(LogText().contains(QStringLiteral(",*****/ログイン,失敗\r\n")));
+  EXPECT_TRUE(LogText().contains(QStringLiteral(",********/ログイン,失敗\r\n")));
+  // A refused password of another length, and an empty one, show the same mask.
+  for (const char* typed : {"x", "a-much-longer-wrong-password", ""}) {
+    login->txtPassword->setText(typed);
+    login->frmLogin_cmdOK_Click();
+  }
+  EXPECT_EQ(LogText().count(QStringLiteral(",********/ログイン,失敗\r\n")), 4);
+  EXPECT_EQ(LogText().count(QStringLiteral("/ログイン,失敗\r\n")), 4);
 }
 
 TEST_F(LoginTest, CancelEndsTheProgramAndClosesTheDatabase) {

@@ -220,7 +220,7 @@ TEST_F(CardSheet, AMissingOrCorruptLogoPrintsNothing) {
   QString error;
   EXPECT_FALSE(PrintAll(&error));
   EXPECT_TRUE(error.startsWith("logo:")) << error.toStdString();
-  folder.WriteBytes("image/logo.png", QByteArray("\x89PNG\r\n\x1a\n garbage", 18));
+  folder.WriteBytes("image/logo.png", QByteArrayLiteral("\x89PNG\r\n\x1a\n garbage"));
   error.clear();
   EXPECT_FALSE(PrintAll(&error));
   EXPECT_FALSE(error.isEmpty());

@@ -14,6 +14,8 @@
 #include "common/mdlPicture.h"
 #include "support/support_postgres.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 class SetupTool : public ::testing::Test {
@@ -96,6 +98,31 @@ TEST_F(SetupTool, AnExistingDataSourceIsKeptUnlessAskedToMove) {
   const QByteArray moved = f.readAll();
   EXPECT_EQ(moved.count("Timeout"), 1);
   EXPECT_TRUE(moved.contains("Timeout = 1000"));
+}
+
+int Mode(const QString& path) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
+  return static_cast<int>(st.st_mode & 07777);
+}
+
+TEST_F(SetupTool, FilesThatHoldPasswordsAreTheUsersAlone) {
+  const mode_t before = ::umask(022);
+  // A new folder: the database, the settings file and the new data source file.
+  const QString a = dir.filePath("a");
+  Run({a, "--demo"});
+  EXPECT_EQ(Mode(a + "/Velmor.db"), 0600);
+  EXPECT_EQ(Mode(a + "/Velmor.ini"), 0600);
+  EXPECT_EQ(Mode(ini), 0600);
+  EXPECT_EQ(Mode(a + "/Velmor.txt"), 0644);  // the templates hold none
+
+  // A data source file readable by all, rewritten to move the data source.
+  ASSERT_EQ(::chmod(QFile::encodeName(ini).constData(), 0644), 0);
+  const QString b = dir.filePath("b");
+  EXPECT_TRUE(Run({b, "--use-dsn"}).contains("now points at it"));
+  EXPECT_EQ(Mode(b + "/Velmor.db"), 0600);
+  EXPECT_EQ(Mode(ini), 0600);
+  ::umask(before);
 }
 
 TEST_F(SetupTool, ADatabaseOnAPostgreSQLServerServesTheStation) {
