@@ -129,8 +129,10 @@ Printer& ThePrinter();
 // Gives the program a fresh printer object (the default printer, nothing set); tests use it.
 void ResetThePrinter();
 
-// Shows the system's print dialog over `settings` (owned by `owner`) and writes the user's
-// choices back. True when the user confirmed.
+// Shows the print-setup dialog over `settings` (owned by `owner`): the printer (an installed one,
+// or a PDF file, whose replacement the user confirms), the paper and the orientation, the settings
+// the jobs honour; the others stay as they are. Writes the user's choices back; true when he
+// confirmed.
 bool ExecPrintDialog(PrinterSettings& settings, QWidget* owner);
 
 }  // namespace printing
