@@ -116,7 +116,8 @@ void Printer::SetSettings(const PrinterSettings& settings) {
   settings_.paperSize = kept.paperSize;
   settings_.paperWidth = kept.paperWidth;
   settings_.paperLength = kept.paperLength;
-  if (settings_.outputFile != kept.outputFile) SetOutputFile(settings.outputFile);
+  // New settings begin a new print run: its first job goes to the output file itself again.
+  SetOutputFile(settings.outputFile);
 }
 
 bool Printer::SetPaperSize(int code, double widthMm, double lengthMm) {

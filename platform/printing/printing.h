@@ -60,15 +60,16 @@ class Printer {
   QString DeviceName() const;  // the chosen printer, else the catalog's default printer
   void SetDeviceName(const QString& name) { settings_.deviceName = name; }
   const PrinterSettings& Settings() const { return settings_; }
-  // Takes every setting but the paper, which goes through SetPaperSize.
+  // Takes every setting but the paper, which goes through SetPaperSize, and begins a new print
+  // run: the jobs are numbered from 1 again (see SetOutputFile).
   void SetSettings(const PrinterSettings& settings);
   // False (and nothing changed) for a paper the printer does not know.
   bool SetPaperSize(int code, double widthMm = 0, double lengthMm = 0);
   int PaperSize() const { return settings_.paperSize; }
   void SetOrientation(int orientation) { settings_.orientation = orientation; }
   int Orientation() const { return settings_.orientation; }
-  // PDF files instead of the printer: job 1 is written to `path`, job n to `path` with "-n"
-  // before its extension. The empty text prints on the printer again.
+  // PDF files instead of the printer: job 1 is written to `path` (replacing a file there), job n
+  // to `path` with "-n" before its extension. The empty text prints on the printer again.
   void SetOutputFile(const QString& path);
 
   // Scale and position.

@@ -188,9 +188,30 @@ TEST_F(ReportCommand, PrintsLogsAndSetsTheDefaultPrinter) {
 
   Run(HistoryReport::PerMember);
   EXPECT_EQ(sorts.back(), 0);
-  EXPECT_EQ(Jobs().size(), 2);
+  EXPECT_EQ(Jobs().size(), 1);  // the run's own job
   EXPECT_EQ(boxes.Texts().back(), "ID別履歴印刷は終了しました。");
   EXPECT_TRUE(LogText().contains(",ID別履歴印刷,成功"));
+}
+
+// Every print run numbers its jobs anew: its first job goes to the chosen file, replacing what an
+// earlier run wrote there; later jobs of the same run to name-2.pdf, name-3.pdf.
+TEST_F(ReportCommand, ASecondRunToTheSameFileReplacesIt) {
+  const QString twice = out.filePath("twice.pdf");
+  choose = [&](printing::PrinterSettings& s) { s.outputFile = twice; };
+  Run(HistoryReport::PerDay);
+  ASSERT_EQ(Jobs(), QStringList{twice});
+  EXPECT_TRUE(testsupport::PdfText(twice).contains("2024年05月01日"));
+
+  ui::SetClock([] { return QDateTime(QDate(2024, 5, 2), QTime(9, 0)); });
+  Run(HistoryReport::PerDay);
+  EXPECT_EQ(Jobs(), QStringList{twice});
+  EXPECT_TRUE(testsupport::PdfText(twice).contains("2024年05月02日"));
+  EXPECT_FALSE(QFile::exists(out.filePath("twice-2.pdf")));
+
+  // The other report, run after them, starts at the chosen file too.
+  Run(HistoryReport::PerMember);
+  EXPECT_EQ(Jobs(), QStringList{twice});
+  EXPECT_EQ(Count(Lines(twice), "■■　55：山田太郎 さま"), 1);
 }
 
 TEST_F(ReportCommand, EndsEarlyWithoutRowsPrinterOrConfirmation) {
