@@ -180,7 +180,9 @@ QFont Printer::Font() const {
 }
 
 double Printer::TextHeight() const {
-  return QFontMetricsF(Font(), MetricsDevice()).height() / kMetricsDpi * UnitsPerInch();
+  // One em: the height of the station's gothic (ascent and descent, no leading). The gothic
+  // printed in its place is taller, and sixty body lines would then run off a printer's page.
+  return (FontSize > 0 ? FontSize : 1) / 72 * UnitsPerInch();
 }
 
 double Printer::TextWidth(const QString& text) const {
@@ -234,14 +236,16 @@ bool Printer::Print(const QString& text) {
   const QFont font = Font();
   painter_->setFont(font);
   painter_->setPen(Qt::black);
-  const double ascent = QFontMetricsF(font, job_.get()).ascent();
   QString all = text;
   all.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   const QStringList lines = all.split(QLatin1Char('\n'));
   const double lineHeight = TextHeight();
+  // The font's ascent and descent, shrunk together to fill the line and no more.
+  const QFontMetricsF metrics(font, job_.get());
+  const double baseline = ToDevice(lineHeight) * metrics.ascent() / (metrics.ascent() + metrics.descent());
   for (const QString& line : lines) {
     if (!line.isEmpty())
-      painter_->drawText(QPointF(ToDevice(CurrentX), ToDevice(CurrentY) + ascent), line);
+      painter_->drawText(QPointF(ToDevice(CurrentX), ToDevice(CurrentY) + baseline), line);
     CurrentX = 0;
     CurrentY += lineHeight;
   }

@@ -83,7 +83,8 @@ class Printer {
   double FontSize = 10;
   bool FontBold = false;
   QFont Font() const;
-  // The height of a line and the width of `text` in the current font, in scale units.
+  // The height of a line (one em of the current font size, whatever the font) and the width of
+  // `text` in the current font, in scale units.
   double TextHeight() const;
   double TextWidth(const QString& text) const;
 
