@@ -42,13 +42,6 @@ QPrinter::PaperSource SourceOf(int bin) {
   return QPrinter::Auto;
 }
 
-int BinOf(QPrinter::PaperSource source) {
-  if (source == QPrinter::Cassette) return 14;
-  if (source == QPrinter::FormSource) return 15;
-  if (source <= QPrinter::LargeCapacity) return static_cast<int>(source) + 1;
-  return 7;
-}
-
 }  // namespace
 
 void ApplyToQPrinter(const PrinterSettings& s, QPrinter& printer) {
@@ -62,27 +55,6 @@ void ApplyToQPrinter(const PrinterSettings& s, QPrinter& printer) {
                                                    : QPrinter::DuplexNone);
   printer.setPaperSource(SourceOf(s.paperBin));
   if (s.printQuality > 0) printer.setResolution(s.printQuality);
-}
-
-void ReadFromQPrinter(const QPrinter& printer, PrinterSettings& s) {
-  s.deviceName = printer.printerName();
-  s.outputFile = printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
-  const QPageSize chosen = printer.pageLayout().pageSize();
-  if (chosen.id() == QPageSize::Custom) {
-    const QSizeF mm = chosen.size(QPageSize::Millimeter);
-    s.paperSize = vbPRPSUser;
-    s.paperWidth = mm.width();
-    s.paperLength = mm.height();
-  } else {
-    s.paperSize = chosen.windowsId();
-  }
-  s.orientation = printer.pageLayout().orientation() == QPageLayout::Landscape ? vbPRORLandscape
-                                                                               : vbPRORPortrait;
-  s.colorMode = printer.colorMode() == QPrinter::GrayScale ? vbPRCMMonochrome : vbPRCMColor;
-  s.duplex = printer.duplex() == QPrinter::DuplexLongSide    ? vbPRDPVertical
-             : printer.duplex() == QPrinter::DuplexShortSide ? vbPRDPHorizontal
-                                                             : vbPRDPSimplex;
-  s.paperBin = BinOf(printer.paperSource());
 }
 
 bool IsKnownPaper(int code, double widthMm, double lengthMm) {
