@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs, builds, prepares the demo program folder demo/ (settings, templates, pictures,
-# sounds, an SQLite database with members behind the data source "Pardix") and starts Velmor.
+# sounds, an SQLite database with members behind the data source "Pardix"), makes sure the CUPS
+# scheduler runs with its PDF printer queue, and starts Velmor.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
+bash scripts/start-cups.sh  # the printer dialog then lists the PDF queue
 mkdir -p demo
 build/bin/velmor-setup demo --demo --use-dsn
 bash scripts/install-program.sh build/bin demo

@@ -42,13 +42,6 @@ QPrinter::PaperSource SourceOf(int bin) {
   return QPrinter::Auto;
 }
 
-int BinOf(QPrinter::PaperSource source) {
-  if (source == QPrinter::Cassette) return 14;
-  if (source == QPrinter::FormSource) return 15;
-  if (source <= QPrinter::LargeCapacity) return static_cast<int>(source) + 1;
-  return 7;
-}
-
 }  // namespace
 
 void ApplyToQPrinter(const PrinterSettings& s, QPrinter& printer) {
@@ -62,27 +55,6 @@ void ApplyToQPrinter(const PrinterSettings& s, QPrinter& printer) {
                                                    : QPrinter::DuplexNone);
   printer.setPaperSource(SourceOf(s.paperBin));
   if (s.printQuality > 0) printer.setResolution(s.printQuality);
-}
-
-void ReadFromQPrinter(const QPrinter& printer, PrinterSettings& s) {
-  s.deviceName = printer.printerName();
-  s.outputFile = printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
-  const QPageSize chosen = printer.pageLayout().pageSize();
-  if (chosen.id() == QPageSize::Custom) {
-    const QSizeF mm = chosen.size(QPageSize::Millimeter);
-    s.paperSize = vbPRPSUser;
-    s.paperWidth = mm.width();
-    s.paperLength = mm.height();
-  } else {
-    s.paperSize = chosen.windowsId();
-  }
-  s.orientation = printer.pageLayout().orientation() == QPageLayout::Landscape ? vbPRORLandscape
-                                                                               : vbPRORPortrait;
-  s.colorMode = printer.colorMode() == QPrinter::GrayScale ? vbPRCMMonochrome : vbPRCMColor;
-  s.duplex = printer.duplex() == QPrinter::DuplexLongSide    ? vbPRDPVertical
-             : printer.duplex() == QPrinter::DuplexShortSide ? vbPRDPHorizontal
-                                                             : vbPRDPSimplex;
-  s.paperBin = BinOf(printer.paperSource());
 }
 
 bool IsKnownPaper(int code, double widthMm, double lengthMm) {
@@ -116,7 +88,8 @@ void Printer::SetSettings(const PrinterSettings& settings) {
   settings_.paperSize = kept.paperSize;
   settings_.paperWidth = kept.paperWidth;
   settings_.paperLength = kept.paperLength;
-  if (settings_.outputFile != kept.outputFile) SetOutputFile(settings.outputFile);
+  // New settings begin a new print run: its first job goes to the output file itself again.
+  SetOutputFile(settings.outputFile);
 }
 
 bool Printer::SetPaperSize(int code, double widthMm, double lengthMm) {
@@ -179,7 +152,9 @@ QFont Printer::Font() const {
 }
 
 double Printer::TextHeight() const {
-  return QFontMetricsF(Font(), MetricsDevice()).height() / kMetricsDpi * UnitsPerInch();
+  // One em: the height of the station's gothic (ascent and descent, no leading). The gothic
+  // printed in its place is taller, and sixty body lines would then run off a printer's page.
+  return (FontSize > 0 ? FontSize : 1) / 72 * UnitsPerInch();
 }
 
 double Printer::TextWidth(const QString& text) const {
@@ -233,14 +208,16 @@ bool Printer::Print(const QString& text) {
   const QFont font = Font();
   painter_->setFont(font);
   painter_->setPen(Qt::black);
-  const double ascent = QFontMetricsF(font, job_.get()).ascent();
   QString all = text;
   all.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   const QStringList lines = all.split(QLatin1Char('\n'));
   const double lineHeight = TextHeight();
+  // The font's ascent and descent, shrunk together to fill the line and no more.
+  const QFontMetricsF metrics(font, job_.get());
+  const double baseline = ToDevice(lineHeight) * metrics.ascent() / (metrics.ascent() + metrics.descent());
   for (const QString& line : lines) {
     if (!line.isEmpty())
-      painter_->drawText(QPointF(ToDevice(CurrentX), ToDevice(CurrentY) + ascent), line);
+      painter_->drawText(QPointF(ToDevice(CurrentX), ToDevice(CurrentY) + baseline), line);
     CurrentX = 0;
     CurrentY += lineHeight;
   }

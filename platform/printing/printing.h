@@ -60,15 +60,16 @@ class Printer {
   QString DeviceName() const;  // the chosen printer, else the catalog's default printer
   void SetDeviceName(const QString& name) { settings_.deviceName = name; }
   const PrinterSettings& Settings() const { return settings_; }
-  // Takes every setting but the paper, which goes through SetPaperSize.
+  // Takes every setting but the paper, which goes through SetPaperSize, and begins a new print
+  // run: the jobs are numbered from 1 again (see SetOutputFile).
   void SetSettings(const PrinterSettings& settings);
   // False (and nothing changed) for a paper the printer does not know.
   bool SetPaperSize(int code, double widthMm = 0, double lengthMm = 0);
   int PaperSize() const { return settings_.paperSize; }
   void SetOrientation(int orientation) { settings_.orientation = orientation; }
   int Orientation() const { return settings_.orientation; }
-  // PDF files instead of the printer: job 1 is written to `path`, job n to `path` with "-n"
-  // before its extension. The empty text prints on the printer again.
+  // PDF files instead of the printer: job 1 is written to `path` (replacing a file there), job n
+  // to `path` with "-n" before its extension. The empty text prints on the printer again.
   void SetOutputFile(const QString& path);
 
   // Scale and position.
@@ -82,7 +83,8 @@ class Printer {
   double FontSize = 10;
   bool FontBold = false;
   QFont Font() const;
-  // The height of a line and the width of `text` in the current font, in scale units.
+  // The height of a line (one em of the current font size, whatever the font) and the width of
+  // `text` in the current font, in scale units.
   double TextHeight() const;
   double TextWidth(const QString& text) const;
 
@@ -129,8 +131,10 @@ Printer& ThePrinter();
 // Gives the program a fresh printer object (the default printer, nothing set); tests use it.
 void ResetThePrinter();
 
-// Shows the system's print dialog over `settings` (owned by `owner`) and writes the user's
-// choices back. True when the user confirmed.
+// Shows the print-setup dialog over `settings` (owned by `owner`): the printer (an installed one,
+// or a PDF file, whose replacement the user confirms), the paper and the orientation, the settings
+// the jobs honour; the others stay as they are. Writes the user's choices back; true when he
+// confirmed.
 bool ExecPrintDialog(PrinterSettings& settings, QWidget* owner);
 
 }  // namespace printing

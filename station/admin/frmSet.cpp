@@ -28,6 +28,7 @@
 #include "admin/frmSearch.h"
 #include "common/FormInstance.h"
 #include "common/MemberRoster.h"
+#include "common/SettingsFields.h"
 #include "common/Navigation.h"
 #include "common/TableRecords.h"
 #include "common/frmNow.h"
@@ -93,6 +94,7 @@ frmSet::frmSet() : QWidget(nullptr) {
   setWindowTitle(QStringLiteral("Tovaniの設定"));
   setFont(ui::StationFont(9));
   BuildWidgets();
+  ShareSettingsFields(txtAppUser, txtLogoFile);  // the card print reads them as they are edited
   // The window opens on the message table.
   Form_Load();
 }

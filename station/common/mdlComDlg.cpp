@@ -6,6 +6,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "ui/msgbox.h"
+
 namespace {
 
 OpenDialogHook& Hook() {
@@ -62,10 +64,34 @@ QString ShowOpenDialog(QWidget* owner, const QString& filter, const QString& ini
   return Run(dialog, Hook());
 }
 
+namespace {
+
+// The save dialog asks before it replaces a file, once and in the station's words, in place of
+// the question of the dialog's own.
+class SaveDialog : public QFileDialog {
+ public:
+  SaveDialog(QWidget* owner, const QString& caption) : QFileDialog(owner, caption) {
+    setOption(QFileDialog::DontConfirmOverwrite);
+  }
+
+  void accept() override {
+    const QStringList chosen = selectedFiles();
+    const QFileInfo file(chosen.value(0));
+    if (chosen.size() == 1 && file.isFile() &&
+        ui::MsgBox(file.fileName() + QStringLiteral(" は既に存在します。\n上書きしますか?"),
+                   ui::vbOKCancel + ui::vbExclamation,
+                   QStringLiteral("名前を付けて保存の確認")) != ui::vbOK)
+      return;
+    QFileDialog::accept();
+  }
+};
+
+}  // namespace
+
 void SetSaveDialogHook(OpenDialogHook hook) { SaveHook() = std::move(hook); }
 
 QString ShowSaveDialog(QWidget* owner, const QString& filter, const QString& initialPath) {
-  QFileDialog dialog(owner, QStringLiteral("名前を付けて保存"));
+  SaveDialog dialog(owner, QStringLiteral("名前を付けて保存"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   ApplyFilter(dialog, filter);

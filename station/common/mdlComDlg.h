@@ -22,8 +22,9 @@ void SetOpenDialogHook(OpenDialogHook hook);
 
 // Asks the user for the name of a file to write with a modal save dialog titled "名前を付けて保存",
 // owned by `owner`, with `filter` as above, starting on `initialPath` (a file name chosen before,
-// or a folder). The user confirms replacing an existing file; no extension is added. Returns the
-// full path, or the empty text when the user cancels.
+// or a folder). Replacing an existing file is asked once, "<name> は既に存在します。\n上書きしますか?"
+// (title "名前を付けて保存の確認", OK and Cancel; Cancel goes back to the dialog); no extension
+// is added. Returns the full path, or the empty text when the user cancels.
 QString ShowSaveDialog(QWidget* owner, const QString& filter, const QString& initialPath);
 
 // The same kind of hook for the save dialog.

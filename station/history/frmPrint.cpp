@@ -11,6 +11,7 @@
 #include "common/FormInstance.h"
 #include "common/MemberRoster.h"
 #include "common/PictureBox.h"
+#include "common/SettingsFields.h"
 #include "codepage/narrow.h"
 #include "common/globals.h"
 #include "common/mdlPicture.h"
@@ -118,7 +119,7 @@ void frmPrint::BuildWidgets() {
 }
 
 void frmPrint::Form_Load() {
-  QString logo = gstrLogoFile;
+  QString logo = EditedLogoFile();
   if (logo.isEmpty() || !QFileInfo(logo).isFile()) logo = gstrAppPath + QStringLiteral("image/logo.jpg");
   imgLogo->setStretch(true);
   FitPicture(113, 151, *imgLogo, logo, false, imgLogo->Top(), QStringLiteral("Left"), imgLogo->Left(),
@@ -303,7 +304,7 @@ void frmPrint::RunCards() {
   bool printed = OpenMemberSelection(gcnDB(), members, Selection(), &error);
   if (printed && members.RecordCount() > 0) {
     members.MoveFirst();
-    printed = PrintIdCards(printing::ThePrinter(), members, members.RecordCount(), gstrAppUser,
+    printed = PrintIdCards(printing::ThePrinter(), members, members.RecordCount(), EditedAppUser(),
                            gstrLogoFile, *imgLogo, &error);
   }
   members.Close();

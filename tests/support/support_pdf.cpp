@@ -31,6 +31,16 @@ int PdfPages(const QString& pdf) {
   return match.hasMatch() ? match.captured(1).toInt() : 0;
 }
 
+QSizeF PdfPageSize(const QString& pdf, int page) {
+  const QString info = QString::fromUtf8(
+      Run(QStringLiteral("pdfinfo"), {"-f", QString::number(page), "-l", QString::number(page), pdf}));
+  const auto match = QRegularExpression(QStringLiteral("^Page\\s+%1 size:\\s+([\\d.]+) x ([\\d.]+) pts").arg(page),
+                                        QRegularExpression::MultilineOption)
+                         .match(info);
+  if (!match.hasMatch()) return {};
+  return QSizeF(match.captured(1).toDouble() * kMmPerPoint, match.captured(2).toDouble() * kMmPerPoint);
+}
+
 std::vector<PdfWord> PdfWords(const QString& pdf) {
   std::vector<PdfWord> words;
   QXmlStreamReader xml(Run(QStringLiteral("pdftotext"), {"-bbox", pdf, "-"}));

@@ -3,6 +3,7 @@
 // the place of each word, pages rendered to pictures (pdftoppm), barcodes scanned from those
 // pictures (zbarimg).
 #include <QImage>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,8 @@ namespace testsupport {
 QString PdfText(const QString& pdf);
 // The number of pages of a PDF file (0 when it cannot be read).
 int PdfPages(const QString& pdf);
+// The size of page `page` (from 1) in millimetres, width across; empty when it cannot be read.
+QSizeF PdfPageSize(const QString& pdf, int page = 1);
 
 // A word of a PDF page and its box, in millimetres from the page's top left corner.
 struct PdfWord {

@@ -9,8 +9,11 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include "codepage/codepage.h"
 #include "common/PictureBox.h"
@@ -173,6 +176,60 @@ TEST_P(HistoryWindow, CsvExportWritesQuotedCp932LinesAndReplacesTheFileWhole) {
   const size_t shown = boxes_.Boxes().size();
   f.cmdData_Click();
   EXPECT_EQ(boxes_.Boxes().size(), shown);
+}
+
+// The save dialog as the administrator meets it: he names the file and presses Save. Replacing a
+// file is asked once, in Japanese; Cancel keeps the file and ends the export.
+TEST_P(HistoryWindow, ReplacingAnExportFileIsAskedOnceInJapanese) {
+  folder_.AddMember("1001", "山田太郎");
+  AddHist("1001", true, 20260105, "08:30:00");
+  frmHist& f = Open();
+  const QByteArray csv = cp::ToAnsiLossy("\"1001\",\"山田太郎\",\"入室\",\"20260105\",\"08:30:00\"\r\n");
+  QStringList ownQuestions;  // questions the file dialog asked by itself
+  auto saveAs = [&](const QString& path) {
+    SetSaveDialogHook([&ownQuestions, path](QFileDialog& d) {
+      QTimer::singleShot(0, &d, [&ownQuestions, &d, path] {
+        QTimer watch;
+        watch.setSingleShot(true);
+        QObject::connect(&watch, &QTimer::timeout, [&ownQuestions] {
+          if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ownQuestions << box->text();
+            box->button(QMessageBox::Yes)->click();
+          }
+        });
+        watch.start(0);
+        d.selectFile(path);
+        static_cast<QDialog&>(d).accept();  // the Save button
+        watch.stop();
+        if (d.isVisible()) d.reject();
+      });
+      return d.exec();
+    });
+  };
+
+  // A new file: no question.
+  const QString path = folder_.Path() + "twice.csv";
+  saveAs(path);
+  f.cmdData_Click();
+  EXPECT_EQ(Read(path), csv);
+  EXPECT_EQ(boxes_.Texts(), std::vector<QString>({"CSVファイルの出力は終了しました。"}));
+
+  // The same file again, the question cancelled: the file stays as it was, nothing more is said.
+  folder_.WriteBytes("twice.csv", "old contents");
+  boxes_.Answer(ui::vbCancel);
+  f.cmdData_Click();
+  EXPECT_EQ(Read(path), QByteArray("old contents"));
+  ASSERT_EQ(boxes_.Boxes().size(), 2u);
+  EXPECT_EQ(boxes_.Boxes()[1].text, "twice.csv は既に存在します。\n上書きしますか?");
+  EXPECT_EQ(boxes_.Boxes()[1].title, "名前を付けて保存の確認");
+  EXPECT_EQ(boxes_.Boxes()[1].style, ui::vbOKCancel + ui::vbExclamation);
+
+  // Confirmed: replaced, after the one question.
+  f.cmdData_Click();
+  EXPECT_EQ(Read(path), csv);
+  EXPECT_EQ(boxes_.Texts().size(), 4u);
+  EXPECT_EQ(boxes_.Texts().back(), "CSVファイルの出力は終了しました。");
+  EXPECT_TRUE(ownQuestions.isEmpty()) << ownQuestions.join(" / ").toStdString();
 }
 
 TEST_P(HistoryWindow, ExportFailuresAreReportedAndLeaveNoPartialFile) {

@@ -12,6 +12,7 @@
 #include "admin/frmSet.h"
 #include "codepage/codepage.h"
 #include "common/MemberRoster.h"
+#include "common/PictureBox.h"
 #include "common/WindowHome.h"
 #include "common/globals.h"
 #include "common/mdlIni.h"
@@ -87,6 +88,54 @@ TEST_F(PrintWindows, TheCardButtonSavesTheTableAndPrintsTheTickedMembersCards) {
   EXPECT_TRUE(LogLines().last().endsWith("カード印刷,成功")) << LogLines().join('\n').toStdString();
 }
 
+// The cards carry the installation name being edited, and the selection window shows the logo
+// file being edited when it exists; neither need be saved first.
+TEST_F(PrintWindows, CardsAndTheWindowShowTheSettingsBeingEdited) {
+  frmSet& set = frmSet::instance();
+  set.show();
+  set.frmSet_cmdData_Click();
+  const QString savedName = gstrAppUser;
+  const QString edited = folder.Path() + "image/edited.png";
+  QImage green(100, 200, QImage::Format_RGB32);
+  green.fill(Qt::green);
+  ASSERT_TRUE(green.save(edited, "PNG"));
+
+  // Prints the card of member 1002 with the fields as they stand; the colour in the middle of
+  // the window's logo.
+  auto printCard = [&](const QString& name, const QString& logo) {
+    set.txtAppUser->setText(name);
+    set.txtLogoFile->setText(logo);
+    QColor shown;
+    WhenModal([&] {
+      frmPrint& print = frmPrint::instance();
+      const QImage picture = print.imgLogo->Picture().toImage();
+      shown = picture.isNull() ? QColor() : picture.pixelColor(picture.width() / 2, picture.height() / 2);
+      print.txtIDStart->setText("1002");
+      print.txtIDEnd->setText("1002");
+      print.cmdPrint->click();
+      if (frmPrint::IsLoaded()) frmPrint::instance().cmdCancel->click();
+    });
+    set.frmSet_cmdPrint_Click();
+    return shown;
+  };
+  const QColor shown = printCard("東町分館", edited);
+  EXPECT_GT(shown.green(), 200);
+  EXPECT_LT(shown.blue(), 60);
+  ASSERT_EQ(Jobs().size(), 1);
+  QString text = testsupport::PdfText(Jobs()[0]);
+  EXPECT_TRUE(text.contains("東町分館")) << text.toStdString();
+  EXPECT_FALSE(savedName.isEmpty() || text.contains(savedName));
+  EXPECT_EQ(gstrAppUser, savedName);  // nothing was saved
+
+  // A logo field naming no file shows the program folder's logo.
+  const QColor fallback = printCard("西町分館", folder.Path() + "image/gone.png");
+  EXPECT_GT(fallback.blue(), 100);
+  EXPECT_LT(fallback.green(), 60);
+  ASSERT_EQ(Jobs().size(), 1);
+  text = testsupport::PdfText(Jobs()[0]);
+  EXPECT_TRUE(text.contains("西町分館")) << text.toStdString();
+}
+
 TEST_F(PrintWindows, WithoutMembersNeitherCardsNorHistoryOpen) {
   db::Execute(gcnDB(), "DELETE FROM tblData");
   frmSet& set = frmSet::instance();
@@ -121,10 +170,10 @@ TEST_F(PrintWindows, TheHistoryWindowPrintsItsRowsPerDayAndPerMember) {
     hist.cmdCancel->click();
   });
   frmHist::instance().ShowModal();
-  ASSERT_EQ(printed, 1);
-  ASSERT_EQ(Jobs().size(), 3);  // the day report, then one job per member
+  ASSERT_EQ(printed, 1);  // the day report
+  ASSERT_EQ(Jobs().size(), 2);  // then a run of one job per member
   EXPECT_TRUE(testsupport::PdfText(Jobs()[0]).contains("山田太郎"));
-  EXPECT_TRUE(testsupport::PdfText(Jobs()[2]).contains("佐藤花子"));
+  EXPECT_TRUE(testsupport::PdfText(Jobs()[1]).contains("佐藤花子"));
 }
 
 }  // namespace

@@ -1,6 +1,18 @@
 // The printer dialog's choice carried over to the printer object, the default printer, and the
-// message when no printer is installed.
+// message when no printer is installed; the dialog itself, driven through its fields, and the
+// job read back.
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTimer>
+
 #include "printing_fixture.h"
+#include "ui/msgbox.h"
 
 namespace {
 
@@ -87,6 +99,119 @@ TEST_F(PrintingTest, DefaultPrinterAndNoPrinter) {
   EXPECT_EQ(boxes.Boxes()[0].text, "プリンタがインストールされていません");
   EXPECT_EQ(boxes.Boxes()[0].title, "印刷エラー");
   EXPECT_EQ(boxes.Boxes()[0].style, 16);
+}
+
+// The real printer dialog, driven through its fields by `act` once it is open (a dialog `act`
+// leaves open is cancelled).
+class PrinterDialog : public PrintingTest {
+ protected:
+  void SetUp() override {
+    PrintingTest::SetUp();
+    SetPrinterDialogHook({});
+  }
+  bool Show(std::function<void(QDialog&)> act) {
+    QTimer::singleShot(0, [act] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      act(*dialog);
+      if (dialog->isVisible()) dialog->reject();
+    });
+    return ShowPrinterDialog(kPrintSetupFlags, nullptr);
+  }
+  // Every field the dialog offers the user (on any of its pages), as "class:name", sorted.
+  static QStringList Offered(QDialog& dialog) {
+    auto shown = [&dialog](QWidget* w) {
+      for (; w && w != &dialog; w = w->parentWidget())
+        if (w->isHidden() && !qobject_cast<QStackedWidget*>(w->parentWidget())) return false;
+      return true;
+    };
+    QStringList fields;
+    for (QWidget* w : dialog.findChildren<QWidget*>()) {
+      const bool field = qobject_cast<QComboBox*>(w) || qobject_cast<QLineEdit*>(w) ||
+                         qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QAbstractButton*>(w);
+      if (!field || qobject_cast<QPushButton*>(w) || !shown(w)) continue;
+      if (qobject_cast<QLineEdit*>(w) && qobject_cast<QAbstractSpinBox*>(w->parentWidget())) continue;
+      if (qobject_cast<QLineEdit*>(w) && qobject_cast<QComboBox*>(w->parentWidget())) continue;
+      fields << QString::fromLatin1(w->metaObject()->className()) + ":" + w->objectName();
+    }
+    fields.sort();
+    return fields;
+  }
+  static void Ok(QDialog& dialog) {
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+      if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) ok->click();
+  }
+};
+
+TEST_F(PrinterDialog, OffersOnlyWhatTheJobHonoursAndTheJobTakesIt) {
+  ThePrinter().SetOutputFile(QString());
+  const QString file = out.filePath("setup.pdf");
+  QStringList offered, printers;
+  QString openedOn;
+  ASSERT_TRUE(Show([&](QDialog& d) {
+    offered = Offered(d);
+    auto* printer = d.findChild<QComboBox*>("printer");
+    auto* paper = d.findChild<QComboBox*>("paperSize");
+    auto* output = d.findChild<QLineEdit*>("outputFile");
+    auto* landscape = d.findChild<QRadioButton*>("landscape");
+    if (!printer || !paper || !output || !landscape) return;
+    for (int i = 0; i < printer->count(); ++i) printers << printer->itemText(i);
+    openedOn = printer->currentText();
+    printer->setCurrentIndex(printer->count() - 1);  // a PDF file
+    output->setText(file);
+    paper->setCurrentIndex(paper->findData(11));  // A5
+    landscape->click();
+    Ok(d);
+  })) << "offered: " << offered.join(", ").toStdString();
+  // The set-up form: the printer (or a PDF file), the paper and the orientation; no copies, page
+  // range or page order that the job would not honour.
+  EXPECT_EQ(offered, QStringList({"QComboBox:paperSize", "QComboBox:printer", "QLineEdit:outputFile",
+                                  "QRadioButton:landscape", "QRadioButton:portrait"}));
+  EXPECT_EQ(printers, QStringList({"Office Laser", "Label Writer", "PDFファイルへ出力"}));
+  EXPECT_EQ(openedOn, "Office Laser");
+
+  // The job carries what was chosen: an A5 landscape page in the chosen file.
+  ASSERT_TRUE(ThePrinter().Print("x"));
+  ASSERT_TRUE(ThePrinter().EndDoc());
+  ASSERT_EQ(Jobs(), QStringList{file});
+  const QSizeF page = testsupport::PdfPageSize(file);
+  EXPECT_NEAR(page.width(), 210, 0.5);
+  EXPECT_NEAR(page.height(), 148, 0.5);
+}
+
+TEST_F(PrinterDialog, AnExistingFileIsReplacedOnlyOnceConfirmedAndAPrinterEndsTheFile) {
+  const QString file = out.filePath("kept.pdf");
+  {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  auto chooseFile = [&](QDialog& d) {
+    auto* printer = d.findChild<QComboBox*>("printer");
+    auto* output = d.findChild<QLineEdit*>("outputFile");
+    if (!printer || !output) return;
+    printer->setCurrentIndex(printer->count() - 1);
+    output->setText(file);
+    Ok(d);
+  };
+  // Cancelling the question keeps the dialog open: it is then cancelled itself.
+  boxes.Answer(ui::vbCancel);
+  EXPECT_FALSE(Show(chooseFile));
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, "kept.pdf は既に存在します。\n上書きしますか?");
+  EXPECT_EQ(boxes.Boxes()[0].style, ui::vbOKCancel + ui::vbExclamation);
+  EXPECT_EQ(ThePrinter().Settings().outputFile, out.filePath("print.pdf"));
+
+  ASSERT_TRUE(Show(chooseFile));
+  EXPECT_EQ(boxes.Boxes().size(), 2u);
+  EXPECT_EQ(ThePrinter().Settings().outputFile, file);
+
+  // Choosing a printer prints on it again.
+  ASSERT_TRUE(Show([](QDialog& d) {
+    if (auto* printer = d.findChild<QComboBox*>("printer")) printer->setCurrentIndex(1);
+    Ok(d);
+  }));
+  EXPECT_EQ(ThePrinter().DeviceName(), "Label Writer");
+  EXPECT_TRUE(ThePrinter().Settings().outputFile.isEmpty());
 }
 
 }  // namespace

@@ -129,7 +129,7 @@ TEST_F(Reports, PerMemberPutsExitsOnTheirEntrysLineAndEachMemberOnItsOwnJob) {
   EXPECT_NEAR(closingRuleTop(1), 160 + 4.2, 1.0);
   const auto third = Lines(Jobs()[2]);
   EXPECT_EQ(Count(third, "●"), 30);
-  EXPECT_GT(closingRuleTop(2), 160 + 10);
+  EXPECT_GT(closingRuleTop(2), 160 + 4.2 + 2);
   EXPECT_EQ(Count(Lines(Jobs()[1]), "退室：17:0"), 3);
 }
 
@@ -144,6 +144,43 @@ TEST_F(Reports, PerMemberBreaksPagesInsideOneMember) {
   }
   // Every word stays on the sheet.
   for (const auto& w : testsupport::PdfWords(Jobs()[0])) EXPECT_LT(w.yMax, 297) << w.text.toStdString();
+}
+
+// A full page of either report, header and closing rule included, lies inside the printable
+// area of an A4 sheet on a printer with 5 mm margins (297 - 2 x 5 mm high, positions counted from
+// its top edge), and the line heights keep the 8:10:12 of the three font sizes.
+TEST_F(Reports, FullPagesStayInsideThePrintableAreaOfAPrinterWithMargins) {
+  std::vector<ReportRow> day;
+  for (int i = 0; i < 60; ++i)
+    day.push_back({"123456789012345", "長谷川五郎左衛門", "さま", "入室", "20240315", "08:00:00"});
+  ASSERT_TRUE(PrintDayHistory(ThePrinter(), day, 20240300, 20240399));
+  ThePrinter().SetOutputFile(out.filePath("member.pdf"));
+  ASSERT_TRUE(PrintMemberHistory(ThePrinter(), Pairs("1", 60), 20240300, 20240399));
+  for (const QString& job : {out.filePath("print.pdf"), out.filePath("member.pdf")}) {
+    double lowestText = 0, lowestRule = 0, rightmost = 0;
+    std::vector<double> bodyTops;
+    for (const auto& w : testsupport::PdfWords(job)) {
+      lowestText = std::max(lowestText, w.yMax);
+      rightmost = std::max(rightmost, w.xMax);
+      if (w.text == kRule) lowestRule = std::max(lowestRule, w.yMax);
+      if (w.text == "●") bodyTops.push_back(w.yMin);
+    }
+    SCOPED_TRACE(job.toStdString());
+    EXPECT_EQ(testsupport::PdfPages(job), 1);
+    EXPECT_EQ(lowestRule, lowestText) << "the closing rule is the lowest line";
+    EXPECT_LE(lowestText, 297 - 2 * 5);
+    EXPECT_LE(rightmost, 210 - 2 * 5);
+    // 60 body lines of 10 points, one line height apart.
+    ASSERT_EQ(bodyTops.size(), 60u);
+    EXPECT_NEAR((bodyTops.back() - bodyTops.front()) / 59, 10 * 25.4 / 72, 0.05);
+  }
+  // The closing part of a short page still starts at 160 mm: its rule one 12-point line below.
+  ThePrinter().SetOutputFile(out.filePath("short.pdf"));
+  ASSERT_TRUE(PrintMemberHistory(ThePrinter(), Pairs("1", 3), 20240300, 20240399));
+  double ruleTop = 0;
+  for (const auto& w : testsupport::PdfWords(out.filePath("short.pdf")))
+    if (w.text == kRule) ruleTop = std::max(ruleTop, w.yMin);
+  EXPECT_NEAR(ruleTop, 160 + 12 * 25.4 / 72, 0.3);
 }
 
 TEST_F(Reports, PeriodTexts) {
@@ -188,9 +225,30 @@ TEST_F(ReportCommand, PrintsLogsAndSetsTheDefaultPrinter) {
 
   Run(HistoryReport::PerMember);
   EXPECT_EQ(sorts.back(), 0);
-  EXPECT_EQ(Jobs().size(), 2);
+  EXPECT_EQ(Jobs().size(), 1);  // the run's own job
   EXPECT_EQ(boxes.Texts().back(), "ID別履歴印刷は終了しました。");
   EXPECT_TRUE(LogText().contains(",ID別履歴印刷,成功"));
+}
+
+// Every print run numbers its jobs anew: its first job goes to the chosen file, replacing what an
+// earlier run wrote there; later jobs of the same run to name-2.pdf, name-3.pdf.
+TEST_F(ReportCommand, ASecondRunToTheSameFileReplacesIt) {
+  const QString twice = out.filePath("twice.pdf");
+  choose = [&](printing::PrinterSettings& s) { s.outputFile = twice; };
+  Run(HistoryReport::PerDay);
+  ASSERT_EQ(Jobs(), QStringList{twice});
+  EXPECT_TRUE(testsupport::PdfText(twice).contains("2024年05月01日"));
+
+  ui::SetClock([] { return QDateTime(QDate(2024, 5, 2), QTime(9, 0)); });
+  Run(HistoryReport::PerDay);
+  EXPECT_EQ(Jobs(), QStringList{twice});
+  EXPECT_TRUE(testsupport::PdfText(twice).contains("2024年05月02日"));
+  EXPECT_FALSE(QFile::exists(out.filePath("twice-2.pdf")));
+
+  // The other report, run after them, starts at the chosen file too.
+  Run(HistoryReport::PerMember);
+  EXPECT_EQ(Jobs(), QStringList{twice});
+  EXPECT_EQ(Count(Lines(twice), "■■　55：山田太郎 さま"), 1);
 }
 
 TEST_F(ReportCommand, EndsEarlyWithoutRowsPrinterOrConfirmation) {
