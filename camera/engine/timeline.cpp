@@ -131,6 +131,10 @@ HRESULT AviProfile(GESTimeline* timeline, GESUriClip* clip, bool compressed, Pro
                                           nullptr));
   if (fpsN > 0) gst_caps_set_simple(restriction.get(), "framerate", GST_TYPE_FRACTION, fpsN, fpsD, nullptr);
   ges_track_set_restriction_caps(video, restriction.get());
+  // The clip was placed into the track's frame of its time (a 4:3 picture centred and enlarged
+  // in 16:9): it fills the frame of the source's size exactly, one source pixel to one.
+  ges_timeline_element_set_child_properties(GES_TIMELINE_ELEMENT(clip), "posx", 0, "posy", 0, "width", width, "height",
+                                            height, nullptr);
 
   CapsPtr format;
   if (!compressed) {

@@ -412,6 +412,41 @@ TEST_F(Playback, ACutOfTwoToFiveSecondsGivesThreeSecondsAsRgbAviAndAsWav) {
   EXPECT_EQ(positions_.back(), 100);
 }
 
+// Every frame of a cut is the source's frame at its place, whatever the source's shape (4:3 as the
+// station records, or 16:9) and coding, cut to raw RGB or in the source's own coding.
+TEST_F(Playback, EveryFrameOfACutIsItsSourceFrameAtBothAspectRatios) {
+  struct Case {
+    int width, height;
+    const char* codec;
+    bool compressed;
+  };
+  const Case cases[] = {{320, 240, "raw", false},  {640, 480, "jpeg", false}, {640, 480, "h264", true},
+                        {1280, 720, "h264", false}, {1280, 720, "jpeg", true}, {320, 240, "h264", true}};
+  for (const Case& c : cases) {
+    const std::string name = std::to_string(c.width) + "-" + c.codec + (c.compressed ? "-own" : "-rgb");
+    SCOPED_TRACE(name);
+    testmedia::Spec spec;
+    spec.width = c.width;
+    spec.height = c.height;
+    spec.codec = c.codec;
+    spec.frames = 30;
+    spec.gop = 10;
+    const std::string source = Temp((name + "-source.avi").c_str());
+    ASSERT_TRUE(testmedia::WriteNumbered(source, spec));
+    const std::string timeline = Temp((name + ".xges").c_str()), cut = Temp((name + "-cut.avi").c_str());
+    // 25 frames a second: frames 10 to 24.
+    ASSERT_EQ(Call(id::DVCEdSetStartStop, {Str(source), Str(timeline), I4(400), I4(1000)}).I4(), S_OK);
+    ASSERT_EQ(Call(id::DVCEdFileCut, {Str(cut), Str(timeline), Variant::Bool(c.compressed)}).I4(), S_OK);
+    const std::vector<QImage> from = testmedia::DecodeFrames(source), got = testmedia::DecodeFrames(cut);
+    ASSERT_EQ(from.size(), 30u);
+    ASSERT_EQ(got.size(), 15u);
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(testmedia::ReadNumber(got[i]), int(i) + 10) << "frame " << i;
+      EXPECT_LE(testmedia::MeanDifference(got[i], from[i + 10]), 2.0) << "frame " << i;
+    }
+  }
+}
+
 TEST_F(Playback, TimelinesRefuseWhatTheyCannotDescribe) {
   const std::string timeline = Temp("bad.xges");
   EXPECT_LT(Call(id::DVCEdSetStartStop, {Str(media->mjpeg), Str(timeline), I4(3000), I4(1000)}).I4(), 0);
