@@ -378,16 +378,22 @@ HRESULT RecordingGraph::EnableLine(int line) {
   return com::S_OK;
 }
 
-std::int32_t RecordingGraph::Dropped() const {
+std::int64_t RecordingGraph::QueuedFrames() const {
   guint level = 0;
   if (queue_) g_object_get(queue_.get(), "current-level-buffers", &level, nullptr);
-  std::int64_t lost = queued_.load() - passed_.load() - std::int64_t(level);
+  return std::int64_t(level);
+}
+
+std::int32_t RecordingGraph::Dropped() const {
+  std::int64_t lost = queued_.load() - passed_.load() - QueuedFrames();
   std::lock_guard lock(qosMutex_);
   for (const auto& [source, dropped] : qosDropped_) lost += std::int64_t(dropped);
   return std::int32_t(std::max<std::int64_t>(lost, 0));
 }
 
-std::int32_t RecordingGraph::NotDropped() const { return std::int32_t(passed_.load()); }
+// The frames waiting in the branch's queue (with sound the multiplexer holds them back to
+// interleave) reach the file too.
+std::int32_t RecordingGraph::NotDropped() const { return std::int32_t(passed_.load() + QueuedFrames()); }
 
 void RecordingGraph::OnQos(GstMessage* message) {
   const void* bin = binObject_.load();

@@ -73,6 +73,7 @@ class RecordingGraph {
   // passed on towards the file.
   std::int32_t Dropped() const;
   std::int32_t NotDropped() const;
+  std::int64_t QueuedFrames() const;  // waiting in the branch's queue
   void OnQos(GstMessage* message);
 
   // The gate of both streams: which running times go into the file and where they land.

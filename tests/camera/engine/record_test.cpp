@@ -171,6 +171,27 @@ TEST_F(Record, GraphStoppingSettersAreRefusedWhileRecordingAndFrameRateZeroIsRef
   EXPECT_EQ(engine.SetAudioFormat(1, 2, 22050), com::S_OK);
 }
 
+// The frames counted as not dropped are the frames the file holds, with sound (whose
+// interleaving keeps frames waiting in the branch when the recording stops) and without.
+TEST_F(Record, NotDroppedCountsEveryFrameTheFileHolds) {
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  for (const bool audio : {true, false}) {
+    SCOPED_TRACE(audio ? "with sound" : "silent");
+    const std::string file = TempFile(audio ? "sound.avi" : "silent.avi");
+    ASSERT_EQ(engine.SetCaptureFile(file, audio), com::S_OK);
+    Take(engine, 1.5);
+    std::int32_t notDropped = 0, dropped = -1;
+    ASSERT_EQ(engine.GetNotDropped(&notDropped), com::S_OK);
+    ASSERT_EQ(engine.GetDropped(&dropped), com::S_OK);
+    ASSERT_EQ(engine.SetCaptureFile(TempFile("next.avi"), false), com::S_OK);  // finalises the file
+    const Decoded d = Decode(file);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(notDropped, d.frames);
+    EXPECT_EQ(dropped, 0);
+  }
+}
+
 TEST_F(Record, AudioLinesAndTheFormatTable) {
   CCaptureEngine engine;
   short channels = 0, bytes = 0;
