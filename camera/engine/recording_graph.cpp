@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "engine/avi_header.h"
 #include "engine/gst_errors.h"
 #include "engine/live_graph.h"
 
@@ -145,6 +146,7 @@ HRESULT RecordingGraph::Build(const RecordingSetup& setup) {
   if (!tee_ || bin_) return com::E_FAIL;
   const bool avi = IsAviFileName(setup.file);
   format_ = setup.audioFormat;
+  rawAviFile_ = avi && !setup.compressor ? setup.file : std::string();
   bin_ = Sink(gst_bin_new("Recording"));
   binObject_ = bin_.get();
   g_object_set(bin_.get(), "message-forward", TRUE, nullptr);
@@ -359,6 +361,7 @@ HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
   teePad_.reset();
   binObject_ = nullptr;
   bin_.reset();
+  if (ended && !rawAviFile_.empty()) FixRawImageSize(rawAviFile_);
   return ended || timeout.count() == 0 ? com::S_OK : com::VFW_E_TIMEOUT;
 }
 

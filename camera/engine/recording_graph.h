@@ -106,6 +106,7 @@ class RecordingGraph {
   ElementPtr audioSource_;
   ElementPtr audioCaps_;
   ElementPtr sink_;
+  std::string rawAviFile_;  // the file, when it is an AVI of uncompressed video
   AudioFormat format_;
   std::vector<QString> lines_;
   int enabledLine_ = 0;

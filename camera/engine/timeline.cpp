@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 
+#include "engine/avi_header.h"
 #include "engine/gst_errors.h"
 #include "engine/gst_ptr.h"
 
@@ -269,6 +270,7 @@ HRESULT RenderCutTimeline(const std::string& outFile, const std::string& timelin
   if (progress) progress(ProgressPercent(position, total));
   gst_element_set_state(pipeline.get(), GST_STATE_NULL);
   gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+  if (Succeeded(result) && !compressed && !EndsWithWav(outFile)) FixRawImageSize(outFile);
   return result;
 }
 
