@@ -4,8 +4,7 @@
 // by-reference arguments, so a route always has its capture window and usable pointers.
 //
 // Members whose work lives in the capture engine call it through c.Engine(); the graph builders get
-// the capture window through EngineWindow (CaptureEngineSlot.cpp). Members of topics not built yet
-// answer kNotBuilt and name the engine operation they are to call.
+// the capture window through EngineWindow (CaptureEngineSlot.cpp).
 #include "OrnikDispatch.h"
 
 #include <QFile>
@@ -44,17 +43,6 @@ struct Call {
   void Long(HRESULT v) { value = Variant(std::int32_t(v)); }
   void Short(std::int16_t v) { value = Variant(v); }
   void Text(const QString& v) { value = Variant(v); }
-  // The member's work is not built yet: the call itself fails, and the value is 0 (an empty text),
-  // so that no host reads the failure as a count, a flag or a position.
-  void NotBuilt() {
-    switch (member.result.type) {
-      case VT_I4: Long(0); break;
-      case VT_I2: Short(0); break;
-      case VT_BSTR: Text(QString()); break;
-      default: break;
-    }
-    invoke = kNotBuilt;
-  }
   CCaptureEngine* Engine() { return dlg->Engine(); }
 };
 
@@ -517,9 +505,6 @@ void DVCVcrGetTime(Call& c) {
   PutLongs(c, c.Engine()->VcrGetTimecode(&h, &m, &sec, &f), {{0, h}, {1, m}, {2, sec}, {3, f}});
 }
 
-// Every member whose work belongs to a later topic.
-void NotBuilt(Call& c) { c.NotBuilt(); }
-
 // ---- The member table ----
 
 constexpr int F = kFailWithoutWindow;
@@ -538,8 +523,7 @@ struct MemberRow {
   Route route;
 };
 
-// The dispatch interface, one row per member. A member whose work is not built yet routes to
-// NotBuilt; building it changes its row's route.
+// The dispatch interface, one row per member.
 const MemberRow kRows[] = {
     ROW(DVCInitialize, "long", "", A, DVCInitialize),
     ROW(DVCUninitialize, "void", "", A, DVCUninitialize),

@@ -9,9 +9,6 @@ class COrnikCtrl;
 
 namespace ornik {
 
-// What a member whose work is not built makes the call fail with; its value is 0.
-inline constexpr com::HRESULT kNotBuilt = com::E_NOTIMPL;
-
 // The missing-window answer, the reference checks, then the member's route. Returns the call's own
 // result; the member's value goes to `value`.
 com::HRESULT DispatchMember(COrnikCtrl& ctl, const com::Member& member, const com::Args& args,

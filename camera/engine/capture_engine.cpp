@@ -152,8 +152,10 @@ void CCaptureEngine::TearDownGraph() {
 }
 
 // Format change: stop the graph, remove everything behind the camera's source, build it again
-// in the configuration's format and run.
+// in the configuration's format and run. A recording branch hangs on what is removed: its file is
+// finished first (callers refuse while the recording runs).
 HRESULT CCaptureEngine::Rebuild(bool withGrabber) {
+  FinishRecording();
   graph_.Stop(GST_STATE_READY);
   graph_.SetNotify(nullptr, 0);
   live_->RemoveDownstream();

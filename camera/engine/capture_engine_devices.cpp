@@ -204,10 +204,13 @@ HRESULT CCaptureEngine::DvDecFilterProperty() {
   return Grabber() ? RebuildGrabberPreview(resolution) : com::S_OK;
 }
 
-// The format list of the pin as a page; the preview is built again afterwards in any case.
+// The format list of the pin as a page; the preview is built again afterwards in any case. The
+// rebuild removes the recording branch: refused while recording, and a recording only set up is
+// finished first so that its file is whole.
 HRESULT CCaptureEngine::PinProperty(PinCategory pin) {
   StreamConfig* config = FindStreamConfig(pin);
   if (!config || !graph_.Running()) return com::E_FAIL;
+  if (IsRecording()) return com::VFW_E_WRONG_STATE;
   PropertySheet sheet{pin == PinCategory::Capture ? QStringLiteral("Capture Pin ") : QStringLiteral("Preview Pin "), {}};
   const int count = config->GetNumberOfCapabilities();
   int chosen = -1;

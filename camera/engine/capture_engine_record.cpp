@@ -186,6 +186,12 @@ HRESULT CCaptureEngine::SetCaptureFrameRate(double frameRate) {
 }
 
 HRESULT CCaptureEngine::GetRendererFrameTime(std::int64_t* frameTime) {
+  // A played file's own frame time: the rate it is positioned in, not the renderer's caps.
+  if (playback_) {
+    if (playback_->FrameTime() <= 0) return com::E_FAIL;
+    *frameTime = playback_->FrameTime();
+    return com::S_OK;
+  }
   GstElement* renderer = live_ ? live_->RendererElement() : nullptr;
   if (!renderer) return com::E_FAIL;
   PadPtr pad = Adopt(gst_element_get_static_pad(renderer, "sink"));

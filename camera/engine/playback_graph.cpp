@@ -2,6 +2,8 @@
 
 #include <gst/video/video.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "engine/gst_errors.h"
@@ -15,6 +17,9 @@ namespace {
 
 // How long a file may take to show its first frame.
 constexpr auto kOpenTimeout = std::chrono::seconds(10);
+// The frames whose timestamps tell a file's real frame rate, and how long to wait for them.
+constexpr std::size_t kRateFrames = 8;
+constexpr auto kRateWait = std::chrono::milliseconds(500);
 // 100-ns units per nanosecond step.
 constexpr GstClockTime kUnitNs = 100;
 
@@ -120,10 +125,38 @@ void PlaybackGraph::OnPadAdded(GstElement*, GstPad* pad, gpointer self) {
     if (gst_pad_link(pad, sink.get()) == GST_PAD_LINK_OK) {
       graph->videoLinked_ = true;
       graph->videoCaps_ = std::move(caps);
+      gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                        &PlaybackGraph::OnVideoData, graph, nullptr);
     }
   } else if (HasPrefix(caps.get(), "audio/")) {
     graph->LinkAudio(pad);
   }
+}
+
+GstPadProbeReturn PlaybackGraph::OnVideoData(GstPad*, GstPadProbeInfo* info, gpointer data) {
+  auto* self = static_cast<PlaybackGraph*>(data);
+  if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
+      const GstSegment* segment = nullptr;
+      gst_event_parse_segment(event, &segment);
+      self->segmentStart_ = segment->format == GST_FORMAT_TIME && segment->rate > 0 ? segment->start : 0;
+    }
+    return GST_PAD_PROBE_OK;
+  }
+  GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+  const GstClockTime pts = GST_BUFFER_PTS(buffer);
+  if (!GST_CLOCK_TIME_IS_VALID(pts)) return GST_PAD_PROBE_OK;
+  {
+    std::lock_guard lock(self->mutex_);
+    if (self->firstPts_.size() < kRateFrames) self->firstPts_.push_back(pts);
+  }
+  // The decoder has already cut such a frame down to the part inside the segment: what is left
+  // of it (its end) shows where it really lay.
+  const GstClockTime frame = self->frameNs_.load();
+  const GstClockTime duration = GST_BUFFER_DURATION(buffer);
+  const GstClockTime end = GST_CLOCK_TIME_IS_VALID(duration) ? pts + duration : pts + frame;
+  return frame > 0 && end < self->segmentStart_ + frame / 2 ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
 }
 
 void PlaybackGraph::OnNoMorePads(GstElement*, gpointer self) {
@@ -199,6 +232,11 @@ HRESULT PlaybackGraph::Open(const std::string& fileName) {
   fpsN_ = 0;
   fpsD_ = 1;
   stopNs_ = GST_CLOCK_TIME_NONE;
+  frameNs_ = 0;
+  {
+    std::lock_guard lock(mutex_);
+    firstPts_.clear();
+  }
   if (!graph_.Exists() || !tee_) return com::E_FAIL;
   GError* error = nullptr;
   gchar* uri = gst_filename_to_uri(fileName.c_str(), &error);
@@ -233,11 +271,41 @@ HRESULT PlaybackGraph::Open(const std::string& fileName) {
       fpsD_ = GST_VIDEO_INFO_FPS_D(&info);
     }
   }
+  if (FrameFormat()) TakeRateFromTimestamps();
+  frameNs_ = FrameFormat() ? gst_util_uint64_scale(GST_SECOND, guint64(fpsD_), guint64(fpsN_)) : 0;
   gint64 duration = -1;
   if (!gst_element_query_duration(graph_.Pipeline(), GST_FORMAT_TIME, &duration) || duration < 0)
     return com::E_NOTIMPL;  // a stream without a length (the duration call's refusal)
   durationNs_ = GstClockTime(duration);
   return com::S_OK;
+}
+
+// Some containers carry no frame rate (ASF): the decoder's caps then name a default of its own
+// (25), and every frame number would land on another frame. The first frames' timestamps tell the
+// rate the file has; the decoder keeps filling the queues after the preroll, so they come quickly.
+void PlaybackGraph::TakeRateFromTimestamps() {
+  const auto deadline = std::chrono::steady_clock::now() + kRateWait;
+  std::vector<GstClockTime> pts;
+  for (;;) {
+    {
+      std::lock_guard lock(mutex_);
+      pts = firstPts_;
+    }
+    if (pts.size() >= kRateFrames || std::chrono::steady_clock::now() >= deadline) break;
+    g_usleep(2000);
+  }
+  std::sort(pts.begin(), pts.end());
+  if (pts.size() < 3 || pts.back() <= pts.front()) return;  // a still picture or a very short file
+  const double measured = double(pts.size() - 1) * double(GST_SECOND) / double(pts.back() - pts.front());
+  const double named = double(fpsN_) / double(fpsD_);
+  if (std::abs(measured - named) <= named * 0.02) return;
+  // Millisecond timestamps (ASF) make 30 frames a second 30.04: whole rates are taken whole.
+  if (std::abs(measured - std::round(measured)) <= measured * 0.01) {
+    fpsN_ = int(std::round(measured));
+    fpsD_ = 1;
+  } else {
+    gst_util_double_to_fraction(measured, &fpsN_, &fpsD_);
+  }
 }
 
 GstClockTime PlaybackGraph::ToTime(std::int64_t units) const {

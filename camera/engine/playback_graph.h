@@ -44,6 +44,10 @@ class PlaybackGraph {
   HRESULT Open(const std::string& fileName);
 
   bool FrameFormat() const { return fpsN_ > 0; }
+  // The file's frame time in 100-ns units; 0 without a fixed frame rate.
+  std::int64_t FrameTime() const {
+    return FrameFormat() ? std::int64_t(gst_util_uint64_scale(10000000, guint64(fpsD_), guint64(fpsN_))) : 0;
+  }
   // Length in the time format (frames or 100-ns units).
   std::int64_t Duration() const { return FromTime(durationNs_); }
   GstClockTime DurationNs() const { return durationNs_; }
@@ -69,12 +73,15 @@ class PlaybackGraph {
  private:
   static void OnPadAdded(GstElement* source, GstPad* pad, gpointer self);
   static void OnNoMorePads(GstElement* source, gpointer self);
+  static GstPadProbeReturn OnVideoData(GstPad* pad, GstPadProbeInfo* info, gpointer self);
   HRESULT AddBranch(const char* queueName, const char* converterName, GstElement* sink);
   // Adds a new element to the graph as part of the video branch (borrowed: the bin holds it).
   GstElement* AddVideoElement(const char* factory, const char* name);
   void LinkAudio(GstPad* pad);  // streaming thread
   void RemoveVideoBranch();
   HRESULT WaitForPreroll(std::chrono::milliseconds timeout);
+  // The rate the first frames' timestamps give, when the stream's caps name another.
+  void TakeRateFromTimestamps();
 
   GraphOwner& graph_;
   IVideoWindow* window_;
@@ -96,6 +103,12 @@ class PlaybackGraph {
   bool audioLinked_ = false;
   std::atomic<bool> noMorePads_{false};
   CapsPtr videoCaps_;
+  std::vector<GstClockTime> firstPts_;  // of the first decoded frames
+  // The file's frame time once known; a frame that ends less than half of it after the segment's
+  // start belongs before the seek's target and is not passed on (a decoder that assumes a slower
+  // rate gives the frames too long a duration, and the previous frame would show).
+  std::atomic<GstClockTime> frameNs_{0};
+  GstClockTime segmentStart_ = 0;  // streaming thread
 };
 
 }  // namespace capture

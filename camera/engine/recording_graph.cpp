@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "engine/avi_header.h"
 #include "engine/gst_errors.h"
 #include "engine/live_graph.h"
 
@@ -145,6 +146,7 @@ HRESULT RecordingGraph::Build(const RecordingSetup& setup) {
   if (!tee_ || bin_) return com::E_FAIL;
   const bool avi = IsAviFileName(setup.file);
   format_ = setup.audioFormat;
+  rawAviFile_ = avi && !setup.compressor ? setup.file : std::string();
   bin_ = Sink(gst_bin_new("Recording"));
   binObject_ = bin_.get();
   g_object_set(bin_.get(), "message-forward", TRUE, nullptr);
@@ -359,6 +361,7 @@ HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
   teePad_.reset();
   binObject_ = nullptr;
   bin_.reset();
+  if (ended && !rawAviFile_.empty()) FixRawImageSize(rawAviFile_);
   return ended || timeout.count() == 0 ? com::S_OK : com::VFW_E_TIMEOUT;
 }
 
@@ -378,16 +381,22 @@ HRESULT RecordingGraph::EnableLine(int line) {
   return com::S_OK;
 }
 
-std::int32_t RecordingGraph::Dropped() const {
+std::int64_t RecordingGraph::QueuedFrames() const {
   guint level = 0;
   if (queue_) g_object_get(queue_.get(), "current-level-buffers", &level, nullptr);
-  std::int64_t lost = queued_.load() - passed_.load() - std::int64_t(level);
+  return std::int64_t(level);
+}
+
+std::int32_t RecordingGraph::Dropped() const {
+  std::int64_t lost = queued_.load() - passed_.load() - QueuedFrames();
   std::lock_guard lock(qosMutex_);
   for (const auto& [source, dropped] : qosDropped_) lost += std::int64_t(dropped);
   return std::int32_t(std::max<std::int64_t>(lost, 0));
 }
 
-std::int32_t RecordingGraph::NotDropped() const { return std::int32_t(passed_.load()); }
+// The frames waiting in the branch's queue (with sound the multiplexer holds them back to
+// interleave) reach the file too.
+std::int32_t RecordingGraph::NotDropped() const { return std::int32_t(passed_.load() + QueuedFrames()); }
 
 void RecordingGraph::OnQos(GstMessage* message) {
   const void* bin = binObject_.load();

@@ -73,6 +73,7 @@ class RecordingGraph {
   // passed on towards the file.
   std::int32_t Dropped() const;
   std::int32_t NotDropped() const;
+  std::int64_t QueuedFrames() const;  // waiting in the branch's queue
   void OnQos(GstMessage* message);
 
   // The gate of both streams: which running times go into the file and where they land.
@@ -105,6 +106,7 @@ class RecordingGraph {
   ElementPtr audioSource_;
   ElementPtr audioCaps_;
   ElementPtr sink_;
+  std::string rawAviFile_;  // the file, when it is an AVI of uncompressed video
   AudioFormat format_;
   std::vector<QString> lines_;
   int enabledLine_ = 0;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 
+#include "engine/avi_header.h"
 #include "engine/gst_errors.h"
 #include "engine/gst_ptr.h"
 
@@ -131,6 +132,10 @@ HRESULT AviProfile(GESTimeline* timeline, GESUriClip* clip, bool compressed, Pro
                                           nullptr));
   if (fpsN > 0) gst_caps_set_simple(restriction.get(), "framerate", GST_TYPE_FRACTION, fpsN, fpsD, nullptr);
   ges_track_set_restriction_caps(video, restriction.get());
+  // The clip was placed into the track's frame of its time (a 4:3 picture centred and enlarged
+  // in 16:9): it fills the frame of the source's size exactly, one source pixel to one.
+  ges_timeline_element_set_child_properties(GES_TIMELINE_ELEMENT(clip), "posx", 0, "posy", 0, "width", width, "height",
+                                            height, nullptr);
 
   CapsPtr format;
   if (!compressed) {
@@ -265,6 +270,7 @@ HRESULT RenderCutTimeline(const std::string& outFile, const std::string& timelin
   if (progress) progress(ProgressPercent(position, total));
   gst_element_set_state(pipeline.get(), GST_STATE_NULL);
   gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+  if (Succeeded(result) && !compressed && !EndsWithWav(outFile)) FixRawImageSize(outFile);
   return result;
 }
 

@@ -349,6 +349,53 @@ TEST_F(Playback, StillsFromAFileAfterALivePreview) {
   EXPECT_TRUE(WaitShown(0));
 }
 
+// The control's own recordings (30 frames a second) play at the rate their frames really have:
+// the frame count is that of the decoded file, the frame time is 1/30 s, and a still by number
+// is that frame and not its neighbour.
+TEST_F(Playback, TheControlsOwnRecordingsPlayFrameByFrame) {
+  ASSERT_TRUE(virtcam::Register());
+  virtcam::HideRealProviders();
+  virtcam::Camera cam;
+  cam.name = "Snow";
+  cam.pattern = "snow";  // every frame another
+  cam.modes = {"I420 320x240@30"};
+  virtcam::SetCameras({cam});
+  for (const char* name : {"own.asf", "own.avi"}) {
+    SCOPED_TRACE(name);
+    const std::string file = Temp(name);
+    ASSERT_EQ(Call(id::DVCPreviewOn3).I4(), S_OK);
+    ASSERT_EQ(Call(id::DVCSetCapFile, {Str(file)}).I4(), S_OK);
+    ASSERT_EQ(Call(id::DVCRecStart).I4(), S_OK);
+    QTest::qWait(2000);
+    ASSERT_EQ(Call(id::DVCRecStop).I4(), S_OK);
+    Call(id::DVCPreviewOff);
+    const std::vector<QImage> frames = testmedia::DecodeFrames(file);
+    ASSERT_GT(frames.size(), 40u);
+
+    ASSERT_EQ(Call(id::DVCStillCapStart, {Str(file)}).I4(), S_OK);
+    EXPECT_EQ(Call(id::DVCGetFrameNum).I4(), std::int32_t(frames.size()));
+    std::int32_t high = -1, low = -1;
+    EXPECT_EQ(Call(id::DVCGetAVIFrameRate, {Variant::Ref(&high), Variant::Ref(&low)}).I4(), S_OK);
+    EXPECT_EQ(high, 0);
+    EXPECT_EQ(low, 333333);
+    for (std::size_t n : {std::size_t(1), frames.size() / 2, frames.size() - 2}) {
+      const std::string bmp = Temp("own.bmp");
+      ASSERT_EQ(Call(id::DVCStillCapture, {Str(bmp), I4(std::int32_t(n))}).I4(), S_OK);
+      const QImage still(QString::fromStdString(bmp));
+      EXPECT_LE(testmedia::MeanDifference(still, frames[n]), 2.0) << "frame " << n;
+      EXPECT_GT(testmedia::MeanDifference(still, frames[n - 1]), testmedia::MeanDifference(still, frames[n]))
+          << "frame " << n;
+    }
+    Call(id::DVCStillCapStop);
+  }
+  // A played file of 25 frames a second.
+  PlayStart(media->mjpeg);
+  std::int32_t high = -1, low = -1;
+  EXPECT_EQ(Call(id::DVCGetAVIFrameRate, {Variant::Ref(&high), Variant::Ref(&low)}).I4(), S_OK);
+  EXPECT_EQ(low, 400000);
+  Call(id::DVCPlayStop);
+}
+
 TEST_F(Playback, CallsDuringAStillsWaitAreRefusedOrKeptForItsEnd) {
   ASSERT_EQ(Call(id::DVCStillCapStart, {Str(media->mjpeg)}).I4(), S_OK);
   HRESULT play = S_OK;
@@ -410,6 +457,41 @@ TEST_F(Playback, ACutOfTwoToFiveSecondsGivesThreeSecondsAsRgbAviAndAsWav) {
   std::lock_guard lock(mutex_);
   ASSERT_FALSE(positions_.empty());
   EXPECT_EQ(positions_.back(), 100);
+}
+
+// Every frame of a cut is the source's frame at its place, whatever the source's shape (4:3 as the
+// station records, or 16:9) and coding, cut to raw RGB or in the source's own coding.
+TEST_F(Playback, EveryFrameOfACutIsItsSourceFrameAtBothAspectRatios) {
+  struct Case {
+    int width, height;
+    const char* codec;
+    bool compressed;
+  };
+  const Case cases[] = {{320, 240, "raw", false},  {640, 480, "jpeg", false}, {640, 480, "h264", true},
+                        {1280, 720, "h264", false}, {1280, 720, "jpeg", true}, {320, 240, "h264", true}};
+  for (const Case& c : cases) {
+    const std::string name = std::to_string(c.width) + "-" + c.codec + (c.compressed ? "-own" : "-rgb");
+    SCOPED_TRACE(name);
+    testmedia::Spec spec;
+    spec.width = c.width;
+    spec.height = c.height;
+    spec.codec = c.codec;
+    spec.frames = 30;
+    spec.gop = 10;
+    const std::string source = Temp((name + "-source.avi").c_str());
+    ASSERT_TRUE(testmedia::WriteNumbered(source, spec));
+    const std::string timeline = Temp((name + ".xges").c_str()), cut = Temp((name + "-cut.avi").c_str());
+    // 25 frames a second: frames 10 to 24.
+    ASSERT_EQ(Call(id::DVCEdSetStartStop, {Str(source), Str(timeline), I4(400), I4(1000)}).I4(), S_OK);
+    ASSERT_EQ(Call(id::DVCEdFileCut, {Str(cut), Str(timeline), Variant::Bool(c.compressed)}).I4(), S_OK);
+    const std::vector<QImage> from = testmedia::DecodeFrames(source), got = testmedia::DecodeFrames(cut);
+    ASSERT_EQ(from.size(), 30u);
+    ASSERT_EQ(got.size(), 15u);
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(testmedia::ReadNumber(got[i]), int(i) + 10) << "frame " << i;
+      EXPECT_LE(testmedia::MeanDifference(got[i], from[i + 10]), 2.0) << "frame " << i;
+    }
+  }
 }
 
 TEST_F(Playback, TimelinesRefuseWhatTheyCannotDescribe) {

@@ -4,8 +4,10 @@
 #include <gst/gst.h>
 
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "CaptureDlg.h"
 #include "OrnikCtrl.h"
@@ -13,6 +15,7 @@
 #include "PropertyDlg.h"
 #include "engine/capture_engine.h"
 #include "engine/devices.h"
+#include "numbered_media.h"
 #include "ornik_fixture.h"
 #include "virtcam.h"
 
@@ -140,4 +143,40 @@ TEST_F(PropertyDialog, PinSheetChoosesTheFormatEntry) {
   EXPECT_EQ(w, 1280);
   EXPECT_EQ(h, 720);
   Call(id::DVCPreviewOff);
+}
+
+// A pin sheet builds the preview again behind the recording branch: it is refused while the
+// recording runs, and a recording only set up is finished into a whole file before the rebuild.
+// A recording set up after the sheet records as usual.
+TEST_F(PropertyDialog, PinSheetsLeaveARecordingWhole) {
+  auto file = [this](const char* name) { return Variant(QString::fromStdString(Temp(name))); };
+  auto seconds = [this](const char* name) {
+    gint64 length = -1;
+    std::string caps;
+    return testmedia::Probe(Temp(name), &length, &caps) ? double(length) / GST_SECOND : -1.0;
+  };
+  Answer([](QDialog&) { return true; });
+  ASSERT_EQ(Call(id::DVCPreviewOn3), S_OK);
+  ASSERT_EQ(Call(id::DVCSetCapFile, {file("running.avi")}), S_OK);
+  ASSERT_EQ(Call(id::DVCRecStart), S_OK);
+  QThread::msleep(500);
+  EXPECT_EQ(Call(id::DVCCapturePinProperty), VFW_E_WRONG_STATE);
+  EXPECT_EQ(Call(id::DVCPreviewPinProperty), VFW_E_WRONG_STATE);
+  EXPECT_TRUE(titles_.empty()) << "no sheet while recording";
+  QThread::msleep(500);
+  ASSERT_EQ(Call(id::DVCRecStop), S_OK);
+
+  ASSERT_EQ(Call(id::DVCSetCapFile, {file("set-up.avi")}), S_OK);  // finishes running.avi
+  EXPECT_NEAR(seconds("running.avi"), 1.0, 0.25) << "the recording went on through the refused sheets";
+  EXPECT_EQ(Call(id::DVCPreviewPinProperty), S_OK);
+  EXPECT_EQ(Call(id::DVCRecStart), E_FAIL) << "the branch was finished with the rebuild";
+  EXPECT_GT(QFileInfo(QString::fromStdString(Temp("set-up.avi"))).size(), 0);
+
+  EXPECT_EQ(Call(id::DVCCapturePinProperty), S_OK);
+  ASSERT_EQ(Call(id::DVCSetCapFile, {file("after.avi")}), S_OK);
+  ASSERT_EQ(Call(id::DVCRecStart), S_OK);
+  QThread::msleep(500);
+  ASSERT_EQ(Call(id::DVCRecStop), S_OK);
+  Call(id::DVCPreviewOff);
+  EXPECT_NEAR(seconds("after.avi"), 0.5, 0.2);
 }

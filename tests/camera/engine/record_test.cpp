@@ -171,6 +171,49 @@ TEST_F(Record, GraphStoppingSettersAreRefusedWhileRecordingAndFrameRateZeroIsRef
   EXPECT_EQ(engine.SetAudioFormat(1, 2, 22050), com::S_OK);
 }
 
+// The frames counted as not dropped are the frames the file holds, with sound (whose
+// interleaving keeps frames waiting in the branch when the recording stops) and without.
+TEST_F(Record, NotDroppedCountsEveryFrameTheFileHolds) {
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  for (const bool audio : {true, false}) {
+    SCOPED_TRACE(audio ? "with sound" : "silent");
+    const std::string file = TempFile(audio ? "sound.avi" : "silent.avi");
+    ASSERT_EQ(engine.SetCaptureFile(file, audio), com::S_OK);
+    Take(engine, 1.5);
+    std::int32_t notDropped = 0, dropped = -1;
+    ASSERT_EQ(engine.GetNotDropped(&notDropped), com::S_OK);
+    ASSERT_EQ(engine.GetDropped(&dropped), com::S_OK);
+    ASSERT_EQ(engine.SetCaptureFile(TempFile("next.avi"), false), com::S_OK);  // finalises the file
+    const Decoded d = Decode(file);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(notDropped, d.frames);
+    EXPECT_EQ(dropped, 0);
+  }
+}
+
+// An uncompressed recording's bitmap header gives the size of a frame as the file holds it.
+TEST_F(Record, RawRecordingsGiveTheirFrameSizeInTheHeader) {
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  ASSERT_EQ(engine.SetCaptureFile(TempFile("raw.avi"), false), com::S_OK);
+  Take(engine, 0.5);
+  engine.TearDownGraph();
+  const std::vector<std::uint8_t> bytes = ReadFile(TempFile("raw.avi"));
+  const std::string text(bytes.begin(), bytes.end());
+  const std::size_t strf = text.find("strf", text.find("vids"));
+  ASSERT_NE(strf, std::string::npos);
+  const std::size_t bih = strf + 8;
+  EXPECT_EQ(Le32(bytes, bih + 4), 320u);
+  EXPECT_EQ(Le32(bytes, bih + 8), 240u);
+  // The size of the first frame's chunk in the file.
+  const std::size_t chunk = text.find("00db", text.find("movi"));
+  ASSERT_NE(chunk, std::string::npos);
+  EXPECT_EQ(Le32(bytes, bih + 20), Le32(bytes, chunk + 4));
+  EXPECT_GT(Le32(bytes, bih + 20), 320u * 240u);
+  EXPECT_TRUE(Decode(TempFile("raw.avi")).ok);
+}
+
 TEST_F(Record, AudioLinesAndTheFormatTable) {
   CCaptureEngine engine;
   short channels = 0, bytes = 0;

@@ -1,9 +1,11 @@
 #include "numbered_media.h"
 
+#include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>
 #include <gst/pbutils/pbutils.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -142,6 +144,58 @@ bool Probe(const std::string& path, gint64* durationNs, std::string* videoCaps) 
   if (info) gst_discoverer_info_unref(info);
   if (discoverer) g_object_unref(discoverer);
   return ok;
+}
+
+std::vector<QImage> DecodeFrames(const std::string& path) {
+  std::vector<QImage> frames;
+  gchar* uri = gst_filename_to_uri(path.c_str(), nullptr);
+  const std::string launch = std::string("uridecodebin uri=\"") + (uri ? uri : "") +
+                             "\" ! videoconvert ! video/x-raw,format=RGB ! appsink name=out sync=false";
+  g_free(uri);
+  GError* error = nullptr;
+  GstElement* pipeline = gst_parse_launch(launch.c_str(), &error);
+  if (!pipeline) {
+    if (error) g_error_free(error);
+    return frames;
+  }
+  GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+  gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  while (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(out), 20 * GST_SECOND)) {
+    const GstStructure* s = gst_caps_get_structure(gst_sample_get_caps(sample), 0);
+    int w = 0, h = 0;
+    gst_structure_get_int(s, "width", &w);
+    gst_structure_get_int(s, "height", &h);
+    GstMapInfo map;
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    if (w > 0 && h > 0 && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+      frames.push_back(QImage(map.data, w, h, (w * 3 + 3) & ~3, QImage::Format_RGB888).copy());
+      gst_buffer_unmap(buffer, &map);
+    }
+    gst_sample_unref(sample);
+  }
+  GstBus* bus = gst_element_get_bus(pipeline);
+  GstMessage* failed = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
+  if (failed) {
+    frames.clear();
+    gst_message_unref(failed);
+  }
+  gst_object_unref(bus);
+  gst_element_set_state(pipeline, GST_STATE_NULL);
+  gst_object_unref(out);
+  gst_object_unref(pipeline);
+  return frames;
+}
+
+double MeanDifference(const QImage& a, const QImage& b) {
+  if (a.size() != b.size() || a.isNull()) return 255;
+  const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
+  double sum = 0;
+  for (int row = 0; row < x.height(); ++row) {
+    const uchar* p = x.constScanLine(row);
+    const uchar* q = y.constScanLine(row);
+    for (int i = 0; i < x.width() * 3; ++i) sum += std::abs(int(p[i]) - int(q[i]));
+  }
+  return sum / (double(x.width()) * x.height() * 3);
 }
 
 }  // namespace testmedia

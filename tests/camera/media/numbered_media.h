@@ -7,6 +7,7 @@
 #include <QImage>
 
 #include <string>
+#include <vector>
 
 namespace testmedia {
 
@@ -27,5 +28,10 @@ bool WriteNumbered(const std::string& path, const Spec& spec);
 int ReadNumber(const QImage& image);
 // The length of a media file in nanoseconds and its first video caps (empty when it has none).
 bool Probe(const std::string& path, gint64* durationNs, std::string* videoCaps);
+// Every video frame of a file decoded to 24-bit RGB, in order; empty when it cannot be decoded.
+std::vector<QImage> DecodeFrames(const std::string& path);
+// The mean absolute difference of two pictures of the same size over all colour samples (0 to
+// 255); 255 when their sizes differ.
+double MeanDifference(const QImage& a, const QImage& b);
 
 }  // namespace testmedia
