@@ -4,16 +4,11 @@
 #include <QImage>
 #include <QImageReader>
 #include <QSaveFile>
-#include <QTemporaryFile>
 #include <QtEndian>
 
 #include <turbojpeg.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -171,7 +166,7 @@ DibHandle BMPtoDIB(const QString& bmpPath) {
   return Keep(std::move(bitmap));
 }
 
-int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressive, bool flush) {
+int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressive) {
   const std::shared_ptr<const Bitmap> bitmap = Find(dib);
   if (!bitmap) return 0;
   quality = std::clamp(quality, 1, 100);
@@ -188,23 +183,6 @@ int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressiv
                   &jpeg.size, subsampling, quality, flags) != 0)
     return 0;
 
-  if (!flush) {
-    // Beside the target and renamed over it, as below, without waiting for the disk.
-    QTemporaryFile out(jpegPath + QStringLiteral(".XXXXXX"));
-    out.setAutoRemove(true);
-    if (!out.open() ||
-        out.write(reinterpret_cast<const char*>(jpeg.data), static_cast<qint64>(jpeg.size)) !=
-            static_cast<qint64>(jpeg.size) ||
-        !out.flush())
-      return 0;
-    out.close();
-    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                       QFileDevice::ReadOther);
-    if (std::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(jpegPath).constData()) != 0)
-      return 0;
-    out.setAutoRemove(false);
-    return 1;
-  }
   // Written beside the target and renamed over it, so a failed write leaves no partial JPEG.
   QSaveFile out(jpegPath);
   if (!out.open(QIODevice::WriteOnly)) return 0;
@@ -214,31 +192,6 @@ int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressiv
     return 0;
   }
   return out.commit() ? 1 : 0;
-}
-
-QImage DIBImage(DibHandle dib) {
-  const std::shared_ptr<const Bitmap> bitmap = Find(dib);
-  if (!bitmap) return {};
-  QImage::Format format = QImage::Format_Invalid;
-  switch (bitmap->pixelFormat) {
-    case TJPF_BGR: format = QImage::Format_BGR888; break;
-    case TJPF_BGRX: format = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? QImage::Format_RGB32 : QImage::Format_Invalid; break;
-    case TJPF_XRGB: format = Q_BYTE_ORDER == Q_BIG_ENDIAN ? QImage::Format_RGB32 : QImage::Format_Invalid; break;
-    default: break;
-  }
-  if (format == QImage::Format_Invalid) return {};
-  // A view of the bitmap's rows, copied once (mirrored when they are stored bottom-up).
-  const QImage view(reinterpret_cast<const uchar*>(bitmap->pixels.constData()), bitmap->width, bitmap->height,
-                    bitmap->pitch, format);
-  return bitmap->bottomUp ? view.mirrored(false, true) : view.copy();
-}
-
-bool FlushFile(const QString& path) {
-  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool flushed = ::fdatasync(fd) == 0;
-  ::close(fd);
-  return flushed;
 }
 
 void DeleteDIB(DibHandle dib) {

@@ -1,6 +1,5 @@
 #pragma once
 // Conversion of the camera's BMP stills into JPEG files.
-#include <QImage>
 #include <QString>
 
 // Writes the BMP file `bmpPath` as the JPEG file `jpegPath` with the given quality (1 to 100) and
@@ -8,9 +7,3 @@
 // on any failure, and then no JPEG is left at `jpegPath`. The BMP file is left as it is.
 bool ConvertBmpToJpg(const QString& jpegPath, const QString& bmpPath, qint16 quality,
                      qint16 progressive);
-
-// The same for the station's photo, in a hurry: `still` gets the picture as it was read (for
-// showing without reading the JPEG back), and the JPEG is not yet forced to the disk: FlushPhoto
-// does that once the member has been greeted.
-bool ConvertStillToJpg(const QString& jpegPath, const QString& bmpPath, QImage* still);
-bool FlushPhoto(const QString& path);

@@ -155,19 +155,12 @@ EventPhoto frmMain::RoadPhoto(const RoadEvent& e) {
     return {true, QString()};
   }
   mstrPhotoFile = bmp;
-  // The picture shown is the still as read for the JPEG: the JPEG is not read back.
-  QImage still;
-  if (ConvertStillToJpg(jpg, bmp, &still)) {
+  if (ConvertBmpToJpg(jpg, bmp, 100, 0)) {
     QFile::remove(bmp);
     mstrPhotoFile = jpg;
   }
   cam->SetVisible(false);
-  if (!still.isNull()) {
-    mpicLoaded = QPixmap::fromImage(still);
-    imgChange->setPicture(mpicLoaded);
-  } else {
-    ShowPicture(imgChange, mstrPhotoFile);
-  }
+  ShowPicture(imgChange, mstrPhotoFile);
   imgChange->show();
   imgChange->repaint();
   return {true, mstrPhotoFile};
