@@ -244,7 +244,7 @@ TEST_F(RoadKillTest, ScansWhileTheFirstMailIsHeldAreStoredBeforeAKill) {
   QByteArray said;
   QElapsedTimer waited;
   waited.start();
-  while (!said.contains("all-decided") && waited.elapsed() < 10000 && child.state() != QProcess::NotRunning) {
+  while (!said.contains("all-decided") && waited.elapsed() < 20000 && child.state() != QProcess::NotRunning) {
     child.waitForReadyRead(100);
     said += child.readAllStandardOutput();
   }
