@@ -8,7 +8,12 @@
 
 #include <turbojpeg.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -166,7 +171,39 @@ DibHandle BMPtoDIB(const QString& bmpPath) {
   return Keep(std::move(bitmap));
 }
 
-int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressive) {
+namespace {
+
+// Writes `data` beside `path` and renames it over `path`, without forcing it to the disk.
+bool WriteAndRename(const QString& path, const unsigned char* data, unsigned long size) {
+  const QByteArray target = QFile::encodeName(path);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const QByteArray temp = target + "." + QByteArray::number(::getpid()) + "." +
+                            QByteArray::number(attempt) + ".tmp";
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    unsigned long done = 0;
+    while (done < size) {
+      const ssize_t n = ::write(fd, data + done, size - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<unsigned long>(n);
+    }
+    const bool whole = ::close(fd) == 0 && done == size;
+    if (!whole || std::rename(temp.constData(), target.constData()) != 0) {
+      ::unlink(temp.constData());
+      return false;
+    }
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressive, bool flush) {
   const std::shared_ptr<const Bitmap> bitmap = Find(dib);
   if (!bitmap) return 0;
   quality = std::clamp(quality, 1, 100);
@@ -184,6 +221,7 @@ int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressiv
     return 0;
 
   // Written beside the target and renamed over it, so a failed write leaves no partial JPEG.
+  if (!flush) return WriteAndRename(jpegPath, jpeg.data, jpeg.size) ? 1 : 0;
   QSaveFile out(jpegPath);
   if (!out.open(QIODevice::WriteOnly)) return 0;
   if (out.write(reinterpret_cast<const char*>(jpeg.data), static_cast<qint64>(jpeg.size)) !=
@@ -192,6 +230,38 @@ int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressiv
     return 0;
   }
   return out.commit() ? 1 : 0;
+}
+
+QImage DIBImage(DibHandle dib) {
+  const std::shared_ptr<const Bitmap> bitmap = Find(dib);
+  if (!bitmap) return {};
+  const int bytes = bitmap->pixelFormat == TJPF_BGR ? 3 : 4;
+  if (bitmap->pixelFormat != TJPF_BGR && bitmap->pixelFormat != TJPF_BGRX &&
+      bitmap->pixelFormat != TJPF_XRGB)
+    return {};
+  // Straight into the screen's own format, so that showing it needs no further conversion.
+  QImage image(bitmap->width, bitmap->height, QImage::Format_RGB32);
+  if (image.isNull()) return {};
+  const auto* pixels = reinterpret_cast<const uchar*>(bitmap->pixels.constData());
+  for (int y = 0; y < bitmap->height; ++y) {
+    const uchar* in = pixels + static_cast<qsizetype>(bitmap->bottomUp ? bitmap->height - 1 - y : y) *
+                                   bitmap->pitch;
+    auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+    if (bitmap->pixelFormat == TJPF_XRGB) {
+      for (int x = 0; x < bitmap->width; ++x, in += 4) out[x] = qRgb(in[1], in[2], in[3]);
+    } else {
+      for (int x = 0; x < bitmap->width; ++x, in += bytes) out[x] = qRgb(in[2], in[1], in[0]);
+    }
+  }
+  return image;
+}
+
+bool FlushFile(const QString& path) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool flushed = ::fdatasync(fd) == 0;
+  ::close(fd);
+  return flushed;
 }
 
 void DeleteDIB(DibHandle dib) {

@@ -1,6 +1,7 @@
 #pragma once
 // BMP to JPEG conversion in three steps: read a BMP file into an in-memory bitmap (a handle),
 // encode the bitmap as a JPEG file, free the bitmap.
+#include <QImage>
 #include <QString>
 
 #include <cstdint>
@@ -19,7 +20,16 @@ DibHandle BMPtoDIB(const QString& bmpPath);
 // one. Returns non-zero on success. On failure nothing is left at `jpegPath`: an unknown handle,
 // an encoder failure or a failed write give 0 and never a partial file, and an existing file there
 // is kept as it was.
-int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressive);
+// With `flush` false the file is whole and in place when this returns but not yet forced to the
+// disk (FlushFile does that later), for a caller that must not wait for the disk.
+int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressive, bool flush = true);
+
+// The bitmap as a picture, top row first, in QImage::Format_RGB32; a null image for an unknown
+// handle.
+QImage DIBImage(DibHandle dib);
+
+// Forces a written file's contents to the disk. False when it cannot be opened or flushed.
+bool FlushFile(const QString& path);
 
 // Frees the bitmap. An unknown handle (0, freed already) is ignored.
 void DeleteDIB(DibHandle dib);

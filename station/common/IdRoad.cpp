@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include "common/globals.h"
+#include "common/imgctl_util.h"
 #include "common/mdlFTP.h"
 #include "common/mdlLogWrite.h"
 #include "common/mdlStation.h"
@@ -202,6 +203,8 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
   EventSound(o);
   if (RoadWindow* w = state->Window())
     w->RoadGreeting(e, o.greeting ? PickGreeting(e.entry) : GreetingPick{});
+  // The member is greeted: now the photo goes to the disk for good.
+  if (photo) FlushPhoto(e.photoFile);
 
   // What the event sends out goes to the sender; the window is free for the next member.
   const bool mail = gblnSendMail && !e.member.mailAddr.isEmpty();

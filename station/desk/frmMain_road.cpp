@@ -155,12 +155,19 @@ EventPhoto frmMain::RoadPhoto(const RoadEvent& e) {
     return {true, QString()};
   }
   mstrPhotoFile = bmp;
-  if (ConvertBmpToJpg(jpg, bmp, 100, 0)) {
+  // The picture shown is the still as read for its JPEG: the JPEG is not read back.
+  QImage still;
+  if (ConvertStillToJpg(jpg, bmp, &still)) {
     QFile::remove(bmp);
     mstrPhotoFile = jpg;
   }
   cam->SetVisible(false);
-  ShowPicture(imgChange, mstrPhotoFile);
+  if (!still.isNull()) {
+    mpicLoaded = QPixmap::fromImage(std::move(still));
+    imgChange->setPicture(mpicLoaded);
+  } else {
+    ShowPicture(imgChange, mstrPhotoFile);
+  }
   imgChange->show();
   imgChange->repaint();
   return {true, mstrPhotoFile};

@@ -32,14 +32,24 @@ TEST(Imaging, JpegDecodesBackCloseToTheBmpInEveryLayout) {
     ASSERT_TRUE(testpics::WriteFile(dir.filePath("in.bmp"), c.bmp));
     const DibHandle dib = BMPtoDIB(dir.filePath("in.bmp"));
     ASSERT_NE(DIBtoJPG(dir.filePath("out.jpg"), dib, 100, c.progressive), 0);
+    // The picture as read, top row first, whatever the row order of the file.
+    EXPECT_EQ(testpics::MaxDifference(c.reference, DIBImage(dib)), 0);
+    // Written without waiting for the disk: the same file, replacing the one there, flushed later.
+    ASSERT_TRUE(testpics::WriteFile(dir.filePath("quick.jpg"), "an older photo"));
+    ASSERT_NE(DIBtoJPG(dir.filePath("quick.jpg"), dib, 100, c.progressive, false), 0);
+    EXPECT_TRUE(FlushFile(dir.filePath("quick.jpg")));
     DeleteDIB(dib);
     const QByteArray jpeg = testpics::ReadFile(dir.filePath("out.jpg"));
+    EXPECT_EQ(testpics::ReadFile(dir.filePath("quick.jpg")), jpeg);
     EXPECT_EQ(jpeg.contains("\xFF\xC2"), c.progressive != 0);  // the progressive frame header
     const QImage decoded = QImage::fromData(jpeg, "JPG");
     ASSERT_EQ(decoded.size(), source.size());
     EXPECT_LE(testpics::MaxDifference(c.reference, decoded), 8);
     EXPECT_EQ(testpics::ReadFile(dir.filePath("in.bmp")), c.bmp) << "the BMP must stay as it was";
   }
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 4) << "no leftovers";
+  EXPECT_TRUE(DIBImage(0).isNull());
+  EXPECT_FALSE(FlushFile(dir.filePath("missing.jpg")));
   EXPECT_EQ(LiveDIBCount(), 0);
 }
 

@@ -102,6 +102,14 @@ TEST_F(CameraTest, WholeEntryWithPhotoMailFtpAndHistory) {
   EXPECT_FALSE(f.Ornik1()->Visible());
   EXPECT_TRUE(f.imgChange->isVisible());
   EXPECT_EQ(f.imgChange->Picture().size(), QSize(640, 480));
+  // What is shown is the photo kept, the right way up and in its colours.
+  const QImage shown = f.imgChange->Picture().toImage();
+  for (int y = 10; y < 480; y += 60)
+    for (int x = 10; x < 640; x += 60) {
+      const QRgb a = shown.pixel(x, y), b = photo.pixel(x, y);
+      EXPECT_LE(std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)), 24)
+          << x << "," << y;
+    }
 
   ASSERT_EQ(History().size(), 1u);
   EXPECT_EQ(History()[0].imgFile, QStringLiteral("20260615090500.jpg"));
