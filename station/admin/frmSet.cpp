@@ -238,6 +238,7 @@ void frmSet::frmSet_cmdOK_Click() {
     if (!problem.isEmpty()) {
       ui::MsgBox(problem, ui::vbInformation, QStringLiteral("設定の確認"));
       frmNow::Unload();
+      FocusField(txtMailAddr);
       return;
     }
   }

@@ -226,6 +226,8 @@ class frmSet : public QWidget {
   void Form_Load();
   // The checks of OK before anything is written; false after its message.
   bool CheckFields();
+  // Gives the focus to the field a refused check is about, when the administrator can reach it.
+  static void FocusField(QWidget* field);
   void AssignFields();
   bool SaveEverything(bool members);
   void BackToLogin();

@@ -619,30 +619,38 @@ void frmSet::frmSet_cmdServer_Click() {
 
 // ---- OK --------------------------------------------------------------------------------------
 
+void frmSet::FocusField(QWidget* field) {
+  if (!field->isVisible() || !field->isEnabled()) return;
+  field->setFocus(Qt::OtherFocusReason);
+  if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->selectAll();
+}
+
 bool frmSet::CheckFields() {
-  auto fail = [](const QString& text) {
+  // A refusal puts the focus on the field it is about, once its message is answered.
+  auto fail = [](QWidget* field, const QString& text) {
     Refuse(text);
+    FocusField(field);
     return false;
   };
   const QString name = txtAppUser->text();
-  if (name.isEmpty()) return fail(QStringLiteral("名称を設定してください"));
+  if (name.isEmpty()) return fail(txtAppUser, QStringLiteral("名称を設定してください"));
   if (cp::ToAnsiLossy(name).size() > kMaxName)
-    return fail(QStringLiteral("名称は30バイト(全角15文字)以内で設定してください"));
-  if (txtLogoFile->text().isEmpty()) return fail(QStringLiteral("ロゴファイルを設定してください"));
-  if (!QFileInfo(txtLogoFile->text()).isFile()) return fail(QStringLiteral("指定されたロゴファイルが見つかりません"));
+    return fail(txtAppUser, QStringLiteral("名称は30バイト(全角15文字)以内で設定してください"));
+  if (txtLogoFile->text().isEmpty()) return fail(txtLogoFile, QStringLiteral("ロゴファイルを設定してください"));
+  if (!QFileInfo(txtLogoFile->text()).isFile()) return fail(txtLogoFile, QStringLiteral("指定されたロゴファイルが見つかりません"));
   if (optCamYes->isChecked()) {
-    if (txtScanInt->text().isEmpty()) return fail(QStringLiteral("画像の表示時間を指定してください"));
+    if (txtScanInt->text().isEmpty()) return fail(txtScanInt, QStringLiteral("画像の表示時間を指定してください"));
     if (optSaveImgYes->isChecked() && txtImgSave->text().isEmpty())
-      return fail(QStringLiteral("画像を保存する場合の保存先を指定してください"));
+      return fail(txtImgSave, QStringLiteral("画像を保存する場合の保存先を指定してください"));
   }
   // The display time is saved whatever the camera choice; an empty one is no time.
   if (!txtScanInt->text().isEmpty() && !IsTime(txtScanInt->text()))
-    return fail(QStringLiteral("画像の表示時間は0以上の数字で指定してください"));
-  if (txtAdmin->text().isEmpty()) return fail(QStringLiteral("管理者パスワードを設定してください"));
-  if (txtUser->text().isEmpty()) return fail(QStringLiteral("利用者パスワードを設定してください"));
+    return fail(txtScanInt, QStringLiteral("画像の表示時間は0以上の数字で指定してください"));
+  if (txtAdmin->text().isEmpty()) return fail(txtAdmin, QStringLiteral("管理者パスワードを設定してください"));
+  if (txtUser->text().isEmpty()) return fail(txtUser, QStringLiteral("利用者パスワードを設定してください"));
   if (txtAdmin->text() == txtUser->text())
-    return fail(QStringLiteral("管理者パスワードと利用者パスワードは同一の設定はできません"));
-  if (txtInMessage->text().isEmpty()) return fail(QStringLiteral("来場時の表示メッセージを設定してください"));
+    return fail(txtUser, QStringLiteral("管理者パスワードと利用者パスワードは同一の設定はできません"));
+  if (txtInMessage->text().isEmpty()) return fail(txtInMessage, QStringLiteral("来場時の表示メッセージを設定してください"));
   const struct {
     QLineEdit* field;
     const char* empty;
@@ -653,20 +661,20 @@ bool frmSet::CheckFields() {
       {txtInOutChg, "強制入室の切り替え時間を設定してください", "強制入室の切り替え時間は0以上の数字で指定してください"},
   };
   for (const auto& t : times) {
-    if (t.field->text().isEmpty()) return fail(QString::fromUtf8(t.empty));
-    if (!IsTime(t.field->text())) return fail(QString::fromUtf8(t.notTime));
+    if (t.field->text().isEmpty()) return fail(t.field, QString::fromUtf8(t.empty));
+    if (!IsTime(t.field->text())) return fail(t.field, QString::fromUtf8(t.notTime));
   }
   if (optDial->isChecked()) {
-    if (entryCombo1->currentText().isEmpty()) return fail(QStringLiteral("接続先名を設定してください"));
-    if (user->text().isEmpty()) return fail(QStringLiteral("接続先のユーザー名を設定してください"));
-    if (pass->text().isEmpty()) return fail(QStringLiteral("接続先のパスワードを設定してください"));
+    if (entryCombo1->currentText().isEmpty()) return fail(entryCombo1, QStringLiteral("接続先名を設定してください"));
+    if (user->text().isEmpty()) return fail(user, QStringLiteral("接続先のユーザー名を設定してください"));
+    if (pass->text().isEmpty()) return fail(pass, QStringLiteral("接続先のパスワードを設定してください"));
   }
   int port = 0;
   const QString portProblem = PortProblem(NarrowField(txtPort), &port);
-  if (!portProblem.isEmpty()) return fail(portProblem);
+  if (!portProblem.isEmpty()) return fail(txtPort, portProblem);
   if (!gblnIsServer && optSendMailYes->isChecked() &&
       (gstrMailServer.isEmpty() || gstrPop3Server.isEmpty() || gstrAuthID.isEmpty() || gstrAuthPsw.isEmpty()))
-    return fail(QStringLiteral("メールサーバーの指定がありません。\r\nサーバー設定を行ってください。"));
+    return fail(cmdServer, QStringLiteral("メールサーバーの指定がありません。\r\nサーバー設定を行ってください。"));
   return true;
 }
 

@@ -96,16 +96,34 @@ bool CreateStationTables(db::Connection& connection, QString* error) {
   return true;
 }
 
-bool WriteInitialRows(db::Connection& connection, const QString& adminPassword,
-                      const QString& userPassword, QString* error) {
-  if (!db::Execute(connection,
-                   QStringLiteral("INSERT INTO tblServer (\"User\", smtp, MailID, MailPsw, ftpUser, "
-                                  "ftpPsw, ftpPath, ftpServer) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-                   {QLatin1String(kServerUserKey), QStringLiteral("127.0.0.1"),
-                    QStringLiteral("station@localhost"), QString(""), QString(""), QString(""),
-                    QString(""), QString("")},
-                   nullptr, error))
+bool WriteServiceAccount(db::Connection& connection, const ServiceAccount& account, QString* error) {
+  const QString key = QLatin1String(kServerUserKey);
+  // An empty field is stored as an empty text: a Null account name or password fails start-up.
+  auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
+  // The old row goes only with the new one in place.
+  const bool own = !connection.InTransaction();
+  if (own && !connection.Begin(error)) return false;
+  const bool written =
+      db::Execute(connection, QStringLiteral("DELETE FROM tblServer WHERE \"User\" = ?"), {key},
+                  nullptr, error) &&
+      db::Execute(connection,
+                  QStringLiteral("INSERT INTO tblServer (\"User\", smtp, MailID, MailPsw, ftpUser, "
+                                 "ftpPsw, ftpPath, ftpServer) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                  {key, text(account.smtp), text(account.mailId), text(account.mailPsw),
+                   text(account.ftpUser), text(account.ftpPsw), text(account.ftpPath),
+                   text(account.ftpServer)},
+                  nullptr, error);
+  if (!own) return written;
+  if (!written) {
+    connection.Rollback();
     return false;
+  }
+  return connection.Commit(error) == db::CommitResult::Stored;
+}
+
+bool WriteInitialRows(db::Connection& connection, const QString& adminPassword,
+                      const QString& userPassword, QString* error, const ServiceAccount& account) {
+  if (!WriteServiceAccount(connection, account, error)) return false;
   const QString insert = QStringLiteral("INSERT INTO tblPassword (admin, Password) VALUES (?, ?)");
   return db::Execute(connection, insert, {db::Bool(true), adminPassword}, nullptr, error) &&
          db::Execute(connection, insert, {db::Bool(false), userPassword}, nullptr, error);

@@ -35,6 +35,20 @@ inline constexpr int kMailAddrLength = 255;
 // false with the failing statement's message.
 bool CreateStationTables(db::Connection& connection, QString* error);
 
+// The installation's own mail and FTP account: the service account row. The program only reads
+// it; the set-up tool writes it.
+struct ServiceAccount {
+  QString smtp = QStringLiteral("127.0.0.1");  // SMTP host (the port is MAIL/port of the settings)
+  QString mailId = QStringLiteral("station@localhost");
+  QString mailPsw;
+  QString ftpServer;  // empty: no FTP record is uploaded
+  QString ftpUser, ftpPsw, ftpPath;
+};
+
+// Replaces the service account row by `account`.
+bool WriteServiceAccount(db::Connection& connection, const ServiceAccount& account, QString* error);
+
 // Writes the service account row and the two login passwords of a new database.
 bool WriteInitialRows(db::Connection& connection, const QString& adminPassword,
-                      const QString& userPassword, QString* error);
+                      const QString& userPassword, QString* error,
+                      const ServiceAccount& account = {});

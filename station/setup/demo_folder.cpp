@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QtEndian>
@@ -13,6 +14,7 @@
 
 #include "codepage/codepage.h"
 #include "common/mdlDB.h"
+#include "common/mdlIni.h"
 #include "ui/keys_fonts.h"
 
 namespace {
@@ -79,72 +81,52 @@ bool WriteTone(const QString& path, double hz, int ms, QString* error) {
   return WriteBytes(path, wav, error);
 }
 
-const char* kDemoIni = R"(; Velmor station settings
-[SYSTEM]
-log=True
-logo=
-imgChange=False
-imgNum=3
-wavNum=3
-inMessage=
-screen=1
-inout=True
-inttime=3
-inouttime=1
-appuser=ベルモア学習センター
-barport=1
-barconnect=1
-nobarscr=1
-inoutchg=12
-barcode=True
-isserver=True
-camsupport=True
-dialup=False
-netdrv=False
-netdrvname=
-netdrvpath=
-netuser=
-netpsw=
-chglogo=True
-userupdate=True
-[MAIL]
-sendMail=False
-mail=station@localhost
-smtp=
-port=25
-inSubject=【入室】%名前%%敬称%
-otSubject=【退室】%名前%%敬称%
-psw=
-dial=
-dialuser=
-dialpsw=
-pausetime=5
-sptSubject=【連絡】%名前%%敬称%へ
-allSubject=【お知らせ】
-ftp=False
-sendp=0
-mailreg=0
-regm=0
-mailserver=
-pop3server=
-mailid=
-mailpsw=
-[IMAGE]
-cam=True
-sendImg=True
-saveImg=True
-imgDir=
-resolution=0
-scanint=3
-[VOICE]
-voice=False
-select=woman
-sound=True
-)";
+// The values a new station starts with where the settings file's key table has no default (the
+// keys it requires, and texts the windows need), as "SECTION/key".
+const char* const kInstalled[][2] = {
+    {"SYSTEM/log", "True"},        {"SYSTEM/imgChange", "False"}, {"SYSTEM/imgNum", "3"},
+    {"SYSTEM/wavNum", "3"},        {"SYSTEM/screen", "1"},        {"SYSTEM/inout", "True"},
+    {"SYSTEM/inttime", "3"},       {"SYSTEM/inouttime", "1"},     {"SYSTEM/inoutchg", "12"},
+    {"SYSTEM/barcode", "True"},    {"MAIL/sendMail", "False"},    {"MAIL/port", "25"},
+    {"MAIL/pausetime", "5"},       {"MAIL/inSubject", "【入室】%名前%%敬称%"},
+    {"MAIL/otSubject", "【退室】%名前%%敬称%"},                 {"MAIL/sptSubject", "【連絡】%名前%%敬称%へ"},
+    {"MAIL/allSubject", "【お知らせ】"},                        {"IMAGE/cam", "True"},
+    {"IMAGE/sendImg", "True"},     {"IMAGE/saveImg", "True"},     {"IMAGE/resolution", "0"},
+    {"IMAGE/scanint", "3"},        {"VOICE/voice", "False"},      {"VOICE/select", "woman"},
+    {"VOICE/sound", "True"},
+};
+
+// What the demo sets beyond them: a named installation whose settings window saves as it loads.
+const char* const kDemo[][2] = {
+    {"SYSTEM/appuser", "ベルモア学習センター"},
+    {"SYSTEM/inMessage", "IDカードをかざしてください"},
+    {"MAIL/mail", "station@localhost"},
+};
 
 }  // namespace
 
-bool WriteDemoFiles(const QString& folder, QString* error) {
+QString SettingsFileText(bool demo) {
+  QHash<QString, QString> values;
+  auto put = [&values](const auto& table) {
+    for (const auto& kv : table) values.insert(QLatin1String(kv[0]), QString::fromUtf8(kv[1]));
+  };
+  put(kInstalled);
+  if (demo) put(kDemo);
+  QString text = QStringLiteral("; Velmor station settings\n");
+  for (const char* section : {"SYSTEM", "MAIL", "IMAGE", "VOICE"}) {
+    text += QStringLiteral("[%1]\n").arg(QLatin1String(section));
+    for (const SettingKey& row : SettingKeys()) {
+      if (qstrcmp(row.section, section) != 0) continue;
+      const QString name = QLatin1String(row.key);
+      const QString value = values.value(QLatin1String(section) + QLatin1Char('/') + name,
+                                         QString::fromUtf8(row.whenEmpty ? row.whenEmpty : ""));
+      text += name + QLatin1Char('=') + value + QLatin1Char('\n');
+    }
+  }
+  return text;
+}
+
+bool WriteProgramFiles(const QString& folder, bool demo, QString* error) {
   QDir dir(folder);
   for (const char* sub : {"log", "ScanData", "ftpFile", "image", "wave"})
     if (!dir.mkpath(QLatin1String(sub))) {
@@ -152,7 +134,7 @@ bool WriteDemoFiles(const QString& folder, QString* error) {
       return false;
     }
   const QString f = dir.absolutePath() + QLatin1Char('/');
-  bool ok = WriteText(f + "Velmor.ini", QString::fromUtf8(kDemoIni), error, true);
+  bool ok = WriteText(f + "Velmor.ini", SettingsFileText(demo), error, true);
   if (ok) QFile::setPermissions(f + "Velmor.ini", kOwnerOnly);
   ok = ok && WriteText(f + "Velmor.txt",
                        QStringLiteral("%名前%%敬称%が%日付% %時間%に入室しました。\n"), error);
@@ -288,10 +270,24 @@ QList<QPair<QByteArray, QByteArray>> DsnKeys(const DatabaseTarget& target) {
 }
 }  // namespace
 
+// unixODBC's own answer to where the user data sources lie (libodbcinst; `odbcinst -j` prints it as
+// "USER DATA SOURCES"): ODBCINI when set, else .odbc.ini in the home folder of the user's account,
+// which need not be $HOME.
+extern "C" int _odbcinst_UserINI(char* fileName, int verify);
+
+QString UserDataSourceFile() {
+  char path[4096] = {};
+  if (!_odbcinst_UserINI(path, 0) || path[0] == '\0') return QString();
+  return QFile::decodeName(path);
+}
+
 DsnResult RegisterDsn(const QString& dsn, const DatabaseTarget& target, bool replace,
                       QString* existing, QString* error) {
-  QString iniPath = qEnvironmentVariable("ODBCINI");
-  if (iniPath.isEmpty()) iniPath = QDir::homePath() + QStringLiteral("/.odbc.ini");
+  const QString iniPath = UserDataSourceFile();
+  if (iniPath.isEmpty()) {
+    if (error) *error = QStringLiteral("the ODBC driver manager names no user data source file");
+    return DsnResult::Failed;
+  }
   QFile ini(iniPath);
   QList<QByteArray> lines;
   if (ini.open(QIODevice::ReadOnly)) {
@@ -359,7 +355,7 @@ DsnResult RegisterDsn(const QString& dsn, const DatabaseTarget& target, bool rep
   // the new text is in it.
   if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerOnly) ||
       !ini.setPermissions(kOwnerOnly) || ini.write(text) != text.size()) {
-    if (error) *error = QStringLiteral("cannot write %1").arg(iniPath);
+    if (error) *error = QStringLiteral("cannot write %1: %2").arg(iniPath, ini.errorString());
     return DsnResult::Failed;
   }
   return result;

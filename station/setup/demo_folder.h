@@ -3,9 +3,14 @@
 
 #include "db/db.h"
 
-// Writes the settings file, the four mail templates, the pictures and the sounds of a demo
-// program folder (existing files are kept).
-bool WriteDemoFiles(const QString& folder, QString* error);
+// The settings file of a new program folder: every key of the settings file's key table, at its
+// default, or where the table has none at the value a new station starts with; `demo` names the
+// installation and sets its greeting prompt and sender address.
+QString SettingsFileText(bool demo);
+
+// Writes the settings file, the four mail templates, the pictures and the sounds of a program
+// folder, and its log, photo and FTP record folders (existing files are kept).
+bool WriteProgramFiles(const QString& folder, bool demo, QString* error);
 
 // Adds `count` members with Japanese names and kana, and the entry and exit greetings.
 bool WriteDemoRows(db::Connection& connection, int count, QString* error);
@@ -36,8 +41,11 @@ bool CreateStationDatabase(const DatabaseTarget& target, const QString& adminPas
 
 enum class DsnResult { Added, Kept, Replaced, Failed };
 
-// Registers the user data source `dsn` for the target in the ODBC user file (ODBCINI, else
-// ~/.odbc.ini). A data source of that name is kept as it is, unless `replace` is set: then its
+// The file the ODBC driver manager reads the user data sources from (ODBCINI, else .odbc.ini in
+// the home folder of the user's account); empty when it names none.
+QString UserDataSourceFile();
+
+// Registers the user data source `dsn` for the target in that file. A data source of that name is kept as it is, unless `replace` is set: then its
 // driver and database become the target's. `existing` gets the database an existing entry named
 // (as Describe() gives it).
 DsnResult RegisterDsn(const QString& dsn, const DatabaseTarget& target, bool replace,

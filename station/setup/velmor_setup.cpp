@@ -1,17 +1,69 @@
 // velmor-setup FOLDER [--demo] [--members N] [--server HOST [--port N] [--database NAME]]
-// Creates the station database FOLDER/Velmor.db through the SQLite ODBC driver (or, with
-// --server, the tables and first rows in a database on a PostgreSQL server), registers the user
-// data source "Pardix" for it when none exists, and with --demo fills FOLDER with a complete
-// demo program folder (settings, templates, pictures, sounds, members and greetings). --use-dsn
-// points an existing data source "Pardix" at this database.
+//              [--smtp HOST] [--mail-id ACCOUNT] [--mail-password TEXT]
+//              [--ftp-server HOST] [--ftp-user NAME] [--ftp-password TEXT] [--ftp-path PATH]
+// Fills FOLDER as a program folder the station starts from (settings, templates, pictures,
+// sounds, the log, photo and FTP record folders), creates the station database FOLDER/Velmor.db
+// through the SQLite ODBC driver (or, with --server, the tables and first rows in a database on
+// a PostgreSQL server) and registers the user data source "Pardix" for it when none exists. --demo
+// adds the demo's members and greetings and names the installation. --use-dsn points an existing
+// data source "Pardix" at this database. The mail and FTP options write the installation's own
+// account (the service account row), in a new database or over the one an existing database has.
+// Every failure is said on the standard error output and ends the tool with a non-zero code.
 #include <QCommandLineParser>
 #include <QDir>
 #include <QGuiApplication>
 
 #include <cstdio>
 
+#include "common/mdlDB.h"
 #include "db/db.h"
 #include "demo_folder.h"
+
+namespace {
+
+int Fail(const QString& text, int code = 1) {
+  std::fprintf(stderr, "velmor-setup: %s\n", text.toLocal8Bit().constData());
+  return code;
+}
+
+// The service account options and the row fields they set.
+struct AccountOption {
+  const char* name;
+  const char* description;
+  QString ServiceAccount::*field;
+};
+const AccountOption kAccountOptions[] = {
+    {"smtp", "the SMTP server the station's mails go through (host; the port is MAIL/port of the "
+             "settings)", &ServiceAccount::smtp},
+    {"mail-id", "the account at that SMTP server (also the sender's login)", &ServiceAccount::mailId},
+    {"mail-password", "the password of that account", &ServiceAccount::mailPsw},
+    {"ftp-server", "the FTP server that takes a record of each event (empty: none)",
+     &ServiceAccount::ftpServer},
+    {"ftp-user", "the FTP account", &ServiceAccount::ftpUser},
+    {"ftp-password", "the FTP account's password", &ServiceAccount::ftpPsw},
+    {"ftp-path", "the folder on the FTP server for the records", &ServiceAccount::ftpPath},
+};
+
+// The service account row the database has now (the defaults when it has none).
+ServiceAccount CurrentAccount(db::Connection& connection) {
+  ServiceAccount account;
+  db::Recordset rs;
+  if (rs.Open(connection, QStringLiteral("SELECT * FROM tblServer WHERE \"User\" = ?"),
+              {QLatin1String(kServerUserKey)}) &&
+      rs.RecordCount() > 0) {
+    rs.MoveFirst();
+    account.smtp = rs.Text(QStringLiteral("smtp"));
+    account.mailId = rs.Text(QStringLiteral("MailID"));
+    account.mailPsw = rs.Text(QStringLiteral("MailPsw"));
+    account.ftpServer = rs.Text(QStringLiteral("ftpServer"));
+    account.ftpUser = rs.Text(QStringLiteral("ftpUser"));
+    account.ftpPsw = rs.Text(QStringLiteral("ftpPsw"));
+    account.ftpPath = rs.Text(QStringLiteral("ftpPath"));
+  }
+  return account;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -32,53 +84,66 @@ int main(int argc, char** argv) {
                     "host"});
   parser.addOption({"port", "the PostgreSQL server's port", "port", "5432"});
   parser.addOption({"database", "the database on the PostgreSQL server", "name", "velmor"});
+  for (const AccountOption& o : kAccountOptions)
+    parser.addOption({QLatin1String(o.name), QLatin1String(o.description), QStringLiteral("text")});
   parser.process(app);
-  if (parser.positionalArguments().size() != 1) parser.showHelp(2);
+  if (parser.positionalArguments().size() != 1)
+    return Fail(QStringLiteral("name one program folder (velmor-setup --help lists the options)"), 2);
 
-  const QString folder = QDir(parser.positionalArguments().first()).absolutePath();
-  QDir().mkpath(folder);
-  QString error;
-  if (parser.isSet("demo") && !WriteDemoFiles(folder, &error)) {
-    std::fprintf(stderr, "velmor-setup: %s\n", qPrintable(error));
-    return 1;
-  }
+  bool ok = false;
+  const int members = parser.value("members").toInt(&ok);
+  if (!ok || members < 0 || members > 999999)
+    return Fail(QStringLiteral("--members needs a count from 0"), 2);
+  const QString admin = parser.value("admin-password"), user = parser.value("user-password");
+  if (admin.isEmpty() || user.isEmpty() || admin == user)
+    return Fail(QStringLiteral("the administrator's and the station user's passwords must be two "
+                               "different texts"), 2);
   DatabaseTarget target;
+  const QString folder = QDir(parser.positionalArguments().first()).absolutePath();
   target.file = folder + QStringLiteral("/Velmor.db");
   if (parser.isSet("server")) {
-    bool ok = false;
     target.server = parser.value("server");
     target.port = parser.value("port").toInt(&ok);
     target.database = parser.value("database");
-    if (!ok || target.port <= 0 || target.port > 65535 || target.database.isEmpty()) {
-      std::fprintf(stderr, "velmor-setup: --port needs a port number and --database a name\n");
-      return 2;
-    }
+    if (!ok || target.port <= 0 || target.port > 65535 || target.database.isEmpty())
+      return Fail(QStringLiteral("--port needs a port number and --database a name"), 2);
   }
+
+  if (!QDir().mkpath(folder)) return Fail(QStringLiteral("cannot create the folder %1").arg(folder));
+  QString error;
+  if (!WriteProgramFiles(folder, parser.isSet("demo"), &error)) return Fail(error);
+
   const QString file = target.Describe();
   bool created = false;
-  if (!CreateStationDatabase(target, parser.value("admin-password"), parser.value("user-password"),
-                             &created, &error)) {
-    std::fprintf(stderr, "velmor-setup: database %s: %s\n", qPrintable(file), qPrintable(error));
-    return 1;
-  }
-  if (created && parser.isSet("demo")) {
+  if (!CreateStationDatabase(target, admin, user, &created, &error))
+    return Fail(QStringLiteral("database %1: %2").arg(file, error));
+  bool accountGiven = false;
+  for (const AccountOption& o : kAccountOptions) accountGiven = accountGiven || parser.isSet(o.name);
+  if ((created && parser.isSet("demo")) || accountGiven) {
     db::Connection connection;
-    if (!OpenTarget(target, connection, &error) ||
-        !WriteDemoRows(connection, parser.value("members").toInt(), &error)) {
-      std::fprintf(stderr, "velmor-setup: demo rows: %s\n", qPrintable(error));
-      return 1;
+    if (!OpenTarget(target, connection, &error))
+      return Fail(QStringLiteral("database %1: %2").arg(file, error));
+    if (created && parser.isSet("demo") && !WriteDemoRows(connection, members, &error))
+      return Fail(QStringLiteral("demo rows: %1").arg(error));
+    if (accountGiven) {
+      ServiceAccount account = CurrentAccount(connection);
+      for (const AccountOption& o : kAccountOptions)
+        if (parser.isSet(o.name)) account.*o.field = parser.value(o.name);
+      if (!WriteServiceAccount(connection, account, &error))
+        return Fail(QStringLiteral("mail account: %1").arg(error));
     }
   }
   QString existing;
   const DsnResult dsn = RegisterDsn(QStringLiteral("Pardix"), target, parser.isSet("use-dsn"),
                                     &existing, &error);
-  if (dsn == DsnResult::Failed) {
-    std::fprintf(stderr, "velmor-setup: %s\n", qPrintable(error));
-    return 1;
-  }
+  if (dsn == DsnResult::Failed) return Fail(error);
   std::printf("database %s (%s)\n", qPrintable(file), created ? "created" : "kept");
+  if (accountGiven) std::printf("mail account written\n");
+  const QString where = UserDataSourceFile();
   switch (dsn) {
-    case DsnResult::Added: std::printf("data source Pardix registered for it\n"); break;
+    case DsnResult::Added:
+      std::printf("data source Pardix registered for it in %s\n", qPrintable(where));
+      break;
     case DsnResult::Replaced:
       std::printf("data source Pardix now points at it (it pointed at %s)\n", qPrintable(existing));
       break;

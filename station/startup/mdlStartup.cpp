@@ -115,6 +115,11 @@ bool RunStartupSequence() {
   // 4 and 5. Settings, with the saved dial-up password taken inside the load.
   QString error;
   if (!LoadSettings(&error)) {
+    // Said on the standard error output too: a station started from a terminal or a service
+    // shows no window to read it in.
+    std::fprintf(stderr, "%s\n%s\n", error.toUtf8().constData(),
+                 QFile::encodeName(IniPath()).constData());
+    std::fflush(stderr);
     ui::MsgBox(error, ui::vbExclamation, QStringLiteral("ロードエラー"));
     return false;
   }

@@ -342,6 +342,37 @@ TEST_F(FrmSetSettings, EveryCheckInItsOrderRefusesAndWritesNothing) {
   }
 }
 
+TEST_F(FrmSetSettings, ARefusedCheckPutsTheFocusOnItsField) {
+  Prepare();
+  const struct {
+    std::function<QWidget*(frmSet&)> change;  // makes one field fail and gives it
+    const char* message;
+  } cases[] = {
+      {[](frmSet& f) { f.txtInMessage->clear(); return f.txtInMessage; },
+       "来場時の表示メッセージを設定してください"},
+      {[](frmSet& f) { f.txtInOutSet->setText("abc"); return f.txtInOutSet; },
+       "入退室の切り替え時間は0以上の数字で指定してください"},
+      {[](frmSet& f) { f.optSendMailYes->click(); f.txtMailAddr->setText("station"); return f.txtMailAddr; },
+       "メールアドレスの形式を確認してください"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    frmSet& f = Open();
+    f.txtLogoFile->setText(folder_.Path() + "image/logo.jpg");
+    f.txtUser->setText("1111");
+    QWidget* field = c.change(f);
+    f.txtAppUser->setFocus();  // the focus is elsewhere when OK is clicked
+    f.frmSet_cmdOK_Click();
+    EXPECT_EQ(LastBox(), QString::fromUtf8(c.message));
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    frmSet::Unload();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    Reload();
+    gstrAdminPsw = "admin";
+    gstrUserPsw = "9999";
+  }
+}
+
 TEST_F(FrmSetSettings, AnUnwritableSettingsFileIsReportedAndRollsTheDatabaseBack) {
   Prepare();
   frmSet& f = Open();

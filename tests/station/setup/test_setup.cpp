@@ -3,18 +3,35 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
+#include <QLineEdit>
+#include <QPushButton>
+#include <QLabel>
+#include <QTimer>
+
+#include "admin/frmSet.h"
+#include "com/registry.h"
 #include "db/db.h"
+#include "common/WindowHome.h"
 #include "common/globals.h"
 #include "common/mdlDB.h"
+#include "common/mdlEnd.h"
 #include "common/mdlIni.h"
 #include "common/mdlPicture.h"
+#include "startup/frmLogin.h"
+#include "startup/mdlStartup.h"
+#include "support/msgbox_recorder.h"
 #include "support/support_postgres.h"
+#include "wiring.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +42,17 @@ class SetupTool : public ::testing::Test {
     qputenv("ODBCINI", QFile::encodeName(ini));
     qunsetenv("ODBCSYSINI");
     qunsetenv("ODBCINSTINI");
+    // No camera control is registered: the login meets a station without a camera.
+    qputenv(com::kRegistryEnv, QFile::encodeName(dir.filePath("com-registry.json")));
+    SetEndProgramHook([this] { ++ends; });
+    ConnectWindows();
+  }
+  void TearDown() override {
+    windows::UnloadAll();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ReleaseInstanceLock();
+    SetEndProgramHook({});
+    gcnDB().Close();
   }
   QString Run(const QStringList& args) {
     QProcess p;
@@ -33,8 +61,33 @@ class SetupTool : public ::testing::Test {
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     return QString::fromUtf8(p.readAllStandardOutput());
   }
+  // Starts the program from `folder` as its executable would (the whole start-up sequence) and
+  // logs in with `password`; the window the login then opens is loaded.
+  frmLogin* LogIn(const QString& folder, const QString& password) {
+    ResetProgramValues();
+    gstrAppPath = folder + "/";
+    frmLogin* login = frmLogin::instance();
+    if (!login) return nullptr;
+    login->show();
+    QTest::qWait(20);  // the activation: the camera count and the barcode port
+    login->txtPassword->setText(password);
+    login->frmLogin_cmdOK_Click();
+    if (!login->LoginTimer->isActive()) return nullptr;
+    login->LoginTimerProc();
+    return login;
+  }
+  // Every key of the settings file as the load reads it.
+  static QStringList SettingValues() {
+    QStringList values;
+    for (const SettingKey& row : SettingKeys())
+      values << QStringLiteral("%1/%2=%3").arg(row.section, row.key,
+                                                 ReadIni(row.section, row.key));
+    return values;
+  }
   QTemporaryDir dir;
   QString ini;
+  testsupport::MsgBoxRecorder boxes;
+  int ends = 0;
 };
 
 TEST_F(SetupTool, TheDemoFolderStartsAStation) {
@@ -157,6 +210,152 @@ TEST_F(SetupTool, ADatabaseOnAPostgreSQLServerServesTheStation) {
   EXPECT_EQ(rs.Value("SEQ").toInt(), 2);
   rs.Close();
   gcnDB().Close();
+}
+
+// Every settings value as the start-up's load left it.
+QStringList LoadedSettings() {
+  QStringList values;
+  for (const SettingKey& row : SettingKeys())
+    values << QStringLiteral("%1/%2=%3").arg(row.section, row.key, SettingText(row));
+  return values;
+}
+
+const QString kNoCamera = QStringLiteral("カメラの接続が確認できません");
+
+TEST_F(SetupTool, TheDemoLogsInAndItsSettingsWindowSavesAsShipped) {
+  const QString folder = dir.filePath("demo");
+  Run({folder, "--demo"});
+  ASSERT_NE(LogIn(folder, "admin"), nullptr) << qPrintable(boxes.Texts().empty() ? "" : boxes.Texts().back());
+  ASSERT_TRUE(frmSet::IsLoaded());
+  const QStringList loaded = LoadedSettings();
+  frmSet::instance().frmSet_cmdOK_Click();
+  QTest::qWait(20);  // the new login's activation
+  // Saved without a word; the login that follows loads what was there.
+  EXPECT_EQ(boxes.Texts(), std::vector<QString>({kNoCamera, kNoCamera}));
+  EXPECT_FALSE(frmSet::IsLoaded());
+  ASSERT_TRUE(frmLogin::IsLoaded());
+  EXPECT_EQ(LoadedSettings(), loaded);
+  EXPECT_EQ(gstrAdminPsw, "admin");
+  EXPECT_EQ(gstrUserPsw, "9999");
+}
+
+TEST_F(SetupTool, AFolderWithoutTheDemoStartsAndLogsIn) {
+  const QString folder = dir.filePath("station");
+  Run({folder});
+  // Every key of the settings file is written, the required ones with a value.
+  QFile file(folder + "/Velmor.ini");
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray text = file.readAll();
+  for (const SettingKey& row : SettingKeys())
+    EXPECT_TRUE(text.contains(QByteArray("\r\n") + row.key + "=")) << row.key;
+
+  frmLogin* login = LogIn(folder, "9999");
+  ASSERT_NE(login, nullptr) << qPrintable(boxes.Texts().empty() ? "" : boxes.Texts().back());
+  EXPECT_EQ(boxes.Texts(), std::vector<QString>({kNoCamera}));
+  EXPECT_FALSE(frmLogin::IsLoaded());
+  EXPECT_TRUE(QFileInfo(folder + "/log").isDir());
+  EXPECT_TRUE(QFile::exists(folder + "/image/logo.jpg"));
+  EXPECT_EQ(ends, 0);
+}
+
+TEST_F(SetupTool, TheMailAccountIsWrittenByItsOwnOptions) {
+  const QString folder = dir.filePath("station");
+  auto account = [&]() {
+    gstrAppPath = folder + "/";
+    QString error;
+    EXPECT_TRUE(OpenStationDatabase(&error)) << qPrintable(error);
+    gblnFtp = true;
+    EXPECT_TRUE(LoadServiceAccount(&error)) << qPrintable(error);
+    gcnDB().Close();
+    return QStringList{gstrSmtpServer, gstrMailID, gstrMailPsw, gstrFtpServer, gstrFtpUser,
+                       gstrFtpPsw, gstrFtpPath, gblnFtp ? "ftp" : "no ftp"};
+  };
+  EXPECT_TRUE(Run({folder, "--smtp", "mail.example.org", "--mail-id", "station@example.org",
+                   "--mail-password", "s3cret", "--ftp-server", "ftp.example.org", "--ftp-user",
+                   "uploader", "--ftp-password", "pw", "--ftp-path", "/in"})
+                  .contains("mail account written"));
+  EXPECT_EQ(account(), (QStringList{"mail.example.org", "station@example.org", "s3cret",
+                                    "ftp.example.org", "uploader", "pw", "/in", "ftp"}));
+  // A later run changes what it names and keeps the rest.
+  Run({folder, "--ftp-server", ""});
+  EXPECT_EQ(account(), (QStringList{"mail.example.org", "station@example.org", "s3cret", "",
+                                    "uploader", "pw", "/in", "no ftp"}));
+  // Without them the row stays as it is.
+  EXPECT_FALSE(Run({folder}).contains("mail account"));
+  EXPECT_EQ(account()[0], "mail.example.org");
+}
+
+TEST_F(SetupTool, EveryFailureOfTheToolSaysWhyOnStderr) {
+  QFile plain(dir.filePath("plain"));
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.close();
+  const QString folder = dir.filePath("station");
+  const struct {
+    QStringList args;
+    int code;
+  } cases[] = {
+      {{}, 2},
+      {{folder, dir.filePath("other")}, 2},
+      {{folder, "--members", "many"}, 2},
+      {{folder, "--user-password", "admin"}, 2},
+      {{folder, "--server", "127.0.0.1", "--port", "none"}, 2},
+      {{dir.filePath("plain/station")}, 1},  // a folder below a file
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    QProcess p;
+    p.start(QCoreApplication::applicationDirPath() + "/velmor-setup", c.args);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), c.code);
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_TRUE(err.startsWith("velmor-setup: ")) << qPrintable(err);
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+  }
+  EXPECT_FALSE(QFile::exists(folder));
+}
+
+// The driver manager finds the user data sources in the home folder of the user's account, not in
+// $HOME. nss_wrapper gives this process's user an account whose home is a folder of the test's.
+TEST_F(SetupTool, TheDataSourceLandsWhereTheDriverManagerReadsIt) {
+  const QString wrapper = QStringLiteral("/usr/lib/x86_64-linux-gnu/libnss_wrapper.so");
+  ASSERT_TRUE(QFile::exists(wrapper)) << "package libnss-wrapper";
+  const QString account = dir.filePath("account"), elsewhere = dir.filePath("elsewhere");
+  QDir().mkpath(account);
+  QDir().mkpath(elsewhere);
+  auto write = [](const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+  };
+  write(dir.filePath("passwd"), QStringLiteral("station:x:%1:%2:station:%3:/bin/sh\n")
+                                    .arg(::getuid()).arg(::getgid()).arg(account).toUtf8());
+  write(dir.filePath("group"), QStringLiteral("station:x:%1:\n").arg(::getgid()).toUtf8());
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("ODBCINI");
+  env.insert("HOME", elsewhere);
+  env.insert("LD_PRELOAD", wrapper);
+  env.insert("NSS_WRAPPER_PASSWD", dir.filePath("passwd"));
+  env.insert("NSS_WRAPPER_GROUP", dir.filePath("group"));
+  // A sanitizer build's runtime would insist on coming before the preloaded library, and count
+  // what the preloaded library keeps for the process as lost.
+  env.insert("ASAN_OPTIONS",
+             env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0:detect_leaks=0");
+  auto run = [&](const QString& program, const QStringList& args) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QCoreApplication::applicationDirPath() + "/" + program, args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString()
+                               << p.readAllStandardOutput().toStdString();
+  };
+  const mode_t before = ::umask(022);
+  const QString folder = dir.filePath("station");
+  run("velmor-setup", {folder});
+  ::umask(before);
+  EXPECT_FALSE(QFile::exists(elsewhere + "/.odbc.ini"));
+  EXPECT_EQ(Mode(account + "/.odbc.ini"), 0600);
+  // The station's own start-up, in a process of that account, reaches its database.
+  run("velmor_startup_child", {folder});
 }
 
 }  // namespace

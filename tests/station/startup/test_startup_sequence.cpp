@@ -208,6 +208,26 @@ TEST_F(StartupSequence, EveryDatabaseFailureSaysWhyOnScreenAndOnStderr) {
   EXPECT_TRUE(start.boxes.empty());
 }
 
+TEST_F(StartupSequence, ASettingsFileThatCannotBeLoadedSaysWhichKeyOnStderr) {
+  const struct {
+    const char* extra;
+    const char* message;
+  } cases[] = {
+      {"[SYSTEM]\nlog=", "設定ファイルの [SYSTEM] log がありません。"},
+      {"[SYSTEM]\nimgNum=many", "設定ファイルの [SYSTEM] imgNum の値「many」が正しくありません。"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    folder.WriteSettings(QString::fromUtf8(c.extra));
+    const ChildStart start = StartInChild(folder.Path());
+    EXPECT_EQ(start.exitCode, 1);
+    ASSERT_EQ(start.boxes.size(), 1u);
+    EXPECT_EQ(start.boxes[0].text, QString::fromUtf8(c.message));
+    EXPECT_TRUE(start.stderrText.contains(QString::fromUtf8(c.message))) << qPrintable(start.stderrText);
+    EXPECT_TRUE(start.stderrText.contains(folder.Path() + "Velmor.ini"));
+  }
+}
+
 TEST_F(StartupSequence, ALockFileThatCannotBeOpenedGivesWayToOneInTheRuntimeFolder) {
   folder.WriteSettings();
   QTemporaryDir runtime;
