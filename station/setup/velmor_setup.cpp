@@ -12,9 +12,11 @@
 
 #include "db/db.h"
 #include "demo_folder.h"
+#include "ui/process_setup.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  ui::PrepareRuntimeFolder();
   QGuiApplication app(argc, argv);
   db::EnsureUtf8Locale();
   QCommandLineParser parser;
