@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages and builds the project into build/ (BUILD_TYPE, default Release).
+# Installs the Debian packages and builds the project into build/ (BUILD_TYPE, default Release;
+# VELMOR_WERROR=ON makes every compiler warning an error, as CI builds).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-packages.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" \
+  -DVELMOR_WERROR="${VELMOR_WERROR:-OFF}" >/dev/null
 cmake --build build -j"$(nproc)"

@@ -7,10 +7,13 @@
 #include "startup/frmLogin.h"
 #include "common/globals.h"
 #include "common/mdlEnd.h"
+#include "ui/process_setup.h"
 #include "wiring.h"
 
 int main(int argc, char** argv) {
+  ui::PrepareRuntimeFolder();
   QApplication app(argc, argv);
+  ui::InstallJapaneseTranslations();
   db::EnsureUtf8Locale();
   ResetProgramValues();
   gstrAppPath = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');

@@ -23,6 +23,28 @@ bool EnsureInit() {
   return ok;
 }
 
+// The output when none is named: the system's own (autoaudiosink) when its sound server or an
+// ALSA device opens, else fakesink, so that a machine without sound plays in silence. Tried once,
+// through the sinks that report a failure on their bus and not on the standard error (the other
+// sinks autoaudiosink would try, OpenAL's, print their failures).
+QString DefaultOutput() {
+  static const QString output = [] {
+    if (EnsureInit()) {
+      for (const char* name : {"pulsesink", "alsasink"}) {
+        GstElement* sink = gst_element_factory_make(name, nullptr);
+        if (!sink) continue;
+        gst_object_ref_sink(sink);
+        const bool opens = gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS;
+        gst_element_set_state(sink, GST_STATE_NULL);
+        gst_object_unref(sink);
+        if (opens) return QStringLiteral("autoaudiosink");
+      }
+    }
+    return QStringLiteral("fakesink");
+  }();
+  return output;
+}
+
 // Plays through a playbin built for this one file; every object is released before returning.
 bool PlayFile(const QString& path) {
   const QFileInfo info(path);
@@ -88,7 +110,7 @@ void SetOutput(const QString& sinkDescription) { OutputOverride() = sinkDescript
 QString Output() {
   if (!OutputOverride().isEmpty()) return OutputOverride();
   const QString env = qEnvironmentVariable("VELMOR_SOUND_SINK");
-  return env.isEmpty() ? QStringLiteral("autoaudiosink") : env;
+  return env.isEmpty() ? DefaultOutput() : env;
 }
 
 void SetPlayObserver(PlayObserver observer) { Observer() = std::move(observer); }

@@ -1,8 +1,9 @@
 #pragma once
 // Synchronous playback of a sound file: Play returns when the sound has played to its end.
-// Over a GStreamer playbin; the audio output is the system's default (autoaudiosink) unless the
-// environment variable VELMOR_SOUND_SINK or SetOutput names another sink ("fakesink" plays at
-// full speed into nothing, for tests and benchmarks).
+// Over a GStreamer playbin; the audio output is the system's default (autoaudiosink), or
+// "fakesink" when no sound device opens, unless the environment variable VELMOR_SOUND_SINK or
+// SetOutput names another sink ("fakesink" plays at full speed into nothing, for tests and
+// benchmarks).
 #include <QString>
 
 #include <functional>
@@ -14,7 +15,8 @@ namespace sound {
 bool Play(const QString& path);
 
 // The sink description used for the output ("autoaudiosink", "fakesink", "alsasink device=hw:1"
-// ...); the empty text restores the default (VELMOR_SOUND_SINK, else autoaudiosink).
+// ...); the empty text restores the default (VELMOR_SOUND_SINK, else autoaudiosink, or fakesink
+// on a machine whose sound device does not open).
 void SetOutput(const QString& sinkDescription);
 QString Output();
 

@@ -80,7 +80,7 @@ void frmMain::RoadBusy(const RoadEvent& e) {
   mstrPhotoFile.clear();
 }
 
-void frmMain::RoadEnded(const RoadEvent& e, RoadEnd how) {
+void frmMain::RoadEnded(const RoadEvent& /*e*/, RoadEnd how) {
   switch (how) {
     case RoadEnd::StationPassword:
       gcnDB().Close();

@@ -18,6 +18,7 @@
 #include "common/mdlDB.h"
 #include "db/db.h"
 #include "demo_folder.h"
+#include "ui/process_setup.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ ServiceAccount CurrentAccount(db::Connection& connection) {
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  ui::PrepareRuntimeFolder();
   QGuiApplication app(argc, argv);
   db::EnsureUtf8Locale();
   QCommandLineParser parser;

@@ -47,11 +47,11 @@ class ServerProcess {
 };
 
 struct SmtpOptions {
-  QString user;                // with a user the server offers AUTH and wants it
-  QString password;
+  QString user{};              // with a user the server offers AUTH and wants it
+  QString password{};
   QStringList mechanisms{QStringLiteral("LOGIN"), QStringLiteral("PLAIN"),
                          QStringLiteral("CRAM-MD5")};
-  QString rejectRecipient;     // recipients holding this text get 550
+  QString rejectRecipient{};   // recipients holding this text get 550
   int dropDataAfter = -1;      // >= 0: drop the connection after that many bytes of DATA
   bool hangAfterData = false;  // take the message and never answer
   double holdDataSeconds = 0;  // > 0: take the message and accept it only after that long

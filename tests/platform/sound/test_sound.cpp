@@ -2,7 +2,10 @@
 // that is not a playable sound is refused without waiting, and the observer sees each call.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -100,6 +103,31 @@ TEST_F(SoundTest, ObserverSeesEveryCallWithItsResult) {
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0], std::make_pair(good, true));
   EXPECT_FALSE(calls[1].second);
+}
+
+// A machine without a sound device (no sound server, no ALSA card): the sounds play in silence,
+// and nothing is printed about the devices that did not open. A named output is still the one
+// used there.
+TEST_F(SoundTest, WithoutASoundDeviceTheDefaultOutputIsSilent) {
+  const QString wave = Write(QStringLiteral("a.wav"), Wave(50));
+  const QString noAlsa = Write(QStringLiteral("alsa.conf"), QByteArray());
+  auto run = [&](const QString& named) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + dir_.filePath(QStringLiteral("no-server")));
+    env.insert(QStringLiteral("ALSA_CONFIG_PATH"), noAlsa);
+    env.remove(QStringLiteral("GST_DEBUG"));
+    if (named.isEmpty()) env.remove(QStringLiteral("VELMOR_SOUND_SINK"));
+    else env.insert(QStringLiteral("VELMOR_SOUND_SINK"), named);
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/velmor_sound_child"), {wave});
+    EXPECT_TRUE(child.waitForFinished(30000));
+    EXPECT_EQ(child.exitCode(), 0);
+    EXPECT_EQ(child.readAllStandardError().toStdString(), "");
+    return child.readAllStandardOutput().trimmed().toStdString();
+  };
+  EXPECT_EQ(run(QString()), "fakesink");
+  EXPECT_EQ(run(QStringLiteral("fakesink sync=true")), "fakesink sync=true");
 }
 
 }  // namespace

@@ -72,7 +72,9 @@ void StationTest::Scan(const QString& text) {
   QTest::keyClick(f.txtID, Qt::Key_Return);
   // The event's notification goes out on the station's sender: what it sends and logs is there
   // once it is through.
-  if (frmMain::IsLoaded()) EXPECT_TRUE(Station().WaitForNotices());
+  if (frmMain::IsLoaded()) {
+    EXPECT_TRUE(Station().WaitForNotices());
+  }
 }
 
 void StationTest::Arrive(const QString& text) {

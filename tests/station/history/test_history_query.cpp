@@ -48,7 +48,7 @@ TEST_P(HistoryQuery, MonthBoundsAreExclusiveAcrossTheYearEnd) {
 TEST_P(HistoryQuery, ChosenIdsRestrictTheRowsWhateverTheirNumber) {
   QStringList all;
   for (int i = 0; i < 1500; ++i) all << QString::number(200000 + i);
-  for (const QString& id : {"200000", "200001", "201499", "300000"}) {
+  for (const QString id : {"200000", "200001", "201499", "300000"}) {
     AddHist(id, true, 20260110, "09:00:00");
     AddHist(id, false, 20260110, "17:00:00");
   }

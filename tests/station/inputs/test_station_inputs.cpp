@@ -81,10 +81,18 @@ TEST_P(NameListPages, FillColumnsAndTurnPages) {
   // Column 1 from the top, then column 2, then column 3.
   EXPECT_EQ(f.cmdIcon[0]->geometry(), QRect(30, 288, 67, 50));
   EXPECT_EQ(f.cmdName[0]->geometry(), QRect(97, 288, 243, 50));
-  if (members >= 7) EXPECT_EQ(f.cmdIcon[6]->pos(), QPoint(30, 648));
-  if (members >= 8) EXPECT_EQ(f.cmdIcon[7]->pos(), QPoint(370, 288));
-  if (members >= 15) EXPECT_EQ(f.cmdIcon[14]->pos(), QPoint(710, 288));
-  if (members >= 20) EXPECT_EQ(f.cmdName[19]->pos(), QPoint(777, 588));
+  if (members >= 7) {
+    EXPECT_EQ(f.cmdIcon[6]->pos(), QPoint(30, 648));
+  }
+  if (members >= 8) {
+    EXPECT_EQ(f.cmdIcon[7]->pos(), QPoint(370, 288));
+  }
+  if (members >= 15) {
+    EXPECT_EQ(f.cmdIcon[14]->pos(), QPoint(710, 288));
+  }
+  if (members >= 20) {
+    EXPECT_EQ(f.cmdName[19]->pos(), QPoint(777, 588));
+  }
 
   // Nothing before page 1.
   f.mblnActive = false;

@@ -93,7 +93,7 @@ TEST_P(CardSelection, MembersAreSelectedAllTickedOrByRange) {
   EXPECT_EQ(SelectedIds(range), QStringList({"100000000", "120"}));
 
   // Anything but digits is refused, never put into the statement.
-  for (const QString& bad : {"1 OR 1=1", "5)) OR ((1=1", "１２", "-1", "", "1234567890123456789"}) {
+  for (const QString bad : {"1 OR 1=1", "5)) OR ((1=1", "１２", "-1", "", "1234567890123456789"}) {
     range.rangeStart = "1";
     range.rangeEnd = bad;
     bool ok = true;
@@ -210,8 +210,11 @@ TEST_F(CardSheet, LongNamesStayOnTheirCard) {
   ThePrinter().SetOutputFile(out.filePath("short.pdf"));
   ASSERT_TRUE(db::Execute(gcnDB(), "UPDATE tblData SET UserName=?", {QString(12, QChar(0x5C71))}));
   ASSERT_TRUE(PrintAll());
-  for (const auto& w : testsupport::PdfWords(Jobs()[0]))
-    if (w.text.startsWith(QChar(0x5C71))) EXPECT_EQ(w.text, QString(12, QChar(0x5C71)));
+  for (const auto& w : testsupport::PdfWords(Jobs()[0])) {
+    if (w.text.startsWith(QChar(0x5C71))) {
+      EXPECT_EQ(w.text, QString(12, QChar(0x5C71)));
+    }
+  }
 }
 
 TEST_F(CardSheet, AMissingOrCorruptLogoPrintsNothing) {

@@ -154,10 +154,12 @@ TEST(ProgramValues, TheResetGivesEveryKeyRowItsDefaultAndEveryOtherValueItsDecla
     return QStringLiteral("?");
   };
   auto expectDefaults = [&expected](const QString& except = QString()) {
-    for (const SettingKey& row : SettingKeys())
-      if (RowName(row) != except)
+    for (const SettingKey& row : SettingKeys()) {
+      if (RowName(row) != except) {
         EXPECT_EQ(SettingText(row).toStdString(), expected(row).toStdString())
             << qPrintable(RowName(row));
+      }
+    }
   };
   ASSERT_EQ(SettingKeys().size(), 56u);
 

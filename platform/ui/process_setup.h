@@ -1,0 +1,20 @@
+#pragma once
+// What every program of the station does around the creation of its application object: a
+// runtime folder of its own when the session has none, and Qt's own dialog and button texts in
+// Japanese.
+#include <QString>
+
+namespace ui {
+
+// Before the application object. When XDG_RUNTIME_DIR is not set, points it at a private folder
+// (mode 0700) of this user under TMPDIR, else /tmp: "velmor-runtime-<uid>" when that name is a
+// folder of this user (not a link), else a new folder with a unique name. Returns the folder in
+// use (the one that was set, or the new one), or the empty text when none could be made.
+QString PrepareRuntimeFolder();
+
+// After the application object. Installs Qt's Japanese translations (qtbase_ja from Qt's
+// translations folder), so that the standard buttons and the file, print and message dialogs
+// speak Japanese. False when the catalogue is not there.
+bool InstallJapaneseTranslations();
+
+}  // namespace ui
