@@ -2,6 +2,7 @@
 
 #include <gst/video/video.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace capture {
@@ -117,7 +118,8 @@ GstSample* FrameConverter::Convert(GstSample* sample, GstVideoFormat format) {
     format_ = format;
     // Frames already in the target format pass as they are.
     if (GST_VIDEO_INFO_FORMAT(&in_) != format) {
-      converter_ = gst_video_converter_new(&in_, &out_, nullptr);
+      converter_ = gst_video_converter_new(
+          &in_, &out_, gst_structure_new("GstVideoConverter", GST_VIDEO_CONVERTER_OPT_THREADS, G_TYPE_UINT, threads_, nullptr));
       if (!converter_) {
         Release();
         return nullptr;
@@ -145,6 +147,8 @@ GstSample* FrameConverter::Convert(GstSample* sample, GstVideoFormat format) {
   gst_buffer_unref(converted);
   return result_;
 }
+
+unsigned SampleGrabber::DemandThreads() { return std::clamp(g_get_num_processors(), 1u, 4u); }
 
 SampleGrabber::SampleGrabber(GstElement* sink) : sink_(sink) {}
 

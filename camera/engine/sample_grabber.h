@@ -43,7 +43,8 @@ class CGrabberCallback {
 // input format stays the same.
 class FrameConverter {
  public:
-  FrameConverter() = default;
+  // `threads`: the threads one frame's conversion is shared among.
+  explicit FrameConverter(unsigned threads = 1) : threads_(threads) {}
   ~FrameConverter();
   FrameConverter(const FrameConverter&) = delete;
   FrameConverter& operator=(const FrameConverter&) = delete;
@@ -58,6 +59,7 @@ class FrameConverter {
  private:
   void Release();
 
+  unsigned threads_;
   GstCaps* inCaps_ = nullptr;
   GstVideoFormat format_ = GST_VIDEO_FORMAT_UNKNOWN;
   GstVideoConverter* converter_ = nullptr;
@@ -114,6 +116,8 @@ class SampleGrabber {
   GstFlowReturn TakeSample(GstSample* sample, bool toCallback = true);
   // A played frame with the timestamp of the one taken last (mutex_ held).
   bool SameAsLast(const GstBuffer* buffer) const;
+  // A still waits for its conversion: it is shared among a few of the machine's cores.
+  static unsigned DemandThreads();
   // The element's caps for the media type and the mode (mutex_ held).
   void ApplyCaps();
   // The format frames are converted to; UNKNOWN when they are taken as they come (mutex_ held).
@@ -137,7 +141,7 @@ class SampleGrabber {
   std::vector<std::uint8_t> scratch_;  // BufferCB copy, streaming thread only
   FrameConverter streamConverter_;      // the callback's frames, streaming thread only
   mutable std::mutex demandMutex_;      // guards the two below; taken after mutex_ is released
-  mutable FrameConverter demandConverter_;
+  mutable FrameConverter demandConverter_{DemandThreads()};
   mutable std::uint64_t demandSerial_ = 0;  // the sample demandConverter_ holds (0: none)
   std::function<void()> listener_;
   std::atomic<std::uint64_t> samples_{0};
