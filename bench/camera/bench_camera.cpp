@@ -5,17 +5,23 @@
 //   build-*/bin/bench_camera
 //   build-*/bin/bench_camera --benchmark_filter=Still     (only the stills)
 //   build-*/bin/bench_camera --benchmark_filter=Record    (only the recording)
+//   build-*/bin/bench_camera --benchmark_filter=Preview720p   (the live picture and its anchors)
 //
-// The stills report the median of their calls as median_ms; the preview runs 10 s and reports
-// painted_fps, received_fps and cpu_percent (of one core, the whole process); the recording runs
-// 30 s of 1280x720@30 and reports frames_written (the AVI header's count), frames_dropped,
-// cpu_seconds, cpu_percent and the preview's painted_fps meanwhile. Its target is 0 frames dropped.
+// The stills report the median of their calls as median_ms, each still of a frame no still took
+// before (as at the station, where frames arrive between two events). The preview runs 10 s and
+// reports painted_fps, cpu_percent (of one core, the whole process) and the machine's load1. Its
+// anchor, run right after it, is the same graph in gst-launch-1.0 with fakesinks in place of the
+// window and the grabber, and its cpu_percent over 10 s; grabber_converts:1 is that graph with the
+// grabber's branch converting every frame to BGR. The recording runs 30 s of 1280x720@30 and
+// reports frames_written (the AVI header's count), frames_dropped, cpu_seconds, cpu_percent and
+// the preview's painted_fps meanwhile. Its target is 0 frames dropped.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QPointer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -24,8 +30,14 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "engine/capture_engine.h"
 #include "engine/devices.h"
@@ -63,6 +75,12 @@ double CpuSeconds() {
   return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
+// The machine's load average over the last minute.
+double LoadAverage() {
+  double load[1] = {0};
+  return getloadavg(load, 1) == 1 ? load[0] : -1;
+}
+
 // Runs the host's event loop (it sleeps while there is nothing to do, as the station does).
 void RunEventLoop(int ms) {
   QEventLoop loop;
@@ -91,6 +109,9 @@ void BM_StillCapture(benchmark::State& state) {
   const std::string file = dir.filePath("photo.bmp").toStdString();
   std::vector<double> ms;
   for (auto _ : state) {
+    state.PauseTiming();
+    RunEventLoop(40);  // a new frame (one comes every 33 ms)
+    state.ResumeTiming();
     const auto t0 = std::chrono::steady_clock::now();
     if (engine.SaveGrabberBitmap(file) != 0) {
       state.SkipWithError("still failed");
@@ -141,8 +162,62 @@ void BM_Preview720pWithGrabber(benchmark::State& state) {
     state.counters["cpu_percent"] = 100.0 * (CpuSeconds() - cpu0) / seconds;
   }
   state.counters["width"] = engine.GrabberFrameHeader().biWidth;
+  state.counters["load1"] = LoadAverage();
 }
 BENCHMARK(BM_Preview720pWithGrabber)->Unit(benchmark::kSecond)->Iterations(1);
+
+// The CPU seconds a process has used so far (user and system); negative when it is gone.
+double ProcessCpuSeconds(qint64 pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t close = stat.rfind(')');  // the command name may hold spaces
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(stat.substr(close + 2));
+  std::string field;
+  double utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i == 14) utime = std::stod(field);
+    if (i == 15) stime = std::stod(field);
+  }
+  return (utime + stime) / double(sysconf(_SC_CLK_TCK));
+}
+
+// The anchor of the grabber preview: the same graph run by gst-launch-1.0.
+void BM_Preview720pAnchor(benchmark::State& state) {
+  const bool grabberConverts = state.range(0) != 0;
+  const QString graph =
+      QStringLiteral(
+          "videotestsrc is-live=true pattern=smpte ! video/x-raw,format=YUY2,width=1280,height=720,framerate=30/1 ! "
+          "tee name=t t. ! queue leaky=downstream max-size-buffers=2 max-size-bytes=0 max-size-time=0 ! "
+          "videoconvert ! video/x-raw,format=BGRx ! fakesink sync=false "
+          "t. ! queue leaky=downstream max-size-buffers=1 max-size-bytes=0 max-size-time=0 ! ") +
+      (grabberConverts ? QStringLiteral("videoconvert ! video/x-raw,format=BGR ! ") : QString()) +
+      QStringLiteral("fakesink sync=false");
+  QProcess launch;
+  launch.start(QStringLiteral("gst-launch-1.0"), QStringList{QStringLiteral("-q")} + graph.split(QLatin1Char(' ')));
+  if (!launch.waitForStarted()) {
+    state.SkipWithError("gst-launch-1.0 did not start");
+    return;
+  }
+  for (auto _ : state) {
+    RunEventLoop(500);
+    const double cpu0 = ProcessCpuSeconds(launch.processId());
+    QElapsedTimer run;
+    run.start();
+    RunEventLoop(10000);
+    const double cpu1 = ProcessCpuSeconds(launch.processId());
+    const double seconds = double(run.elapsed()) / 1000.0;
+    if (cpu0 < 0 || cpu1 < 0) {
+      state.SkipWithError("gst-launch-1.0 ended early");
+      break;
+    }
+    state.counters["cpu_percent"] = 100.0 * (cpu1 - cpu0) / seconds;
+  }
+  state.counters["load1"] = LoadAverage();
+  launch.kill();
+  launch.waitForFinished();
+}
+BENCHMARK(BM_Preview720pAnchor)->Arg(0)->Arg(1)->ArgName("grabber_converts")->Unit(benchmark::kSecond)->Iterations(1);
 
 // The total frame count of an AVI file's main header (RIFF, LIST hdrl, avih: its fifth field).
 long AviTotalFrames(const std::string& path) {

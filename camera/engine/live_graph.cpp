@@ -88,8 +88,10 @@ HRESULT LiveGraph::AddGrabber() {
   if (Failed(result)) return result;
   grabber_ = Adopt(grabber);
   gst_bin_add(graph_.Bin(), grabber_.get());
-  // The live grabber always takes RGB24, whatever subtype was chosen for other graphs.
+  // The live grabber always gives RGB24, whatever subtype was chosen for other graphs. It keeps
+  // the camera's frames as they come and converts one only when a still asks for it.
   ConfigureGrabber(grabber_.get(), GrabberType(guid::kRGB24));
+  SampleGrabber::ConvertOnDemand(grabber_.get());
   SetGrabberBuffering(grabber_.get(), true);
   SetGrabberOneShot(grabber_.get(), false);
   SampleGrabber::FromElement(grabber_.get())->SetSampleListener([this] { graph_.NotifyProgress(); });
@@ -136,17 +138,11 @@ HRESULT LiveGraph::BuildDownstream(bool withGrabber) {
     return com::VFW_E_CANNOT_RENDER;
   if (grabber_) {
     GstElement* grabQueue = MakeElement("queue", "Grabber Queue");
-    GstElement* grabConverter = MakeElement("videoconvert", "Grabber Converter");
-    if (!grabQueue || !grabConverter) {
-      for (GstElement* e : {grabQueue, grabConverter})
-        if (e) gst_object_unref(gst_object_ref_sink(e));
-      return com::REGDB_E_CLASSNOTREG;
-    }
+    if (!grabQueue) return com::REGDB_E_CLASSNOTREG;
     g_object_set(grabQueue, "leaky", 2, "max-size-buffers", 1u, "max-size-bytes", 0u, "max-size-time",
                  guint64(0), nullptr);
-    gst_bin_add_many(graph_.Bin(), grabQueue, grabConverter, nullptr);
-    if (!gst_element_link(tee_.get(), grabQueue) || Failed(LinkElements(grabQueue, grabConverter)) ||
-        Failed(LinkElements(grabConverter, grabber_.get())))
+    gst_bin_add(graph_.Bin(), grabQueue);
+    if (!gst_element_link(tee_.get(), grabQueue) || Failed(LinkElements(grabQueue, grabber_.get())))
       return com::VFW_E_CANNOT_CONNECT;
   }
   return com::S_OK;

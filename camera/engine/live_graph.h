@@ -4,7 +4,7 @@
 // the grabber branch ending in the sample grabber. Recording branches hang off the tee.
 //
 //   source -> capsfilter -> [decoder] -> tee -> queue -> videoconvert -> renderer (BGRx)
-//                                            -> queue -> videoconvert -> grabber (BGR, newest frame)
+//                                            -> queue -> grabber (newest frame, BGR when asked)
 //                                            -> (recording branch)
 #include <gst/gst.h>
 

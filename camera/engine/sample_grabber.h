@@ -4,6 +4,7 @@
 // RGB rows bottom-up and padded to 32 bits; other formats as GStreamer delivers them.
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
+#include <gst/video/video.h>
 
 #include <atomic>
 #include <cstdint>
@@ -38,6 +39,40 @@ class CGrabberCallback {
   std::atomic<IOrnikEventSink*> control_{nullptr};
 };
 
+// Converts raw frames to one format. The converter and its output block are kept while the
+// input format stays the same.
+class FrameConverter {
+ public:
+  // `threads`: the threads one frame's conversion is shared among.
+  explicit FrameConverter(unsigned threads = 1) : threads_(threads) {}
+  ~FrameConverter();
+  FrameConverter(const FrameConverter&) = delete;
+  FrameConverter& operator=(const FrameConverter&) = delete;
+
+  // The frame of `sample` in `format` (the sample itself when it has that format already),
+  // held by the converter until its next call or its end; null when the frame cannot be
+  // converted.
+  GstSample* Convert(GstSample* sample, GstVideoFormat format);
+  // The frame the last call gave; null when it gave none.
+  GstSample* Held() const { return result_; }
+
+ private:
+  void Release();
+
+  unsigned threads_;
+  GstCaps* inCaps_ = nullptr;
+  GstVideoFormat format_ = GST_VIDEO_FORMAT_UNKNOWN;
+  GstVideoConverter* converter_ = nullptr;
+  GstVideoInfo in_{}, out_{};
+  GstCaps* outCaps_ = nullptr;
+  std::vector<std::uint8_t> pixels_;
+  GstSample* result_ = nullptr;
+};
+
+// The caps of a frame of `caps` converted to `format` (the colour description of the target's own
+// kind, as a converter element would choose it). Caller owns the result.
+GstCaps* ConvertedCaps(GstCaps* caps, GstVideoFormat format);
+
 class SampleGrabber {
  public:
   // A new grabber element (floating), or null when appsink is missing.
@@ -49,6 +84,11 @@ class SampleGrabber {
   // frame it prerolled, nor when a pause or a seek prerolls the frame it had last (the rewind to a
   // part's last frame, a pause and a seek in a row on a busy machine).
   static void SyncToClock(GstElement* element);
+  // The grabber takes raw frames in whatever format they come and converts a frame to its media
+  // type only when somebody needs it: the newest frame when the current buffer is asked for, and
+  // every frame while a buffer callback is installed. The connected type is the converted one.
+  // The branch in front of such a grabber needs no converter of its own.
+  static void ConvertOnDemand(GstElement* element);
 
   // The type the grabber accepts; a subtype it has no format for accepts any video.
   HRESULT SetMediaType(const MediaType& mt);
@@ -76,10 +116,20 @@ class SampleGrabber {
   GstFlowReturn TakeSample(GstSample* sample, bool toCallback = true);
   // A played frame with the timestamp of the one taken last (mutex_ held).
   bool SameAsLast(const GstBuffer* buffer) const;
+  // A still waits for its conversion: it is shared among a few of the machine's cores.
+  static unsigned DemandThreads();
+  // The element's caps for the media type and the mode (mutex_ held).
+  void ApplyCaps();
+  // The format frames are converted to; UNKNOWN when they are taken as they come (mutex_ held).
+  GstVideoFormat TargetFormat() const { return onDemand_ ? wanted_ : GST_VIDEO_FORMAT_UNKNOWN; }
 
   GstElement* sink_;  // not owned: the grabber lives inside its element
   mutable std::mutex mutex_;
   GstSample* current_ = nullptr;
+  std::uint64_t currentSerial_ = 0;       // counts the samples kept in current_
+  GstCaps* mediaCaps_ = nullptr;          // what SetMediaType asked for
+  GstVideoFormat wanted_ = GST_VIDEO_FORMAT_UNKNOWN;  // its raw format, if any
+  bool onDemand_ = false;
   bool buffering_ = false;
   bool oneShot_ = false;
   bool shotTaken_ = false;
@@ -89,6 +139,10 @@ class SampleGrabber {
   CGrabberCallback* callback_ = nullptr;
   int whichMethod_ = 0;
   std::vector<std::uint8_t> scratch_;  // BufferCB copy, streaming thread only
+  FrameConverter streamConverter_;      // the callback's frames, streaming thread only
+  mutable std::mutex demandMutex_;      // guards the two below; taken after mutex_ is released
+  mutable FrameConverter demandConverter_{DemandThreads()};
+  mutable std::uint64_t demandSerial_ = 0;  // the sample demandConverter_ holds (0: none)
   std::function<void()> listener_;
   std::atomic<std::uint64_t> samples_{0};
 };

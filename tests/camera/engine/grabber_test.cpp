@@ -1,7 +1,10 @@
 // The sample grabber helpers on small pipelines of their own.
+#include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "engine/hresult.h"
 #include "engine/sample_grabber.h"
@@ -23,14 +26,15 @@ struct RecordingControl final : IOrnikEventSink {
   std::vector<std::uint8_t> first;
 };
 
-// videotestsrc (n frames of w x h BGR) -> grabber; returns the pipeline, the grabber in *grabber.
-GstElement* GrabberPipeline(int frames, int w, int h, GstElement** grabber) {
+// videotestsrc (n frames of w x h in `format`) -> grabber; returns the pipeline, the grabber in
+// *grabber.
+GstElement* GrabberPipeline(int frames, int w, int h, GstElement** grabber, const char* format = "BGR") {
   GstElement* pipeline = gst_pipeline_new(nullptr);
   GstElement* src = gst_element_factory_make("videotestsrc", nullptr);
   gst_util_set_object_arg(G_OBJECT(src), "pattern", "smpte75");  // bars without the noise corner
   GstElement* caps = gst_element_factory_make("capsfilter", nullptr);
   g_object_set(src, "num-buffers", frames, nullptr);
-  GstCaps* c = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT, w, "height",
+  GstCaps* c = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, format, "width", G_TYPE_INT, w, "height",
                                    G_TYPE_INT, h, nullptr);
   g_object_set(caps, "caps", c, nullptr);
   gst_caps_unref(c);
@@ -48,6 +52,15 @@ void RunToEnd(GstElement* pipeline) {
   if (m) gst_message_unref(m);
   gst_object_unref(bus);
   gst_element_set_state(pipeline, GST_STATE_NULL);
+}
+
+// Waits until the grabber has taken `count` samples.
+bool WaitForSamples(GstElement* grabber, std::uint64_t count) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (SampleGrabber::FromElement(grabber)->SamplesSeen() < count)
+    if (std::chrono::steady_clock::now() > end) return false;
+    else std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  return true;
 }
 
 MediaType Rgb24() {
@@ -141,6 +154,80 @@ TEST_F(Grabber, OneShotTakesTheFirstSampleOnly) {
   gst_object_unref(bus);
   gst_element_set_state(pipeline, GST_STATE_NULL);
   EXPECT_EQ(control.sizes.size(), 1u);
+  gst_object_unref(grabber);
+  gst_object_unref(pipeline);
+}
+
+// A grabber that converts on demand gives a callback host every frame and a still the newest,
+// both converted exactly as a converter element in the branch would.
+TEST_F(Grabber, OnDemandGrabberConvertsEveryCallbackFrameAndTheStill) {
+  RecordingControl control;
+  CGrabberCallback callback;
+  GstElement* grabber = nullptr;
+  GstElement* pipeline = GrabberPipeline(5, 64, 48, &grabber, "YUY2");
+  ASSERT_EQ(ConfigureGrabber(grabber, Rgb24()), com::S_OK);
+  SampleGrabber::ConvertOnDemand(grabber);
+  ASSERT_EQ(SetGrabberCallback(grabber, callback, &control), com::S_OK);
+  RunToEnd(pipeline);
+  const auto reference = ReferenceBitmapRows("smpte75", "YUY2", 64, 48);
+  EXPECT_EQ(control.sizes, std::vector<std::int32_t>(5, 64 * 3 * 48));
+  EXPECT_TRUE(control.first == reference);
+  std::vector<std::uint8_t> still(64 * 48 * 3);
+  std::int32_t size = std::int32_t(still.size());
+  ASSERT_EQ(GetGrabberBuffer(grabber, &size, still.data()), com::S_OK);
+  EXPECT_TRUE(still == reference);
+  MediaType connected;  // the stopped graph's type, from the frame it kept
+  ASSERT_EQ(GetGrabberConnectedType(grabber, &connected), com::S_OK);
+  EXPECT_EQ(connected.subtype, guid::kRGB24);
+  EXPECT_EQ(connected.Vih()->bmiHeader.biBitCount, 24);
+  gst_object_unref(grabber);
+  gst_object_unref(pipeline);
+}
+
+// Frames that differ only in brightness, one at a time: each still shows the frame that came last,
+// never one converted for an earlier call, and asking for the size first changes nothing.
+TEST_F(Grabber, OnDemandStillIsTheNewestFrameAfterEveryNewOne) {
+  constexpr int kW = 16, kH = 8;
+  GstElement* pipeline = gst_pipeline_new(nullptr);
+  GstElement* src = gst_element_factory_make("appsrc", nullptr);
+  GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "YUY2", "width", G_TYPE_INT, kW, "height",
+                                      G_TYPE_INT, kH, "framerate", GST_TYPE_FRACTION, 30, 1, nullptr);
+  g_object_set(src, "caps", caps, "format", GST_FORMAT_TIME, nullptr);
+  gst_caps_unref(caps);
+  GstElement* grabber = nullptr;
+  ASSERT_EQ(CreateSampleGrabber(&grabber), com::S_OK);
+  ASSERT_EQ(ConfigureGrabber(grabber, Rgb24()), com::S_OK);
+  SampleGrabber::ConvertOnDemand(grabber);
+  gst_bin_add_many(GST_BIN(pipeline), src, grabber, nullptr);
+  ASSERT_TRUE(gst_element_link(src, grabber));
+  gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  int lastGrey = -1;
+  for (int frame = 0; frame < 4; ++frame) {
+    const std::uint8_t luma = std::uint8_t(40 + 50 * frame);
+    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, kW * kH * 2, nullptr);
+    GstMapInfo map;
+    gst_buffer_map(buffer, &map, GST_MAP_WRITE);
+    for (gsize i = 0; i < map.size; i += 2) {
+      map.data[i] = luma;  // Y
+      map.data[i + 1] = 128;  // U and V in turn: no colour
+    }
+    gst_buffer_unmap(buffer, &map);
+    GST_BUFFER_PTS(buffer) = frame * GST_SECOND / 30;
+    ASSERT_EQ(gst_app_src_push_buffer(GST_APP_SRC(src), buffer), GST_FLOW_OK);
+    ASSERT_TRUE(WaitForSamples(grabber, std::uint64_t(frame + 1))) << "frame " << frame;
+    std::int32_t size = 0;
+    ASSERT_EQ(GetGrabberBuffer(grabber, &size, nullptr), com::S_OK);
+    ASSERT_EQ(size, 48 * kH);  // 16 pixels of 3 bytes
+    std::vector<std::uint8_t> still(std::size_t(size) + 3, 0xEE);  // larger than needed
+    size = std::int32_t(still.size());
+    ASSERT_EQ(GetGrabberBuffer(grabber, &size, still.data()), com::S_OK);
+    EXPECT_EQ(size, 48 * kH);
+    const int grey = still[0];
+    EXPECT_TRUE(still[1] == grey && still[2] == grey && still[size - 1] == grey) << "frame " << frame;
+    EXPECT_GT(grey, lastGrey) << "frame " << frame << " shows an older frame";
+    lastGrey = grey;
+  }
+  gst_element_set_state(pipeline, GST_STATE_NULL);
   gst_object_unref(grabber);
   gst_object_unref(pipeline);
 }
