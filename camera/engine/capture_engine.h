@@ -243,6 +243,8 @@ class CCaptureEngine {
   HRESULT StreamCapsEntry(PinCategory pin, short index, capture::MediaType* mt,
                           capture::VideoStreamConfigCaps* range) const;
   HRESULT ApplyStreamCaps(PinCategory pin, short index, const BitmapInfoHeader* fields);
+  // The raw video the live graph records (null without one).
+  capture::CapsPtr LiveFormat() const;
   // Finalises a recording branch's file and removes the branch.
   void FinishRecording();
   // The compressor's settings; E_FAIL without a recording branch with a compressor.

@@ -23,7 +23,7 @@ HRESULT CCaptureEngine::SetCaptureFile(const std::string& fileName, bool withAud
   if (fileName.empty()) return com::E_INVALIDARG;
   RecordingSetup setup;
   setup.file = fileName;
-  CompressorList compressors;
+  CompressorList compressors(LiveFormat().get());
   if (IsAviFileName(fileName)) setup.compressor = compressors.At(compressorIndex_);  // none: raw video
   DeviceList microphones("Audio/Source");
   // A DV camcorder's sound comes with its picture; other cameras take the first audio input.

@@ -86,6 +86,17 @@ bool AcceptsI420(GstElementFactory* encoder) {
   return ok;
 }
 
+// The format an encoder that takes I420 is given: without it some pick 4:4:4 or 10 bits that
+// players refuse. Null for the others.
+GstElement* I420FormatFor(GstElementFactory* encoder) {
+  if (!AcceptsI420(encoder)) return nullptr;
+  GstElement* format = MakeElement("capsfilter", "Compressor Format");
+  GstCaps* i420 = gst_caps_from_string("video/x-raw,format=I420");
+  if (format) g_object_set(format, "caps", i420, nullptr);
+  gst_caps_unref(i420);
+  return format;
+}
+
 // Adds the elements to the bin and links them in a row; false when one is missing or refuses.
 bool AddChain(GstBin* bin, const std::vector<GstElement*>& chain) {
   for (GstElement* e : chain)
@@ -122,6 +133,107 @@ void UnlinkIfLinked(GstPad* upstream, GstElement* bin, const char* entryName) {
 }
 
 }  // namespace
+
+namespace {
+
+// The frames a probe records, and how long all probes of one list may take together.
+constexpr int kProbeFrames = 3;
+constexpr auto kProbeTimeout = std::chrono::seconds(1);
+constexpr const char* kPreviewFormat = "video/x-raw,format=I420,width=320,height=240,framerate=30/1";
+
+// The plain raw format a test source can make of a live format: its layout, size and rate.
+std::string ProbeFormat(const GstCaps* format) {
+  const GstStructure* s = format && !gst_caps_is_empty(format) ? gst_caps_get_structure(format, 0) : nullptr;
+  gint w = 0, h = 0, n = 0, d = 0;
+  const char* layout = s ? gst_structure_get_string(s, "format") : nullptr;
+  if (!s || !gst_structure_has_name(s, "video/x-raw") || !layout || !gst_structure_get_int(s, "width", &w) ||
+      !gst_structure_get_int(s, "height", &h) || !gst_structure_get_fraction(s, "framerate", &n, &d) || n <= 0)
+    return kPreviewFormat;
+  gchar* text = g_strdup_printf("video/x-raw,format=%s,width=%d,height=%d,framerate=%d/%d", layout, w, h, n, d);
+  std::string out = text;
+  g_free(text);
+  return out;
+}
+
+struct Probe {
+  ElementPtr pipeline;
+  std::atomic<int> encoded{0};
+  bool done = false;
+  bool ok = false;
+};
+
+// source -> format -> converter -> [I420] -> encoder -> avimux -> fakesink; false when it cannot
+// be built or linked.
+bool BuildProbe(Probe& probe, GstElementFactory* factory, const std::string& format) {
+  probe.pipeline = Sink(gst_pipeline_new("Compressor Probe"));
+  GstElement* source = MakeElement("videotestsrc", nullptr);
+  GstElement* caps = MakeElement("capsfilter", nullptr);
+  GstElement* encoder = gst_element_factory_create(factory, nullptr);
+  if (source) g_object_set(source, "num-buffers", kProbeFrames, nullptr);
+  if (caps) {
+    GstCaps* c = gst_caps_from_string(format.c_str());
+    g_object_set(caps, "caps", c, nullptr);
+    gst_caps_unref(c);
+  }
+  std::vector<GstElement*> chain{source, caps, MakeElement("videoconvert", nullptr)};
+  if (GstElement* i420 = encoder ? I420FormatFor(factory) : nullptr) chain.push_back(i420);
+  chain.insert(chain.end(), {encoder, MakeElement("avimux", nullptr), MakeElement("fakesink", nullptr)});
+  if (!AddChain(GST_BIN(probe.pipeline.get()), chain)) return false;
+  PadPtr out = Adopt(gst_element_get_static_pad(encoder, "src"));
+  if (!out) return false;
+  gst_pad_add_probe(out.get(), GST_PAD_PROBE_TYPE_BUFFER, [](GstPad*, GstPadProbeInfo*, gpointer n) {
+    ++*static_cast<std::atomic<int>*>(n);
+    return GST_PAD_PROBE_OK;
+  }, &probe.encoded, nullptr);
+  return gst_element_set_state(probe.pipeline.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+}
+
+}  // namespace
+
+std::vector<bool> RecordsAt(const std::vector<GstElementFactory*>& encoders, const GstCaps* format) {
+  static std::mutex cacheMutex;
+  static std::map<std::string, bool> cache;  // "factory|format" -> records
+  const std::string probeFormat = ProbeFormat(format);
+  auto key = [&](GstElementFactory* f) { return std::string(GST_OBJECT_NAME(f)) + "|" + probeFormat; };
+  std::vector<bool> result(encoders.size(), false);
+  std::vector<std::unique_ptr<Probe>> probes(encoders.size());
+  {
+    std::lock_guard lock(cacheMutex);
+    for (std::size_t i = 0; i < encoders.size(); ++i) {
+      const auto known = cache.find(key(encoders[i]));
+      if (known != cache.end()) result[i] = known->second;
+      else probes[i] = std::make_unique<Probe>();
+    }
+  }
+  for (std::size_t i = 0; i < encoders.size(); ++i)
+    if (probes[i] && !BuildProbe(*probes[i], encoders[i], probeFormat)) probes[i]->done = true;
+  // All run at once; each ends in its end of stream (recorded) or an error (cannot).
+  const auto deadline = std::chrono::steady_clock::now() + kProbeTimeout;
+  for (bool waiting = true; waiting && std::chrono::steady_clock::now() < deadline;) {
+    waiting = false;
+    for (auto& probe : probes) {
+      if (!probe || probe->done) continue;
+      BusPtr bus = Adopt(gst_element_get_bus(probe->pipeline.get()));
+      GstMessage* m = gst_bus_timed_pop_filtered(bus.get(), 5 * GST_MSECOND,
+                                                 GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+      if (m) {
+        probe->done = true;
+        probe->ok = GST_MESSAGE_TYPE(m) == GST_MESSAGE_EOS && probe->encoded > 0;
+        gst_message_unref(m);
+      } else {
+        waiting = true;
+      }
+    }
+  }
+  std::lock_guard lock(cacheMutex);
+  for (std::size_t i = 0; i < encoders.size(); ++i) {
+    if (!probes[i]) continue;
+    if (probes[i]->pipeline) gst_element_set_state(probes[i]->pipeline.get(), GST_STATE_NULL);
+    result[i] = probes[i]->ok;
+    cache[key(encoders[i])] = result[i];
+  }
+  return result;
+}
 
 bool IsAviFileName(const std::string& file) {
   if (file.size() < 4) return false;
@@ -206,13 +318,7 @@ HRESULT RecordingGraph::AddVideo(const RecordingSetup& setup, bool avi, GstEleme
     if (encoder) g_object_set(encoder, "bitrate", gint64(kAsfVideoBitRate), nullptr);
   } else if (setup.compressor) {
     encoder = gst_element_factory_create(setup.compressor, "Video Compressor");
-    // Without a format in front, some encoders pick 4:4:4 or 10 bits that players refuse.
-    if (encoder && AcceptsI420(setup.compressor)) {
-      format = MakeElement("capsfilter", "Compressor Format");
-      GstCaps* i420 = gst_caps_from_string("video/x-raw,format=I420");
-      g_object_set(format, "caps", i420, nullptr);
-      gst_caps_unref(i420);
-    }
+    if (encoder) format = I420FormatFor(setup.compressor);
   }
   if ((avi && setup.compressor) || !avi) {
     if (!encoder) return com::REGDB_E_CLASSNOTREG;

@@ -118,4 +118,10 @@ class RecordingGraph {
 // Whether a file name chooses the AVI multiplexer (".avi" in any letter case).
 bool IsAviFileName(const std::string& file);
 
+// Which of the encoders record video of `format` (raw video caps; null: the preview format) into
+// an AVI file: a few frames go through the branch's own chain in a pipeline of their own, all
+// encoders at once. One that refuses the format, needs hardware that is not there or does not
+// finish within a second cannot. Each encoder is tried once per format in a process.
+std::vector<bool> RecordsAt(const std::vector<GstElementFactory*>& encoders, const GstCaps* format);
+
 }  // namespace capture

@@ -75,6 +75,8 @@ struct Decoded {
   std::string container;
 };
 Decoded Decode(const std::string& path);
+// The entries of an AVI file's index ("idx1"); -1 when the file has none.
+int AviIndexEntries(const std::string& path);
 
 long ResidentKb();
 

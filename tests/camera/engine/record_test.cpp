@@ -2,6 +2,7 @@
 // file, the settings of the compressor and the audio input, and what is refused while recording.
 #include <QThread>
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/devices.h"
@@ -236,4 +237,47 @@ TEST_F(Record, AudioLinesAndTheFormatTable) {
   ASSERT_EQ(engine.GetAudioFormat(&channels, &bytes, &rate), com::S_OK);
   EXPECT_EQ(capture::AudioFormat({channels, bytes, rate}).BytesPerSecond(), 176400);
   EXPECT_EQ(capture::AudioFormat({channels, bytes, rate}).BlockAlign(), 4);
+}
+
+// Every listed compressor writes a file whose frames decode at the live format; encoders that
+// refuse it (MPEG-1 and MPEG-2 at this format, the hardware encoders of a machine without the
+// hardware) are not listed. Their factories exist here, so the list is shorter than the encoders.
+TEST_F(Record, EveryListedCompressorRecordsAtTheLiveFormat) {
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  const int count = engine.GetCompressorCount();
+  ASSERT_GT(count, 0);
+  std::vector<std::string> listed;
+  for (int i = 0; i < count; ++i) {
+    GstElement* encoder = nullptr;
+    ASSERT_EQ(engine.CreateCompressor(i, &encoder), com::S_OK);
+    listed.push_back(GST_OBJECT_NAME(gst_element_get_factory(encoder)));
+    gst_object_unref(encoder);
+  }
+  for (const char* refusing : {"avenc_mpeg1video", "avenc_mpeg2video", "avenc_h264_omx", "avenc_mpeg4_omx"}) {
+    GstElementFactory* factory = gst_element_factory_find(refusing);
+    if (!factory) continue;
+    gst_object_unref(factory);
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), refusing), 0) << refusing << " is listed";
+  }
+  for (int i = 0; i < count; ++i) {
+    SCOPED_TRACE(listed[std::size_t(i)]);
+    engine.SetCompressorIndex(i);
+    const std::string file = TempFile(listed[std::size_t(i)] + ".avi");
+    ASSERT_EQ(engine.SetCaptureFile(file, false), com::S_OK);
+    Take(engine, 0.4);
+    ASSERT_EQ(engine.SetCaptureFile(TempFile("next.avi"), false), com::S_OK);  // finalises the file
+    // Some formats have no decoder here (lossless JPEG, JPEG 2000): the index counts the frames.
+    EXPECT_GT(AviIndexEntries(file), 5);
+  }
+  // The list at another live format is that format's own, and still records.
+  UseCameras({Cam("Wide", "ball", {"I420 640x360@25"})});
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  const int wideCount = engine.GetCompressorCount();
+  ASSERT_GE(wideCount, 1);
+  engine.SetCompressorIndex(wideCount - 1);
+  ASSERT_EQ(engine.SetCaptureFile(TempFile("wide.avi"), false), com::S_OK);
+  Take(engine, 0.4);
+  engine.TearDownGraph();
+  EXPECT_GT(Decode(TempFile("wide.avi")).frames, 5);
 }
