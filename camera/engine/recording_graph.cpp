@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/avi_header.h"
+#include "engine/compressor.h"
 #include "engine/gst_errors.h"
 #include "engine/live_graph.h"
 
@@ -137,8 +138,8 @@ void UnlinkIfLinked(GstPad* upstream, GstElement* bin, const char* entryName) {
 namespace {
 
 // The frames a probe records, and how long all probes of one list may take together.
-constexpr int kProbeFrames = 3;
-constexpr auto kProbeTimeout = std::chrono::seconds(1);
+constexpr int kProbeFrames = 1;
+constexpr auto kProbeTimeout = std::chrono::seconds(2);
 constexpr const char* kPreviewFormat = "video/x-raw,format=I420,width=320,height=240,framerate=30/1";
 
 // The plain raw format a test source can make of a live format: its layout, size and rate.
@@ -244,7 +245,7 @@ bool IsAviFileName(const std::string& file) {
 
 bool RecordingGraph::Gate::Accept(GstClockTime runningTime, GstClockTime* fileTime) {
   std::lock_guard lock(mutex);
-  if (finished || runningTime < stretchStart) return false;
+  if (finished || failed || runningTime < stretchStart) return false;
   if (GST_CLOCK_TIME_IS_VALID(stretchEnd) ? runningTime >= stretchEnd : !open) return false;
   *fileTime = GstClockTime(GstClockTimeDiff(runningTime) - shift);
   return true;
@@ -259,6 +260,7 @@ HRESULT RecordingGraph::Build(const RecordingSetup& setup) {
   const bool avi = IsAviFileName(setup.file);
   format_ = setup.audioFormat;
   rawAviFile_ = avi && !setup.compressor ? setup.file : std::string();
+  aviFile_ = avi ? setup.file : std::string();
   bin_ = Sink(gst_bin_new("Recording"));
   binObject_ = bin_.get();
   g_object_set(bin_.get(), "message-forward", TRUE, nullptr);
@@ -329,6 +331,11 @@ HRESULT RecordingGraph::AddVideo(const RecordingSetup& setup, bool avi, GstEleme
   else if (encoder) linked = AddChain(bin, {queue_.get(), convert, encoder, mux});
   else linked = AddChain(bin, {queue_.get(), convert, mux});
   if (!linked) return com::VFW_E_CANNOT_CONNECT;
+  // The host's settings, while the encoder has not started (the caller checked the values).
+  if (setup.compressor) {
+    CompressorSettings settings(encoder);
+    for (const auto& [capability, value] : setup.compressorSettings) settings.Apply(capability, value);
+  }
   // The branch's entry, once the queue is a child of the bin it leads into.
   gst_element_add_pad(bin_.get(), gst_ghost_pad_new("sink", in.get()));
   if (encoder && g_str_has_prefix(GST_OBJECT_NAME(gst_element_get_factory(encoder)), "avenc_"))
@@ -412,7 +419,14 @@ HRESULT RecordingGraph::Start() {
   gate_.stretchEnd = GST_CLOCK_TIME_NONE;
   gate_.shift = GstClockTimeDiff(now) - GstClockTimeDiff(gate_.written);
   gate_.open = true;
+  gate_.started = true;
   return com::S_OK;
+}
+
+bool RecordingGraph::EverStarted() const {
+  auto& gate = const_cast<Gate&>(gate_);
+  std::lock_guard lock(gate.mutex);
+  return gate.started;
 }
 
 HRESULT RecordingGraph::Stop() {
@@ -434,14 +448,18 @@ bool RecordingGraph::Recording() const {
 
 HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
   if (!bin_) return com::S_OK;
+  bool failedBefore = false;
   {
     std::lock_guard lock(gate_.mutex);
     gate_.finished = true;
     gate_.open = false;
+    failedBefore = gate_.failed;
   }
   bool ended = false;
   PadPtr sink = Adopt(gst_element_get_static_pad(bin_.get(), "sink"));
-  if (teePad_ && GST_OBJECT_PARENT(bin_.get()) && GST_STATE(bin_.get()) == GST_STATE_PLAYING && timeout.count() > 0) {
+  // A branch that failed has nobody left to write its end.
+  if (!failedBefore && teePad_ && GST_OBJECT_PARENT(bin_.get()) && GST_STATE(bin_.get()) == GST_STATE_PLAYING &&
+      timeout.count() > 0) {
     // Off the tee at a buffer boundary, then the end of stream into the branch alone: the live
     // picture runs on while the multiplexer writes its header and index.
     DrainFrom(teePad_.get(), sink.get());
@@ -467,8 +485,27 @@ HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
   teePad_.reset();
   binObject_ = nullptr;
   bin_.reset();
-  if (ended && !rawAviFile_.empty()) FixRawImageSize(rawAviFile_);
+  const HRESULT failure = failure_.load();
+  if (Failed(failure) && !aviFile_.empty()) CloseCutAvi(aviFile_);
+  if (!rawAviFile_.empty() && (ended || Failed(failure))) FixRawImageSize(rawAviFile_);
+  if (Failed(failure)) return failedBefore ? com::S_OK : failure;
   return ended || timeout.count() == 0 ? com::S_OK : com::VFW_E_TIMEOUT;
+}
+
+bool RecordingGraph::OnError(GstMessage* message) {
+  const void* bin = binObject_.load();
+  bool inside = false;
+  for (GstObject* o = GST_MESSAGE_SRC(message); o && bin && !inside; o = GST_OBJECT_PARENT(o)) inside = o == bin;
+  if (!inside) return false;
+  {
+    // Closed before the failure travels back up the branch: the tee's next frame is dropped at
+    // the branch's entry instead of stopping the camera.
+    std::lock_guard lock(gate_.mutex);
+    gate_.failed = true;
+  }
+  HRESULT none = com::S_OK;
+  failure_.compare_exchange_strong(none, HResultFromGstMessage(message));
+  return true;
 }
 
 HRESULT RecordingGraph::SetAudioFormat(const AudioFormat& format) {

@@ -144,6 +144,19 @@ int AviIndexEntries(const std::string& path) {
   return int(size / 16);
 }
 
+std::vector<bool> AviKeyFrames(const std::string& path) {
+  std::vector<bool> keys;
+  const int entries = AviIndexEntries(path);
+  const std::vector<std::uint8_t> bytes = ReadFile(path);
+  const std::string text(bytes.begin(), bytes.end());
+  const std::size_t idx1 = text.rfind("idx1");
+  for (int i = 0; i < entries; ++i) {
+    const std::size_t at = idx1 + 8 + std::size_t(i) * 16;
+    if (bytes[at + 2] == 'd') keys.push_back((Le32(bytes, at + 4) & 0x10) != 0);  // "00dc", "00db"
+  }
+  return keys;
+}
+
 long ResidentKb() {
   std::ifstream statm("/proc/self/statm");
   long size = 0, resident = 0;

@@ -7,6 +7,7 @@
 
 #include "engine/devices.h"
 #include "engine_fixture.h"
+#include "support/support_program.h"
 
 using namespace cameratest;
 
@@ -280,4 +281,106 @@ TEST_F(Record, EveryListedCompressorRecordsAtTheLiveFormat) {
   Take(engine, 0.4);
   engine.TearDownGraph();
   EXPECT_GT(Decode(TempFile("wide.avi")).frames, 5);
+}
+
+namespace {
+
+// The error-abort events waiting in the graph, with their codes.
+std::vector<long> ErrorAborts(CCaptureEngine& engine) {
+  std::vector<long> codes;
+  long code = 0;
+  std::intptr_t p1 = 0, p2 = 0;
+  while (engine.GetEvent(&code, &p1, &p2, 0) == com::S_OK)
+    if (code == capture::ec::kErrorAbort) codes.push_back(long(p1));
+  return codes;
+}
+
+}  // namespace
+
+// A disk that fills while the frames are written, and one that fills only when the index is
+// written: the failure reaches the host as the disk-full code of the call and an error-abort
+// event, the live picture runs on, and the file keeps the frames it holds, with an index.
+TEST_F(Record, AFullDiskIsReportedAndTheFileKeepsAnIndexOfItsFrames) {
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  {
+    SCOPED_TRACE("filled by the frames");
+    testsupport::SmallDisk disk(3 << 20);  // about a dozen raw frames
+    if (!disk.Mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+    const std::string file = disk.Path().toStdString() + "raw.avi";
+    ASSERT_EQ(engine.SetCaptureFile(file, false), com::S_OK);
+    ASSERT_EQ(engine.RecStart(), com::S_OK);
+    QThread::msleep(1000);
+    EXPECT_EQ(engine.RecStop(), com::E_DISK_FULL);
+    EXPECT_EQ(engine.RecStart(), com::E_DISK_FULL);  // nothing more goes into this file
+    const std::vector<long> aborts = ErrorAborts(engine);
+    EXPECT_EQ(std::count(aborts.begin(), aborts.end(), com::E_DISK_FULL), 1);
+    QThread::msleep(200);
+    EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("still.bmp")), com::S_OK) << "the live picture stopped";
+    ASSERT_EQ(engine.SetCaptureFile(TempFile("next.avi"), false), com::S_OK);  // already reported
+    const int indexed = AviIndexEntries(file);
+    EXPECT_GT(indexed, 3);
+    const Decoded d = Decode(file);
+    EXPECT_TRUE(d.ok);
+    EXPECT_EQ(d.frames, indexed);
+  }
+  {
+    SCOPED_TRACE("filled when the index is written");
+    testsupport::SmallDisk disk(8 << 20);
+    const std::string file = disk.Path().toStdString() + "door.avi";
+    engine.SetCompressorIndex(CompressorIndex("jpegenc"));
+    ASSERT_EQ(engine.SetCaptureFile(file, false), com::S_OK);
+    Take(engine, 1.0);
+    disk.Fill();
+    EXPECT_EQ(engine.SetCaptureFile(TempFile("next.avi"), false), com::E_DISK_FULL);
+    const std::vector<long> aborts = ErrorAborts(engine);
+    EXPECT_EQ(std::count(aborts.begin(), aborts.end(), com::E_DISK_FULL), 1);
+    const int indexed = AviIndexEntries(file);
+    EXPECT_GT(indexed, 10);
+    const Decoded d = Decode(file);
+    EXPECT_TRUE(d.ok);
+    EXPECT_EQ(d.frames, indexed);
+    EXPECT_EQ(engine.SetCaptureFile(TempFile("next.avi"), false), com::S_OK);  // reported once
+  }
+  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("still.bmp")), com::S_OK);
+}
+
+// Key-frame and predicted-frame settings of an encoder that takes them only before it starts
+// (x264) reach the file; once frames went in they are refused and the file keeps its own.
+TEST_F(Record, KeyFrameSettingsReachTheEncoderBeforeItStarts) {
+  const int x264 = CompressorIndex("x264enc");
+  if (x264 < 0) GTEST_SKIP() << "x264enc (gst-plugins-ugly) is not installed";
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  engine.SetCompressorIndex(x264);
+  const std::string file = TempFile("keys.avi");
+  ASSERT_EQ(engine.SetCaptureFile(file, true), com::S_OK);
+  std::int32_t kframe = 0, pframe = 0;
+  EXPECT_EQ(engine.SetKeyFrameRate(10), com::S_OK);
+  EXPECT_EQ(engine.SetPFramesPerKeyFrame(2), com::S_OK);
+  EXPECT_EQ(engine.SetKeyFrameRate(-3), com::E_INVALIDARG);  // refused, the 10 stays
+  ASSERT_EQ(engine.GetKeyFrameRate(&kframe), com::S_OK);
+  ASSERT_EQ(engine.GetPFramesPerKeyFrame(&pframe), com::S_OK);
+  EXPECT_EQ(kframe, 10);
+  EXPECT_EQ(pframe, 2);
+  ASSERT_EQ(engine.RecStart(), com::S_OK);
+  QThread::msleep(1500);
+  EXPECT_EQ(engine.SetKeyFrameRate(30), com::VFW_E_WRONG_STATE);
+  ASSERT_EQ(engine.RecStop(), com::S_OK);
+  EXPECT_EQ(engine.SetKeyFrameRate(30), com::VFW_E_WRONG_STATE);  // the file has frames
+  ASSERT_EQ(engine.GetKeyFrameRate(&kframe), com::S_OK);
+  EXPECT_EQ(kframe, 10);
+  engine.TearDownGraph();
+  const std::vector<bool> keys = AviKeyFrames(file);
+  ASSERT_GT(keys.size(), 30u);
+  int last = -1;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (!keys[i]) continue;
+    if (last >= 0) {
+      EXPECT_LE(int(i) - last, 10) << "key frames at " << last << " and " << i;
+    }
+    last = int(i);
+  }
+  EXPECT_GE(std::count(keys.begin(), keys.end(), true), int(keys.size()) / 10);
+  EXPECT_TRUE(Decode(file).audio);
 }
