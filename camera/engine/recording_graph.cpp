@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "engine/asf_packets.h"
 #include "engine/avi_header.h"
 #include "engine/compressor.h"
 #include "engine/gst_errors.h"
@@ -261,6 +262,7 @@ HRESULT RecordingGraph::Build(const RecordingSetup& setup) {
   format_ = setup.audioFormat;
   rawAviFile_ = avi && !setup.compressor ? setup.file : std::string();
   aviFile_ = avi ? setup.file : std::string();
+  file_ = setup.file;
   bin_ = Sink(gst_bin_new("Recording"));
   binObject_ = bin_.get();
   g_object_set(bin_.get(), "message-forward", TRUE, nullptr);
@@ -488,6 +490,7 @@ HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
   const HRESULT failure = failure_.load();
   if (Failed(failure) && !aviFile_.empty()) CloseCutAvi(aviFile_);
   if (!rawAviFile_.empty() && (ended || Failed(failure))) FixRawImageSize(rawAviFile_);
+  if (ended && aviFile_.empty()) FixAsfPacketLengths(file_);
   if (Failed(failure)) return failedBefore ? com::S_OK : failure;
   return ended || timeout.count() == 0 ? com::S_OK : com::VFW_E_TIMEOUT;
 }

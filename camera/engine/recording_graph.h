@@ -121,6 +121,7 @@ class RecordingGraph {
   ElementPtr sink_;
   std::string rawAviFile_;  // the file, when it is an AVI of uncompressed video
   std::string aviFile_;     // the file, when it is an AVI
+  std::string file_;
   std::atomic<HRESULT> failure_{com::S_OK};
   AudioFormat format_;
   std::vector<QString> lines_;

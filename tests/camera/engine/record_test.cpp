@@ -1,5 +1,7 @@
 // Recording on the running live graph: AVI and ASF files decoded back, stretches joined into one
 // file, the settings of the compressor and the audio input, and what is refused while recording.
+#include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <algorithm>
@@ -383,4 +385,27 @@ TEST_F(Record, KeyFrameSettingsReachTheEncoderBeforeItStarts) {
   }
   EXPECT_GE(std::count(keys.begin(), keys.end(), true), int(keys.size()) / 10);
   EXPECT_TRUE(Decode(file).audio);
+}
+
+// ASF recordings, with sound and without, are read by ffmpeg's demuxer to their last frame: it
+// counts the frames GStreamer plays and reports no fault in the file.
+TEST_F(Record, AsfFilesAreReadWholeByAnotherDemuxer) {
+  if (QStandardPaths::findExecutable("ffprobe").isEmpty()) GTEST_SKIP() << "ffprobe (ffmpeg) is not installed";
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  for (const bool audio : {true, false}) {
+    SCOPED_TRACE(audio ? "with sound" : "silent");
+    const std::string file = TempFile(audio ? "sound.asf" : "silent.asf");
+    ASSERT_EQ(engine.SetCaptureFile(file, audio), com::S_OK);
+    Take(engine, 1.5);
+    ASSERT_EQ(engine.SetCaptureFile(TempFile("next.avi"), false), com::S_OK);  // finalises the file
+    QProcess probe;
+    probe.start("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v", "-show_entries",
+                            "stream=nb_read_frames", "-of", "csv=p=0", QString::fromStdString(file)});
+    ASSERT_TRUE(probe.waitForFinished(30000));
+    EXPECT_EQ(probe.readAllStandardError().trimmed().toStdString(), "");
+    const int played = Decode(file).frames;
+    EXPECT_GT(played, 30);
+    EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput()).trimmed().toInt(), played);
+  }
 }
