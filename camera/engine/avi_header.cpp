@@ -4,7 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <algorithm>
+#include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace capture {
 
@@ -30,7 +37,126 @@ bool Uncompressed(std::uint32_t compression) {
   return false;
 }
 
+struct Chunk {
+  char id[4];
+  std::uint32_t offset;  // of its header in the file
+  std::uint32_t size;
+};
+
+bool ReadAt(int fd, std::uint64_t at, void* out, std::size_t n) {
+  return pread(fd, out, n, off_t(at)) == ssize_t(n);
+}
+
+bool WriteLe32(int fd, std::uint64_t at, std::uint32_t v) { return pwrite(fd, &v, 4, off_t(at)) == 4; }
+
+// A stream's data chunk: two digits of its number and two letters ("00dc", "01wb").
+bool IsStreamChunk(const char* id) {
+  return id[0] >= '0' && id[0] <= '9' && id[1] >= '0' && id[1] <= '9';
+}
+
+std::uint64_t FreeBytes(int fd) {
+  struct statvfs fs {};
+  return fstatvfs(fd, &fs) == 0 ? std::uint64_t(fs.f_bavail) * fs.f_frsize : 0;
+}
+
+// Where a header of the given fourcc starts in the head (std::string::npos when absent).
+std::size_t FindHeader(const std::vector<char>& head, const char* fourcc, std::size_t from = 12) {
+  for (std::size_t at = from; at + 8 <= head.size(); ++at)
+    if (std::memcmp(head.data() + at, fourcc, 4) == 0) return at;
+  return std::string::npos;
+}
+
 }  // namespace
+
+bool CloseCutAvi(const std::string& file) {
+  const int fd = open(file.c_str(), O_RDWR);
+  if (fd < 0) return false;
+  struct FdCloser {
+    int fd;
+    ~FdCloser() { close(fd); }
+  } closer{fd};
+  const off_t fileSize = lseek(fd, 0, SEEK_END);
+  std::vector<char> head(std::min<std::size_t>(kHeaderBytes, std::size_t(std::max<off_t>(fileSize, 0))));
+  if (head.size() < 12 || !ReadAt(fd, 0, head.data(), head.size()) || std::memcmp(head.data(), "RIFF", 4) != 0 ||
+      std::memcmp(head.data() + 8, "AVI ", 4) != 0)
+    return false;
+  // The top-level lists up to "movi".
+  std::uint64_t movi = 0;
+  for (std::uint64_t at = 12; at + 12 <= std::uint64_t(fileSize);) {
+    char id[12];
+    if (!ReadAt(fd, at, id, sizeof id)) return false;
+    std::uint32_t size = 0;
+    std::memcpy(&size, id + 4, 4);
+    if (std::memcmp(id, "LIST", 4) == 0 && std::memcmp(id + 8, "movi", 4) == 0) {
+      movi = at;
+      break;
+    }
+    at += 8 + std::uint64_t(size) + (size & 1);
+  }
+  if (movi == 0) return false;
+  // The complete chunks of the streams, in file order.
+  std::vector<Chunk> chunks;
+  for (std::uint64_t at = movi + 12; at + 8 <= std::uint64_t(fileSize) && at < 0xFFFFFFFFu;) {
+    Chunk c{};
+    char header[8];
+    if (!ReadAt(fd, at, header, sizeof header)) break;
+    std::memcpy(c.id, header, 4);
+    std::memcpy(&c.size, header + 4, 4);
+    const std::uint64_t end = at + 8 + c.size + (c.size & 1);
+    if (!IsStreamChunk(c.id) || end > std::uint64_t(fileSize)) break;
+    c.offset = std::uint32_t(at);
+    chunks.push_back(c);
+    at = end;
+  }
+  auto endOf = [&](std::size_t n) {
+    return n == 0 ? movi + 12 : chunks[n - 1].offset + 8 + std::uint64_t(chunks[n - 1].size) + (chunks[n - 1].size & 1);
+  };
+  // What follows the last chunk is given up; then chunks from the end until the index fits.
+  std::size_t n = chunks.size();
+  if (ftruncate(fd, off_t(endOf(n))) != 0) return false;
+  while (n > 0 && FreeBytes(fd) < 8 + 16 * std::uint64_t(n)) {
+    --n;
+    if (ftruncate(fd, off_t(endOf(n))) != 0) return false;
+  }
+  chunks.resize(n);
+  std::vector<std::uint32_t> index;
+  index.reserve(2 + 4 * n);
+  index.push_back(0);
+  index.push_back(std::uint32_t(16 * n));
+  std::memcpy(&index[0], "idx1", 4);
+  std::map<int, std::uint64_t> counts, bytes;  // per stream number
+  for (const Chunk& c : chunks) {
+    std::uint32_t id = 0;
+    std::memcpy(&id, c.id, 4);
+    index.insert(index.end(), {id, 0x10u /* key frame */, std::uint32_t(c.offset - (movi + 8)), c.size});
+    const int stream = (c.id[0] - '0') * 10 + (c.id[1] - '0');
+    ++counts[stream];
+    bytes[stream] += c.size;
+  }
+  const std::uint64_t end = endOf(n);
+  const std::size_t indexBytes = index.size() * 4;
+  if (pwrite(fd, index.data(), indexBytes, off_t(end)) != ssize_t(indexBytes)) {
+    if (ftruncate(fd, off_t(end)) != 0) return false;
+  }
+  const std::uint64_t total = std::uint64_t(lseek(fd, 0, SEEK_END));
+  bool ok = WriteLe32(fd, 4, std::uint32_t(total - 8)) && WriteLe32(fd, movi + 4, std::uint32_t(end - (movi + 8)));
+  // The main header: flags (an index is there) and the number of frames of the first stream.
+  if (const std::size_t avih = FindHeader(head, "avih"); avih != std::string::npos && avih + 8 + 20 <= head.size()) {
+    ok = ok && WriteLe32(fd, avih + 8 + 12, Le32(head, avih + 8 + 12) | 0x10u) &&
+         WriteLe32(fd, avih + 8 + 16, std::uint32_t(counts[0]));
+  }
+  // Each stream's length: frames, or samples of a stream with a fixed sample size.
+  int stream = 0;
+  for (std::size_t at = FindHeader(head, "strh"); at != std::string::npos && at + 8 + 48 <= head.size();
+       at = FindHeader(head, "strh", at + 8), ++stream) {
+    const std::uint32_t sampleSize = Le32(head, at + 8 + 44);
+    const std::uint64_t length = sampleSize ? bytes[stream] / sampleSize : counts[stream];
+    ok = ok && WriteLe32(fd, at + 8 + 32, std::uint32_t(length));
+  }
+  if (const std::size_t dmlh = FindHeader(head, "dmlh"); dmlh != std::string::npos && dmlh + 12 <= head.size())
+    ok = ok && WriteLe32(fd, dmlh + 8, std::uint32_t(counts[0]));
+  return ok && fsync(fd) == 0;
+}
 
 bool FixRawImageSize(const std::string& file) {
   std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);

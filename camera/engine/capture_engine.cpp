@@ -63,15 +63,21 @@ std::int32_t CCaptureEngine::GetVideoDeviceCount() const { return DeviceList().C
 
 QString CCaptureEngine::GetVideoDeviceName(int index) const { return DeviceList().Name(index); }
 
-std::int32_t CCaptureEngine::GetCompressorCount() const { return CompressorList().Count(); }
+std::int32_t CCaptureEngine::GetCompressorCount() const { return CompressorList(LiveFormat().get()).Count(); }
 
-QString CCaptureEngine::GetCompressorName(int index) const { return CompressorList().Name(index); }
+QString CCaptureEngine::GetCompressorName(int index) const { return CompressorList(LiveFormat().get()).Name(index); }
+
+CapsPtr CCaptureEngine::LiveFormat() const {
+  GstElement* tee = live_ ? live_->Tee() : nullptr;
+  PadPtr pad = tee ? Adopt(gst_element_get_static_pad(tee, "sink")) : nullptr;
+  return CapsPtr(pad ? gst_pad_get_current_caps(pad.get()) : nullptr);
+}
 
 HRESULT CCaptureEngine::CreateCompressor(int index, GstElement** filter) const {
   if (!filter) return com::E_POINTER;
   *filter = nullptr;
   if (index < 0) return com::E_FAIL;
-  CompressorList list;
+  CompressorList list(LiveFormat().get());
   GstElementFactory* factory = list.At(index);
   if (!factory) return com::E_FAIL;
   GstElement* element = gst_element_factory_create(factory, "Video Compressor");

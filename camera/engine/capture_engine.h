@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -243,8 +244,17 @@ class CCaptureEngine {
   HRESULT StreamCapsEntry(PinCategory pin, short index, capture::MediaType* mt,
                           capture::VideoStreamConfigCaps* range) const;
   HRESULT ApplyStreamCaps(PinCategory pin, short index, const BitmapInfoHeader* fields);
-  // Finalises a recording branch's file and removes the branch.
-  void FinishRecording();
+  // The recording branch on the running live graph, with the compressor settings kept.
+  HRESULT BuildRecording(const std::string& fileName, bool withAudio);
+  // Puts one compressor setting on the encoder, or on a new branch's encoder before it starts.
+  HRESULT ApplyCompressorSetting(std::int32_t capability, double value);
+  // The raw video the live graph records (null without one).
+  capture::CapsPtr LiveFormat() const;
+  // Finalises a recording branch's file and removes the branch; the branch's failure when no
+  // call has reported it yet.
+  HRESULT FinishRecording();
+  // The recording branch's failure, now reported to the host (S_OK while it writes).
+  HRESULT RecordingFailure();
   // The compressor's settings; E_FAIL without a recording branch with a compressor.
   HRESULT WithCompressor(capture::CompressorSettings* settings) const;
   capture::VideoRenderer* Renderer() const {
@@ -270,6 +280,9 @@ class CCaptureEngine {
   IVideoWindow* videoWindow_ = nullptr;
   capture::AudioFormat audioFormat_;
   std::int32_t crunchSizeImage_ = 0;
+  bool failureReported_ = false;
+  bool captureWithAudio_ = false;
+  std::map<std::int32_t, double> compressorSettings_;  // the host's, for the current file  // the recording branch's failure was a call's result
   capture::GraphState recordingFrom_ = capture::GraphState::LiveWithGrabber;
   HRESULT buildFailure_ = com::S_OK;  // why the last live graph, once built, did not run
   float wrapLimit_ = 0.04f;

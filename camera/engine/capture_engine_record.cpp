@@ -1,6 +1,9 @@
 // The recording branch of the capture engine, the compression and recording settings and the
 // audio input.
 #include "engine/capture_engine.h"
+
+#include <optional>
+
 #include "engine/devices.h"
 #include "engine/dv_decoder.h"
 #include "engine/video_renderer.h"
@@ -19,12 +22,25 @@ constexpr auto kFinishTimeout = std::chrono::seconds(5);
 HRESULT CCaptureEngine::SetCaptureFile(const std::string& fileName, bool withAudio) {
   if (!live_ || !graph_.Running() || !live_->Tee()) return com::E_FAIL;
   if (IsRecording()) return com::VFW_E_WRONG_STATE;
-  FinishRecording();  // a branch set up before gets its file finalised
+  compressorSettings_.clear();  // a new file's compressor starts from its defaults
+  return BuildRecording(fileName, withAudio);
+}
+
+HRESULT CCaptureEngine::BuildRecording(const std::string& fileName, bool withAudio) {
+  if (IsRecording()) return com::VFW_E_WRONG_STATE;
+  // A branch set up before gets its file finalised; a failure that only now arose (the index
+  // did not fit on the disk) is this call's.
+  const HRESULT finished = FinishRecording();
+  if (Failed(finished)) return finished;
   if (fileName.empty()) return com::E_INVALIDARG;
   RecordingSetup setup;
   setup.file = fileName;
-  CompressorList compressors;
-  if (IsAviFileName(fileName)) setup.compressor = compressors.At(compressorIndex_);  // none: raw video
+  // Only a chosen compressor makes the list be looked at (its encoders are tried on a new format).
+  std::optional<CompressorList> compressors;
+  if (IsAviFileName(fileName) && compressorIndex_ >= 0) {
+    compressors.emplace(LiveFormat().get());
+    setup.compressor = compressors->At(compressorIndex_);  // none: raw video
+  }
   DeviceList microphones("Audio/Source");
   // A DV camcorder's sound comes with its picture; other cameras take the first audio input.
   ElementPtr dvDecoder = withAudio ? FindDvDecoder(graph_.Pipeline()) : nullptr;
@@ -36,6 +52,7 @@ HRESULT CCaptureEngine::SetCaptureFile(const std::string& fileName, bool withAud
     if (!setup.audioDevice) return com::E_FAIL;  // no audio input device at all
   }
   setup.audioFormat = audioFormat_;
+  setup.compressorSettings = compressorSettings_;
   recording_ = std::make_unique<RecordingGraph>(graph_, live_->Tee());
   HRESULT result = recording_->Build(setup);
   if (Failed(result)) {
@@ -45,21 +62,58 @@ HRESULT CCaptureEngine::SetCaptureFile(const std::string& fileName, bool withAud
   }
   RecordingGraph* branch = recording_.get();
   graph_.SetQosListener([branch](GstMessage* m) { branch->OnQos(m); });
+  graph_.SetBranchErrorListener([branch](GstMessage* m) { return branch->OnError(m); });
+  failureReported_ = false;
   captureFile_ = fileName;
+  captureWithAudio_ = withAudio;
   return com::S_OK;
 }
 
-void CCaptureEngine::FinishRecording() {
-  if (!recording_) return;
+HRESULT CCaptureEngine::ApplyCompressorSetting(std::int32_t capability, double value) {
+  CompressorSettings settings(nullptr);
+  HRESULT result = WithCompressor(&settings);
+  if (Failed(result)) return result;
+  if (!(settings.Caps() & capability)) return com::E_FAIL;
+  if (settings.TakesNow(capability)) {
+    result = settings.Apply(capability, value);
+    if (Succeeded(result)) compressorSettings_[capability] = value;
+    return result;
+  }
+  // The encoder took its settings when it started: a new branch's encoder gets this one before
+  // it starts, as long as nothing went into the file. A value it refuses changes nothing.
+  if (recording_->EverStarted()) return com::VFW_E_WRONG_STATE;
+  GstElementFactory* factory = gst_element_get_factory(CompressorElement());
+  ElementPtr fresh = Sink(gst_element_factory_create(factory, nullptr));
+  if (!fresh) return com::REGDB_E_CLASSNOTREG;
+  result = CompressorSettings(fresh.get()).Apply(capability, value);
+  if (Failed(result)) return result;
+  compressorSettings_[capability] = value;
+  const std::string file = captureFile_;
+  return BuildRecording(file, captureWithAudio_);
+}
+
+HRESULT CCaptureEngine::FinishRecording() {
+  if (!recording_) return com::S_OK;
   graph_.SetQosListener(nullptr);
-  recording_->Finish(kFinishTimeout);
+  HRESULT result = recording_->Finish(kFinishTimeout);
+  // A failure while writing that no call has answered with yet is answered now.
+  if (Succeeded(result) && Failed(recording_->Failure()) && !failureReported_) result = recording_->Failure();
+  graph_.SetBranchErrorListener(nullptr);
   recording_.reset();
   captureFile_.clear();
   if (graph_.State() == GraphState::Recording) graph_.SetState(GraphState::LiveWithGrabber);
+  return result == com::VFW_E_TIMEOUT ? com::S_OK : result;
+}
+
+HRESULT CCaptureEngine::RecordingFailure() {
+  const HRESULT failure = recording_ ? recording_->Failure() : com::S_OK;
+  if (Failed(failure)) failureReported_ = true;
+  return failure;
 }
 
 HRESULT CCaptureEngine::RecStart() {
   if (captureFile_.empty() || !recording_) return com::E_FAIL;
+  if (const HRESULT failure = RecordingFailure(); Failed(failure)) return failure;  // the file takes no more
   const HRESULT result = recording_->Start();
   if (Succeeded(result)) {
     recordingFrom_ = graph_.State();
@@ -72,7 +126,8 @@ HRESULT CCaptureEngine::RecStop() {
   if (captureFile_.empty() || !recording_) return com::E_FAIL;
   const HRESULT result = recording_->Stop();
   if (graph_.State() == GraphState::Recording) graph_.SetState(recordingFrom_);
-  return result;
+  const HRESULT failure = RecordingFailure();  // writing stopped on the way (a full disk)
+  return Failed(failure) ? failure : result;
 }
 
 // ---- compression and recording settings -------------------------------------------------------
@@ -100,11 +155,7 @@ HRESULT CCaptureEngine::GetCompressorQuality(double* quality) {
   return settings.GetQuality(quality);
 }
 
-HRESULT CCaptureEngine::SetCompressorQuality(double quality) {
-  CompressorSettings settings(nullptr);
-  const HRESULT result = WithCompressor(&settings);
-  return Failed(result) ? result : settings.SetQuality(quality);
-}
+HRESULT CCaptureEngine::SetCompressorQuality(double quality) { return ApplyCompressorSetting(kCompCanQuality, quality); }
 
 HRESULT CCaptureEngine::GetKeyFrameRate(std::int32_t* rate) {
   *rate = -1;
@@ -115,11 +166,7 @@ HRESULT CCaptureEngine::GetKeyFrameRate(std::int32_t* rate) {
   return settings.GetKeyFrameRate(rate);
 }
 
-HRESULT CCaptureEngine::SetKeyFrameRate(std::int32_t rate) {
-  CompressorSettings settings(nullptr);
-  const HRESULT result = WithCompressor(&settings);
-  return Failed(result) ? result : settings.SetKeyFrameRate(rate);
-}
+HRESULT CCaptureEngine::SetKeyFrameRate(std::int32_t rate) { return ApplyCompressorSetting(kCompCanKeyFrame, rate); }
 
 HRESULT CCaptureEngine::GetPFramesPerKeyFrame(std::int32_t* frames) {
   *frames = -1;
@@ -131,9 +178,7 @@ HRESULT CCaptureEngine::GetPFramesPerKeyFrame(std::int32_t* frames) {
 }
 
 HRESULT CCaptureEngine::SetPFramesPerKeyFrame(std::int32_t frames) {
-  CompressorSettings settings(nullptr);
-  const HRESULT result = WithCompressor(&settings);
-  return Failed(result) ? result : settings.SetPFramesPerKeyFrame(frames);
+  return ApplyCompressorSetting(kCompCanBFrame, frames);
 }
 
 HRESULT CCaptureEngine::SetCrunch(std::int32_t bitRate, std::int32_t sizeImage) {
@@ -142,7 +187,7 @@ HRESULT CCaptureEngine::SetCrunch(std::int32_t bitRate, std::int32_t sizeImage) 
   if (Failed(result) || !graph_.Running()) return com::E_FAIL;
   if (!(settings.Caps() & kCompCanCrunch)) return com::E_FAIL;  // before anything would stop
   if (IsRecording()) return com::VFW_E_WRONG_STATE;
-  result = settings.SetBitRate(bitRate);
+  result = ApplyCompressorSetting(kCompCanCrunch, bitRate);
   if (Succeeded(result)) crunchSizeImage_ = sizeImage;
   return result;
 }

@@ -150,4 +150,19 @@ HRESULT CompressorSettings::SetBitRate(std::int32_t bitsPerSecond) {
   return p ? Set(encoder_, p, double(bitsPerSecond) / BitRateUnit(p)) : com::E_FAIL;
 }
 
+bool CompressorSettings::TakesNow(std::int32_t capability) const {
+  GParamSpec* p = Find(capability);
+  return p && ((p->flags & GST_PARAM_MUTABLE_PLAYING) || GST_STATE(encoder_) <= GST_STATE_READY);
+}
+
+HRESULT CompressorSettings::Apply(std::int32_t capability, double value) {
+  switch (capability) {
+    case kCompCanQuality: return SetQuality(value);
+    case kCompCanCrunch: return SetBitRate(std::int32_t(value));
+    case kCompCanKeyFrame: return SetKeyFrameRate(std::int32_t(value));
+    case kCompCanBFrame: return SetPFramesPerKeyFrame(std::int32_t(value));
+    default: return com::E_INVALIDARG;
+  }
+}
+
 }  // namespace capture

@@ -32,6 +32,10 @@ class CompressorSettings {
   // Bits per second; the encoder's own unit (bit/s or kbit/s) is taken from the property.
   HRESULT GetBitRate(std::int32_t* bitsPerSecond) const;
   HRESULT SetBitRate(std::int32_t bitsPerSecond);
+  // Whether the encoder takes a change of the setting now: some take it only before they start.
+  bool TakesNow(std::int32_t capability) const;
+  // Sets one setting by its capability flag (quality 0.0 to 1.0, the others whole numbers).
+  HRESULT Apply(std::int32_t capability, double value);
 
  private:
   GParamSpec* Find(std::int32_t capability) const;

@@ -1,6 +1,7 @@
 #include "engine/devices.h"
 
 #include "engine/dv_provider.h"
+#include "engine/recording_graph.h"
 
 #include <algorithm>
 #include <cstring>
@@ -88,15 +89,21 @@ QString DeviceList::Name(int index) const {
   return result;
 }
 
-CompressorList::CompressorList() {
+CompressorList::CompressorList(const GstCaps* format) {
   if (!EnsureGstInit()) return;
   GList* list = gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_VIDEO_ENCODER, GST_RANK_NONE);
   GstCaps* accepted = AviVideoCaps();
+  std::vector<GstElementFactory*> candidates;
   for (GList* l = list; l; l = l->next)
     if (WritesInto(GST_ELEMENT_FACTORY(l->data), accepted))
-      factories_.push_back(GST_ELEMENT_FACTORY(gst_object_ref(l->data)));
+      candidates.push_back(GST_ELEMENT_FACTORY(gst_object_ref(l->data)));
   gst_caps_unref(accepted);
   gst_plugin_feature_list_free(list);
+  const std::vector<bool> records = RecordsAt(candidates, format);
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    if (records[i]) factories_.push_back(candidates[i]);
+    else gst_object_unref(candidates[i]);
+  }
   std::sort(factories_.begin(), factories_.end(), [](GstElementFactory* a, GstElementFactory* b) {
     return std::strcmp(GST_OBJECT_NAME(a), GST_OBJECT_NAME(b)) < 0;
   });

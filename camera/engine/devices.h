@@ -28,10 +28,11 @@ class DeviceList {
   std::vector<GstDevice*> devices_;
 };
 
-// The encoders a recording can use: those whose output the AVI multiplexer takes.
+// The encoders a recording can use: those whose output the AVI multiplexer takes and that record
+// video of `format` (the live graph's; null: the preview format) into a file.
 class CompressorList {
  public:
-  CompressorList();
+  explicit CompressorList(const GstCaps* format = nullptr);
   ~CompressorList();
   CompressorList(const CompressorList&) = delete;
   CompressorList& operator=(const CompressorList&) = delete;

@@ -68,6 +68,7 @@ void GraphOwner::Release() {
     ended_.clear();
     failedAt_.reset();
     qosListener_ = nullptr;
+    branchErrorListener_ = nullptr;
   }
   pipeline_.reset();
   running_ = false;
@@ -105,6 +106,11 @@ void GraphOwner::SetQosListener(std::function<void(GstMessage*)> listener) {
   qosListener_ = std::move(listener);
 }
 
+void GraphOwner::SetBranchErrorListener(std::function<bool(GstMessage*)> listener) {
+  std::lock_guard lock(mutex_);
+  branchErrorListener_ = std::move(listener);
+}
+
 bool GraphOwner::WaitForEos(GstElement* element, std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   auto inside = [&](GstObject* o) { return o && (o == GST_OBJECT(element) || gst_object_has_as_ancestor(o, GST_OBJECT(element))); };
@@ -125,9 +131,15 @@ GstBusSyncReply GraphOwner::OnBusMessage(GstBus*, GstMessage* message, gpointer 
   switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR: {
       const HRESULT result = HResultFromGstMessage(message);
+      std::function<bool(GstMessage*)> branch;
       {
         std::lock_guard lock(owner->mutex_);
-        if (Succeeded(owner->streamError_)) owner->streamError_ = result;
+        branch = owner->branchErrorListener_;
+      }
+      const bool branchOnly = branch && branch(message);
+      {
+        std::lock_guard lock(owner->mutex_);
+        if (Succeeded(owner->streamError_) && !branchOnly) owner->streamError_ = result;
         owner->failedAt_ = Ref(GST_MESSAGE_SRC(message));
         owner->progress_.notify_all();
       }

@@ -65,6 +65,10 @@ class GraphOwner {
   bool WaitForEos(GstElement* element, std::chrono::milliseconds timeout);
   // Quality-of-service messages (frames dropped by an element) go to this listener; any thread.
   void SetQosListener(std::function<void(GstMessage*)> listener);
+  // Errors go to this listener first, on the thread that failed; when it takes the error as its
+  // branch's own (true), the graph itself runs on: the error ends waits for that branch and is
+  // posted as an error-abort event, but is not the graph's failure.
+  void SetBranchErrorListener(std::function<bool(GstMessage*)> listener);
 
  private:
   struct GraphEvent {
@@ -89,6 +93,7 @@ class GraphOwner {
   std::vector<GstPtr<GstObject>> ended_;  // sinks whose end of stream was forwarded, until waited for
   GstPtr<GstObject> failedAt_;  // where the stream failed
   std::function<void(GstMessage*)> qosListener_;
+  std::function<bool(GstMessage*)> branchErrorListener_;
 };
 
 }  // namespace capture

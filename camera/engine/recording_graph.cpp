@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cstring>
 
+#include "engine/asf_packets.h"
 #include "engine/avi_header.h"
+#include "engine/compressor.h"
 #include "engine/gst_errors.h"
 #include "engine/live_graph.h"
 
@@ -86,6 +88,17 @@ bool AcceptsI420(GstElementFactory* encoder) {
   return ok;
 }
 
+// The format an encoder that takes I420 is given: without it some pick 4:4:4 or 10 bits that
+// players refuse. Null for the others.
+GstElement* I420FormatFor(GstElementFactory* encoder) {
+  if (!AcceptsI420(encoder)) return nullptr;
+  GstElement* format = MakeElement("capsfilter", "Compressor Format");
+  GstCaps* i420 = gst_caps_from_string("video/x-raw,format=I420");
+  if (format) g_object_set(format, "caps", i420, nullptr);
+  gst_caps_unref(i420);
+  return format;
+}
+
 // Adds the elements to the bin and links them in a row; false when one is missing or refuses.
 bool AddChain(GstBin* bin, const std::vector<GstElement*>& chain) {
   for (GstElement* e : chain)
@@ -123,6 +136,107 @@ void UnlinkIfLinked(GstPad* upstream, GstElement* bin, const char* entryName) {
 
 }  // namespace
 
+namespace {
+
+// The frames a probe records, and how long all probes of one list may take together.
+constexpr int kProbeFrames = 1;
+constexpr auto kProbeTimeout = std::chrono::seconds(2);
+constexpr const char* kPreviewFormat = "video/x-raw,format=I420,width=320,height=240,framerate=30/1";
+
+// The plain raw format a test source can make of a live format: its layout, size and rate.
+std::string ProbeFormat(const GstCaps* format) {
+  const GstStructure* s = format && !gst_caps_is_empty(format) ? gst_caps_get_structure(format, 0) : nullptr;
+  gint w = 0, h = 0, n = 0, d = 0;
+  const char* layout = s ? gst_structure_get_string(s, "format") : nullptr;
+  if (!s || !gst_structure_has_name(s, "video/x-raw") || !layout || !gst_structure_get_int(s, "width", &w) ||
+      !gst_structure_get_int(s, "height", &h) || !gst_structure_get_fraction(s, "framerate", &n, &d) || n <= 0)
+    return kPreviewFormat;
+  gchar* text = g_strdup_printf("video/x-raw,format=%s,width=%d,height=%d,framerate=%d/%d", layout, w, h, n, d);
+  std::string out = text;
+  g_free(text);
+  return out;
+}
+
+struct Probe {
+  ElementPtr pipeline;
+  std::atomic<int> encoded{0};
+  bool done = false;
+  bool ok = false;
+};
+
+// source -> format -> converter -> [I420] -> encoder -> avimux -> fakesink; false when it cannot
+// be built or linked.
+bool BuildProbe(Probe& probe, GstElementFactory* factory, const std::string& format) {
+  probe.pipeline = Sink(gst_pipeline_new("Compressor Probe"));
+  GstElement* source = MakeElement("videotestsrc", nullptr);
+  GstElement* caps = MakeElement("capsfilter", nullptr);
+  GstElement* encoder = gst_element_factory_create(factory, nullptr);
+  if (source) g_object_set(source, "num-buffers", kProbeFrames, nullptr);
+  if (caps) {
+    GstCaps* c = gst_caps_from_string(format.c_str());
+    g_object_set(caps, "caps", c, nullptr);
+    gst_caps_unref(c);
+  }
+  std::vector<GstElement*> chain{source, caps, MakeElement("videoconvert", nullptr)};
+  if (GstElement* i420 = encoder ? I420FormatFor(factory) : nullptr) chain.push_back(i420);
+  chain.insert(chain.end(), {encoder, MakeElement("avimux", nullptr), MakeElement("fakesink", nullptr)});
+  if (!AddChain(GST_BIN(probe.pipeline.get()), chain)) return false;
+  PadPtr out = Adopt(gst_element_get_static_pad(encoder, "src"));
+  if (!out) return false;
+  gst_pad_add_probe(out.get(), GST_PAD_PROBE_TYPE_BUFFER, [](GstPad*, GstPadProbeInfo*, gpointer n) {
+    ++*static_cast<std::atomic<int>*>(n);
+    return GST_PAD_PROBE_OK;
+  }, &probe.encoded, nullptr);
+  return gst_element_set_state(probe.pipeline.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+}
+
+}  // namespace
+
+std::vector<bool> RecordsAt(const std::vector<GstElementFactory*>& encoders, const GstCaps* format) {
+  static std::mutex cacheMutex;
+  static std::map<std::string, bool> cache;  // "factory|format" -> records
+  const std::string probeFormat = ProbeFormat(format);
+  auto key = [&](GstElementFactory* f) { return std::string(GST_OBJECT_NAME(f)) + "|" + probeFormat; };
+  std::vector<bool> result(encoders.size(), false);
+  std::vector<std::unique_ptr<Probe>> probes(encoders.size());
+  {
+    std::lock_guard lock(cacheMutex);
+    for (std::size_t i = 0; i < encoders.size(); ++i) {
+      const auto known = cache.find(key(encoders[i]));
+      if (known != cache.end()) result[i] = known->second;
+      else probes[i] = std::make_unique<Probe>();
+    }
+  }
+  for (std::size_t i = 0; i < encoders.size(); ++i)
+    if (probes[i] && !BuildProbe(*probes[i], encoders[i], probeFormat)) probes[i]->done = true;
+  // All run at once; each ends in its end of stream (recorded) or an error (cannot).
+  const auto deadline = std::chrono::steady_clock::now() + kProbeTimeout;
+  for (bool waiting = true; waiting && std::chrono::steady_clock::now() < deadline;) {
+    waiting = false;
+    for (auto& probe : probes) {
+      if (!probe || probe->done) continue;
+      BusPtr bus = Adopt(gst_element_get_bus(probe->pipeline.get()));
+      GstMessage* m = gst_bus_timed_pop_filtered(bus.get(), 5 * GST_MSECOND,
+                                                 GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+      if (m) {
+        probe->done = true;
+        probe->ok = GST_MESSAGE_TYPE(m) == GST_MESSAGE_EOS && probe->encoded > 0;
+        gst_message_unref(m);
+      } else {
+        waiting = true;
+      }
+    }
+  }
+  std::lock_guard lock(cacheMutex);
+  for (std::size_t i = 0; i < encoders.size(); ++i) {
+    if (!probes[i]) continue;
+    if (probes[i]->pipeline) gst_element_set_state(probes[i]->pipeline.get(), GST_STATE_NULL);
+    result[i] = probes[i]->ok;
+    cache[key(encoders[i])] = result[i];
+  }
+  return result;
+}
+
 bool IsAviFileName(const std::string& file) {
   if (file.size() < 4) return false;
   std::string ext = file.substr(file.size() - 4);
@@ -132,7 +246,7 @@ bool IsAviFileName(const std::string& file) {
 
 bool RecordingGraph::Gate::Accept(GstClockTime runningTime, GstClockTime* fileTime) {
   std::lock_guard lock(mutex);
-  if (finished || runningTime < stretchStart) return false;
+  if (finished || failed || runningTime < stretchStart) return false;
   if (GST_CLOCK_TIME_IS_VALID(stretchEnd) ? runningTime >= stretchEnd : !open) return false;
   *fileTime = GstClockTime(GstClockTimeDiff(runningTime) - shift);
   return true;
@@ -147,6 +261,8 @@ HRESULT RecordingGraph::Build(const RecordingSetup& setup) {
   const bool avi = IsAviFileName(setup.file);
   format_ = setup.audioFormat;
   rawAviFile_ = avi && !setup.compressor ? setup.file : std::string();
+  aviFile_ = avi ? setup.file : std::string();
+  file_ = setup.file;
   bin_ = Sink(gst_bin_new("Recording"));
   binObject_ = bin_.get();
   g_object_set(bin_.get(), "message-forward", TRUE, nullptr);
@@ -206,13 +322,7 @@ HRESULT RecordingGraph::AddVideo(const RecordingSetup& setup, bool avi, GstEleme
     if (encoder) g_object_set(encoder, "bitrate", gint64(kAsfVideoBitRate), nullptr);
   } else if (setup.compressor) {
     encoder = gst_element_factory_create(setup.compressor, "Video Compressor");
-    // Without a format in front, some encoders pick 4:4:4 or 10 bits that players refuse.
-    if (encoder && AcceptsI420(setup.compressor)) {
-      format = MakeElement("capsfilter", "Compressor Format");
-      GstCaps* i420 = gst_caps_from_string("video/x-raw,format=I420");
-      g_object_set(format, "caps", i420, nullptr);
-      gst_caps_unref(i420);
-    }
+    if (encoder) format = I420FormatFor(setup.compressor);
   }
   if ((avi && setup.compressor) || !avi) {
     if (!encoder) return com::REGDB_E_CLASSNOTREG;
@@ -223,6 +333,11 @@ HRESULT RecordingGraph::AddVideo(const RecordingSetup& setup, bool avi, GstEleme
   else if (encoder) linked = AddChain(bin, {queue_.get(), convert, encoder, mux});
   else linked = AddChain(bin, {queue_.get(), convert, mux});
   if (!linked) return com::VFW_E_CANNOT_CONNECT;
+  // The host's settings, while the encoder has not started (the caller checked the values).
+  if (setup.compressor) {
+    CompressorSettings settings(encoder);
+    for (const auto& [capability, value] : setup.compressorSettings) settings.Apply(capability, value);
+  }
   // The branch's entry, once the queue is a child of the bin it leads into.
   gst_element_add_pad(bin_.get(), gst_ghost_pad_new("sink", in.get()));
   if (encoder && g_str_has_prefix(GST_OBJECT_NAME(gst_element_get_factory(encoder)), "avenc_"))
@@ -306,7 +421,14 @@ HRESULT RecordingGraph::Start() {
   gate_.stretchEnd = GST_CLOCK_TIME_NONE;
   gate_.shift = GstClockTimeDiff(now) - GstClockTimeDiff(gate_.written);
   gate_.open = true;
+  gate_.started = true;
   return com::S_OK;
+}
+
+bool RecordingGraph::EverStarted() const {
+  auto& gate = const_cast<Gate&>(gate_);
+  std::lock_guard lock(gate.mutex);
+  return gate.started;
 }
 
 HRESULT RecordingGraph::Stop() {
@@ -328,14 +450,18 @@ bool RecordingGraph::Recording() const {
 
 HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
   if (!bin_) return com::S_OK;
+  bool failedBefore = false;
   {
     std::lock_guard lock(gate_.mutex);
     gate_.finished = true;
     gate_.open = false;
+    failedBefore = gate_.failed;
   }
   bool ended = false;
   PadPtr sink = Adopt(gst_element_get_static_pad(bin_.get(), "sink"));
-  if (teePad_ && GST_OBJECT_PARENT(bin_.get()) && GST_STATE(bin_.get()) == GST_STATE_PLAYING && timeout.count() > 0) {
+  // A branch that failed has nobody left to write its end.
+  if (!failedBefore && teePad_ && GST_OBJECT_PARENT(bin_.get()) && GST_STATE(bin_.get()) == GST_STATE_PLAYING &&
+      timeout.count() > 0) {
     // Off the tee at a buffer boundary, then the end of stream into the branch alone: the live
     // picture runs on while the multiplexer writes its header and index.
     DrainFrom(teePad_.get(), sink.get());
@@ -361,8 +487,28 @@ HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
   teePad_.reset();
   binObject_ = nullptr;
   bin_.reset();
-  if (ended && !rawAviFile_.empty()) FixRawImageSize(rawAviFile_);
+  const HRESULT failure = failure_.load();
+  if (Failed(failure) && !aviFile_.empty()) CloseCutAvi(aviFile_);
+  if (!rawAviFile_.empty() && (ended || Failed(failure))) FixRawImageSize(rawAviFile_);
+  if (ended && aviFile_.empty()) FixAsfPacketLengths(file_);
+  if (Failed(failure)) return failedBefore ? com::S_OK : failure;
   return ended || timeout.count() == 0 ? com::S_OK : com::VFW_E_TIMEOUT;
+}
+
+bool RecordingGraph::OnError(GstMessage* message) {
+  const void* bin = binObject_.load();
+  bool inside = false;
+  for (GstObject* o = GST_MESSAGE_SRC(message); o && bin && !inside; o = GST_OBJECT_PARENT(o)) inside = o == bin;
+  if (!inside) return false;
+  {
+    // Closed before the failure travels back up the branch: the tee's next frame is dropped at
+    // the branch's entry instead of stopping the camera.
+    std::lock_guard lock(gate_.mutex);
+    gate_.failed = true;
+  }
+  HRESULT none = com::S_OK;
+  failure_.compare_exchange_strong(none, HResultFromGstMessage(message));
+  return true;
 }
 
 HRESULT RecordingGraph::SetAudioFormat(const AudioFormat& format) {

@@ -42,6 +42,8 @@ struct RecordingSetup {
   GstDevice* audioDevice = nullptr;         // null: no sound (unless audioPad)
   GstPad* audioPad = nullptr;               // the running graph's own sound (a DV decoder's), else null
   AudioFormat audioFormat;
+  // Settings put on the compressor before it starts: capability flag -> value.
+  std::map<std::int32_t, double> compressorSettings;
 };
 
 class RecordingGraph {
@@ -56,7 +58,11 @@ class RecordingGraph {
   HRESULT Start();
   HRESULT Stop();
   bool Recording() const;
-  // Drains the branch into its file and removes it (waits up to `timeout` for the end).
+  // Whether anything was let into the file yet.
+  bool EverStarted() const;
+  // Drains the branch into its file and removes it (waits up to `timeout` for the end). An AVI
+  // whose writing failed is closed over the frames it holds. The result is the failure that
+  // arose while finishing, if any.
   HRESULT Finish(std::chrono::milliseconds timeout);
 
   GstElement* Compressor() const { return compressor_.get(); }
@@ -75,12 +81,19 @@ class RecordingGraph {
   std::int32_t NotDropped() const;
   std::int64_t QueuedFrames() const;  // waiting in the branch's queue
   void OnQos(GstMessage* message);
+  // An error inside the branch (a full disk): the branch takes no more frames, the live picture
+  // runs on. True when the message came from inside the branch. Any thread.
+  bool OnError(GstMessage* message);
+  // Why the branch stopped writing (S_OK while it writes).
+  HRESULT Failure() const { return failure_.load(); }
 
   // The gate of both streams: which running times go into the file and where they land.
   struct Gate {
     std::mutex mutex;
     bool open = false;
     bool finished = false;
+    bool failed = false;  // the file takes nothing more
+    bool started = false;
     GstClockTime stretchStart = 0;                  // running time the current stretch began
     GstClockTime stretchEnd = GST_CLOCK_TIME_NONE;  // when it was blocked again
     GstClockTimeDiff shift = 0;                     // running time minus file time
@@ -107,6 +120,9 @@ class RecordingGraph {
   ElementPtr audioCaps_;
   ElementPtr sink_;
   std::string rawAviFile_;  // the file, when it is an AVI of uncompressed video
+  std::string aviFile_;     // the file, when it is an AVI
+  std::string file_;
+  std::atomic<HRESULT> failure_{com::S_OK};
   AudioFormat format_;
   std::vector<QString> lines_;
   int enabledLine_ = 0;
@@ -117,5 +133,11 @@ class RecordingGraph {
 
 // Whether a file name chooses the AVI multiplexer (".avi" in any letter case).
 bool IsAviFileName(const std::string& file);
+
+// Which of the encoders record video of `format` (raw video caps; null: the preview format) into
+// an AVI file: a frame goes through the branch's own chain in a pipeline of their own, all
+// encoders at once. One that refuses the format, needs hardware that is not there or does not
+// finish within two seconds cannot. Each encoder is tried once per format in a process.
+std::vector<bool> RecordsAt(const std::vector<GstElementFactory*>& encoders, const GstCaps* format);
 
 }  // namespace capture

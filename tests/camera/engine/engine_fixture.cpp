@@ -133,6 +133,30 @@ Decoded Decode(const std::string& path) {
   return d;
 }
 
+int AviIndexEntries(const std::string& path) {
+  const std::vector<std::uint8_t> bytes = ReadFile(path);
+  const std::string text(bytes.begin(), bytes.end());
+  const std::size_t movi = text.find("movi");
+  const std::size_t idx1 = movi == std::string::npos ? movi : text.rfind("idx1");
+  if (idx1 == std::string::npos || idx1 < movi || idx1 + 8 > bytes.size()) return -1;
+  const std::uint32_t size = Le32(bytes, idx1 + 4);
+  if (idx1 + 8 + size > bytes.size()) return -1;
+  return int(size / 16);
+}
+
+std::vector<bool> AviKeyFrames(const std::string& path) {
+  std::vector<bool> keys;
+  const int entries = AviIndexEntries(path);
+  const std::vector<std::uint8_t> bytes = ReadFile(path);
+  const std::string text(bytes.begin(), bytes.end());
+  const std::size_t idx1 = text.rfind("idx1");
+  for (int i = 0; i < entries; ++i) {
+    const std::size_t at = idx1 + 8 + std::size_t(i) * 16;
+    if (bytes[at + 2] == 'd') keys.push_back((Le32(bytes, at + 4) & 0x10) != 0);  // "00dc", "00db"
+  }
+  return keys;
+}
+
 long ResidentKb() {
   std::ifstream statm("/proc/self/statm");
   long size = 0, resident = 0;

@@ -75,6 +75,10 @@ struct Decoded {
   std::string container;
 };
 Decoded Decode(const std::string& path);
+// The entries of an AVI file's index ("idx1"); -1 when the file has none.
+int AviIndexEntries(const std::string& path);
+// For each video frame of an AVI file's index, whether it is marked as a key frame.
+std::vector<bool> AviKeyFrames(const std::string& path);
 
 long ResidentKb();
 

@@ -1,11 +1,15 @@
 // Recording on the running live graph: AVI and ASF files decoded back, stretches joined into one
 // file, the settings of the compressor and the audio input, and what is refused while recording.
+#include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/devices.h"
 #include "engine_fixture.h"
+#include "support/support_program.h"
 
 using namespace cameratest;
 
@@ -236,4 +240,172 @@ TEST_F(Record, AudioLinesAndTheFormatTable) {
   ASSERT_EQ(engine.GetAudioFormat(&channels, &bytes, &rate), com::S_OK);
   EXPECT_EQ(capture::AudioFormat({channels, bytes, rate}).BytesPerSecond(), 176400);
   EXPECT_EQ(capture::AudioFormat({channels, bytes, rate}).BlockAlign(), 4);
+}
+
+// Every listed compressor writes a file whose frames decode at the live format; encoders that
+// refuse it (MPEG-1 and MPEG-2 at this format, the hardware encoders of a machine without the
+// hardware) are not listed. Their factories exist here, so the list is shorter than the encoders.
+TEST_F(Record, EveryListedCompressorRecordsAtTheLiveFormat) {
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  const int count = engine.GetCompressorCount();
+  ASSERT_GT(count, 0);
+  std::vector<std::string> listed;
+  for (int i = 0; i < count; ++i) {
+    GstElement* encoder = nullptr;
+    ASSERT_EQ(engine.CreateCompressor(i, &encoder), com::S_OK);
+    listed.push_back(GST_OBJECT_NAME(gst_element_get_factory(encoder)));
+    gst_object_unref(encoder);
+  }
+  for (const char* refusing : {"avenc_mpeg1video", "avenc_mpeg2video", "avenc_h264_omx", "avenc_mpeg4_omx"}) {
+    GstElementFactory* factory = gst_element_factory_find(refusing);
+    if (!factory) continue;
+    gst_object_unref(factory);
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), refusing), 0) << refusing << " is listed";
+  }
+  for (int i = 0; i < count; ++i) {
+    SCOPED_TRACE(listed[std::size_t(i)]);
+    engine.SetCompressorIndex(i);
+    const std::string file = TempFile(listed[std::size_t(i)] + ".avi");
+    ASSERT_EQ(engine.SetCaptureFile(file, false), com::S_OK);
+    Take(engine, 0.4);
+    ASSERT_EQ(engine.SetCaptureFile(TempFile("next.avi"), false), com::S_OK);  // finalises the file
+    // Some formats have no decoder here (lossless JPEG, JPEG 2000): the index counts the frames.
+    EXPECT_GT(AviIndexEntries(file), 5);
+  }
+  // The list at another live format is that format's own, and still records.
+  UseCameras({Cam("Wide", "ball", {"I420 640x360@25"})});
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  const int wideCount = engine.GetCompressorCount();
+  ASSERT_GE(wideCount, 1);
+  engine.SetCompressorIndex(wideCount - 1);
+  ASSERT_EQ(engine.SetCaptureFile(TempFile("wide.avi"), false), com::S_OK);
+  Take(engine, 0.4);
+  engine.TearDownGraph();
+  EXPECT_GT(Decode(TempFile("wide.avi")).frames, 5);
+}
+
+namespace {
+
+// The error-abort events waiting in the graph, with their codes.
+std::vector<long> ErrorAborts(CCaptureEngine& engine) {
+  std::vector<long> codes;
+  long code = 0;
+  std::intptr_t p1 = 0, p2 = 0;
+  while (engine.GetEvent(&code, &p1, &p2, 0) == com::S_OK)
+    if (code == capture::ec::kErrorAbort) codes.push_back(long(p1));
+  return codes;
+}
+
+}  // namespace
+
+// A disk that fills while the frames are written, and one that fills only when the index is
+// written: the failure reaches the host as the disk-full code of the call and an error-abort
+// event, the live picture runs on, and the file keeps the frames it holds, with an index.
+TEST_F(Record, AFullDiskIsReportedAndTheFileKeepsAnIndexOfItsFrames) {
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  {
+    SCOPED_TRACE("filled by the frames");
+    testsupport::SmallDisk disk(3 << 20);  // about a dozen raw frames
+    if (!disk.Mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+    const std::string file = disk.Path().toStdString() + "raw.avi";
+    ASSERT_EQ(engine.SetCaptureFile(file, false), com::S_OK);
+    ASSERT_EQ(engine.RecStart(), com::S_OK);
+    QThread::msleep(1000);
+    EXPECT_EQ(engine.RecStop(), com::E_DISK_FULL);
+    EXPECT_EQ(engine.RecStart(), com::E_DISK_FULL);  // nothing more goes into this file
+    const std::vector<long> aborts = ErrorAborts(engine);
+    EXPECT_EQ(std::count(aborts.begin(), aborts.end(), com::E_DISK_FULL), 1);
+    QThread::msleep(200);
+    EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("still.bmp")), com::S_OK) << "the live picture stopped";
+    ASSERT_EQ(engine.SetCaptureFile(TempFile("next.avi"), false), com::S_OK);  // already reported
+    const int indexed = AviIndexEntries(file);
+    EXPECT_GT(indexed, 3);
+    const Decoded d = Decode(file);
+    EXPECT_TRUE(d.ok);
+    EXPECT_EQ(d.frames, indexed);
+  }
+  {
+    SCOPED_TRACE("filled when the index is written");
+    testsupport::SmallDisk disk(8 << 20);
+    const std::string file = disk.Path().toStdString() + "door.avi";
+    engine.SetCompressorIndex(CompressorIndex("jpegenc"));
+    ASSERT_EQ(engine.SetCaptureFile(file, false), com::S_OK);
+    Take(engine, 1.0);
+    disk.Fill();
+    EXPECT_EQ(engine.SetCaptureFile(TempFile("next.avi"), false), com::E_DISK_FULL);
+    const std::vector<long> aborts = ErrorAborts(engine);
+    EXPECT_EQ(std::count(aborts.begin(), aborts.end(), com::E_DISK_FULL), 1);
+    const int indexed = AviIndexEntries(file);
+    EXPECT_GT(indexed, 10);
+    const Decoded d = Decode(file);
+    EXPECT_TRUE(d.ok);
+    EXPECT_EQ(d.frames, indexed);
+    EXPECT_EQ(engine.SetCaptureFile(TempFile("next.avi"), false), com::S_OK);  // reported once
+  }
+  EXPECT_EQ(engine.SaveGrabberBitmap(TempFile("still.bmp")), com::S_OK);
+}
+
+// Key-frame and predicted-frame settings of an encoder that takes them only before it starts
+// (x264) reach the file; once frames went in they are refused and the file keeps its own.
+TEST_F(Record, KeyFrameSettingsReachTheEncoderBeforeItStarts) {
+  const int x264 = CompressorIndex("x264enc");
+  if (x264 < 0) GTEST_SKIP() << "x264enc (gst-plugins-ugly) is not installed";
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  engine.SetCompressorIndex(x264);
+  const std::string file = TempFile("keys.avi");
+  ASSERT_EQ(engine.SetCaptureFile(file, true), com::S_OK);
+  std::int32_t kframe = 0, pframe = 0;
+  EXPECT_EQ(engine.SetKeyFrameRate(10), com::S_OK);
+  EXPECT_EQ(engine.SetPFramesPerKeyFrame(2), com::S_OK);
+  EXPECT_EQ(engine.SetKeyFrameRate(-3), com::E_INVALIDARG);  // refused, the 10 stays
+  ASSERT_EQ(engine.GetKeyFrameRate(&kframe), com::S_OK);
+  ASSERT_EQ(engine.GetPFramesPerKeyFrame(&pframe), com::S_OK);
+  EXPECT_EQ(kframe, 10);
+  EXPECT_EQ(pframe, 2);
+  ASSERT_EQ(engine.RecStart(), com::S_OK);
+  QThread::msleep(1500);
+  EXPECT_EQ(engine.SetKeyFrameRate(30), com::VFW_E_WRONG_STATE);
+  ASSERT_EQ(engine.RecStop(), com::S_OK);
+  EXPECT_EQ(engine.SetKeyFrameRate(30), com::VFW_E_WRONG_STATE);  // the file has frames
+  ASSERT_EQ(engine.GetKeyFrameRate(&kframe), com::S_OK);
+  EXPECT_EQ(kframe, 10);
+  engine.TearDownGraph();
+  const std::vector<bool> keys = AviKeyFrames(file);
+  ASSERT_GT(keys.size(), 30u);
+  int last = -1;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (!keys[i]) continue;
+    if (last >= 0) {
+      EXPECT_LE(int(i) - last, 10) << "key frames at " << last << " and " << i;
+    }
+    last = int(i);
+  }
+  EXPECT_GE(std::count(keys.begin(), keys.end(), true), int(keys.size()) / 10);
+  EXPECT_TRUE(Decode(file).audio);
+}
+
+// ASF recordings, with sound and without, are read by ffmpeg's demuxer to their last frame: it
+// counts the frames GStreamer plays and reports no fault in the file.
+TEST_F(Record, AsfFilesAreReadWholeByAnotherDemuxer) {
+  if (QStandardPaths::findExecutable("ffprobe").isEmpty()) GTEST_SKIP() << "ffprobe (ffmpeg) is not installed";
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  for (const bool audio : {true, false}) {
+    SCOPED_TRACE(audio ? "with sound" : "silent");
+    const std::string file = TempFile(audio ? "sound.asf" : "silent.asf");
+    ASSERT_EQ(engine.SetCaptureFile(file, audio), com::S_OK);
+    Take(engine, 1.5);
+    ASSERT_EQ(engine.SetCaptureFile(TempFile("next.avi"), false), com::S_OK);  // finalises the file
+    QProcess probe;
+    probe.start("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v", "-show_entries",
+                            "stream=nb_read_frames", "-of", "csv=p=0", QString::fromStdString(file)});
+    ASSERT_TRUE(probe.waitForFinished(30000));
+    EXPECT_EQ(probe.readAllStandardError().trimmed().toStdString(), "");
+    const int played = Decode(file).frames;
+    EXPECT_GT(played, 30);
+    EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput()).trimmed().toInt(), played);
+  }
 }
