@@ -15,16 +15,8 @@ static_assert(MemberTableModel::ColDate - MemberTableModel::ColId == PackedMembe
 constexpr Qt::Alignment kCellAlignment = Qt::AlignLeft | Qt::AlignVCenter;
 
 QString* MemberField(RosterMember& m, int col) {
-  switch (col) {
-    case MemberTableModel::ColId: return &m.id;
-    case MemberTableModel::ColName: return &m.name;
-    case MemberTableModel::ColHonorific: return &m.honorific;
-    case MemberTableModel::ColKana: return &m.kana;
-    case MemberTableModel::ColMailName: return &m.mailName;
-    case MemberTableModel::ColMailAddr: return &m.mailAddr;
-    case MemberTableModel::ColDate: return &m.date;
-    default: return nullptr;
-  }
+  if (col < MemberTableModel::ColId || col > MemberTableModel::ColDate) return nullptr;
+  return &FieldOf(m, static_cast<PackedMembers::Field>(col - MemberTableModel::ColId));
 }
 
 }  // namespace

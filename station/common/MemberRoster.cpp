@@ -9,19 +9,22 @@ constexpr quint32 kBlock = 1u << 20;  // bytes of a shared block; a longer row g
 constexpr char kBetween = '\xFF';
 
 template <typename Member>
-auto* FieldOf(Member& m, int field) {
+auto& AnyFieldOf(Member& m, PackedMembers::Field field) {
   switch (field) {
-    case PackedMembers::Id: return &m.id;
-    case PackedMembers::Name: return &m.name;
-    case PackedMembers::Honorific: return &m.honorific;
-    case PackedMembers::Kana: return &m.kana;
-    case PackedMembers::MailName: return &m.mailName;
-    case PackedMembers::MailAddr: return &m.mailAddr;
-    default: return &m.date;
+    case PackedMembers::Id: return m.id;
+    case PackedMembers::Name: return m.name;
+    case PackedMembers::Honorific: return m.honorific;
+    case PackedMembers::Kana: return m.kana;
+    case PackedMembers::MailName: return m.mailName;
+    case PackedMembers::MailAddr: return m.mailAddr;
+    default: return m.date;
   }
 }
 
 }  // namespace
+
+QString& FieldOf(RosterMember& member, PackedMembers::Field field) { return AnyFieldOf(member, field); }
+const QString& FieldOf(const RosterMember& member, PackedMembers::Field field) { return AnyFieldOf(member, field); }
 
 // ---- packed rows -----------------------------------------------------------------------------
 
@@ -43,7 +46,7 @@ PackedMembers::Row PackedMembers::Store(const RosterMember& member) {
   QByteArray bytes;
   for (int f = 0; f < kFields; ++f) {
     if (f) bytes += kBetween;
-    bytes += FieldOf(member, f)->toUtf8();
+    bytes += FieldOf(member, Field(f)).toUtf8();
   }
   Row row;
   row.ticked = member.ticked;
@@ -73,7 +76,7 @@ RosterMember PackedMembers::At(int row) const {
   for (int f = 0; f < kFields; ++f) {
     const char* stop = static_cast<const char*>(std::memchr(p, kBetween, static_cast<size_t>(end - p)));
     if (!stop) stop = end;
-    *FieldOf(m, f) = QString::fromUtf8(p, stop - p);
+    FieldOf(m, Field(f)) = QString::fromUtf8(p, stop - p);
     p = stop == end ? end : stop + 1;
   }
   m.ticked = r.ticked;

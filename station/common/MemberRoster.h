@@ -68,6 +68,10 @@ class PackedMembers {
   size_t waste_ = 0;          // bytes left behind by replaced and removed rows
 };
 
+// The text `field` of a member.
+QString& FieldOf(RosterMember& member, PackedMembers::Field field);
+const QString& FieldOf(const RosterMember& member, PackedMembers::Field field);
+
 class MemberRoster : public QObject {
   Q_OBJECT
 
