@@ -37,6 +37,7 @@ function(velmor_add_test name)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120  # listing a sanitizer build's tests on a busy machine takes more than 5 s
     PROPERTIES TIMEOUT ${T_TIMEOUT}
                ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
                ${lock})

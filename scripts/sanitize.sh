@@ -12,6 +12,7 @@ fi
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMOR_ASAN=ON "${launcher[@]}" >/dev/null
 cmake --build build-sanitize -j"$jobs"
 
+bash scripts/start-cups.sh >/dev/null  # the print tests print on the machine's PDF queue too
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 # fast_unwind_on_malloc=0: whole stacks for allocations, so that a suppression can name the

@@ -274,9 +274,15 @@ bool Connection::Open(const QString& dsn, const QString& user, const QString& pa
     // changes what is stored or how safely.
     QSqlQuery pragma(Database());
     pragma.exec(QStringLiteral("PRAGMA cache_size = -65536"));
-    pragma.exec(QStringLiteral("PRAGMA mmap_size = 268435456"));
+    MapFile(true);
   }
   return true;
+}
+
+void Connection::MapFile(bool mapped) {
+  if (!IsOpen() || DbmsName() != QLatin1String("SQLite")) return;
+  QSqlQuery pragma(Database());
+  pragma.exec(mapped ? QStringLiteral("PRAGMA mmap_size = 268435456") : QStringLiteral("PRAGMA mmap_size = 0"));
 }
 
 void Connection::Close() {

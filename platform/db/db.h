@@ -71,6 +71,12 @@ class Connection {
   bool Rollback(QString* error = nullptr);
   bool InTransaction() const { return inTransaction_; }
 
+  // Whether an SQLite database file is mapped into memory (it is from Open()). A read of a whole
+  // large table is better done unmapped: it then goes through SQLite's page cache, whose size is
+  // bounded, instead of leaving every page of the file resident in the process. Other databases
+  // ignore it.
+  void MapFile(bool mapped);
+
   // Makes the connection ready for a statement: opens it again when a failure left it to be
   // reopened; refuses while a transaction waits for its rollback. False with the reason.
   bool Ready(QString* error);

@@ -10,19 +10,13 @@
 
 namespace {
 
+static_assert(MemberTableModel::ColDate - MemberTableModel::ColId == PackedMembers::Date);
+
 constexpr Qt::Alignment kCellAlignment = Qt::AlignLeft | Qt::AlignVCenter;
 
 QString* MemberField(RosterMember& m, int col) {
-  switch (col) {
-    case MemberTableModel::ColId: return &m.id;
-    case MemberTableModel::ColName: return &m.name;
-    case MemberTableModel::ColHonorific: return &m.honorific;
-    case MemberTableModel::ColKana: return &m.kana;
-    case MemberTableModel::ColMailName: return &m.mailName;
-    case MemberTableModel::ColMailAddr: return &m.mailAddr;
-    case MemberTableModel::ColDate: return &m.date;
-    default: return nullptr;
-  }
+  if (col < MemberTableModel::ColId || col > MemberTableModel::ColDate) return nullptr;
+  return &FieldOf(m, static_cast<PackedMembers::Field>(col - MemberTableModel::ColId));
 }
 
 }  // namespace
@@ -49,10 +43,9 @@ MemberTableModel::MemberTableModel(MemberRoster& roster, QObject* parent)
 }
 
 QString MemberTableModel::Text(int row, int col) const {
-  if (row < 0 || row >= roster_.Count()) return QString();
-  RosterMember m = roster_.At(row);
-  const QString* field = MemberField(m, col);
-  return field ? *field : QString();
+  if (row < 0 || row >= roster_.Count() || col < ColId || col > ColDate) return QString();
+  // The grid's text columns are the roster's fields in the same order.
+  return roster_.Text(row, static_cast<PackedMembers::Field>(col - ColId));
 }
 
 void MemberTableModel::SetText(int row, int col, const QString& text) {
@@ -104,7 +97,7 @@ QVariant MemberTableModel::data(const QModelIndex& index, int role) const {
       if (index.column() == ColSend) return member ? QStringLiteral("送信") : QVariant();
       return Text(row, index.column());
     case Qt::CheckStateRole:
-      if (index.column() == ColPick && member) return roster_.At(row).ticked ? Qt::Checked : Qt::Unchecked;
+      if (index.column() == ColPick && member) return roster_.Ticked(row) ? Qt::Checked : Qt::Unchecked;
       return {};
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(kCellAlignment);

@@ -81,12 +81,12 @@ int frmSearch::fgDataSearch(const QString& id, const QString& name) {
   const MemberRoster& roster = MemberRoster::Shared();
   if (!id.isEmpty()) {
     for (int i = 0; i < roster.Count(); ++i)
-      if (roster.At(i).id == id) return i + 1;
+      if (roster.Text(i, PackedMembers::Id) == id) return i + 1;
     return 0;
   }
   if (!name.isEmpty()) {
     for (int i = 0; i < roster.Count(); ++i)
-      if (roster.At(i).name.contains(name)) return i + 1;
+      if (roster.Text(i, PackedMembers::Name).contains(name)) return i + 1;
   }
   return 0;
 }

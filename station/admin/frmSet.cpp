@@ -402,10 +402,10 @@ void frmSet::frmSet_ShowMemberRow(int row) {
 
 void frmSet::default_fgData() {
   ShowTable(true);
-  std::vector<RosterMember> rows;
+  PackedMembers rows;
   QString error;
+  MemberRoster::Shared().Clear();  // the old rows go before the new ones are read
   if (!LoadMemberRows(rows, TodayText(), &error)) {
-    MemberRoster::Shared().Clear();
     ui::MsgBox(QStringLiteral("登録データを読み込めませんでした。\r\n") + error, ui::vbCritical,
                QStringLiteral("ロードエラー"));
     return;

@@ -59,20 +59,51 @@ bool RunInTransaction(const std::function<bool()>& work, QString* error,
   return false;
 }
 
+namespace {
+
+// Hands every member to `take`, ordered by ID. The table is read a page at a time, each page
+// from the ID after the last one read (the primary key): a driver that reads a query's whole
+// result before its first row (the SQLite ODBC driver under a client cursor, psqlODBC) then never
+// holds more than a page of a large table.
+bool ForEachMember(const QString& today, const std::function<void(const RosterMember&)>& take, QString* error) {
+  constexpr int kPage = 10000;
+  const QString first = QStringLiteral("select * from tblData ORDER BY ID LIMIT %1").arg(kPage);
+  const QString next = QStringLiteral("select * from tblData WHERE ID > ? ORDER BY ID LIMIT %1").arg(kPage);
+  // Every page of the table is read once: through SQLite's bounded page cache, not its memory map.
+  struct Unmapped {
+    Unmapped() { gcnDB().MapFile(false); }
+    ~Unmapped() { gcnDB().MapFile(true); }
+  } unmapped;
+  QString last;
+  for (bool firstPage = true;; firstPage = false) {
+    db::Recordset rs;
+    if (!rs.Open(gcnDB(), firstPage ? first : next, firstPage ? QVariantList() : QVariantList{last})) {
+      if (error) *error = rs.LastError();
+      return false;
+    }
+    if (rs.FieldNames().size() < 7) {
+      if (error) *error = QStringLiteral("tblData has %1 fields").arg(rs.FieldNames().size());
+      return false;
+    }
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+      const RosterMember m = ShownFields(rs, today);
+      take(m);
+      last = m.id;
+    }
+    if (rs.RecordCount() < kPage) return true;
+  }
+}
+
+}  // namespace
+
 bool LoadMemberRows(std::vector<RosterMember>& rows, const QString& today, QString* error) {
   rows.clear();
-  db::Recordset rs;
-  if (!rs.Open(gcnDB(), QStringLiteral("select * from tblData ORDER BY ID"))) {
-    if (error) *error = rs.LastError();
-    return false;
-  }
-  if (rs.FieldNames().size() < 7) {
-    if (error) *error = QStringLiteral("tblData has %1 fields").arg(rs.FieldNames().size());
-    return false;
-  }
-  rows.reserve(static_cast<size_t>(rs.RecordCount()));
-  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) rows.push_back(ShownFields(rs, today));
-  return true;
+  return ForEachMember(today, [&rows](const RosterMember& m) { rows.push_back(m); }, error);
+}
+
+bool LoadMemberRows(PackedMembers& rows, const QString& today, QString* error) {
+  rows.Clear();
+  return ForEachMember(today, [&rows](const RosterMember& m) { rows.Append(m); }, error);
 }
 
 bool WriteMemberRows(const std::vector<RosterMember>& rows, const QString& today,

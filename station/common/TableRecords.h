@@ -39,6 +39,8 @@ bool RunInTransaction(const std::function<bool()>& work, QString* error = nullpt
 
 // Every member, ordered by ID, in the roster's form (no ticks). A Null Date reads as `today`.
 bool LoadMemberRows(std::vector<RosterMember>& rows, const QString& today, QString* error = nullptr);
+// The same, packed (a million members fit in about a tenth of the memory).
+bool LoadMemberRows(PackedMembers& rows, const QString& today, QString* error = nullptr);
 
 // Makes tblData hold exactly `rows` (their IDs unique and checked): deletes the members whose ID
 // is no longer among them, inserts the new ones and updates those whose shown fields changed,

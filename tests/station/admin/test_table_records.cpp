@@ -1,5 +1,7 @@
 // The tables' row checks and their records in the database, without the window.
 #include "admin_fixture.h"
+
+#include <algorithm>
 #include "support/support_postgres.h"
 
 #include "admin/TableChecks.h"
@@ -108,6 +110,49 @@ TEST(GreetingChecks, AnEmptyMessageIsNamedByItsRow) {
   EXPECT_EQ(CheckGreetingRows({{"a", true}}), "");
 }
 
+TEST(PackedMembers, RowsReadBackAsWrittenThroughEditsLongTextsAndTheRewritingOfTheirBlocks) {
+  PackedMembers rows;
+  RosterMember blank;  // every text empty
+  RosterMember longName = Member("2", QString(1500000, QChar(u'長')), "a@ex.jp;b@ex.jp");  // 4.5 MB of UTF-8
+  longName.ticked = true;
+  rows.Append(Member("1", "山田 太郎", "yamada@ex.jp", "2026/11/09 03:06:31"));
+  rows.Append(blank);
+  rows.Append(longName);
+  auto same = [](const RosterMember& a, const RosterMember& b) {
+    return a.id == b.id && a.name == b.name && a.honorific == b.honorific && a.kana == b.kana &&
+           a.mailName == b.mailName && a.mailAddr == b.mailAddr && a.date == b.date && a.ticked == b.ticked;
+  };
+  EXPECT_TRUE(same(rows.At(0), Member("1", "山田 太郎", "yamada@ex.jp", "2026/11/09 03:06:31")));
+  EXPECT_TRUE(same(rows.At(1), blank));
+  EXPECT_TRUE(same(rows.At(2), longName));
+  EXPECT_EQ(rows.Text(2, PackedMembers::MailAddr), "a@ex.jp;b@ex.jp");
+  EXPECT_EQ(rows.Text(1, PackedMembers::Date), "");
+
+  // Thousands of edits leave many times the rows' bytes behind, so the blocks are written anew
+  // (more than once); every row and tick reads back as last written, wherever it moved.
+  std::vector<RosterMember> expected{rows.At(0), blank, longName};
+  for (int i = 0; i < 3000; ++i) {
+    RosterMember m = Member(QString::number(100 + i), "会員" + QString(100, QChar(u'あ' + i % 50)));
+    m.ticked = i % 3 == 0;
+    const int at = 1 + i % int(expected.size());
+    rows.Insert(at, m);
+    expected.insert(expected.begin() + at, m);
+  }
+  for (int round = 0; round < 12; ++round)
+    for (int i = 0; i < rows.Count(); i += 2) {
+      RosterMember m = expected[size_t(i)];
+      m.kana = QString::number(round) + QString(120, QChar(u'か'));
+      rows.Replace(i, m);
+      expected[size_t(i)] = m;
+    }
+  rows.Remove(5, 1000);
+  expected.erase(expected.begin() + 5, expected.begin() + 1005);
+  rows.SetTicked(4, !expected[4].ticked);
+  expected[4].ticked = !expected[4].ticked;
+  ASSERT_EQ(rows.Count(), int(expected.size()));
+  for (int i = 0; i < rows.Count(); ++i) ASSERT_TRUE(same(rows.At(i), expected[size_t(i)])) << i;
+}
+
 // The table loads and saves on both drivers.
 class TableRecordsTest : public AdminTest, public ::testing::WithParamInterface<testsupport::Driver> {
  protected:
@@ -162,6 +207,35 @@ TEST_P(TableRecordsTest, MembersRoundTripAndTheSaveWritesOnlyWhatChanged) {
   EXPECT_EQ(again[2].mailName, "");
   ASSERT_TRUE(RunInTransaction([&] { return WriteMemberRows(again, "2026/06/20"); }));
   EXPECT_EQ(StoredMembers()[0].update, "2026/06/15");  // unchanged rows are not rewritten
+}
+
+TEST_P(TableRecordsTest, AMemberTableOfManyPagesLoadsWholeInTheOrderOfItsIds) {
+  Prepare();
+  // 10,123 members (the table is read in pages of 10,000), their IDs unpadded so that text order is not
+  // number order ("10" before "9"), one with an ID that only a prefix tells from the next.
+  constexpr int kMembers = 10123;
+  ASSERT_TRUE(RunInTransaction([] {
+    ImportedMemberInserter insert(64);
+    for (int i = 1; i <= kMembers; ++i)
+      if (!insert.Insert({QString::number(i), "会員" + QString::number(i), "様", "かな", "m@ex.jp"})) return false;
+    return insert.Flush();
+  }));
+  std::vector<RosterMember> rows;
+  PackedMembers packed;
+  ASSERT_TRUE(LoadMemberRows(rows, "2026/06/15"));
+  ASSERT_TRUE(LoadMemberRows(packed, "2026/06/15"));
+  ASSERT_EQ(rows.size(), size_t(kMembers));
+  ASSERT_EQ(packed.Count(), kMembers);
+  QStringList ids;
+  for (int i = 1; i <= kMembers; ++i) ids << QString::number(i);
+  std::sort(ids.begin(), ids.end());
+  for (int i = 0; i < kMembers; ++i) {
+    ASSERT_EQ(rows[size_t(i)].id, ids[i]) << i;
+    ASSERT_EQ(packed.Text(i, PackedMembers::Id), ids[i]) << i;
+  }
+  EXPECT_EQ(rows.back().name, "会員9999");
+  EXPECT_EQ(packed.At(kMembers - 1).name, "会員9999");
+  EXPECT_EQ(packed.At(kMembers - 1).date, "2026/06/15");
 }
 
 TEST_P(TableRecordsTest, GreetingsRoundTripAndTheStationFindsThem) {
