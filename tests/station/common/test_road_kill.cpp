@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSet>
 #include <QThread>
 
 #include <map>
@@ -64,7 +65,7 @@ struct Slot {
   int nextScan = 0;
   // The events the children reported as stored: "<ID> <kind> <yyyy/mm/dd hh:mm:ss>".
   QStringList decided;
-  int unsaid = 0;  // runs that may have stored an event without saying so
+  int unsaid = 0;  // scans that may have stored an event without saying so
 };
 
 class RoadKillTest : public ::testing::Test {
@@ -135,14 +136,22 @@ class RoadKillTest : public ::testing::Test {
 
     // What the child got through, and where the next run goes on.
     int lastScan = s.nextScan - 1;
+    QSet<int> storing, stored;
     for (const QString& line : said.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
       const QStringList words = line.split(QLatin1Char(' '));
       if (words.size() < 2) continue;
-      lastScan = std::max(lastScan, words[0].toInt());
-      if (words[1] == QLatin1String("decided")) s.decided << words.mid(2).join(QLatin1Char(' '));
+      const int scan = words[0].toInt();
+      lastScan = std::max(lastScan, scan);
+      if (words[1] == QLatin1String("busy")) storing << scan;
+      if (words[1] == QLatin1String("decided")) {
+        stored << scan;
+        s.decided << words.mid(2).join(QLatin1Char(' '));
+      }
     }
-    // A child killed while storing may have stored its event without having said so.
-    if (s.run.point == &kPoints[0]) ++s.unsaid;
+    // A child killed while storing may have stored its event without having said so: not only
+    // the scan it was meant to be killed in, but also the spare scan behind it, which a slow
+    // machine reaches when the step the kill waited for ends early (the FTP upload's time-out).
+    s.unsaid += static_cast<int>((storing - stored).size());
     s.nextTime = s.nextTime.addSecs(180 * (lastScan - s.nextScan + 2));
     s.nextScan = lastScan + 1;
 
