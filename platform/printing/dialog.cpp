@@ -7,6 +7,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPageSize>
 #include <QPushButton>
@@ -93,7 +94,10 @@ class PrintSetupDialog : public QDialog {
     fileRow->addWidget(browse);
     auto* printerForm = new QFormLayout(printerBox);
     printerForm->addRow(QStringLiteral("プリンタ名(&N):"), printer_);
-    printerForm->addRow(QStringLiteral("ファイル名(&F):"), fileRow);
+    // A row holding a layout gets no buddy of its own: the label names its line edit itself.
+    auto* fileLabel = new QLabel(QStringLiteral("ファイル名(&F):"), printerBox);
+    fileLabel->setBuddy(outputFile_);
+    printerForm->addRow(fileLabel, fileRow);
 
     auto* paperBox = new QGroupBox(QStringLiteral("用紙"), this);
     paper_ = new QComboBox(paperBox);

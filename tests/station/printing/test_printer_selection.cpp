@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -212,6 +213,22 @@ TEST_F(PrinterDialog, AnExistingFileIsReplacedOnlyOnceConfirmedAndAPrinterEndsTh
   }));
   EXPECT_EQ(ThePrinter().DeviceName(), "Label Writer");
   EXPECT_TRUE(ThePrinter().Settings().outputFile.isEmpty());
+}
+
+// A label's "(&F)" is its access key, shown underlined, and leads to the field beside it: a label
+// without its field shows the ampersand itself and its key goes nowhere.
+TEST_F(PrinterDialog, EveryLabelWithAnAccessKeyLeadsToItsField) {
+  QStringList labels;
+  ASSERT_FALSE(Show([&](QDialog& d) {
+    for (QLabel* label : d.findChildren<QLabel*>()) {
+      if (!label->text().contains('&')) continue;
+      QWidget* field = label->buddy();
+      labels << label->text() + " -> " + (field ? field->objectName() : QStringLiteral("(none)"));
+    }
+  }));
+  labels.sort();
+  EXPECT_EQ(labels.join(" | ").toStdString(),
+            "サイズ(&Z): -> paperSize | ファイル名(&F): -> outputFile | プリンタ名(&N): -> printer");
 }
 
 }  // namespace
