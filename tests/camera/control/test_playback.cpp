@@ -58,6 +58,9 @@ class Playback : public ::testing::Test {
     ASSERT_TRUE(testmedia::WriteNumbered(media->h264, s));
     s = {};
     s.width = 318;  // rows of 954 bytes: padded in the grabber
+    // H.264: jpegenc would code the edge of its last 16-pixel block from the converter's unwritten
+    // row padding, and valgrind would follow those bytes through every element after it.
+    s.codec = "h264";
     ASSERT_TRUE(testmedia::WriteNumbered(media->oddWidth, s));
     s = {};
     s.fps = 0;

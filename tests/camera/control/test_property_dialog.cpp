@@ -180,3 +180,35 @@ TEST_F(PropertyDialog, PinSheetsLeaveARecordingWhole) {
   Call(id::DVCPreviewOff);
   EXPECT_NEAR(seconds("after.avi"), 0.5, 0.2);
 }
+
+// A host's recording session through the members: raw, MJPEG and H.264 AVI files with sound,
+// each recorded, stopped, started again into the same file and finished by the preview's end;
+// every file decodes to the frames of its length.
+TEST_F(PropertyDialog, RecordingsThroughTheMembersInEveryAviCoding) {
+  auto file = [this](const std::string& name) { return Variant(QString::fromStdString(Temp(name.c_str()))); };
+  for (const char* compressor : {"", "jpegenc", "x264enc"}) {
+    SCOPED_TRACE(compressor);
+    const int index = *compressor ? capture::CompressorList().IndexOf(compressor) : -1;
+    if (*compressor && index < 0) {
+      ADD_FAILURE() << compressor << " is not listed";
+      continue;
+    }
+    const std::string name = std::string("rec-") + (*compressor ? compressor : "raw") + ".avi";
+    ASSERT_EQ(Call(id::DVCPreviewOn3), S_OK);
+    Call(id::DVCSetVCompNo, {Variant(std::int16_t(index))});
+    ASSERT_EQ(Call(id::DVCSetCapFile2, {file(name)}), S_OK);
+    ASSERT_EQ(Call(id::DVCRecStart), S_OK);
+    QThread::msleep(700);
+    ASSERT_EQ(Call(id::DVCRecStop), S_OK);
+    ASSERT_EQ(Call(id::DVCRecStart), S_OK);
+    QThread::msleep(500);
+    ASSERT_EQ(Call(id::DVCRecStop), S_OK);
+    Call(id::DVCPreviewOff);
+    gint64 length = -1;
+    std::string caps;
+    ASSERT_TRUE(testmedia::Probe(Temp(name.c_str()), &length, &caps));
+    EXPECT_GT(double(length) / GST_SECOND, 0.8);
+    const std::vector<QImage> frames = testmedia::DecodeFrames(Temp(name.c_str()));
+    EXPECT_NEAR(double(frames.size()), 30.0 * double(length) / GST_SECOND, 3.0);
+  }
+}
