@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 
 #include "engine/avi_header.h"
 #include "engine/gst_errors.h"
@@ -29,6 +30,38 @@ struct GObjectUnref {
 };
 template <class T>
 using GPtr = std::unique_ptr<T, GObjectUnref>;
+
+// GStreamer 1.22's encoding profiles do not chain their finalize up to GObject's, so what GLib
+// keeps in a profile's data list is never released with it: the list GLib itself attaches while
+// it drops the last reference of an object that has "notify" handlers (encodebin connects some
+// to every profile it is given) is lost with every rendered profile. The profile classes' finalize
+// is completed once per process with the data list's release; where a later GStreamer chains up,
+// GObject has emptied the list already and the release does nothing.
+GObjectFinalizeFunc gProfileFinalize = nullptr;
+
+void FinalizeProfileAndItsData(GObject* object) {
+  gProfileFinalize(object);
+  g_datalist_clear(&object->qdata);
+}
+
+}  // namespace
+
+void CompleteEncodingProfileFinalize() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    auto* base = static_cast<GObjectClass*>(g_type_class_ref(GST_TYPE_ENCODING_PROFILE));
+    gProfileFinalize = base->finalize;
+    // The stream profiles inherit the base finalize; the container's own chains up to the base.
+    for (GType type : {GST_TYPE_ENCODING_PROFILE, GST_TYPE_ENCODING_VIDEO_PROFILE, GST_TYPE_ENCODING_AUDIO_PROFILE,
+                       GST_TYPE_ENCODING_CONTAINER_PROFILE}) {
+      auto* klass = static_cast<GObjectClass*>(g_type_class_ref(type));
+      if (klass->finalize == gProfileFinalize) klass->finalize = &FinalizeProfileAndItsData;
+      // Classes stay referenced for the process: their finalize must outlive every profile.
+    }
+  });
+}
+
+namespace {
 
 struct ProfileUnref {
   void operator()(GstEncodingProfile* p) const {
@@ -225,6 +258,7 @@ HRESULT RenderCutTimeline(const std::string& outFile, const std::string& timelin
   if (Failed(result)) return result;
   GESUriClip* clip = CutClip(timeline.get());
   if (!clip) return com::VFW_E_INVALID_FILE_FORMAT;
+  CompleteEncodingProfileFinalize();
   ProfilePtr profile;
   result = EndsWithWav(outFile) ? WavProfile(timeline.get(), &profile)
                                 : AviProfile(timeline.get(), clip, compressed, &profile);

@@ -21,6 +21,10 @@ HRESULT WriteCutTimeline(const std::string& inFile, const std::string& timelineF
 HRESULT RenderCutTimeline(const std::string& outFile, const std::string& timelineFile, bool compressed,
                           HostWait& wait, const std::function<void(short)>& progress);
 
+// Makes encoding profiles release their object data when they are finalized (a library fault
+// otherwise loses it with every profile); the render calls it, once per process is enough.
+void CompleteEncodingProfileFinalize();
+
 // Percent of `position` in `total`, 0 for an empty total.
 short ProgressPercent(std::int64_t position, std::int64_t total);
 
