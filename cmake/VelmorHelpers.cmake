@@ -31,6 +31,12 @@ function(velmor_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  if(VELMOR_ASAN)
+    # Everything runs several times slower under the sanitizers, and the leak check at exit
+    # symbolises every stack it weighs against a suppression: minutes for a program that
+    # connected to its data sources a few dozen times.
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 4")
+  endif()
   set(lock)
   if(T_LOCK)
     set(lock RESOURCE_LOCK ${T_LOCK})
