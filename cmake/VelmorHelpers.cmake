@@ -21,8 +21,10 @@ endfunction()
 # tests/support (offscreen QApplication, UTF-8 locale, message-box recorder). Test programs lie in
 # <build>/bin beside the libraries they load. Tests of one LOCK never run at the same time (the
 # camera's tests time their pipelines, which a machine busy with other pipelines would upset).
+# NO_LEAK_CHECK keeps a sanitizer build's address and undefined-behaviour checks for the program
+# but not the leak check at its exit (for a program whose leak check outlasts any time limit).
 function(velmor_add_test name)
-  cmake_parse_arguments(T "NO_MAIN" "TIMEOUT;LOCK" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "NO_MAIN;NO_LEAK_CHECK" "TIMEOUT;LOCK" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
   if(NOT T_NO_MAIN)
@@ -37,6 +39,10 @@ function(velmor_add_test name)
     # connected to its data sources a few dozen times.
     math(EXPR T_TIMEOUT "${T_TIMEOUT} * 4")
   endif()
+  set(environment "QT_QPA_PLATFORM=offscreen")
+  if(VELMOR_ASAN AND T_NO_LEAK_CHECK)
+    list(APPEND environment "ASAN_OPTIONS=detect_leaks=0")
+  endif()
   set(lock)
   if(T_LOCK)
     set(lock RESOURCE_LOCK ${T_LOCK})
@@ -45,7 +51,7 @@ function(velmor_add_test name)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120  # listing a sanitizer build's tests on a busy machine takes more than 5 s
     PROPERTIES TIMEOUT ${T_TIMEOUT}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+               ENVIRONMENT "${environment}"
                ${lock})
 endfunction()
 
