@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QMap>
@@ -13,7 +14,10 @@
 
 #include "codepage/codepage.h"
 #include "common/globals.h"
+#include "common/WindowHome.h"
 #include "common/mdlDB.h"
+#include "common/mdlEnd.h"
+#include "startup/mdlStartup.h"
 #include "wiring.h"
 
 namespace testsupport {
@@ -298,5 +302,13 @@ void SmallDisk::Fill() const {
 }
 
 void SmallDisk::Free() const { QFile::remove(path_ + QStringLiteral(".filler")); }
+
+void CloseProgram() {
+  windows::UnloadAll();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ReleaseInstanceLock();
+  SetEndProgramHook({});
+  gcnDB().Close();
+}
 
 }  // namespace testsupport

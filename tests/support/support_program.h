@@ -103,4 +103,8 @@ class SmallDisk {
   bool mounted_ = false;
 };
 
+// What a test of the whole program leaves behind, undone: every window unloaded and deleted, the
+// instance lock released, no end-of-program hook, the database closed.
+void CloseProgram();
+
 }  // namespace testsupport

@@ -58,13 +58,7 @@ class LoginTest : public ::testing::Test {
     folder.CreateDatabase(false);
     qunsetenv("VELMOR_COMPORT1");
   }
-  void TearDown() override {
-    windows::UnloadAll();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ReleaseInstanceLock();
-    SetEndProgramHook({});
-    gcnDB().Close();
-  }
+  void TearDown() override { testsupport::CloseProgram(); }
 
   // Creates and shows the login window and lets its activation run.
   frmLogin* ShowLogin() {

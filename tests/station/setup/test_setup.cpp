@@ -28,6 +28,7 @@
 #include "startup/mdlStartup.h"
 #include "support/msgbox_recorder.h"
 #include "support/support_postgres.h"
+#include "support/support_program.h"
 #include "wiring.h"
 
 #include <sys/stat.h>
@@ -47,13 +48,7 @@ class SetupTool : public ::testing::Test {
     SetEndProgramHook([this] { ++ends; });
     ConnectWindows();
   }
-  void TearDown() override {
-    windows::UnloadAll();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ReleaseInstanceLock();
-    SetEndProgramHook({});
-    gcnDB().Close();
-  }
+  void TearDown() override { testsupport::CloseProgram(); }
   QString Run(const QStringList& args) {
     QProcess p;
     p.start(QCoreApplication::applicationDirPath() + "/velmor-setup", args);
