@@ -240,9 +240,9 @@ void frmLogin::frmLogin_cmdOK_Click() {
   if (txtPassword->text() == gstrUserPsw)
     Matched(txtPassword->text(), gblnCam ? QStringLiteral("カメラの検索中...")
                                          : QStringLiteral("システム確認中..."));
-  if (txtPassword->text() == QLatin1String(kMasterPassword)) {
-    Matched(txtPassword->text(), QStringLiteral("管理者モードで起動中..."));
-  } else if (txtPassword->text() != gstrUserPsw && txtPassword->text() != gstrAdminPsw) {
+  // Only the installation's own passwords open anything: no password is built into the program
+  // (a forgotten one is set again with velmor-setup).
+  if (txtPassword->text() != gstrUserPsw && txtPassword->text() != gstrAdminPsw) {
     const QString typed = txtPassword->text();
     ui::MsgBox(QStringLiteral("ﾊﾟｽﾜｰﾄﾞが正しくありません。もう一度入力してください !"),
                ui::vbInformation, QStringLiteral("ﾛｸﾞｵﾝ"));
@@ -255,7 +255,7 @@ void frmLogin::frmLogin_cmdOK_Click() {
 void frmLogin::LoginTimerProc() {
   LoginTimer->stop();
   const QString text = txtPassword->text();
-  if (text == QLatin1String(kMasterPassword) || text == gstrAdminPsw) {
+  if (text == gstrAdminPsw) {
     nav::Open(nav::Window::Settings);
   } else if (gintScreen == 3) {
     nav::Open(nav::Window::MinimizedStation);

@@ -31,9 +31,6 @@ class frmLogin : public QWidget {
 
   ~frmLogin() override;
 
-  // The fixed master password that opens the administration.
-  static constexpr const char* kMasterPassword = "koRbat";
-
   QLineEdit* txtPassword = nullptr;
   QPushButton* cmdOK = nullptr;
   QPushButton* cmdCancel = nullptr;
