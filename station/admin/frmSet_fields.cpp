@@ -745,11 +745,8 @@ bool frmSet::SaveEverything(bool members) {
       [&] {
         // Every administrator row gets the administrator's password, every other row the user's.
         QString dbError;
-        if (!db::Execute(gcnDB(), QStringLiteral("UPDATE tblPassword SET Password = ? WHERE admin <> 0"),
-                         {gstrAdminPsw}, nullptr, &dbError) ||
-            !db::Execute(gcnDB(),
-                         QStringLiteral("UPDATE tblPassword SET Password = ? WHERE admin = 0 OR admin IS NULL"),
-                         {gstrUserPsw}, nullptr, &dbError)) {
+        if (!WriteLoginPassword(gcnDB(), true, gstrAdminPsw, nullptr, &dbError) ||
+            !WriteLoginPassword(gcnDB(), false, gstrUserPsw, nullptr, &dbError)) {
           shown = QStringLiteral("パスワードを保存できませんでした。\r\n") + dbError;
           return false;
         }

@@ -121,6 +121,15 @@ bool WriteServiceAccount(db::Connection& connection, const ServiceAccount& accou
   return connection.Commit(error) == db::CommitResult::Stored;
 }
 
+bool WriteLoginPassword(db::Connection& connection, bool admin, const QString& password,
+                        int* rows, QString* error) {
+  return db::Execute(connection,
+                     admin ? QStringLiteral("UPDATE tblPassword SET Password = ? WHERE admin <> 0")
+                           : QStringLiteral("UPDATE tblPassword SET Password = ? WHERE admin = 0 "
+                                            "OR admin IS NULL"),
+                     {password}, rows, error);
+}
+
 bool WriteInitialRows(db::Connection& connection, const QString& adminPassword,
                       const QString& userPassword, QString* error, const ServiceAccount& account) {
   if (!WriteServiceAccount(connection, account, error)) return false;

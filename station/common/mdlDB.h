@@ -48,6 +48,11 @@ struct ServiceAccount {
 // Replaces the service account row by `account`.
 bool WriteServiceAccount(db::Connection& connection, const ServiceAccount& account, QString* error);
 
+// Gives every login row of one kind (the administrator's when `admin`, else the station user's)
+// `password`; `rows` gets the number of rows it changed.
+bool WriteLoginPassword(db::Connection& connection, bool admin, const QString& password,
+                        int* rows, QString* error);
+
 // Writes the service account row and the two login passwords of a new database.
 bool WriteInitialRows(db::Connection& connection, const QString& adminPassword,
                       const QString& userPassword, QString* error,

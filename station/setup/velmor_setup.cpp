@@ -8,6 +8,8 @@
 // adds the demo's members and greetings and names the installation. --use-dsn points an existing
 // data source "Pardix" at this database. The mail and FTP options write the installation's own
 // account (the service account row), in a new database or over the one an existing database has.
+// --admin-password and --user-password give a new database its login passwords and set them again
+// in an existing one (the way back in when a password is forgotten).
 // Every failure is said on the standard error output and ends the tool with a non-zero code.
 #include <QCommandLineParser>
 #include <QDir>
@@ -64,6 +66,43 @@ ServiceAccount CurrentAccount(db::Connection& connection) {
   return account;
 }
 
+// A forgotten login password set again in an existing database (the administrator's when
+// `admin` is not null, the station user's when `user` is not null): every row of that kind gets
+// it, and a database without such a row gets one. A password that the other kind's row keeps is
+// refused (`clash`), since the login could no longer tell the two apart.
+bool SetLoginPasswords(db::Connection& connection, const QString& admin, const QString& user,
+                       bool* clash, QString* error) {
+  *clash = false;
+  db::Recordset rs;
+  if (!rs.Open(connection, QStringLiteral("SELECT * FROM tblPassword"))) {
+    if (error) *error = connection.LastError();
+    return false;
+  }
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+    const bool adminRow = db::IsTrue(rs.Value(QStringLiteral("admin")));
+    const QString& kept = adminRow ? admin : user;
+    const QString& other = adminRow ? user : admin;
+    if (kept.isNull() && !other.isNull() && rs.Text(QStringLiteral("Password")) == other)
+      *clash = true;
+  }
+  rs.Close();
+  if (*clash) return false;
+  if (!connection.Begin(error)) return false;
+  for (const bool adminRow : {true, false}) {
+    const QString& password = adminRow ? admin : user;
+    if (password.isNull()) continue;
+    int rows = 0;
+    if (!WriteLoginPassword(connection, adminRow, password, &rows, error) ||
+        (rows == 0 &&
+         !db::Execute(connection, QStringLiteral("INSERT INTO tblPassword (admin, Password) VALUES (?, ?)"),
+                      {db::Bool(adminRow), password}, nullptr, error))) {
+      connection.Rollback();
+      return false;
+    }
+  }
+  return connection.Commit(error) == db::CommitResult::Stored;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,8 +115,10 @@ int main(int argc, char** argv) {
   parser.addPositionalArgument("folder", "program folder");
   parser.addOption({"demo", "write a demo program folder with members and greetings"});
   parser.addOption({"members", "number of demo members", "count", "30"});
-  parser.addOption({"admin-password", "administrator password", "text", "admin"});
-  parser.addOption({"user-password", "station user password", "text", "9999"});
+  parser.addOption({"admin-password", "administrator password (set again in an existing database)",
+                    "text", "admin"});
+  parser.addOption({"user-password", "station user password (set again in an existing database)",
+                    "text", "9999"});
   parser.addOption({"use-dsn", "point an existing data source Pardix at this database"});
   parser.addOption({"server",
                     "keep the database on this PostgreSQL server (psqlODBC) instead of an SQLite "
@@ -135,12 +176,28 @@ int main(int argc, char** argv) {
         return Fail(QStringLiteral("mail account: %1").arg(error));
     }
   }
+  // On an existing database the password options set those passwords again: the way back in
+  // when one is forgotten.
+  const QString newAdmin = parser.isSet("admin-password") ? admin : QString();
+  const QString newUser = parser.isSet("user-password") ? user : QString();
+  const bool passwordsSet = !created && (!newAdmin.isNull() || !newUser.isNull());
+  if (passwordsSet) {
+    db::Connection connection;
+    bool clash = false;
+    if (!OpenTarget(target, connection, &error) ||
+        !SetLoginPasswords(connection, newAdmin, newUser, &clash, &error))
+      return clash ? Fail(QStringLiteral("the administrator's and the station user's passwords "
+                                         "must be two different texts"), 2)
+                   : Fail(QStringLiteral("login passwords: %1").arg(error));
+  }
   QString existing;
   const DsnResult dsn = RegisterDsn(QStringLiteral("Pardix"), target, parser.isSet("use-dsn"),
                                     &existing, &error);
   if (dsn == DsnResult::Failed) return Fail(error);
   std::printf("database %s (%s)\n", qPrintable(file), created ? "created" : "kept");
   if (accountGiven) std::printf("mail account written\n");
+  if (passwordsSet && !newAdmin.isNull()) std::printf("administrator password set\n");
+  if (passwordsSet && !newUser.isNull()) std::printf("station user password set\n");
   const QString where = UserDataSourceFile();
   switch (dsn) {
     case DsnResult::Added:

@@ -49,11 +49,11 @@ class SetupTool : public ::testing::Test {
     ConnectWindows();
   }
   void TearDown() override { testsupport::CloseProgram(); }
-  QString Run(const QStringList& args) {
+  QString Run(const QStringList& args, int code = 0) {
     QProcess p;
     p.start(QCoreApplication::applicationDirPath() + "/velmor-setup", args);
     EXPECT_TRUE(p.waitForFinished(60000));
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(p.exitCode(), code) << p.readAllStandardError().toStdString();
     return QString::fromUtf8(p.readAllStandardOutput());
   }
   // Starts the program from `folder` as its executable would (the whole start-up sequence) and
@@ -251,6 +251,18 @@ TEST_F(SetupTool, AFolderWithoutTheDemoStartsAndLogsIn) {
   EXPECT_TRUE(QFileInfo(folder + "/log").isDir());
   EXPECT_TRUE(QFile::exists(folder + "/image/logo.jpg"));
   EXPECT_EQ(ends, 0);
+
+  // A forgotten administrator password is set again by a re-run, which says so; the station
+  // user's stays, and a password that the other login has is refused.
+  testsupport::CloseProgram();
+  SetEndProgramHook([this] { ++ends; });
+  const QString out = Run({folder, "--admin-password", "n3w-admin"});
+  EXPECT_TRUE(out.contains("\nadministrator password set\n")) << qPrintable(out);
+  EXPECT_FALSE(out.contains("station user password"));
+  EXPECT_FALSE(Run({folder, "--user-password", "n3w-admin"}, 2).contains("password set"));
+  ASSERT_NE(LogIn(folder, "n3w-admin"), nullptr);
+  EXPECT_TRUE(frmSet::IsLoaded());
+  EXPECT_EQ(gstrUserPsw, "9999");
 }
 
 TEST_F(SetupTool, TheMailAccountIsWrittenByItsOwnOptions) {
