@@ -3,10 +3,11 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <turbojpeg.h>
+
+#include "files/files.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -173,13 +174,15 @@ DibHandle BMPtoDIB(const QString& bmpPath) {
 
 namespace {
 
-// Writes `data` beside `path` and renames it over `path`, without forcing it to the disk.
-bool WriteAndRename(const QString& path, const unsigned char* data, unsigned long size) {
+// Writes `data` beside `path` and renames it over `path`; `sync` forces it to the disk first. The
+// JPEGs written here are photographs of people: the file is its owner's alone from its creation.
+bool WriteAndRename(const QString& path, const unsigned char* data, unsigned long size, bool sync) {
   const QByteArray target = QFile::encodeName(path);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const QByteArray temp = target + "." + QByteArray::number(::getpid()) + "." +
                             QByteArray::number(attempt) + ".tmp";
-    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                            files::kPrivateFileMode);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return false;
@@ -191,7 +194,8 @@ bool WriteAndRename(const QString& path, const unsigned char* data, unsigned lon
       if (n <= 0) break;
       done += static_cast<unsigned long>(n);
     }
-    const bool whole = ::close(fd) == 0 && done == size;
+    const bool synced = !sync || (done == size && ::fsync(fd) == 0);
+    const bool whole = ::close(fd) == 0 && done == size && synced;
     if (!whole || std::rename(temp.constData(), target.constData()) != 0) {
       ::unlink(temp.constData());
       return false;
@@ -221,15 +225,7 @@ int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressiv
     return 0;
 
   // Written beside the target and renamed over it, so a failed write leaves no partial JPEG.
-  if (!flush) return WriteAndRename(jpegPath, jpeg.data, jpeg.size) ? 1 : 0;
-  QSaveFile out(jpegPath);
-  if (!out.open(QIODevice::WriteOnly)) return 0;
-  if (out.write(reinterpret_cast<const char*>(jpeg.data), static_cast<qint64>(jpeg.size)) !=
-      static_cast<qint64>(jpeg.size)) {
-    out.cancelWriting();
-    return 0;
-  }
-  return out.commit() ? 1 : 0;
+  return WriteAndRename(jpegPath, jpeg.data, jpeg.size, flush) ? 1 : 0;
 }
 
 QImage DIBImage(DibHandle dib) {

@@ -19,7 +19,7 @@ DibHandle BMPtoDIB(const QString& bmpPath);
 // (values outside are clamped); a non-zero `progressive` writes a progressive JPEG, else a baseline
 // one. Returns non-zero on success. On failure nothing is left at `jpegPath`: an unknown handle,
 // an encoder failure or a failed write give 0 and never a partial file, and an existing file there
-// is kept as it was.
+// is kept as it was. The file is its owner's alone (mode 0600): the JPEGs are photographs.
 // With `flush` false the file is whole and in place when this returns but not yet forced to the
 // disk (FlushFile does that later), for a caller that must not wait for the disk.
 int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressive, bool flush = true);

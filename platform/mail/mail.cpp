@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "curl_call.h"
+#include "files/files.h"
 #include "message.h"
 
 namespace mail {
@@ -80,9 +81,10 @@ struct Mime {
 void AppendTrace(const QString& traceFile, const QByteArray& title, const QByteArray& dialogue,
                  const QString& result) {
   if (traceFile.isEmpty()) return;
-  QDir().mkpath(QFileInfo(traceFile).absolutePath());
+  // The trace names the recipients: the owner's alone, as the log folder it lies in.
+  files::MakePrivateFolder(QFileInfo(traceFile).absolutePath());
   QFile file(traceFile);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return;
+  if (!files::OpenPrivate(file, QIODevice::WriteOnly | QIODevice::Append)) return;
   const QByteArray stamp =
       QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")).toLatin1();
   file.write("==== " + stamp + ' ' + title + "\r\n");

@@ -154,13 +154,12 @@ bool PendingProfile::Prepare(const QList<ProfileEntry>& entries, const QString& 
   QByteArray data;
   for (const QByteArray& line : lines) data += line + "\r\n";
 
-  // A temporary file beside the target (created 0600), flushed to disk; Replace renames it over
-  // the target.
+  // A temporary file beside the target, flushed to disk; Replace renames it over the target. It is
+  // created 0600 and keeps that mode: the settings hold passwords, whatever mode the old file had.
   QTemporaryFile temp(path + QStringLiteral(".XXXXXX"));
   temp.setAutoRemove(true);
   if (!temp.open()) return false;
   if (temp.write(data) != data.size() || !temp.flush() || ::fsync(temp.handle()) != 0) return false;
-  if (exists) temp.setPermissions(QFileInfo(path).permissions());
   temp.close();
   temp.setAutoRemove(false);
   path_ = path;

@@ -17,7 +17,7 @@ int GetPrivateProfileString(const QByteArray& section, const QByteArray& key,
 
 // Writes `key`=`value` into `section`, creating the key, the section or the file. The file is
 // replaced as a whole through a temporary file and a rename, so that a crash never leaves it half
-// written; a new file gets the mode 0600. Returns false when nothing was written (a value with a
+// written; the file is its owner's alone afterwards (mode 0600), whatever its mode was. Returns false when nothing was written (a value with a
 // line break, which would break the file, or a failed write).
 bool WritePrivateProfileString(const QByteArray& section, const QByteArray& key,
                                const QByteArray& value, const QString& path);

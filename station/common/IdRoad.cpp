@@ -12,6 +12,7 @@
 #include "common/mdlFTP.h"
 #include "common/mdlLogWrite.h"
 #include "common/mdlStation.h"
+#include "files/files.h"
 #include "sound/sound.h"
 #include "ui/clock.h"
 
@@ -113,7 +114,7 @@ bool FtpRecord(const RoadEvent& e) {
   const QDateTime at = QDateTime::fromString(e.stamp, QStringLiteral("yyyyMMddHHmmss"));
   const QString line = at.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char(',') +
                        at.toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(',') + e.imgFile;
-  QDir().mkpath(gstrFtpDir);
+  files::MakePrivateFolder(gstrFtpDir);
   const QString record = gstrFtpDir + e.id + (e.entry ? QStringLiteral("in.txt") : QStringLiteral("out.txt"));
   const int put = WriteTextFile(record, line) ? FtpPutFile(record) : 0;
   if (NoticeQueue::GivenUp()) return false;

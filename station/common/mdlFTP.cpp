@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "codepage/codepage.h"
+#include "files/files.h"
 #include "ftp/ftp.h"
 #include "common/globals.h"
 
@@ -13,7 +14,7 @@ static std::unique_ptr<ftp::Ftp> gobjFtp;
 
 bool WriteTextFile(const QString& path, const QString& text) {
   QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  if (!files::OpenPrivate(file, QIODevice::WriteOnly | QIODevice::Truncate)) return false;
   const QByteArray bytes = cp::ToAnsiLossy(text + QStringLiteral("\r\n"));
   const bool written = file.write(bytes) == bytes.size();
   file.close();

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "codepage/codepage.h"
+#include "files/files.h"
 #include "common/globals.h"
 #include "ui/clock.h"
 
@@ -18,9 +19,10 @@ bool WriteLog(const QString& fileName, const QString& what, const QString& resul
   // The station's sender writes its lines from a thread of its own: one line at a time.
   static std::mutex writing;
   const std::lock_guard<std::mutex> lock(writing);
-  QDir().mkpath(gstrLogDir);
+  // The log names members and what they did: its folder and files are the owner's alone.
+  files::MakePrivateFolder(gstrLogDir);
   QFile file(gstrLogDir + fileName);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
+  if (!files::OpenPrivate(file, QIODevice::WriteOnly | QIODevice::Append)) return false;
   const QByteArray bytes = cp::ToAnsiLossy(line);
   const bool ok = file.write(bytes) == bytes.size();
   file.close();

@@ -19,6 +19,7 @@
 #include "com/controlsite.h"
 #include "com/hresult.h"
 #include "db/db.h"
+#include "files/files.h"
 #include "common/MailTemplates.h"
 #include "desk/frmChk.h"
 #include "desk/frmChkNo.h"
@@ -252,7 +253,7 @@ bool frmMain::frmMain_Form_Load() {
   frmBack::SetStationWindow(this);
   // Photo folder.
   gstrImgDir = gstrAppPath + QStringLiteral("ScanData/");
-  QDir().mkpath(gstrImgDir);
+  files::MakePrivateFolder(gstrImgDir);
 
   // The camera control lives as long as the window; hidden until a camera is known.
   com::HRESULT hr = com::E_FAIL;

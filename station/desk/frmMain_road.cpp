@@ -17,6 +17,7 @@
 #include "common/mdlEnd.h"
 #include "common/MailTemplates.h"
 #include "desk/frmMain.h"
+#include "files/files.h"
 
 const QString frmMain::kRecordError = QStringLiteral("記録エラー！");
 
@@ -154,6 +155,8 @@ EventPhoto frmMain::RoadPhoto(const RoadEvent& e) {
     QFile::remove(bmp);
     return {true, QString()};
   }
+  // The control's still is a photograph too (and stays the photo when it cannot be converted).
+  files::MakePrivate(bmp);
   mstrPhotoFile = bmp;
   // The picture shown is the still as read for its JPEG: the JPEG is not read back.
   QImage still;

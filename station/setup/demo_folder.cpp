@@ -15,12 +15,13 @@
 #include "codepage/codepage.h"
 #include "common/mdlDB.h"
 #include "common/mdlIni.h"
+#include "files/files.h"
 #include "ui/keys_fonts.h"
 
 namespace {
 
 // Files that hold passwords (the settings, the database, the data sources) are the user's alone.
-constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions kOwnerOnly = files::kPrivateFile;
 
 bool WriteBytes(const QString& path, const QByteArray& bytes, QString* error,
                 bool ownerOnly = false) {
@@ -128,14 +129,18 @@ QString SettingsFileText(bool demo) {
 
 bool WriteProgramFiles(const QString& folder, bool demo, QString* error) {
   QDir dir(folder);
-  for (const char* sub : {"log", "ScanData", "ftpFile", "image", "wave"})
-    if (!dir.mkpath(QLatin1String(sub))) {
-      if (error) *error = QStringLiteral("cannot create %1/%2").arg(folder, sub);
+  // The log, photo and FTP record folders hold members' data: their owner's alone, also where an
+  // older set-up made them readable by all.
+  for (const char* sub : {"log", "ScanData", "ftpFile", "image", "wave"}) {
+    const QString path = dir.filePath(QLatin1String(sub));
+    const bool isPrivate = qstrcmp(sub, "image") != 0 && qstrcmp(sub, "wave") != 0;
+    if (!(isPrivate ? files::MakePrivateFolder(path, true) : dir.mkpath(path))) {
+      if (error) *error = QStringLiteral("cannot create %1").arg(path);
       return false;
     }
+  }
   const QString f = dir.absolutePath() + QLatin1Char('/');
   bool ok = WriteText(f + "Velmor.ini", SettingsFileText(demo), error, true);
-  if (ok) QFile::setPermissions(f + "Velmor.ini", kOwnerOnly);
   ok = ok && WriteText(f + "Velmor.txt",
                        QStringLiteral("%名前%%敬称%が%日付% %時間%に入室しました。\n"), error);
   ok = ok && WriteText(f + "otMail.txt",

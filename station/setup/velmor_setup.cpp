@@ -13,6 +13,7 @@
 // Every failure is said on the standard error output and ends the tool with a non-zero code.
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include "common/mdlDB.h"
 #include "db/db.h"
 #include "demo_folder.h"
+#include "files/files.h"
 #include "ui/process_setup.h"
 
 namespace {
@@ -194,11 +196,16 @@ int main(int argc, char** argv) {
   const DsnResult dsn = RegisterDsn(QStringLiteral("Pardix"), target, parser.isSet("use-dsn"),
                                     &existing, &error);
   if (dsn == DsnResult::Failed) return Fail(error);
+  // The three files with secrets are their owner's alone, also where an older set-up or a copy
+  // left them readable by all.
+  const QString where = UserDataSourceFile();
+  for (const QString& secret : {folder + QStringLiteral("/Velmor.ini"), target.file, where})
+    if (QFileInfo::exists(secret) && !files::MakePrivate(secret))
+      return Fail(QStringLiteral("cannot make %1 its owner's alone").arg(secret));
   std::printf("database %s (%s)\n", qPrintable(file), created ? "created" : "kept");
   if (accountGiven) std::printf("mail account written\n");
   if (passwordsSet && !newAdmin.isNull()) std::printf("administrator password set\n");
   if (passwordsSet && !newUser.isNull()) std::printf("station user password set\n");
-  const QString where = UserDataSourceFile();
   switch (dsn) {
     case DsnResult::Added:
       std::printf("data source Pardix registered for it in %s\n", qPrintable(where));

@@ -17,6 +17,7 @@
 #include "common/mdlDB.h"
 #include "common/mdlIni.h"
 #include "common/mdlNetDrv.h"
+#include "files/files.h"
 #include "ui/msgbox.h"
 
 namespace {
@@ -157,7 +158,7 @@ bool RunStartupSequence() {
 namespace {
 // Whether a file can be created in `dir`; a missing folder is created first, as its writers do.
 bool CanWriteInto(const QString& dir) {
-  if (!QDir().mkpath(dir)) return false;
+  if (!files::MakePrivateFolder(dir)) return false;
   QTemporaryFile probe(QDir(dir).filePath(QStringLiteral(".write-test-XXXXXX")));
   return probe.open();
 }

@@ -17,6 +17,8 @@
 
 #include <cstdlib>
 
+#include <sys/stat.h>
+
 #include "com/controlsite.h"
 #include "com/registry.h"
 #include "com/runtime.h"
@@ -24,6 +26,7 @@
 #include "mail/mail.h"
 #include "common/PictureBox.h"
 #include "common/globals.h"
+#include "common/mdlIni.h"
 #include "ui/clock.h"
 #include "station_fixture.h"
 #include "support/support_servers.h"
@@ -66,23 +69,27 @@ class CameraTest : public StationTest {
     com::CoFreeUnusedLibraries();
     qunsetenv(com::kRegistryEnv);
   }
+  // Starts the two servers and points the station's mail and FTP record at them.
+  static void UseServers(testsupport::SmtpServer& smtp, testsupport::FtpServer& ftp) {
+    ASSERT_TRUE(smtp.Start()) << smtp.Error().toStdString();
+    ASSERT_TRUE(ftp.Start(QStringLiteral("ftpuser"), QStringLiteral("ftppw"))) << ftp.Error().toStdString();
+    gblnIsServer = false;
+    gstrMailServer = QStringLiteral("127.0.0.1");
+    gintPort = smtp.Port();
+    gblnFtp = true;
+    gstrFtpServer = QStringLiteral("127.0.0.1:") + QString::number(ftp.Port());
+    gstrFtpUser = QStringLiteral("ftpuser");
+    gstrFtpPsw = QStringLiteral("ftppw");
+    gstrFtpPath = QStringLiteral("up");
+    gstrMailID = QStringLiteral("school@example.jp");
+  }
   QTemporaryDir reg_;
 };
 
 TEST_F(CameraTest, WholeEntryWithPhotoMailFtpAndHistory) {
   testsupport::SmtpServer smtp;
-  ASSERT_TRUE(smtp.Start()) << smtp.Error().toStdString();
   testsupport::FtpServer ftp;
-  ASSERT_TRUE(ftp.Start(QStringLiteral("ftpuser"), QStringLiteral("ftppw"))) << ftp.Error().toStdString();
-  gblnIsServer = false;
-  gstrMailServer = QStringLiteral("127.0.0.1");
-  gintPort = smtp.Port();
-  gblnFtp = true;
-  gstrFtpServer = QStringLiteral("127.0.0.1:") + QString::number(ftp.Port());
-  gstrFtpUser = QStringLiteral("ftpuser");
-  gstrFtpPsw = QStringLiteral("ftppw");
-  gstrFtpPath = QStringLiteral("up");
-  gstrMailID = QStringLiteral("school@example.jp");
+  ASSERT_NO_FATAL_FAILURE(UseServers(smtp, ftp));
 
   frmMain& f = Open();
   ASSERT_NE(f.Ornik1(), nullptr);
@@ -136,6 +143,36 @@ TEST_F(CameraTest, WholeEntryWithPhotoMailFtpAndHistory) {
   Ticks(1);
   EXPECT_TRUE(f.Ornik1()->Visible());
   EXPECT_FALSE(f.imgChange->isVisible());
+}
+
+int Mode(const QString& path) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
+  return static_cast<int>(st.st_mode & 07777);
+}
+
+// Logs, mail traces, photographs, FTP records and the settings name members or hold passwords:
+// their owner's alone, in folders of his alone, whatever the umask and the old settings file.
+TEST_F(CameraTest, WhatTheStationWritesIsItsOwnersAlone) {
+  testsupport::SmtpServer smtp;
+  testsupport::FtpServer ftp;
+  ASSERT_NO_FATAL_FAILURE(UseServers(smtp, ftp));
+  glngSendP = 0;  // the mail's dialogue is traced
+  const mode_t before = ::umask(022);
+  const QString f = folder_.Path();
+  for (const char* sub : {"log", "ScanData", "ftpFile"}) QDir(f + sub).removeRecursively();
+  ASSERT_EQ(::chmod(QFile::encodeName(f + "Velmor.ini").constData(), 0644), 0);
+
+  Open();
+  Scan(QStringLiteral("2001"));
+  ASSERT_EQ(History().size(), 1u);
+  ASSERT_TRUE(WriteSavedSettings());
+  ::umask(before);
+  const std::pair<const char*, int> expected[] = {
+      {"log", 0700},      {"log/20260615.log", 0600},        {"log/mail20260615.log", 0600},
+      {"ScanData", 0700}, {"ScanData/20260615090500.jpg", 0600},
+      {"ftpFile", 0700},  {"ftpFile/2001in.txt", 0600},      {"Velmor.ini", 0600}};
+  for (const auto& [file, mode] : expected) EXPECT_EQ(Mode(f + file), mode) << file;
 }
 
 TEST_F(CameraTest, TwoEventsInOneSecondKeepTwoPhotos) {

@@ -163,6 +163,21 @@ TEST_F(SetupTool, FilesThatHoldPasswordsAreTheUsersAlone) {
   EXPECT_EQ(Mode(a + "/Velmor.ini"), 0600);
   EXPECT_EQ(Mode(ini), 0600);
   EXPECT_EQ(Mode(a + "/Velmor.txt"), 0644);  // the templates hold none
+  // The folders of the logs, the photographs and the FTP records hold members' data.
+  const char* const privateFolders[] = {"log", "ScanData", "ftpFile"};
+  for (const char* sub : privateFolders) EXPECT_EQ(Mode(a + "/" + sub), 0700) << sub;
+  EXPECT_EQ(Mode(a + "/image"), 0755);
+
+  // A re-run makes what a copy or an older set-up left readable by all its owner's alone again.
+  for (const QString& file : {a + "/Velmor.db", a + "/Velmor.ini", ini})
+    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0644), 0);
+  for (const char* sub : privateFolders)
+    ASSERT_EQ(::chmod(QFile::encodeName(a + "/" + sub).constData(), 0755), 0);
+  Run({a});
+  for (const QString& file : {a + "/Velmor.db", a + "/Velmor.ini", ini})
+    EXPECT_EQ(Mode(file), 0600) << qPrintable(file);
+  for (const char* sub : privateFolders) EXPECT_EQ(Mode(a + "/" + sub), 0700) << sub;
+  EXPECT_EQ(Mode(a + "/Velmor.txt"), 0644);
 
   // A data source file readable by all, rewritten to move the data source.
   ASSERT_EQ(::chmod(QFile::encodeName(ini).constData(), 0644), 0);
