@@ -153,4 +153,23 @@ TEST_F(KioskStation, AShutdownSignalEndsTheStationAsItsExitDoes) {
   }
 }
 
+TEST_F(KioskStation, ScansTypedWhereverThePointerRestsAreRecorded) {
+  Prepare();
+  StartStation();
+  ASSERT_TRUE(display_.TypeLine(QStringLiteral("1001")));
+  ASSERT_TRUE(WaitRecorded(1));
+  // A second start of the program shows its message, which is answered: its window comes and
+  // goes, and with no window manager nobody holds the keyboard afterwards.
+  Launch(second_);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !display_.Windows(QStringLiteral("^ロードエラー$")).isEmpty(); }, 20000));
+  ASSERT_FALSE(display_.Xdotool({QStringLiteral("key"), QStringLiteral("Return")}).isNull());
+  ASSERT_TRUE(second_.waitForFinished(10000));
+  // The pointer rests on the backdrop (the station window is centred on a larger screen).
+  ASSERT_FALSE(display_.Xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")}).isNull());
+  ASSERT_TRUE(display_.TypeLine(QStringLiteral("1002")));
+  ASSERT_TRUE(display_.TypeLine(QStringLiteral("1003")));
+  WaitRecorded(3);
+  EXPECT_EQ(Recorded().join(' '), QStringLiteral("1001 1002 1003"));
+}
+
 }  // namespace
