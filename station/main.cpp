@@ -18,9 +18,11 @@ int main(int argc, char** argv) {
   ResetProgramValues();
   gstrAppPath = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
   ConnectWindows();
+  ui::WatchShutdownSignals(EndOnShutdownSignal);
   frmLogin* login = frmLogin::instance();
   if (!login || ProgramEnded()) return 1;
   login->show();
   const int code = app.exec();
+  gcnDB().Close();
   return ProgramEnded() ? 0 : code;
 }

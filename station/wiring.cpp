@@ -4,6 +4,7 @@
 #include "common/Navigation.h"
 #include "common/frmBack.h"
 #include "common/globals.h"
+#include "common/mdlEnd.h"
 #include "desk/frmMain.h"
 #include "desk/frmMin.h"
 #include "history/frmPrint.h"
@@ -29,4 +30,16 @@ void ConnectWindows() {
     gintHistMode = 1;
     frmPrint::instance().ShowModal();
   });
+}
+
+void EndOnShutdownSignal() {
+  if (frmLogin::IsLoaded()) {
+    if (frmLogin* login = frmLogin::instance()) login->frmLogin_cmdCancel_Click();
+  } else if (frmMain::IsLoaded()) {
+    frmMain::instance().EndStation();
+  } else if (frmMin::IsLoaded()) {
+    frmMin::Unload();
+  } else {
+    EndProgram();
+  }
 }

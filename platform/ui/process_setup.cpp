@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QSocketNotifier>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -9,6 +10,10 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include <csignal>
+#include <utility>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,7 +30,35 @@ bool UsePrivateFolder(const QByteArray& path) {
   return (st.st_mode & 07777) == 0700 || ::chmod(path.constData(), 0700) == 0;
 }
 
+// The pipe a shutdown signal writes into: [0] read by the event loop, [1] written by the handler.
+int gSignalPipe[2] = {-1, -1};
+
+void OnShutdownSignal(int signo) {
+  const int saved = errno;
+  const char byte = static_cast<char>(signo);
+  // Nothing else is safe in a handler; a full pipe has a wake-up waiting already.
+  [[maybe_unused]] const ssize_t written = ::write(gSignalPipe[1], &byte, 1);
+  errno = saved;
+}
+
 }  // namespace
+
+void WatchShutdownSignals(std::function<void()> end) {
+  if (gSignalPipe[0] < 0 && ::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [end = std::move(end)] {
+    char bytes[16];
+    ssize_t got = 0;
+    int woken = 0;
+    while ((got = ::read(gSignalPipe[0], bytes, sizeof bytes)) > 0) woken += static_cast<int>(got);
+    if (woken > 0) end();
+  });
+  struct sigaction action {};
+  action.sa_handler = OnShutdownSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (const int signo : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signo, &action, nullptr);
+}
 
 QString PrepareRuntimeFolder() {
   const QByteArray set = qgetenv("XDG_RUNTIME_DIR");

@@ -1,8 +1,10 @@
 #pragma once
 // What every program of the station does around the creation of its application object: a
-// runtime folder of its own when the session has none, and Qt's own dialog and button texts in
-// Japanese.
+// runtime folder of its own when the session has none, Qt's own dialog and button texts in
+// Japanese, and an orderly end when the process is asked to end.
 #include <QString>
+
+#include <functional>
 
 namespace ui {
 
@@ -16,5 +18,11 @@ QString PrepareRuntimeFolder();
 // translations folder), so that the standard buttons and the file, print and message dialogs
 // speak Japanese. False when the catalogue is not there.
 bool InstallJapaneseTranslations();
+
+// After the application object. SIGTERM, SIGINT and SIGHUP no longer end the process at once:
+// their handler only wakes the event loop (through a pipe), which then calls `end` on the main
+// thread (once for the signals that came together), from whatever event loop runs (a message
+// box's included).
+void WatchShutdownSignals(std::function<void()> end);
 
 }  // namespace ui

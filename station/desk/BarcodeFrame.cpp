@@ -57,31 +57,17 @@ void BarcodeBuffer::Take(QStringList& ids, qsizetype idEnd, qsizetype restStart)
 }
 
 bool BarcodeBuffer::CutRound(QStringList& ids) {
-  // Every cut takes at least its end mark; a dropped frame is a cut as well.
-  const qsizetype before = mstrBarBuf.size();
-  // 1. TAB.
-  if (const qsizetype tab = mstrBarBuf.indexOf(kTab); tab >= 0) Take(ids, tab, tab + 1);
-  // 2. CR and no LF.
-  if (mstrBarBuf.contains(kCr) && !mstrBarBuf.contains(kLf)) {
-    const qsizetype cr = mstrBarBuf.indexOf(kCr);
-    Take(ids, cr, cr + 1);
+  // The ID ends at the first end mark of any kind, so that a mark further on never joins two IDs
+  // (or a clean ID and a noisy frame) into one frame; an LF right after a CR belongs to it.
+  qsizetype end = -1;
+  for (qsizetype i = 0; i < mstrBarBuf.size() && end < 0; ++i) {
+    const char c = mstrBarBuf.at(i);
+    if (c == kTab || c == kCr || c == kLf) end = i;
   }
-  // 3. LF and no CR.
-  if (mstrBarBuf.contains(kLf) && !mstrBarBuf.contains(kCr)) {
-    const qsizetype lf = mstrBarBuf.indexOf(kLf);
-    Take(ids, lf, lf + 1);
-  }
-  // 4. CR and LF: the ID ends at the first of them; an LF right after the CR belongs to it. (Cutting
-  // from the CR to the first LF anywhere would drop or repeat the IDs between two stray marks.)
-  if (mstrBarBuf.contains(kCr) && mstrBarBuf.contains(kLf)) {
-    const qsizetype cr = mstrBarBuf.indexOf(kCr);
-    const qsizetype lf = mstrBarBuf.indexOf(kLf);
-    if (lf < cr)
-      Take(ids, lf, lf + 1);
-    else
-      Take(ids, cr, lf == cr + 1 ? cr + 2 : cr + 1);
-  }
-  return mstrBarBuf.size() < before;
+  if (end < 0) return false;
+  const bool crLf = mstrBarBuf.at(end) == kCr && end + 1 < mstrBarBuf.size() && mstrBarBuf.at(end + 1) == kLf;
+  Take(ids, end, crLf ? end + 2 : end + 1);
+  return true;
 }
 
 // ---- error texts -------------------------------------------------------------------------------

@@ -27,8 +27,8 @@ class BarcodeBuffer {
   void Clear();
 
  private:
-  // One round of the four tests (TAB; CR without LF; LF without CR; CR and LF); each takes at
-  // most one frame and sees the buffer as the test before left it. True when a frame was taken.
+  // Cuts the frame in front of the first end mark (TAB, CR, LF; CR LF is one mark). True when a
+  // frame was taken.
   bool CutRound(QStringList& ids);
   void Take(QStringList& ids, qsizetype idEnd, qsizetype restStart);
 

@@ -34,6 +34,7 @@
 #include "common/mdlPicture.h"
 #include "common/mdlSpeech.h"
 #include "ui/clock.h"
+#include "ui/focus_keeper.h"
 #include "ui/keys_fonts.h"
 #include "ui/msgbox.h"
 
@@ -94,6 +95,11 @@ frmMain::frmMain() : QWidget(nullptr, Qt::FramelessWindowHint) {
     move(whole.x() + (whole.width() - 1024) / 2, whole.y() + (whole.height() - 768) / 2);
   }
   BuildControls();
+  // On a kiosk screen the station keeps the keyboard: whatever the pointer rests on, a reader
+  // that types like a keyboard types into it (the backdrop holding the focus counts as nobody).
+  new ui::FocusKeeper(this, [](const QWindow* window) {
+    return frmBack::IsLoaded() && frmBack::instance().windowHandle() == window;
+  });
   frmMain_Form_Initialize();
   mblnLoaded = true;
   if (!frmMain_Form_Load()) {
@@ -323,10 +329,9 @@ bool frmMain::frmMain_Form_Load() {
 }
 
 void frmMain::frmMain_Form_Activate() {
-  if (gblnBarcode) {
-    activateWindow();
-    txtID->setFocus(Qt::OtherFocusReason);
-  }
+  // The station takes the keyboard when it shows, whatever its input.
+  activateWindow();
+  if (gblnBarcode) txtID->setFocus(Qt::OtherFocusReason);
 }
 
 void frmMain::frmMain_Form_Unload() {

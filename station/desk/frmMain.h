@@ -98,6 +98,10 @@ class frmMain : public QWidget, public RoadWindow {
   void frmMain_txtTmp_GotFocus();
   void frmMain_cmdEnd_Click();
   void frmMain_imgLogo_Click();
+  // The end of the station (the exit button's and the logo's after their question, a shutdown
+  // signal's): once the road under way has stored its events, the window unloads and the
+  // program ends.
+  void EndStation();
 
   // ---- name list, number pad and serial frame (the input modes without the ID field) ----
   void frmMain_ShowNamePage();
@@ -163,8 +167,6 @@ class frmMain : public QWidget, public RoadWindow {
   void frmMain_Form_Activate();
   void frmMain_Form_Unload();
   void UnloadSelf();
-  // The exit button's and the logo's end of the station (after their question).
-  void EndStation();
 
   // Layout pieces of the load.
   void LayoutScreenMode(bool seasonal);

@@ -107,8 +107,10 @@ void frmMain::RoadEnded(const RoadEvent& /*e*/, RoadEnd how) {
       }
       return;
     case RoadEnd::DatabaseFailed:
-      // Nothing of the event was stored: the member must not walk away thinking it was.
+      // Nothing of the event was stored: the member must not walk away thinking it was, nor read
+      // the name of the member before him over the error.
       mblnRecordError = true;
+      frmMain_SetWaitScreen();
       HideStatus();
       mblnEventDone = true;
       txtID->clear();

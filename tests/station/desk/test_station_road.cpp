@@ -303,15 +303,21 @@ TEST_P(RoadTest, ADatabaseFailureBeforeTheDecisionIsShownAndLogged) {
 }
 
 TEST_P(RoadTest, AnEventWhoseHistoryRowFailsIsNotStoredAtAllAndSaysSo) {
+  frmMain& f = Station();
+  Scan(QStringLiteral("1002"));
+  ASSERT_EQ(f.lblFirst->text(), QStringLiteral("佐藤花子"));
   // The history row and the member's last time go together: without the one, not the other.
   db::Execute(gcnDB(), QStringLiteral("ALTER TABLE tblHist RENAME TO tblHistAway"));
   Scan(QStringLiteral("1001"));
-  frmMain& f = Station();
   EXPECT_EQ(Member("1001", "LastIn"), QString());
-  EXPECT_EQ(LogLines(), QStringList{QStringLiteral("1001 - 履歴,失敗")});
+  EXPECT_EQ(LogLines().filter(QStringLiteral("1001")), QStringList{QStringLiteral("1001 - 履歴,失敗")});
   EXPECT_EQ(f.lblInput->text(), QStringLiteral("記録エラー！"));
   EXPECT_TRUE(f.lblInput->isVisible());
   EXPECT_TRUE(f.txtID->text().isEmpty());
+  // The error stands on the waiting screen, not under the member before.
+  EXPECT_FALSE(f.lblFirst->isVisible());
+  EXPECT_EQ(f.lblMess->text(), QStringLiteral("にゅうりょくしてください"));
+  EXPECT_EQ(f.imgFirst->Picture().width(), 64);  // image000.jpg
 
   // An unknown card leaves the notice up; the next recorded event takes it away.
   Scan(QStringLiteral("4711"));
@@ -319,8 +325,9 @@ TEST_P(RoadTest, AnEventWhoseHistoryRowFailsIsNotStoredAtAllAndSaysSo) {
   db::Execute(gcnDB(), QStringLiteral("ALTER TABLE tblHistAway RENAME TO tblHist"));
   Scan(QStringLiteral("1001"));
   EXPECT_EQ(Member("1001", "LastIn"), QStringLiteral("2026/06/15 09:05:00"));
-  ASSERT_EQ(History().size(), 1u);
-  EXPECT_EQ(History()[0].inTime, QStringLiteral("09:05:00"));
+  ASSERT_EQ(History().size(), 2u);
+  EXPECT_EQ(History()[1].id, QStringLiteral("1001"));
+  EXPECT_EQ(History()[1].inTime, QStringLiteral("09:05:00"));
   EXPECT_FALSE(f.lblInput->isVisible());
   EXPECT_TRUE(f.mblnEventDone);
 }

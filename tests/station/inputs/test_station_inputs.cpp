@@ -17,6 +17,7 @@
 #include "desk/BarcodeFrame.h"
 #include "desk/frmChk.h"
 #include "desk/frmChkNo.h"
+#include "desk/frmMin.h"
 #include "common/PictureBox.h"
 #include "common/globals.h"
 #include "db/db.h"
@@ -350,13 +351,14 @@ TEST_F(StationInputs, SerialScansReachTheRoadOnceEach) {
   EXPECT_FALSE(LogLines().contains(QStringLiteral("ID未入力,失敗")));
 }
 
-// Sends `bytes` in pieces the line takes at once and waits until the station has read them and
-// handed on every frame they completed.
-void Feed(testsupport::PtyPair& pty, const QByteArray& bytes) {
-  frmMain& f = frmMain::instance();
-  auto frame = [&] {
-    return f.findChild<BarcodeFrame*>(QStringLiteral("BarcodeFrame"), Qt::FindDirectChildrenOnly);
-  };
+BarcodeFrame* StationFrame() {
+  return frmMain::instance().findChild<BarcodeFrame*>(QStringLiteral("BarcodeFrame"),
+                                                      Qt::FindDirectChildrenOnly);
+}
+
+// Sends `bytes` in pieces the line takes at once and waits until the station (the full one unless
+// `frame` names another's) has read them and handed on every frame they completed.
+void Feed(testsupport::PtyPair& pty, const QByteArray& bytes, BarcodeFrame* (*frame)() = StationFrame) {
   const qint64 before = frame() ? frame()->BytesRead() : 0;
   constexpr qsizetype kPiece = 2048;
   for (qsizetype at = 0; at < bytes.size(); at += kPiece) {
@@ -381,6 +383,37 @@ TEST_F(StationInputs, SerialNoiseIsDroppedAndTheScansBesideItAreRecorded) {
   EXPECT_EQ(History()[1].id, QStringLiteral("1003"));
   EXPECT_EQ(Member("1002", "LastIn"), QString());
   EXPECT_EQ(LogLines().count(QStringLiteral("バーコード不正,失敗")), 1);
+}
+
+TEST_F(StationInputs, ReadsThatMixEndMarksRecordEveryCleanIdInBothStationWindows) {
+  testsupport::PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  pty.UseAsPort(4);
+  Prepare("[SYSTEM]\nbarcode=True\nbarconnect=2\nbarport=4\n");
+  const QStringList ids{"6101", "6102", "6103", "6104", "6105", "6106", "31003"};
+  for (const QString& id : ids) folder_.AddMember(id, QStringLiteral("会員") + id);
+  // Each ID ends at its own end mark; a noise byte is dropped alone.
+  const QByteArray reads[] = {"6101\r\n6102\t", "6103\r6104\t", "6105\n6106\t", "31003\r\n\x80\t\r\n"};
+  auto recordedSince = [&](size_t first) {
+    QStringList got;
+    const std::vector<stationtest::HistRow> rows = History();
+    for (size_t i = first; i < rows.size(); ++i) got << rows[i].id;
+    return got.join(' ');
+  };
+
+  Open();
+  for (const QByteArray& read : reads) Feed(pty, read);
+  EXPECT_EQ(recordedSince(0), ids.join(' '));
+  EXPECT_EQ(LogLines().count(QStringLiteral("バーコード不正,失敗")), 1);
+
+  // The minimized station, an hour later: every member's exit.
+  frmMain::Unload();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  Advance(3600);
+  ASSERT_TRUE(frmMin::instance().MSComm1->PortOpen());
+  for (const QByteArray& read : reads) Feed(pty, read, [] { return &frmMin::instance().Frame(); });
+  EXPECT_EQ(recordedSince(ids.size()), ids.join(' '));
+  EXPECT_EQ(LogLines().count(QStringLiteral("バーコード不正,失敗")), 2);
 }
 
 TEST_F(StationInputs, RandomBytesOnTheSerialLineRecordNothing) {

@@ -1,0 +1,84 @@
+#include "focus_keeper.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+namespace ui {
+
+FocusKeeper::FocusKeeper(QWidget* window, std::function<bool(const QWindow*)> passive)
+    : QObject(window), window_(window), passive_(std::move(passive)) {
+  connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* focus) {
+    if (focus && passive_ && passive_(focus)) Lost();
+  });
+  QCoreApplication::instance()->installNativeEventFilter(this);
+  qApp->installEventFilter(this);
+}
+
+FocusKeeper::~FocusKeeper() {
+  if (QCoreApplication* app = QCoreApplication::instance()) app->removeNativeEventFilter(this);
+}
+
+bool FocusKeeper::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+  if (eventType != "xcb_generic_event_t") return false;
+  const auto* event = static_cast<const xcb_generic_event_t*>(message);
+  // Focus that goes to the root window or to the pointer (nobody's) reaches the windows under the
+  // pointer as a focus-in of detail "pointer"; Qt itself passes over it.
+  if ((event->response_type & 0x7f) == XCB_FOCUS_IN &&
+      reinterpret_cast<const xcb_focus_in_event_t*>(event)->detail == XCB_NOTIFY_DETAIL_POINTER)
+    Lost();
+  return false;
+}
+
+bool FocusKeeper::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  const QWindow* focus = QGuiApplication::focusWindow();
+  // Keys reach a window of ours while none holds the focus: the focus is nowhere, and the keys
+  // follow the pointer.
+  if (!widget || (focus && !(passive_ && passive_(focus)))) return false;
+  const QWidget* top = widget->window();
+  if (!passive_ || !top->windowHandle() || !passive_(top->windowHandle())) {
+    if (top == window_ || top == QApplication::activeModalWidget()) Lost();
+    return false;
+  }
+  // Typed into the backdrop: the keys go on where the focus goes back to, in their order.
+  QWidget* target = Target();
+  if (!target) return false;
+  Lost();
+  const auto* key = static_cast<QKeyEvent*>(event);
+  QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->nativeScanCode(), key->nativeVirtualKey(),
+                 key->nativeModifiers(), key->text(), key->isAutoRepeat(), key->count());
+  QWidget* to = target->focusWidget() ? target->focusWidget() : target;
+  QCoreApplication::sendEvent(to, &copy);
+  return true;
+}
+
+QWidget* FocusKeeper::Target() const {
+  if (!window_ || !window_->isVisible() || !window_->isEnabled()) return nullptr;
+  QWidget* modal = QApplication::activeModalWidget();
+  return modal ? modal : window_.data();
+}
+
+void FocusKeeper::Lost() {
+  if (pending_) return;
+  pending_ = true;
+  // Once the event that told it has been handled.
+  QTimer::singleShot(0, this, &FocusKeeper::Retake);
+}
+
+void FocusKeeper::Retake() {
+  pending_ = false;
+  const QWindow* focus = QGuiApplication::focusWindow();
+  if (focus && !(passive_ && passive_(focus))) return;  // a window of ours holds it
+  QWidget* target = Target();
+  if (!target) return;
+  target->raise();
+  target->activateWindow();
+}
+
+}  // namespace ui

@@ -1,0 +1,170 @@
+// The built program on a real X display without a window manager, as a kiosk runs it: started
+// from its program folder, logged in and scanned by typing from outside (xdotool), ended by the
+// signals a shutdown or Ctrl+C sends.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "codepage/codepage.h"
+#include "db/db.h"
+#include "common/globals.h"
+#include "support/support_display.h"
+#include "support/support_program.h"
+
+namespace {
+
+class KioskStation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(display_.Start()) << display_.Error().toStdString();
+    for (int id = 1001; id <= 1006; ++id)
+      members_ << QString::number(id);
+  }
+  void TearDown() override {
+    for (QProcess* p : {&station_, &second_})
+      if (p->state() != QProcess::NotRunning) {
+        p->kill();
+        p->waitForFinished(5000);
+      }
+  }
+
+  // The program folder with a keyboard-like reader (and `extra` settings), its members and the
+  // program itself.
+  void Prepare(const QString& extra = QString()) {
+    folder_.WriteSettings(QStringLiteral("[SYSTEM]\nbarcode=True\nbarconnect=1\n") + extra);
+    folder_.CreateDatabase();
+    for (const QString& id : members_)
+      folder_.AddMember(id, QStringLiteral("会員") + id, QStringLiteral("さま"), QString(), id + QStringLiteral("@example.jp"));
+    gcnDB().Close();
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELMOR_BIN), folder_.Path() + QStringLiteral("Velmor")));
+  }
+
+  void Launch(QProcess& p) {
+    QProcessEnvironment env = display_.Environment(QProcessEnvironment::systemEnvironment());
+    env.insert(QStringLiteral("VELMOR_SOUND_SINK"), QStringLiteral("fakesink"));
+    env.insert(QStringLiteral("VELMOR_COM_REGISTRY"), folder_.Path() + QStringLiteral("no-registry.json"));
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(folder_.Path() + QStringLiteral("Velmor"));
+    ASSERT_TRUE(p.waitForStarted(10000));
+  }
+
+  // Starts the station and logs in with the station user's password; returns once the station
+  // window is up over its backdrop.
+  void StartStation() {
+    Launch(station_);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !display_.Windows(QStringLiteral("^ログイン$")).isEmpty(); }, 20000));
+    const QString login = display_.Windows(QStringLiteral("^ログイン$")).value(0);
+    ASSERT_FALSE(display_.Xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), login}).isNull());
+    ASSERT_TRUE(display_.TypeLine(QStringLiteral("9999")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return display_.Windows(QStringLiteral("^Velmor$")).size() == 1; }, 20000))
+        << LogLines().join('\n').toStdString();
+    QTest::qWait(300);
+  }
+
+  // IDs recorded so far, in order.
+  QStringList Recorded() const {
+    db::Connection connection;
+    if (!connection.Open(QStringLiteral("Pardix"), QString(), QString())) return {};
+    db::Recordset rs;
+    QStringList ids;
+    if (rs.Open(connection, QStringLiteral("select ID from tblHist order by SEQ")))
+      for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) ids << rs.Text(QStringLiteral("ID"));
+    rs.Close();
+    connection.Close();
+    return ids;
+  }
+  bool WaitRecorded(int count) const {
+    return QTest::qWaitFor([&] { return Recorded().size() >= count; }, 15000);
+  }
+
+  // The operation log's lines of every day, "what,result" each.
+  QStringList LogLines() const {
+    QStringList lines;
+    const QDir dir(folder_.Path() + QStringLiteral("log"));
+    for (const QString& name : dir.entryList({QStringLiteral("????????.log")}, QDir::Files, QDir::Name)) {
+      QFile f(dir.filePath(name));
+      if (!f.open(QIODevice::ReadOnly)) continue;
+      for (const QString& line : cp::FromAnsi(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        lines << line.section(QLatin1Char(','), 2);
+    }
+    return lines;
+  }
+
+  testsupport::VirtualDisplay display_;
+  testsupport::ProgramFolder folder_;
+  QProcess station_;
+  QProcess second_;
+  QStringList members_;
+};
+
+TEST_F(KioskStation, AShutdownSignalEndsTheStationAsItsExitDoes) {
+  // A mail server that takes the connection and never says a word (the kernel accepts for a
+  // listener that never reads), on a port the settings' 16-bit value can name.
+  struct Listener {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ~Listener() { ::close(fd); }
+  } silent;
+  ASSERT_GE(silent.fd, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int port = 20000 + static_cast<int>(QCoreApplication::applicationPid() % 5000);
+  for (; port < 32000; port += 7) {
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (::bind(silent.fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) break;
+  }
+  ASSERT_EQ(::listen(silent.fd, 16), 0);
+  Prepare(QStringLiteral("isserver=False\n[MAIL]\nsendMail=True\nmailserver=127.0.0.1\nmailreg=0\nport=") +
+          QString::number(port) + QLatin1Char('\n'));
+  int scanned = 0;
+  for (const int signo : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signo == SIGTERM ? "SIGTERM" : "SIGINT");
+    StartStation();
+    // Three members whose notifications wait on a server that never answers.
+    const QStringList ids = members_.mid(scanned, 3);
+    for (const QString& id : ids) ASSERT_TRUE(display_.TypeLine(id));
+    scanned += 3;
+    ASSERT_TRUE(WaitRecorded(scanned)) << Recorded().join(' ').toStdString();
+    ::kill(static_cast<pid_t>(station_.processId()), signo);
+    // It ends within a few seconds: the wait on the silent server ends with it.
+    ASSERT_TRUE(station_.waitForFinished(10000));
+    EXPECT_EQ(station_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(station_.exitCode(), 0);
+    // Each notification not sent is given up with its line.
+    for (const QString& id : ids)
+      EXPECT_EQ(LogLines().count(id + QStringLiteral(" - 通知,中止")), 1) << id.toStdString() << "\n"
+                                                                           << LogLines().join('\n').toStdString();
+  }
+}
+
+TEST_F(KioskStation, ScansTypedWhereverThePointerRestsAreRecorded) {
+  Prepare();
+  StartStation();
+  ASSERT_TRUE(display_.TypeLine(QStringLiteral("1001")));
+  ASSERT_TRUE(WaitRecorded(1));
+  // A second start of the program shows its message, which is answered: its window comes and
+  // goes, and with no window manager nobody holds the keyboard afterwards.
+  Launch(second_);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !display_.Windows(QStringLiteral("^ロードエラー$")).isEmpty(); }, 20000));
+  ASSERT_FALSE(display_.Xdotool({QStringLiteral("key"), QStringLiteral("Return")}).isNull());
+  ASSERT_TRUE(second_.waitForFinished(10000));
+  // The pointer rests on the backdrop (the station window is centred on a larger screen).
+  ASSERT_FALSE(display_.Xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")}).isNull());
+  ASSERT_TRUE(display_.TypeLine(QStringLiteral("1002")));
+  ASSERT_TRUE(display_.TypeLine(QStringLiteral("1003")));
+  WaitRecorded(3);
+  EXPECT_EQ(Recorded().join(' '), QStringLiteral("1001 1002 1003"));
+}
+
+}  // namespace
