@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "engine/avi_header.h"
+#include "engine/decoding.h"
 #include "engine/gst_errors.h"
 #include "engine/gst_ptr.h"
 
@@ -268,6 +269,7 @@ HRESULT RenderCutTimeline(const std::string& outFile, const std::string& timelin
 
   ElementPtr pipeline = Sink(GST_ELEMENT(ges_pipeline_new()));
   auto* ges = GES_PIPELINE(pipeline.get());
+  MendDecodingInside(GST_BIN(pipeline.get()));
   if (!ges_pipeline_set_timeline(ges, GES_TIMELINE(g_object_ref(timeline.get()))) ||
       !ges_pipeline_set_render_settings(ges, UriOf(outFile).c_str(), profile.get()) ||
       !ges_pipeline_set_mode(ges, GES_PIPELINE_MODE_RENDER))

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 
 #include "CaptureDlg.h"
@@ -162,6 +163,22 @@ class Playback : public ::testing::Test {
     return frames;
   }
   std::string Temp(const char* name) { return dir_.filePath(QString::fromLatin1(name)).toStdString(); }
+  std::string Temp(const std::string& name) { return Temp(name.c_str()); }
+  // Cuts 0.4 s to 1 s (frames 10 to 24 at 25 a second) of a 30-frame source into `cut`; every frame
+  // of the cut must be the source's frame at its place, as `from` holds them decoded.
+  void ExpectCutOfFrames10To24(const std::string& source, const std::vector<QImage>& from, const std::string& cut,
+                               bool compressed) {
+    const std::string timeline = cut + ".xges";
+    ASSERT_EQ(Call(id::DVCEdSetStartStop, {Str(source), Str(timeline), I4(400), I4(1000)}).I4(), S_OK);
+    ASSERT_EQ(Call(id::DVCEdFileCut, {Str(cut), Str(timeline), Variant::Bool(compressed)}).I4(), S_OK);
+    const std::vector<QImage> got = testmedia::DecodeFrames(cut);
+    ASSERT_EQ(from.size(), 30u);
+    ASSERT_EQ(got.size(), 15u);
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(testmedia::ReadNumber(got[i]), int(i) + 10) << "frame " << i;
+      EXPECT_LE(testmedia::MeanDifference(got[i], from[i + 10]), 2.0) << "frame " << i;
+    }
+  }
 
   QWidget parent_;
   ComPtr<IDispatch> dispatch_;
@@ -481,19 +498,44 @@ TEST_F(Playback, EveryFrameOfACutIsItsSourceFrameAtBothAspectRatios) {
     spec.codec = c.codec;
     spec.frames = 30;
     spec.gop = 10;
-    const std::string source = Temp((name + "-source.avi").c_str());
+    const std::string source = Temp(name + "-source.avi");
     ASSERT_TRUE(testmedia::WriteNumbered(source, spec));
-    const std::string timeline = Temp((name + ".xges").c_str()), cut = Temp((name + "-cut.avi").c_str());
-    // 25 frames a second: frames 10 to 24.
-    ASSERT_EQ(Call(id::DVCEdSetStartStop, {Str(source), Str(timeline), I4(400), I4(1000)}).I4(), S_OK);
-    ASSERT_EQ(Call(id::DVCEdFileCut, {Str(cut), Str(timeline), Variant::Bool(c.compressed)}).I4(), S_OK);
-    const std::vector<QImage> from = testmedia::DecodeFrames(source), got = testmedia::DecodeFrames(cut);
-    ASSERT_EQ(from.size(), 30u);
-    ASSERT_EQ(got.size(), 15u);
-    for (std::size_t i = 0; i < got.size(); ++i) {
-      EXPECT_EQ(testmedia::ReadNumber(got[i]), int(i) + 10) << "frame " << i;
-      EXPECT_LE(testmedia::MeanDifference(got[i], from[i + 10]), 2.0) << "frame " << i;
-    }
+    ExpectCutOfFrames10To24(source, testmedia::DecodeFrames(source), Temp(name + "-cut.avi"), c.compressed);
+  }
+}
+
+// A raw AVI that ffmpeg wrote from square pixels (top-down rows; GStreamer reads its pixel aspect
+// ratio as -1/1) cuts frame-exact like GStreamer's own (the raw case above).
+TEST_F(Playback, ARawAviOfAnotherWriterCutsFrameExact) {
+  testmedia::Spec spec;
+  spec.codec = "raw";
+  spec.frames = 30;
+  const std::string numbered = Temp("numbered.avi"), source = Temp("ffmpeg-bgr24.avi");
+  ASSERT_TRUE(testmedia::WriteNumbered(numbered, spec));
+  const std::string rewrite =
+      "ffmpeg -loglevel error -y -i '" + numbered + "' -vf setsar=1 -c:v rawvideo -pix_fmt bgr24 '" + source + "'";
+  ASSERT_EQ(std::system(rewrite.c_str()), 0) << rewrite;
+  const std::vector<QImage> from = testmedia::DecodeFrames(source);
+  for (bool compressed : {false, true}) {
+    SCOPED_TRACE(compressed ? "own coding" : "rgb");
+    ExpectCutOfFrames10To24(source, from, Temp(compressed ? "ffmpeg-own.avi" : "ffmpeg-rgb.avi"), compressed);
+  }
+}
+
+// JPEG frames of odd width with full chroma (4:4:4) keep their colour detail in a cut, as those
+// with half chroma (4:2:0) do; ffmpeg's decoding of the source is the measure.
+TEST_F(Playback, AnOddWidthJpegCutKeepsItsColours) {
+  for (const char* codec : {"jpeg444", "jpeg"}) {
+    SCOPED_TRACE(codec);
+    testmedia::Spec spec;
+    spec.width = 321;
+    spec.codec = codec;
+    spec.frames = 30;
+    spec.stripes = true;
+    const std::string source = Temp(std::string(codec) + ".avi");
+    ASSERT_TRUE(testmedia::WriteNumbered(source, spec));
+    ExpectCutOfFrames10To24(source, testmedia::DecodeFramesByFfmpeg(source, 321, 240),
+                            Temp(std::string(codec) + "-cut.avi"), false);
   }
 }
 
