@@ -2,7 +2,7 @@
 // end, rates, pause and stop, the rewind at the end with GraphNotify, the grabber callback, exact
 // stills as BMP and JPEG (decoded back, their painted number read), stills after a live preview,
 // the files without a fixed frame rate, the host's calls during a still's wait, and cuts of a
-// timeline to AVI and WAV.
+// timeline to AVI and WAV (other writers' files among them, slow and failing renders).
 #include <gst/gst.h>
 
 #include <QPainter>
@@ -537,6 +537,51 @@ TEST_F(Playback, AnOddWidthJpegCutKeepsItsColours) {
     ExpectCutOfFrames10To24(source, testmedia::DecodeFramesByFfmpeg(source, 321, 240),
                             Temp(std::string(codec) + "-cut.avi"), false);
   }
+}
+
+// A render takes as long as it needs and ends only with its end or its failure: a cut slowed down
+// (its first frame held longer than the control once let a render go without moving on) completes,
+// and one whose stream fails midway returns the failure.
+TEST_F(Playback, ASlowRenderCompletesAndAFailingOneFails) {
+  // An element put into the cut's clip, as the editing services keep an effect.
+  const auto cutWith = [&](const std::string& name, const std::string& element) {
+    const std::string timeline = Temp(name + ".xges");
+    EXPECT_EQ(Call(id::DVCEdSetStartStop, {Str(media->mjpeg), Str(timeline), I4(0), I4(40)}).I4(), S_OK);
+    QFile file(QString::fromStdString(timeline));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray text = file.readAll();
+    file.close();
+    text.replace("</clip>", "<effect asset-id='" + QByteArray::fromStdString(element) +
+                                "' clip-id='0' type-name='GESEffect' track-type='4' track-id='0' "
+                                "properties='properties;' metadatas='metadatas;'/></clip>");
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+    file.close();
+    return Call(id::DVCEdFileCut, {Str(Temp(name + ".avi")), Str(timeline), Variant::Bool(false)}).I4();
+  };
+  // The identity named "slowdown" holds the first frame it passes for 12 s.
+  GstElement* probe = gst_element_factory_make("identity", nullptr);
+  ASSERT_NE(probe, nullptr);
+  const guint handoff = g_signal_lookup("handoff", G_OBJECT_TYPE(probe));
+  gst_object_unref(gst_object_ref_sink(probe));
+  static std::atomic<bool> held;
+  held = false;
+  const gulong hook = g_signal_add_emission_hook(
+      handoff, 0,
+      [](GSignalInvocationHint*, guint, const GValue* params, gpointer) -> gboolean {
+        auto* element = static_cast<GstElement*>(g_value_get_object(&params[0]));
+        if (g_str_equal(GST_OBJECT_NAME(element), "slowdown") && !held.exchange(true)) g_usleep(12 * G_USEC_PER_SEC);
+        return TRUE;
+      },
+      nullptr, nullptr);
+  const HRESULT slow = cutWith("slow", "identity name=slowdown");
+  g_signal_remove_emission_hook(handoff, hook);
+  ASSERT_TRUE(held);
+  ASSERT_EQ(slow, S_OK);
+  const std::vector<QImage> got = testmedia::DecodeFrames(Temp("slow.avi"));
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(testmedia::ReadNumber(got[0]), 0);
+  EXPECT_LT(cutWith("failing", "identity error-after=1"), 0);
 }
 
 TEST_F(Playback, TimelinesRefuseWhatTheyCannotDescribe) {
