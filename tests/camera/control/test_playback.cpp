@@ -522,9 +522,9 @@ TEST_F(Playback, ARawAviOfAnotherWriterCutsFrameExact) {
   }
 }
 
-// JPEG frames of odd width with full chroma (4:4:4) keep their colour detail in a cut, as those
-// with half chroma (4:2:0) do; ffmpeg's decoding of the source is the measure.
-TEST_F(Playback, AnOddWidthJpegCutKeepsItsColours) {
+// JPEG frames of odd width with full chroma (4:4:4) keep their colour detail in a cut and in a
+// still, as those with half chroma (4:2:0) do; ffmpeg's decoding of the source is the measure.
+TEST_F(Playback, AnOddWidthJpegCutAndStillKeepTheirColours) {
   for (const char* codec : {"jpeg444", "jpeg"}) {
     SCOPED_TRACE(codec);
     testmedia::Spec spec;
@@ -534,8 +534,13 @@ TEST_F(Playback, AnOddWidthJpegCutKeepsItsColours) {
     spec.stripes = true;
     const std::string source = Temp(std::string(codec) + ".avi");
     ASSERT_TRUE(testmedia::WriteNumbered(source, spec));
-    ExpectCutOfFrames10To24(source, testmedia::DecodeFramesByFfmpeg(source, 321, 240),
-                            Temp(std::string(codec) + "-cut.avi"), false);
+    const std::vector<QImage> from = testmedia::DecodeFramesByFfmpeg(source, 321, 240);
+    ExpectCutOfFrames10To24(source, from, Temp(std::string(codec) + "-cut.avi"), false);
+    const std::string still = Temp(std::string(codec) + "-12.bmp");
+    ASSERT_EQ(Call(id::DVCStillCapStart, {Str(source)}).I4(), S_OK);
+    ASSERT_EQ(Call(id::DVCStillCapture, {Str(still), I4(12)}).I4(), S_OK);
+    Call(id::DVCStillCapStop);
+    EXPECT_LE(testmedia::MeanDifference(QImage(QString::fromStdString(still)), from[12]), 2.0);
   }
 }
 
