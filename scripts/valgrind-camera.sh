@@ -43,7 +43,7 @@ sessions=(
   "pin-property|test_ornik_properties|PropertyDialog.PinSheet*"
   "play|test_ornik_playback|Playback.FrameCountsAndPartPlayBounds:Playback.PartPlay*:Playback.RatesPauseStopAndSeeks:Playback.AFileWithoutFixedRate*:Playback.GrabberCallback*:Playback.AHostMayUnload*"
   "still|test_ornik_playback|Playback.Stills*:Playback.CallsDuringAStillsWait*"
-  "cut|test_ornik_playback|Playback.ACutOf*:Playback.Timelines*"
+  "cut|test_ornik_playback|Playback.ACutOf*:Playback.Timelines*:Playback.ARawAviOfAnotherWriter*:Playback.ASlowRender*"
   # Cuts of every size and coding, H.264 ones among them, decoded back by openh264dec (libav's
   # decoder is left out above): openh264 leaves parts of its B-frame predictions undefined
   # (WelsDec::GetInterBPred) and the test compares those pixels. Invalid accesses only.

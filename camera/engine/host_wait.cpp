@@ -12,7 +12,11 @@ namespace capture {
 bool HostWait::Pump(const std::function<bool()>& done, std::chrono::milliseconds timeout,
                     const std::function<void()>& tick, std::chrono::milliseconds period) {
   if (done()) return true;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto now = std::chrono::steady_clock::now();
+  const auto deadline = timeout >= std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       std::chrono::steady_clock::time_point::max() - now)
+                            ? std::chrono::steady_clock::time_point::max()
+                            : now + timeout;
   QEventLoop loop;
   QEventLoop* outer = std::exchange(loop_, &loop);
   ++depth_;

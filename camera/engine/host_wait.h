@@ -18,6 +18,9 @@ class HostWait {
   HostWait(const HostWait&) = delete;
   HostWait& operator=(const HostWait&) = delete;
 
+  // A wait that ends only when `done` holds.
+  static constexpr std::chrono::milliseconds kNoLimit = std::chrono::milliseconds::max();
+
   // Runs the host's events until `done` holds or `timeout` has passed; `tick` (when given) is
   // called every `period` meanwhile. True when `done` held.
   bool Pump(const std::function<bool()>& done, std::chrono::milliseconds timeout,

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/decoding.h"
 #include "engine/gst_errors.h"
 #include "engine/live_graph.h"
 #include "engine/sample_grabber.h"
@@ -251,6 +252,7 @@ HRESULT PlaybackGraph::Open(const std::string& fileName) {
   }
   g_object_set(source_.get(), "uri", uri, nullptr);
   g_free(uri);
+  MendDecodingInside(GST_BIN(source_.get()));
   g_signal_connect(source_.get(), "pad-added", G_CALLBACK(&PlaybackGraph::OnPadAdded), this);
   g_signal_connect(source_.get(), "no-more-pads", G_CALLBACK(&PlaybackGraph::OnNoMorePads), this);
   gst_bin_add(graph_.Bin(), source_.get());

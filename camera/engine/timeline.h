@@ -17,7 +17,8 @@ HRESULT WriteCutTimeline(const std::string& inFile, const std::string& timelineF
                          std::int64_t stop);
 
 // Renders what WriteCutTimeline wrote; `progress` receives percentages every 100 ms and once at
-// the end. Returns when the render has ended: S_OK only for a complete file.
+// the end. Returns when the render has ended, however long it takes (its end of stream or a stream
+// error ends it, no clock): S_OK only for a complete file.
 HRESULT RenderCutTimeline(const std::string& outFile, const std::string& timelineFile, bool compressed,
                           HostWait& wait, const std::function<void(short)>& progress);
 

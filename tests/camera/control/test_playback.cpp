@@ -2,7 +2,7 @@
 // end, rates, pause and stop, the rewind at the end with GraphNotify, the grabber callback, exact
 // stills as BMP and JPEG (decoded back, their painted number read), stills after a live preview,
 // the files without a fixed frame rate, the host's calls during a still's wait, and cuts of a
-// timeline to AVI and WAV.
+// timeline to AVI and WAV (other writers' files among them, slow and failing renders).
 #include <gst/gst.h>
 
 #include <QPainter>
@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 
 #include "CaptureDlg.h"
@@ -162,6 +163,22 @@ class Playback : public ::testing::Test {
     return frames;
   }
   std::string Temp(const char* name) { return dir_.filePath(QString::fromLatin1(name)).toStdString(); }
+  std::string Temp(const std::string& name) { return Temp(name.c_str()); }
+  // Cuts 0.4 s to 1 s (frames 10 to 24 at 25 a second) of a 30-frame source into `cut`; every frame
+  // of the cut must be the source's frame at its place, as `from` holds them decoded.
+  void ExpectCutOfFrames10To24(const std::string& source, const std::vector<QImage>& from, const std::string& cut,
+                               bool compressed) {
+    const std::string timeline = cut + ".xges";
+    ASSERT_EQ(Call(id::DVCEdSetStartStop, {Str(source), Str(timeline), I4(400), I4(1000)}).I4(), S_OK);
+    ASSERT_EQ(Call(id::DVCEdFileCut, {Str(cut), Str(timeline), Variant::Bool(compressed)}).I4(), S_OK);
+    const std::vector<QImage> got = testmedia::DecodeFrames(cut);
+    ASSERT_EQ(from.size(), 30u);
+    ASSERT_EQ(got.size(), 15u);
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(testmedia::ReadNumber(got[i]), int(i) + 10) << "frame " << i;
+      EXPECT_LE(testmedia::MeanDifference(got[i], from[i + 10]), 2.0) << "frame " << i;
+    }
+  }
 
   QWidget parent_;
   ComPtr<IDispatch> dispatch_;
@@ -481,20 +498,95 @@ TEST_F(Playback, EveryFrameOfACutIsItsSourceFrameAtBothAspectRatios) {
     spec.codec = c.codec;
     spec.frames = 30;
     spec.gop = 10;
-    const std::string source = Temp((name + "-source.avi").c_str());
+    const std::string source = Temp(name + "-source.avi");
     ASSERT_TRUE(testmedia::WriteNumbered(source, spec));
-    const std::string timeline = Temp((name + ".xges").c_str()), cut = Temp((name + "-cut.avi").c_str());
-    // 25 frames a second: frames 10 to 24.
-    ASSERT_EQ(Call(id::DVCEdSetStartStop, {Str(source), Str(timeline), I4(400), I4(1000)}).I4(), S_OK);
-    ASSERT_EQ(Call(id::DVCEdFileCut, {Str(cut), Str(timeline), Variant::Bool(c.compressed)}).I4(), S_OK);
-    const std::vector<QImage> from = testmedia::DecodeFrames(source), got = testmedia::DecodeFrames(cut);
-    ASSERT_EQ(from.size(), 30u);
-    ASSERT_EQ(got.size(), 15u);
-    for (std::size_t i = 0; i < got.size(); ++i) {
-      EXPECT_EQ(testmedia::ReadNumber(got[i]), int(i) + 10) << "frame " << i;
-      EXPECT_LE(testmedia::MeanDifference(got[i], from[i + 10]), 2.0) << "frame " << i;
-    }
+    ExpectCutOfFrames10To24(source, testmedia::DecodeFrames(source), Temp(name + "-cut.avi"), c.compressed);
   }
+}
+
+// A raw AVI that ffmpeg wrote from square pixels (top-down rows; GStreamer reads its pixel aspect
+// ratio as -1/1) cuts frame-exact like GStreamer's own (the raw case above).
+TEST_F(Playback, ARawAviOfAnotherWriterCutsFrameExact) {
+  testmedia::Spec spec;
+  spec.codec = "raw";
+  spec.frames = 30;
+  const std::string numbered = Temp("numbered.avi"), source = Temp("ffmpeg-bgr24.avi");
+  ASSERT_TRUE(testmedia::WriteNumbered(numbered, spec));
+  const std::string rewrite =
+      "ffmpeg -loglevel error -y -i '" + numbered + "' -vf setsar=1 -c:v rawvideo -pix_fmt bgr24 '" + source + "'";
+  ASSERT_EQ(std::system(rewrite.c_str()), 0) << rewrite;
+  const std::vector<QImage> from = testmedia::DecodeFrames(source);
+  for (bool compressed : {false, true}) {
+    SCOPED_TRACE(compressed ? "own coding" : "rgb");
+    ExpectCutOfFrames10To24(source, from, Temp(compressed ? "ffmpeg-own.avi" : "ffmpeg-rgb.avi"), compressed);
+  }
+}
+
+// JPEG frames of odd width with full chroma (4:4:4) keep their colour detail in a cut and in a
+// still, as those with half chroma (4:2:0) do; ffmpeg's decoding of the source is the measure.
+TEST_F(Playback, AnOddWidthJpegCutAndStillKeepTheirColours) {
+  for (const char* codec : {"jpeg444", "jpeg"}) {
+    SCOPED_TRACE(codec);
+    testmedia::Spec spec;
+    spec.width = 321;
+    spec.codec = codec;
+    spec.frames = 30;
+    spec.stripes = true;
+    const std::string source = Temp(std::string(codec) + ".avi");
+    ASSERT_TRUE(testmedia::WriteNumbered(source, spec));
+    const std::vector<QImage> from = testmedia::DecodeFramesByFfmpeg(source, 321, 240);
+    ExpectCutOfFrames10To24(source, from, Temp(std::string(codec) + "-cut.avi"), false);
+    const std::string still = Temp(std::string(codec) + "-12.bmp");
+    ASSERT_EQ(Call(id::DVCStillCapStart, {Str(source)}).I4(), S_OK);
+    ASSERT_EQ(Call(id::DVCStillCapture, {Str(still), I4(12)}).I4(), S_OK);
+    Call(id::DVCStillCapStop);
+    EXPECT_LE(testmedia::MeanDifference(QImage(QString::fromStdString(still)), from[12]), 2.0);
+  }
+}
+
+// A render takes as long as it needs and ends only with its end or its failure: a cut slowed down
+// (its first frame held longer than the control once let a render go without moving on) completes,
+// and one whose stream fails midway returns the failure.
+TEST_F(Playback, ASlowRenderCompletesAndAFailingOneFails) {
+  // An element put into the cut's clip, as the editing services keep an effect.
+  const auto cutWith = [&](const std::string& name, const std::string& element) {
+    const std::string timeline = Temp(name + ".xges");
+    EXPECT_EQ(Call(id::DVCEdSetStartStop, {Str(media->mjpeg), Str(timeline), I4(0), I4(40)}).I4(), S_OK);
+    QFile file(QString::fromStdString(timeline));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray text = file.readAll();
+    file.close();
+    text.replace("</clip>", "<effect asset-id='" + QByteArray::fromStdString(element) +
+                                "' clip-id='0' type-name='GESEffect' track-type='4' track-id='0' "
+                                "properties='properties;' metadatas='metadatas;'/></clip>");
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+    file.close();
+    return Call(id::DVCEdFileCut, {Str(Temp(name + ".avi")), Str(timeline), Variant::Bool(false)}).I4();
+  };
+  // The identity named "slowdown" holds the first frame it passes for 12 s.
+  GstElement* probe = gst_element_factory_make("identity", nullptr);
+  ASSERT_NE(probe, nullptr);
+  const guint handoff = g_signal_lookup("handoff", G_OBJECT_TYPE(probe));
+  gst_object_unref(gst_object_ref_sink(probe));
+  static std::atomic<bool> held;
+  held = false;
+  const gulong hook = g_signal_add_emission_hook(
+      handoff, 0,
+      [](GSignalInvocationHint*, guint, const GValue* params, gpointer) -> gboolean {
+        auto* element = static_cast<GstElement*>(g_value_get_object(&params[0]));
+        if (g_str_equal(GST_OBJECT_NAME(element), "slowdown") && !held.exchange(true)) g_usleep(12 * G_USEC_PER_SEC);
+        return TRUE;
+      },
+      nullptr, nullptr);
+  const HRESULT slow = cutWith("slow", "identity name=slowdown");
+  g_signal_remove_emission_hook(handoff, hook);
+  ASSERT_TRUE(held);
+  ASSERT_EQ(slow, S_OK);
+  const std::vector<QImage> got = testmedia::DecodeFrames(Temp("slow.avi"));
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(testmedia::ReadNumber(got[0]), 0);
+  EXPECT_LT(cutWith("failing", "identity error-after=1"), 0);
 }
 
 TEST_F(Playback, TimelinesRefuseWhatTheyCannotDescribe) {

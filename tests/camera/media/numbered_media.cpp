@@ -5,8 +5,10 @@
 #include <gst/pbutils/pbutils.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace testmedia {
@@ -17,8 +19,9 @@ constexpr int kBlock = 16;
 // Enough for a 10-minute file at 25 frames a second; a frame is at least 256 pixels wide.
 constexpr int kBits = 16;
 
-// A soft gradient behind the number, made once per file.
-std::vector<std::uint8_t> Background(int w, int h, int stride) {
+// A soft gradient behind the number, made once per file; with `stripes` every other column has
+// its blue and red swapped.
+std::vector<std::uint8_t> Background(int w, int h, int stride, bool stripes) {
   std::vector<std::uint8_t> bgr(std::size_t(stride) * std::size_t(h), 0);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
@@ -26,6 +29,7 @@ std::vector<std::uint8_t> Background(int w, int h, int stride) {
       p[0] = std::uint8_t(40 + x * 100 / w);
       p[1] = std::uint8_t(60 + y * 100 / h);
       p[2] = 90;
+      if (stripes && x % 2) std::swap(p[0], p[2]);
     }
   return bgr;
 }
@@ -41,6 +45,7 @@ void Paint(std::uint8_t* bgr, int stride, int number) {
 
 std::string Encoder(const Spec& spec) {
   if (spec.codec == "raw") return "videoconvert ! video/x-raw,format=I420";
+  if (spec.codec == "jpeg444") return "videoconvert ! video/x-raw,format=Y444 ! jpegenc quality=90";
   if (spec.codec == "h264")
     return "videoconvert ! video/x-raw,format=I420 ! openh264enc gop-size=" + std::to_string(spec.gop) +
            " ! h264parse";
@@ -84,7 +89,7 @@ bool WriteNumbered(const std::string& path, const Spec& spec) {
   gst_element_set_state(pipeline, GST_STATE_PLAYING);
   const int stride = (spec.width * 3 + 3) & ~3;
   const GstClockTime frame = GST_SECOND / fps;
-  const std::vector<std::uint8_t> background = Background(spec.width, spec.height, stride);
+  const std::vector<std::uint8_t> background = Background(spec.width, spec.height, stride, spec.stripes);
   for (int i = 0; i < spec.frames; ++i) {
     GstBuffer* buffer = gst_buffer_new_allocate(nullptr, gsize(stride) * gsize(spec.height), nullptr);
     GstMapInfo map;
@@ -183,6 +188,23 @@ std::vector<QImage> DecodeFrames(const std::string& path) {
   gst_element_set_state(pipeline, GST_STATE_NULL);
   gst_object_unref(out);
   gst_object_unref(pipeline);
+  return frames;
+}
+
+std::vector<QImage> DecodeFramesByFfmpeg(const std::string& path, int width, int height) {
+  std::vector<QImage> frames;
+  const std::string command = "ffmpeg -v error -i '" + path + "' -f rawvideo -pix_fmt rgb24 -";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return frames;
+  QImage frame(width, height, QImage::Format_RGB888);
+  for (;;) {
+    bool whole = true;
+    for (int y = 0; y < height && whole; ++y)
+      whole = std::fread(frame.scanLine(y), 3, std::size_t(width), pipe) == std::size_t(width);
+    if (!whole) break;
+    frames.push_back(frame.copy());
+  }
+  if (pclose(pipe) != 0) frames.clear();
   return frames;
 }
 

@@ -16,10 +16,11 @@ struct Spec {
   int width = 320;
   int height = 240;
   int fps = 25;               // 0: no fixed rate (the file plays in 100-ns units)
-  std::string codec = "jpeg";  // "jpeg", "raw", "h264"
+  std::string codec = "jpeg";  // "jpeg" (4:2:0), "jpeg444" (4:4:4), "raw", "h264"
   int gop = 25;               // key frame distance of h264
   bool audio = false;          // a 440 Hz tone as long as the video
   std::string container = "avi";  // "avi" or "mkv"
+  bool stripes = false;            // colour detail: blue and red swapped in every other column
 };
 
 // Writes the file (at most 65536 frames); false (with a test failure) when GStreamer could not.
@@ -30,6 +31,8 @@ int ReadNumber(const QImage& image);
 bool Probe(const std::string& path, gint64* durationNs, std::string* videoCaps);
 // Every video frame of a file decoded to 24-bit RGB, in order; empty when it cannot be decoded.
 std::vector<QImage> DecodeFrames(const std::string& path);
+// The same decoded by ffmpeg (the decoders of libav).
+std::vector<QImage> DecodeFramesByFfmpeg(const std::string& path, int width, int height);
 // The mean absolute difference of two pictures of the same size over all colour samples (0 to
 // 255); 255 when their sizes differ.
 double MeanDifference(const QImage& a, const QImage& b);
