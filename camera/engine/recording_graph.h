@@ -61,7 +61,7 @@ class RecordingGraph {
   // Whether anything was let into the file yet.
   bool EverStarted() const;
   // Drains the branch into its file and removes it (waits up to `timeout` for the end). An AVI
-  // whose writing failed is closed over the frames it holds. The result is the failure that
+  // (or ASF) whose writing failed is closed over the frames it holds. The result is the failure that
   // arose while finishing, if any.
   HRESULT Finish(std::chrono::milliseconds timeout);
 
