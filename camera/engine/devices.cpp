@@ -8,6 +8,10 @@
 #include <map>
 #include <optional>
 
+#if __has_include(<valgrind/valgrind.h>)
+#include <valgrind/valgrind.h>
+#endif
+
 namespace capture {
 
 bool EnsureGstInit() {
@@ -92,6 +96,15 @@ QString DeviceList::Name(int index) const {
 }
 
 namespace {
+
+// Under valgrind every thread runs in turn: a trial ahead would only hold up the host's own work.
+bool UnderValgrind() {
+#ifdef RUNNING_ON_VALGRIND
+  return RUNNING_ON_VALGRIND != 0;
+#else
+  return false;
+#endif
+}
 
 // The encoders whose output the AVI multiplexer takes, by factory name.
 std::vector<std::string> Candidates() {
@@ -230,7 +243,8 @@ CompressorTrials::~CompressorTrials() {
 void CompressorTrials::Start(const GstCaps* format) {
   bool own = false;
   const std::string trialFormat = TrialFormat(format, &own);
-  if (!own || !EnsureGstInit()) return;  // a format decoded later is tried when it is set
+  // A format decoded later is tried when it is set; under valgrind the first list runs it.
+  if (!own || UnderValgrind() || !EnsureGstInit()) return;
   CompressorTrial trial(trialFormat);
   std::lock_guard lock(mutex_);
   if (ending_) return;

@@ -142,10 +142,10 @@ std::string TrialFormat(const GstCaps* format, bool* own = nullptr);
 
 // Which of the encoders record video of `format` (a trial format) into an AVI file that playback
 // decodes again into the pictures stills are taken from: a frame goes through the branch's own
-// chain into a file of its own, all encoders at once, and each file is played back as files are.
-// One that refuses the format, needs hardware that is not there, writes what no decoder here
-// reads, or does not finish a stage within two seconds cannot. Once `cancel` (may be null) is
-// set the trial ends at once without an answer.
+// chain into a file of its own, a few encoders at once, and each file is played back as files
+// are. One that refuses the format, needs hardware that is not there, writes what no decoder
+// here reads, or does not finish a stage within two seconds cannot. Once `cancel` (may be null)
+// is set the trial ends at once without an answer.
 std::optional<std::vector<bool>> TryCompressors(const std::vector<GstElementFactory*>& encoders,
                                                 const std::string& format, const std::atomic<bool>* cancel);
 
