@@ -219,8 +219,8 @@ bool CloseCutAsf(const std::string& file) {
   std::uint64_t packets = 0;
   std::vector<char> packet(packetSize);
   std::vector<Payload> payloads;
-  // Per video stream: the newest key frame's first packet and how many packets it spans; per
-  // stream the last two presentation times; the index entries so far.
+  // Per stream: the newest key frame's first packet and how many packets it spans, and the
+  // newest presentation time; the index entries of the first video stream so far.
   struct KeyFrame {
     std::uint32_t object = 0, packet = 0, count = 0;
     bool seen = false;
@@ -231,7 +231,7 @@ bool CloseCutAsf(const std::string& file) {
     bool seen = false;
   };
   std::map<int, Times> times;
-  std::vector<std::pair<std::uint32_t, std::uint16_t>> index;    // first video stream's
+  std::vector<std::pair<std::uint32_t, std::uint16_t>> index;  // packet, packets spanned
   const int indexed = layout.videoStreams.empty() ? -1 : *layout.videoStreams.begin();
   std::uint64_t nextIndexTime = 0;
   std::uint32_t maxCount = 0;
@@ -256,11 +256,9 @@ bool CloseCutAsf(const std::string& file) {
         for (; key.seen && nextIndexTime <= std::uint64_t(p.presentationMs) * 10000; nextIndexTime += kIndexInterval)
           index.emplace_back(key.packet, std::uint16_t(key.count));
       }
-      if (p.key) {
-        key = KeyFrame{p.object, number, 1, true};
-      }
-      maxCount = std::max(maxCount, key.count);
+      if (p.key) key = KeyFrame{p.object, number, 1, true};
     }
+    if (indexed >= 0) maxCount = std::max(maxCount, keys[indexed].count);
   }
   const std::uint64_t dataEnd = firstPacket + packets * packetSize;
   if (!fd.Truncate(dataEnd)) return false;

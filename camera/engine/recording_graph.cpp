@@ -140,10 +140,10 @@ void UnlinkIfLinked(GstPad* upstream, GstElement* bin, const char* entryName) {
 
 namespace {
 
-// The frames a probe records, how long each stage of a probe may take, and how many probes run
-// at once (each has its streaming threads: many at once would leave the process the memory
-// pools of as many threads for good).
-constexpr int kProbeFrames = 1;
+// The frames a probe records (more than one: some decoders give nothing of a single frame), how
+// long each stage of a probe may take, and how many probes run at once (each has its streaming
+// threads: many at once would leave the process the memory pools of as many threads for good).
+constexpr int kProbeFrames = 3;
 constexpr auto kProbeTimeout = std::chrono::seconds(2);
 constexpr std::size_t kProbesAtOnce = 6;
 constexpr const char* kPreviewFormat = "video/x-raw,format=I420,width=320,height=240,framerate=30/1";

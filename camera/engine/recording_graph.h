@@ -141,7 +141,7 @@ bool IsAviFileName(const std::string& file);
 std::string TrialFormat(const GstCaps* format, bool* own = nullptr);
 
 // Which of the encoders record video of `format` (a trial format) into an AVI file that playback
-// decodes again into the pictures stills are taken from: a frame goes through the branch's own
+// decodes again into the pictures stills are taken from: a few frames go through the branch's own
 // chain into a file of its own, a few encoders at once, and each file is played back as files
 // are. One that refuses the format, needs hardware that is not there, writes what no decoder
 // here reads, or does not finish a stage within two seconds cannot. Once `cancel` (may be null)
