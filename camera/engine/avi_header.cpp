@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
+
+#include "engine/in_place_file.h"
 
 namespace capture {
 
@@ -43,20 +43,16 @@ struct Chunk {
   std::uint32_t size;
 };
 
-bool ReadAt(int fd, std::uint64_t at, void* out, std::size_t n) {
-  return pread(fd, out, n, off_t(at)) == ssize_t(n);
-}
-
-bool WriteLe32(int fd, std::uint64_t at, std::uint32_t v) { return pwrite(fd, &v, 4, off_t(at)) == 4; }
+bool WriteLe32(const InPlaceFile& f, std::uint64_t at, std::uint32_t v) { return f.WriteAt(at, &v, 4); }
 
 // A stream's data chunk: two digits of its number and two letters ("00dc", "01wb").
 bool IsStreamChunk(const char* id) {
   return id[0] >= '0' && id[0] <= '9' && id[1] >= '0' && id[1] <= '9';
 }
 
-std::uint64_t FreeBytes(int fd) {
+std::uint64_t FreeBytes(const InPlaceFile& f) {
   struct statvfs fs {};
-  return fstatvfs(fd, &fs) == 0 ? std::uint64_t(fs.f_bavail) * fs.f_frsize : 0;
+  return fstatvfs(f.Descriptor(), &fs) == 0 ? std::uint64_t(fs.f_bavail) * fs.f_frsize : 0;
 }
 
 // Where a header of the given fourcc starts in the head (std::string::npos when absent).
@@ -69,22 +65,16 @@ std::size_t FindHeader(const std::vector<char>& head, const char* fourcc, std::s
 }  // namespace
 
 bool CloseCutAvi(const std::string& file) {
-  const int fd = open(file.c_str(), O_RDWR);
-  if (fd < 0) return false;
-  struct FdCloser {
-    int fd;
-    ~FdCloser() { close(fd); }
-  } closer{fd};
-  const off_t fileSize = lseek(fd, 0, SEEK_END);
-  std::vector<char> head(std::min<std::size_t>(kHeaderBytes, std::size_t(std::max<off_t>(fileSize, 0))));
-  if (head.size() < 12 || !ReadAt(fd, 0, head.data(), head.size()) || std::memcmp(head.data(), "RIFF", 4) != 0 ||
-      std::memcmp(head.data() + 8, "AVI ", 4) != 0)
+  const InPlaceFile fd(file);
+  const std::uint64_t fileSize = fd.Size();
+  const std::vector<char> head = fd.Head(kHeaderBytes);
+  if (head.size() < 12 || std::memcmp(head.data(), "RIFF", 4) != 0 || std::memcmp(head.data() + 8, "AVI ", 4) != 0)
     return false;
   // The top-level lists up to "movi".
   std::uint64_t movi = 0;
-  for (std::uint64_t at = 12; at + 12 <= std::uint64_t(fileSize);) {
+  for (std::uint64_t at = 12; at + 12 <= fileSize;) {
     char id[12];
-    if (!ReadAt(fd, at, id, sizeof id)) return false;
+    if (!fd.ReadAt(at, id, sizeof id)) return false;
     std::uint32_t size = 0;
     std::memcpy(&size, id + 4, 4);
     if (std::memcmp(id, "LIST", 4) == 0 && std::memcmp(id + 8, "movi", 4) == 0) {
@@ -96,14 +86,14 @@ bool CloseCutAvi(const std::string& file) {
   if (movi == 0) return false;
   // The complete chunks of the streams, in file order.
   std::vector<Chunk> chunks;
-  for (std::uint64_t at = movi + 12; at + 8 <= std::uint64_t(fileSize) && at < 0xFFFFFFFFu;) {
+  for (std::uint64_t at = movi + 12; at + 8 <= fileSize && at < 0xFFFFFFFFu;) {
     Chunk c{};
     char header[8];
-    if (!ReadAt(fd, at, header, sizeof header)) break;
+    if (!fd.ReadAt(at, header, sizeof header)) break;
     std::memcpy(c.id, header, 4);
     std::memcpy(&c.size, header + 4, 4);
     const std::uint64_t end = at + 8 + c.size + (c.size & 1);
-    if (!IsStreamChunk(c.id) || end > std::uint64_t(fileSize)) break;
+    if (!IsStreamChunk(c.id) || end > fileSize) break;
     c.offset = std::uint32_t(at);
     chunks.push_back(c);
     at = end;
@@ -113,10 +103,10 @@ bool CloseCutAvi(const std::string& file) {
   };
   // What follows the last chunk is given up; then chunks from the end until the index fits.
   std::size_t n = chunks.size();
-  if (ftruncate(fd, off_t(endOf(n))) != 0) return false;
+  if (!fd.Truncate(endOf(n))) return false;
   while (n > 0 && FreeBytes(fd) < 8 + 16 * std::uint64_t(n)) {
     --n;
-    if (ftruncate(fd, off_t(endOf(n))) != 0) return false;
+    if (!fd.Truncate(endOf(n))) return false;
   }
   chunks.resize(n);
   std::vector<std::uint32_t> index;
@@ -135,10 +125,8 @@ bool CloseCutAvi(const std::string& file) {
   }
   const std::uint64_t end = endOf(n);
   const std::size_t indexBytes = index.size() * 4;
-  if (pwrite(fd, index.data(), indexBytes, off_t(end)) != ssize_t(indexBytes)) {
-    if (ftruncate(fd, off_t(end)) != 0) return false;
-  }
-  const std::uint64_t total = std::uint64_t(lseek(fd, 0, SEEK_END));
+  if (!fd.WriteAt(end, index.data(), indexBytes) && !fd.Truncate(end)) return false;
+  const std::uint64_t total = fd.Size();
   bool ok = WriteLe32(fd, 4, std::uint32_t(total - 8)) && WriteLe32(fd, movi + 4, std::uint32_t(end - (movi + 8)));
   // The main header: flags (an index is there) and the number of frames of the first stream.
   if (const std::size_t avih = FindHeader(head, "avih"); avih != std::string::npos && avih + 8 + 20 <= head.size()) {
@@ -155,7 +143,7 @@ bool CloseCutAvi(const std::string& file) {
   }
   if (const std::size_t dmlh = FindHeader(head, "dmlh"); dmlh != std::string::npos && dmlh + 12 <= head.size())
     ok = ok && WriteLe32(fd, dmlh + 8, std::uint32_t(counts[0]));
-  return ok && fsync(fd) == 0;
+  return ok && fd.Sync();
 }
 
 bool FixRawImageSize(const std::string& file) {

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include <glib/gstdio.h>
+
 #include "engine/asf_packets.h"
 #include "engine/avi_header.h"
 #include "engine/compressor.h"
@@ -138,40 +140,44 @@ void UnlinkIfLinked(GstPad* upstream, GstElement* bin, const char* entryName) {
 
 namespace {
 
-// The frames a probe records, and how long all probes of one list may take together.
-constexpr int kProbeFrames = 1;
+// The frames a probe records (more than one: some decoders give nothing of a single frame), how
+// long each stage of a probe may take, and how many probes run at once (each has its streaming
+// threads: many at once would leave the process the memory pools of as many threads for good).
+constexpr int kProbeFrames = 3;
 constexpr auto kProbeTimeout = std::chrono::seconds(2);
+constexpr std::size_t kProbesAtOnce = 6;
 constexpr const char* kPreviewFormat = "video/x-raw,format=I420,width=320,height=240,framerate=30/1";
 
-// The plain raw format a test source can make of a live format: its layout, size and rate.
-std::string ProbeFormat(const GstCaps* format) {
-  const GstStructure* s = format && !gst_caps_is_empty(format) ? gst_caps_get_structure(format, 0) : nullptr;
-  gint w = 0, h = 0, n = 0, d = 0;
-  const char* layout = s ? gst_structure_get_string(s, "format") : nullptr;
-  if (!s || !gst_structure_has_name(s, "video/x-raw") || !layout || !gst_structure_get_int(s, "width", &w) ||
-      !gst_structure_get_int(s, "height", &h) || !gst_structure_get_fraction(s, "framerate", &n, &d) || n <= 0)
-    return kPreviewFormat;
-  gchar* text = g_strdup_printf("video/x-raw,format=%s,width=%d,height=%d,framerate=%d/%d", layout, w, h, n, d);
-  std::string out = text;
-  g_free(text);
-  return out;
-}
-
+// One encoder's trial: it records a file, which is then played as playback plays files.
 struct Probe {
+  enum class Stage { Recording, Playing, Done };
+  std::string file;
   ElementPtr pipeline;
-  std::atomic<int> encoded{0};
-  bool done = false;
+  ElementPtr converter;  // where the played video enters (null while recording)
+  std::atomic<int> frames{0};  // encoded, then decoded
+  Stage stage = Stage::Recording;
   bool ok = false;
 };
 
-// source -> format -> converter -> [I420] -> encoder -> avimux -> fakesink; false when it cannot
-// be built or linked.
-bool BuildProbe(Probe& probe, GstElementFactory* factory, const std::string& format) {
+void CountBuffers(GstElement* element, const char* padName, std::atomic<int>* count) {
+  PadPtr pad = Adopt(gst_element_get_static_pad(element, padName));
+  if (!pad) return;
+  gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, [](GstPad*, GstPadProbeInfo*, gpointer n) {
+    ++*static_cast<std::atomic<int>*>(n);
+    return GST_PAD_PROBE_OK;
+  }, count, nullptr);
+}
+
+// source -> format -> converter -> [I420] -> encoder -> avimux -> file; false when it cannot be
+// built or linked.
+bool StartRecording(Probe& probe, GstElementFactory* factory, const std::string& format) {
   probe.pipeline = Sink(gst_pipeline_new("Compressor Probe"));
   GstElement* source = MakeElement("videotestsrc", nullptr);
   GstElement* caps = MakeElement("capsfilter", nullptr);
   GstElement* encoder = gst_element_factory_create(factory, nullptr);
+  GstElement* sink = MakeElement("filesink", nullptr);
   if (source) g_object_set(source, "num-buffers", kProbeFrames, nullptr);
+  if (sink) g_object_set(sink, "location", probe.file.c_str(), nullptr);
   if (caps) {
     GstCaps* c = gst_caps_from_string(format.c_str());
     g_object_set(caps, "caps", c, nullptr);
@@ -179,61 +185,124 @@ bool BuildProbe(Probe& probe, GstElementFactory* factory, const std::string& for
   }
   std::vector<GstElement*> chain{source, caps, MakeElement("videoconvert", nullptr)};
   if (GstElement* i420 = encoder ? I420FormatFor(factory) : nullptr) chain.push_back(i420);
-  chain.insert(chain.end(), {encoder, MakeElement("avimux", nullptr), MakeElement("fakesink", nullptr)});
+  chain.insert(chain.end(), {encoder, MakeElement("avimux", nullptr), sink});
   if (!AddChain(GST_BIN(probe.pipeline.get()), chain)) return false;
-  PadPtr out = Adopt(gst_element_get_static_pad(encoder, "src"));
-  if (!out) return false;
-  gst_pad_add_probe(out.get(), GST_PAD_PROBE_TYPE_BUFFER, [](GstPad*, GstPadProbeInfo*, gpointer n) {
-    ++*static_cast<std::atomic<int>*>(n);
-    return GST_PAD_PROBE_OK;
-  }, &probe.encoded, nullptr);
+  CountBuffers(encoder, "src", &probe.frames);
   return gst_element_set_state(probe.pipeline.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+}
+
+// The file's first video stream -> converter -> 24-bit RGB (what stills take) -> fakesink.
+void OnPlayedPad(GstElement*, GstPad* pad, gpointer data) {
+  auto* probe = static_cast<Probe*>(data);
+  PadPtr in = Adopt(gst_element_get_static_pad(probe->converter.get(), "sink"));
+  if (!gst_pad_is_linked(in.get())) gst_pad_link(pad, in.get());  // sound and the like refuse
+}
+
+// The recorded file played as playback plays it (uridecodebin with the decoders there are).
+bool StartPlaying(Probe& probe) {
+  gst_element_set_state(probe.pipeline.get(), GST_STATE_NULL);
+  probe.frames = 0;
+  probe.pipeline = Sink(gst_pipeline_new("Compressor Playback Probe"));
+  GstElement* source = MakeElement("uridecodebin", nullptr);
+  probe.converter = Ref(MakeElement("videoconvert", nullptr));
+  GstElement* rgb = MakeElement("capsfilter", nullptr);
+  GstElement* sink = MakeElement("fakesink", nullptr);
+  gchar* uri = gst_filename_to_uri(probe.file.c_str(), nullptr);
+  if (source && uri) g_object_set(source, "uri", uri, nullptr);
+  g_free(uri);
+  if (rgb) {
+    GstCaps* c = gst_caps_from_string("video/x-raw,format=BGR");
+    g_object_set(rgb, "caps", c, nullptr);
+    gst_caps_unref(c);
+  }
+  if (!source || !AddChain(GST_BIN(probe.pipeline.get()), {probe.converter.get(), rgb, sink})) {
+    if (source) gst_object_unref(gst_object_ref_sink(source));
+    return false;
+  }
+  gst_bin_add(GST_BIN(probe.pipeline.get()), source);
+  g_signal_connect(source, "pad-added", G_CALLBACK(OnPlayedPad), &probe);
+  CountBuffers(sink, "sink", &probe.frames);
+  return gst_element_set_state(probe.pipeline.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+}
+
+void EndProbe(Probe& probe, bool ok) {
+  probe.stage = Probe::Stage::Done;
+  probe.ok = ok;
+  if (probe.pipeline) gst_element_set_state(probe.pipeline.get(), GST_STATE_NULL);
+  probe.converter.reset();
+  probe.pipeline.reset();
 }
 
 }  // namespace
 
-std::vector<bool> RecordsAt(const std::vector<GstElementFactory*>& encoders, const GstCaps* format) {
-  static std::mutex cacheMutex;
-  static std::map<std::string, bool> cache;  // "factory|format" -> records
-  const std::string probeFormat = ProbeFormat(format);
-  auto key = [&](GstElementFactory* f) { return std::string(GST_OBJECT_NAME(f)) + "|" + probeFormat; };
-  std::vector<bool> result(encoders.size(), false);
-  std::vector<std::unique_ptr<Probe>> probes(encoders.size());
-  {
-    std::lock_guard lock(cacheMutex);
-    for (std::size_t i = 0; i < encoders.size(); ++i) {
-      const auto known = cache.find(key(encoders[i]));
-      if (known != cache.end()) result[i] = known->second;
-      else probes[i] = std::make_unique<Probe>();
-    }
-  }
-  for (std::size_t i = 0; i < encoders.size(); ++i)
-    if (probes[i] && !BuildProbe(*probes[i], encoders[i], probeFormat)) probes[i]->done = true;
-  // All run at once; each ends in its end of stream (recorded) or an error (cannot).
-  const auto deadline = std::chrono::steady_clock::now() + kProbeTimeout;
-  for (bool waiting = true; waiting && std::chrono::steady_clock::now() < deadline;) {
-    waiting = false;
-    for (auto& probe : probes) {
-      if (!probe || probe->done) continue;
-      BusPtr bus = Adopt(gst_element_get_bus(probe->pipeline.get()));
-      GstMessage* m = gst_bus_timed_pop_filtered(bus.get(), 5 * GST_MSECOND,
-                                                 GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-      if (m) {
-        probe->done = true;
-        probe->ok = GST_MESSAGE_TYPE(m) == GST_MESSAGE_EOS && probe->encoded > 0;
-        gst_message_unref(m);
-      } else {
-        waiting = true;
-      }
-    }
-  }
-  std::lock_guard lock(cacheMutex);
+std::string TrialFormat(const GstCaps* format, bool* own) {
+  const GstStructure* s = format && !gst_caps_is_empty(format) ? gst_caps_get_structure(format, 0) : nullptr;
+  gint w = 0, h = 0, n = 0, d = 0;
+  const char* layout = s ? gst_structure_get_string(s, "format") : nullptr;
+  const bool raw = s && gst_structure_has_name(s, "video/x-raw") && layout && gst_structure_get_int(s, "width", &w) &&
+                   gst_structure_get_int(s, "height", &h) && gst_structure_get_fraction(s, "framerate", &n, &d) &&
+                   n > 0;
+  if (own) *own = raw;
+  if (!raw) return kPreviewFormat;
+  gchar* text = g_strdup_printf("video/x-raw,format=%s,width=%d,height=%d,framerate=%d/%d", layout, w, h, n, d);
+  std::string out = text;
+  g_free(text);
+  return out;
+}
+
+std::optional<std::vector<bool>> TryCompressors(const std::vector<GstElementFactory*>& encoders,
+                                                const std::string& format, const std::atomic<bool>* cancel) {
+  gchar* folder = g_dir_make_tmp("ornik-compressors-XXXXXX", nullptr);
+  if (!folder) return std::vector<bool>(encoders.size(), false);
+  std::vector<std::unique_ptr<Probe>> probes;
   for (std::size_t i = 0; i < encoders.size(); ++i) {
-    if (!probes[i]) continue;
-    if (probes[i]->pipeline) gst_element_set_state(probes[i]->pipeline.get(), GST_STATE_NULL);
-    result[i] = probes[i]->ok;
-    cache[key(encoders[i])] = result[i];
+    probes.push_back(std::make_unique<Probe>());
+    gchar* file = g_strdup_printf("%s/%zu.avi", folder, i);
+    probes.back()->file = file;
+    g_free(file);
   }
+  // A few at a time: each stage ends in its end of stream (with frames) or an error.
+  using Clock = std::chrono::steady_clock;
+  std::vector<Clock::time_point> deadlines(probes.size());
+  std::size_t next = 0, running = 0;
+  for (bool waiting = true; waiting && !(cancel && *cancel);) {
+    for (; running < kProbesAtOnce && next < probes.size(); ++next) {
+      Probe& probe = *probes[next];
+      deadlines[next] = Clock::now() + kProbeTimeout;
+      if (StartRecording(probe, encoders[next], format)) ++running;
+      else EndProbe(probe, false);
+    }
+    waiting = running > 0;
+    bool moved = false;
+    for (std::size_t i = 0; i < next; ++i) {
+      Probe& probe = *probes[i];
+      if (probe.stage == Probe::Stage::Done) continue;
+      BusPtr bus = Adopt(gst_element_get_bus(probe.pipeline.get()));
+      GstMessage* m = gst_bus_pop_filtered(bus.get(), GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+      moved = moved || m;
+      const bool ended = m && GST_MESSAGE_TYPE(m) == GST_MESSAGE_EOS && probe.frames > 0;
+      if (m) gst_message_unref(m);
+      if (!m && Clock::now() < deadlines[i]) continue;
+      if (!ended) EndProbe(probe, false);
+      else if (probe.stage == Probe::Stage::Playing) EndProbe(probe, true);
+      else if (!StartPlaying(probe)) EndProbe(probe, false);
+      else {
+        probe.stage = Probe::Stage::Playing;
+        deadlines[i] = Clock::now() + kProbeTimeout;
+      }
+      if (probe.stage == Probe::Stage::Done) --running;
+    }
+    if (waiting && !moved) g_usleep(2000);  // none of them got further
+  }
+  std::vector<bool> result;
+  for (auto& probe : probes) {
+    if (probe->stage != Probe::Stage::Done) EndProbe(*probe, false);
+    g_remove(probe->file.c_str());
+    result.push_back(probe->ok);
+  }
+  g_rmdir(folder);
+  g_free(folder);
+  if (cancel && *cancel) return std::nullopt;
   return result;
 }
 
@@ -489,6 +558,8 @@ HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
   bin_.reset();
   const HRESULT failure = failure_.load();
   if (Failed(failure) && !aviFile_.empty()) CloseCutAvi(aviFile_);
+  if (Failed(failure) && aviFile_.empty()) CloseCutAsf(file_);
+  if (Failed(failure) && aviFile_.empty()) CloseCutAsf(file_);
   if (!rawAviFile_.empty() && (ended || Failed(failure))) FixRawImageSize(rawAviFile_);
   if (ended && aviFile_.empty()) FixAsfPacketLengths(file_);
   if (Failed(failure)) return failedBefore ? com::S_OK : failure;

@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,7 @@ class RecordingGraph {
   // Whether anything was let into the file yet.
   bool EverStarted() const;
   // Drains the branch into its file and removes it (waits up to `timeout` for the end). An AVI
-  // whose writing failed is closed over the frames it holds. The result is the failure that
+  // (or ASF) whose writing failed is closed over the frames it holds. The result is the failure that
   // arose while finishing, if any.
   HRESULT Finish(std::chrono::milliseconds timeout);
 
@@ -134,10 +135,18 @@ class RecordingGraph {
 // Whether a file name chooses the AVI multiplexer (".avi" in any letter case).
 bool IsAviFileName(const std::string& file);
 
-// Which of the encoders record video of `format` (raw video caps; null: the preview format) into
-// an AVI file: a frame goes through the branch's own chain in a pipeline of their own, all
-// encoders at once. One that refuses the format, needs hardware that is not there or does not
-// finish within two seconds cannot. Each encoder is tried once per format in a process.
-std::vector<bool> RecordsAt(const std::vector<GstElementFactory*>& encoders, const GstCaps* format);
+// The plain raw format the encoders are tried with for a live format (raw video caps; null or
+// another kind: the preview format): its layout, size and rate. `own` (may be null) says whether
+// it is the format's own.
+std::string TrialFormat(const GstCaps* format, bool* own = nullptr);
+
+// Which of the encoders record video of `format` (a trial format) into an AVI file that playback
+// decodes again into the pictures stills are taken from: a few frames go through the branch's own
+// chain into a file of its own, a few encoders at once, and each file is played back as files
+// are. One that refuses the format, needs hardware that is not there, writes what no decoder
+// here reads, or does not finish a stage within two seconds cannot. Once `cancel` (may be null)
+// is set the trial ends at once without an answer.
+std::optional<std::vector<bool>> TryCompressors(const std::vector<GstElementFactory*>& encoders,
+                                                const std::string& format, const std::atomic<bool>* cancel);
 
 }  // namespace capture

@@ -416,6 +416,44 @@ TEST_F(Playback, TheControlsOwnRecordingsPlayFrameByFrame) {
   Call(id::DVCPlayStop);
 }
 
+// Every compressor the control lists records a file that the control itself plays back and
+// takes stills from, by its members.
+TEST_F(Playback, EveryListedCompressorsRecordingPlaysBackAndGivesStills) {
+  ASSERT_TRUE(virtcam::Register());
+  virtcam::HideRealProviders();
+  virtcam::Camera cam;
+  cam.name = "Door";
+  cam.modes = {"I420 320x240@30"};
+  virtcam::SetCameras({cam});
+  ASSERT_EQ(Call(id::DVCPreviewOn3).I4(), S_OK);
+  const std::int32_t count = Call(id::DVCGetVCompNo).I4();
+  ASSERT_GT(count, 0);
+  std::vector<std::pair<QString, std::string>> files;  // compressor, file
+  for (std::int32_t i = 0; i < count; ++i) {
+    files.emplace_back(Call(id::DVCGetVCompName, {Variant(short(i))}).ToQString(), Temp("") + std::to_string(i) + ".avi");
+    SCOPED_TRACE(files.back().first.toStdString());
+    Call(id::DVCSetVCompNo, {Variant(short(i))});
+    ASSERT_EQ(Call(id::DVCSetCapFile, {Str(files.back().second)}).I4(), S_OK);
+    ASSERT_EQ(Call(id::DVCRecStart).I4(), S_OK);
+    QTest::qWait(800);
+    ASSERT_EQ(Call(id::DVCRecStop).I4(), S_OK);
+  }
+  Call(id::DVCPreviewOff);  // finalises the last file
+  for (const auto& [compressor, file] : files) {
+    SCOPED_TRACE(compressor.toStdString());
+    std::int32_t frames = 0;
+    ASSERT_EQ(Call(id::DVCPlayStart, {Str(file), Variant::Ref(&frames)}).I4(), S_OK);
+    EXPECT_GT(frames, 10);
+    Call(id::DVCPlayStop);
+    const std::string bmp = Temp("still.bmp");
+    QFile::remove(QString::fromStdString(bmp));
+    ASSERT_EQ(Call(id::DVCStillCapStart, {Str(file)}).I4(), S_OK);
+    EXPECT_EQ(Call(id::DVCStillCapture, {Str(bmp), I4(frames / 2)}).I4(), S_OK);
+    EXPECT_EQ(QImage(QString::fromStdString(bmp)).size(), QSize(320, 240));
+    Call(id::DVCStillCapStop);
+  }
+}
+
 TEST_F(Playback, CallsDuringAStillsWaitAreRefusedOrKeptForItsEnd) {
   ASSERT_EQ(Call(id::DVCStillCapStart, {Str(media->mjpeg)}).I4(), S_OK);
   HRESULT play = S_OK;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,40 @@ TEST_F(Devices, CompressorsAreTheVideoEncodersByFactoryName) {
   EXPECT_EQ(encoder, nullptr);
   EXPECT_EQ(engine.CreateCompressor(count, &encoder), com::E_FAIL);
   EXPECT_EQ(encoder, nullptr);
+}
+
+// The compressor trial runs off the host's thread from the moment a live format is set (the
+// first preview's, and one set by a format change), so that it has begun when the preview call
+// returns; the list the host is then given is the one a trial run there and then gives.
+TEST_F(Devices, TheCompressorTrialRunsAheadFromTheMomentTheLiveFormatIsSet) {
+  const char* formats[] = {"video/x-raw,format=I420,width=208,height=160,framerate=15/1",
+                           "video/x-raw,format=I420,width=240,height=176,framerate=15/1"};
+  UseCameras({Cam("Trial", "smpte", {"I420 208x160@15", "I420 240x176@15"})});
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  capture::CapsPtr first(gst_caps_from_string(formats[0]));
+  EXPECT_NE(capture::CompressorTrialAt(first.get()), capture::CompressorTrialState::None);
+  ASSERT_EQ(engine.SetStreamCaps(capture::PinCategory::Capture, 1, 0, 0, nullptr), com::S_OK);
+  capture::CapsPtr second(gst_caps_from_string(formats[1]));
+  EXPECT_NE(capture::CompressorTrialAt(second.get()), capture::CompressorTrialState::None);
+
+  const capture::CompressorTrial trial(capture::TrialFormat(second.get()));
+  std::vector<GstElementFactory*> factories;
+  for (const std::string& name : trial.encoders) factories.push_back(gst_element_factory_find(name.c_str()));
+  const std::optional<std::vector<bool>> passed = capture::TryCompressors(factories, trial.format, nullptr);
+  ASSERT_TRUE(passed);
+  std::vector<std::string> expected;
+  for (std::size_t i = 0; i < factories.size(); ++i) {
+    if ((*passed)[i]) expected.emplace_back(GST_OBJECT_NAME(factories[i]));
+    gst_object_unref(factories[i]);
+  }
+  ASSERT_EQ(engine.GetCompressorCount(), std::int32_t(expected.size()));
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    GstElement* encoder = nullptr;
+    ASSERT_EQ(engine.CreateCompressor(int(i), &encoder), com::S_OK);
+    EXPECT_EQ(GST_OBJECT_NAME(gst_element_get_factory(encoder)), expected[i]);
+    gst_object_unref(encoder);
+  }
 }
 
 namespace {
