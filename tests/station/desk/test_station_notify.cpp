@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -156,9 +157,16 @@ TEST_F(NotifyTest, FtpRecordIsUploadedOrItsFailureLogged) {
   gstrFtpPath = QStringLiteral("data");
   gstrMailID = QStringLiteral("school@example.jp");
   glngIntTime = 2;
+  // Without a mail to dial for it, the record brings the dial-up line up itself.
+  testsupport::FakeDialup dialup;
+  dialup.AddEntry(QStringLiteral("office"), "noauth\n");
+  gstrDialEntry = QStringLiteral("office");
+  glngPauseTime = 0;
   frmMain& f = Station();
 
   Scan(QStringLiteral("1001"));
+  gstrDialEntry.clear();
+  EXPECT_TRUE(QFileInfo::exists(dialup.path() + QStringLiteral("/net/ppp0")));
   QFile uploaded(ftp.Home() + QStringLiteral("/data/school/log/1001in.txt"));
   ASSERT_TRUE(uploaded.open(QIODevice::ReadOnly));
   EXPECT_EQ(uploaded.readAll(), QByteArray("2026/06/15,09:05:00,\r\n"));
