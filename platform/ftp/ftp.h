@@ -43,8 +43,8 @@ class Ftp {
   QString error_;
 };
 
-// Time limits of every FTP call (defaults: connect 15 s, each reply 60 s, a stalled transfer
-// 60 s).
+// Time limits of every FTP call (defaults: the TCP connection 15 s, each reply, the greeting
+// included, 300 s, a stalled transfer 300 s; none on the whole exchange).
 void SetLimits(const net::Limits& limits);
 net::Limits CurrentLimits();
 

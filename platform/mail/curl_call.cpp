@@ -1,9 +1,11 @@
 #include "curl_call.h"
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <QUrl>
 
+#include <climits>
 #include <cstring>
 #include <mutex>
 
@@ -20,11 +22,6 @@ bool ThreadCancelled() { return tCancelFlag && tCancelFlag->load(); }
 
 namespace curlcall {
 namespace {
-
-// Ends a transfer of a thread whose cancel flag is set.
-int OnProgress(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
-}
 
 void GlobalInit() {
   static std::once_flag once;
@@ -53,26 +50,69 @@ Call::Call(const net::Limits& limits) {
   easy_ = curl_easy_init();
   curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorBuffer_);
   curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, long(qMax(1, limits.connectSeconds)));
+  // libcurl counts the protocol's greeting and login to its connect phase: its own connect limit
+  // is set out of reach, and the TCP connection alone is timed by the progress report below.
+  // Each reply has its limit; the whole exchange has none.
+  connectMs_ = qint64(qMax(1, limits.connectSeconds)) * 1000;
+  curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, long(INT_MAX / 1000));
   curl_easy_setopt(easy_, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(qMax(1, limits.responseSeconds)));
   curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, long(qMax(1, limits.stallSeconds)));
+  curl_easy_setopt(easy_, CURLOPT_OPENSOCKETFUNCTION, &Call::OnOpenSocket);
+  curl_easy_setopt(easy_, CURLOPT_OPENSOCKETDATA, this);
+  curl_easy_setopt(easy_, CURLOPT_CLOSESOCKETFUNCTION, &Call::OnCloseSocket);
+  curl_easy_setopt(easy_, CURLOPT_CLOSESOCKETDATA, this);
+  // Reported at least once a second, also while a server keeps silent.
+  cancel_ = net::tCancelFlag;
+  curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &Call::OnProgress);
+  curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);
+  curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
+  clock_.start();
   // The debug callback only runs in verbose mode; it writes nothing to stderr itself.
   curl_easy_setopt(easy_, CURLOPT_DEBUGFUNCTION, &Call::OnDebug);
   curl_easy_setopt(easy_, CURLOPT_DEBUGDATA, this);
   curl_easy_setopt(easy_, CURLOPT_VERBOSE, 1L);
-  if (net::tCancelFlag) {
-    curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &OnProgress);
-    curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(net::tCancelFlag));
-    curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
-  }
 }
 
 Call::~Call() {
   if (easy_) curl_easy_cleanup(easy_);
 }
 
+curl_socket_t Call::OnOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address) {
+  auto* call = static_cast<Call*>(self);
+  const curl_socket_t socket = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+  if (socket != CURL_SOCKET_BAD && purpose == CURLSOCKTYPE_IPCXN)
+    call->opening_.push_back({socket, call->clock_.elapsed()});
+  return socket;
+}
+
+int Call::OnCloseSocket(void* self, curl_socket_t socket) {
+  auto* call = static_cast<Call*>(self);
+  std::erase_if(call->opening_, [socket](const Opening& o) { return o.socket == socket; });
+  return ::close(socket);
+}
+
+int Call::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  auto* call = static_cast<Call*>(self);
+  if (call->cancel_ && call->cancel_->load()) return 1;
+  for (auto it = call->opening_.begin(); it != call->opening_.end();) {
+    sockaddr_storage peer{};
+    socklen_t size = sizeof peer;
+    if (::getpeername(it->socket, reinterpret_cast<sockaddr*>(&peer), &size) == 0) {
+      it = call->opening_.erase(it);  // connected: from now on each reply has its own limit
+      continue;
+    }
+    if (call->clock_.elapsed() - it->since >= call->connectMs_) {
+      call->connectTimedOut_ = true;
+      return 1;
+    }
+    ++it;
+  }
+  return 0;
+}
+
 CURLcode Call::Perform() {
+  connectTimedOut_ = false;
   const CURLcode rc = curl_easy_perform(easy_);
   if (rc != CURLE_OK) {
     curl_socket_t socket = CURL_SOCKET_BAD;
@@ -89,6 +129,9 @@ CURLcode Call::Perform() {
 
 QString Call::ErrorText(CURLcode rc, const QString& what) const {
   if (rc == CURLE_OK) return {};
+  if (rc == CURLE_ABORTED_BY_CALLBACK && connectTimedOut_)
+    return what + QStringLiteral(": ") + QString::fromUtf8(curl_easy_strerror(CURLE_OPERATION_TIMEDOUT)) +
+           QStringLiteral(" (no connection within %1 s)").arg(connectMs_ / 1000);
   QString text = what + QStringLiteral(": ") + QString::fromUtf8(curl_easy_strerror(rc));
   if (errorBuffer_[0] && std::strcmp(errorBuffer_, curl_easy_strerror(rc)) != 0)
     text += QStringLiteral(" (") + QString::fromUtf8(errorBuffer_) + QLatin1Char(')');

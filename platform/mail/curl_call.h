@@ -5,8 +5,12 @@
 #include <curl/curl.h>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
+
+#include <atomic>
+#include <vector>
 
 #include "mail/net_limits.h"
 
@@ -37,6 +41,9 @@ class Call {
 
  private:
   static int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* self);
+  static curl_socket_t OnOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address);
+  static int OnCloseSocket(void* self, curl_socket_t socket);
+  static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
   void AddClientLine(QByteArray line);
   void AddServerLine(QByteArray line);
 
@@ -47,6 +54,19 @@ class Call {
   QByteArray dialogue_;
   qint64 dataOut_ = 0;
   bool inAuthExchange_ = false;
+
+  // The TCP connections being made, each with the moment its socket was opened: libcurl's own
+  // connect limit would also cover the server's greeting and login, so the connect limit is
+  // kept here, for the TCP connection alone.
+  struct Opening {
+    curl_socket_t socket;
+    qint64 since;
+  };
+  std::vector<Opening> opening_;
+  QElapsedTimer clock_;
+  qint64 connectMs_ = 0;
+  bool connectTimedOut_ = false;
+  const std::atomic<bool>* cancel_ = nullptr;  // the creating thread's cancel flag
 };
 
 // Host text for a URL: IPv6 literals in brackets. Returns false for a host that is empty or

@@ -37,8 +37,8 @@ QString SendMailEx(const QString& traceFile, const QString& server, const QStrin
 QVariant RcvMail(const QString& server, const QString& user, const QString& password,
                  const QString& command, const QString& folder);
 
-// Time limits of every SMTP and POP3 call (defaults: connect 15 s, each reply 60 s, a stalled
-// transfer 60 s).
+// Time limits of every SMTP and POP3 call (defaults: the TCP connection 15 s, each reply, the
+// greeting included, 300 s, a stalled transfer 300 s; none on the whole exchange).
 void SetLimits(const net::Limits& limits);
 net::Limits CurrentLimits();
 

@@ -1,7 +1,8 @@
 #pragma once
-// Time limits of one network call of the mail library and the FTP object, in seconds. Every
-// step is covered: connecting (name look-up included), each reply of the server, and a
-// transfer that stops moving.
+// Time limits of one network call of the mail library and the FTP object, in seconds, as mail
+// clients wait: the TCP connection (name look-up included), each reply of the server (the
+// greeting and the login too), and a transfer that stops moving. Nothing limits the whole
+// exchange: a server that answers slowly but answers is waited for.
 
 #include <atomic>
 
@@ -9,8 +10,8 @@ namespace net {
 
 struct Limits {
   int connectSeconds = 15;
-  int responseSeconds = 60;
-  int stallSeconds = 60;
+  int responseSeconds = 300;
+  int stallSeconds = 300;
 };
 
 // A flag that ends the network calls of the calling thread: while it is set, each transfer that

@@ -4,13 +4,18 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
+
+#include <mutex>
+#include <optional>
 
 #include "common/globals.h"
 #include "common/imgctl_util.h"
 #include "common/mdlFTP.h"
 #include "common/mdlLogWrite.h"
+#include "common/mdlRas.h"
 #include "common/mdlStation.h"
 #include "files/files.h"
 #include "sound/sound.h"
@@ -61,13 +66,13 @@ bool IdRoad::Submit(const QString& input) {
 
 bool IdRoad::WaitForNotices(int timeoutMs) {
   QDeadlineTimer deadline(timeoutMs);
-  while ((state_->notices.Pending() > 0 || *state_->untold > 0) && !deadline.hasExpired()) {
+  while ((NoticesPending() > 0 || *state_->untold > 0) && !deadline.hasExpired()) {
     if (QCoreApplication::instance())
       QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
     else
       QThread::msleep(5);
   }
-  return state_->notices.Pending() == 0 && *state_->untold == 0;
+  return NoticesPending() == 0 && *state_->untold == 0;
 }
 
 void IdRoad::TellHeld(const std::shared_ptr<State>& state) {
@@ -108,19 +113,86 @@ void EventSound(const RoadOptions& options) {
   }
 }
 
-// The FTP record of an event: written into ftpFile/ and uploaded, its result logged. The line
-// carries the event's own date and time.
-bool FtpRecord(const RoadEvent& e) {
+// The FTP record of an event: written into ftpFile/ and uploaded, after the dial-up connection
+// when the settings call for one. The line carries the event's own date and time. True when the
+// record arrived.
+bool FtpRecord(const RoadEvent& e, const QString& dialEntry, const QString& dialUser,
+               const QString& dialPassword) {
   const QDateTime at = QDateTime::fromString(e.stamp, QStringLiteral("yyyyMMddHHmmss"));
   const QString line = at.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char(',') +
                        at.toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(',') + e.imgFile;
   files::MakePrivateFolder(gstrFtpDir);
   const QString record = gstrFtpDir + e.id + (e.entry ? QStringLiteral("in.txt") : QStringLiteral("out.txt"));
-  const int put = WriteTextFile(record, line) ? FtpPutFile(record) : 0;
-  if (NoticeQueue::GivenUp()) return false;
-  Log(e.id + QStringLiteral(" - FTP"), put > 0 ? QStringLiteral("成功") : QStringLiteral("失敗"));
-  return put > 0;
+  return WriteTextFile(record, line) && DialUpWhenNeeded(dialEntry, dialUser, dialPassword) &&
+         FtpPutFile(record) > 0;
 }
+
+// The log lines of one event's notifications, whose mail and FTP record go out on two senders.
+// The access line is written exactly once: after the mail's lines and before the FTP line when
+// they go out (an FTP line that comes first waits for it), or when they are given up, before the
+// event's one "<ID> - 通知" "中止". The window hears of the event's end once both are through.
+class EventNotices {
+ public:
+  using Tell = std::function<void(const RoadEvent&)>;
+  EventNotices(const RoadEvent& e, bool mail, bool ftp, Tell ended)
+      : e_(e), mailOpen_(mail), open_((mail ? 1 : 0) + (ftp ? 1 : 0)), ended_(std::move(ended)) {}
+
+  // The mail went out or failed; its lines are written.
+  void MailDone(MailResult result) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    e_.mailTried = true;
+    e_.mail = result;
+    mailOpen_ = false;
+    AccessOnce();
+    if (ftpLine_) FtpLine(*ftpLine_);
+    PartDone();
+  }
+  // The FTP record arrived (`sent`) or not.
+  void FtpDone(bool sent) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    e_.ftpTried = true;
+    e_.ftpSent = sent;
+    if (mailOpen_) {
+      ftpLine_ = sent;  // after the mail's lines and the access line
+    } else {
+      AccessOnce();
+      FtpLine(sent);
+    }
+    PartDone();
+  }
+  // The mail (`mail`) or the FTP record was given up.
+  void GivenUp(bool mail) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (mail) mailOpen_ = false;
+    AccessOnce();
+    if (ftpLine_) FtpLine(*ftpLine_);
+    if (!e_.givenUp) Log(e_.id + QStringLiteral(" - 通知"), QStringLiteral("中止"));
+    e_.givenUp = true;
+    PartDone();
+  }
+
+ private:
+  void AccessOnce() {
+    if (access_) return;
+    access_ = true;
+    Log(e_.id + QStringLiteral(" - アクセス"), QStringLiteral("成功"));
+  }
+  void FtpLine(bool sent) {
+    ftpLine_.reset();
+    Log(e_.id + QStringLiteral(" - FTP"), sent ? QStringLiteral("成功") : QStringLiteral("失敗"));
+  }
+  void PartDone() {
+    if (--open_ == 0 && ended_) ended_(e_);
+  }
+
+  std::mutex mutex_;
+  RoadEvent e_;
+  bool mailOpen_;     // the mail has yet to go out
+  int open_;          // parts not yet through
+  bool access_ = false;
+  std::optional<bool> ftpLine_;  // an FTP line waiting for the access line
+  Tell ended_;
+};
 
 }  // namespace
 
@@ -190,13 +262,16 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
   if (RoadWindow* w = state->Window()) mailBody = w->RoadMailTemplate(e.entry);
 
   // The photo. The history names the kept file in the photo folder; a photo that did not come
-  // about as planned is named as it came (or not at all).
+  // about as planned is named as it came (or not at all), and a photo missing is logged.
+  EventPhoto shot;
   if (photo) {
     if (RoadWindow* w = state->Window()) {
-      e.photoFile = w->RoadPhoto(e).file;
+      shot = w->RoadPhoto(e);
+      e.photoFile = shot.file;
+      if (e.photoFile.isEmpty()) Log(e.id + QStringLiteral(" - 画像"), QStringLiteral("失敗"));
     }
     QString kept;
-    if (gblnSaveImg && !e.photoFile.isEmpty() &&
+    if (gblnSaveImg && !e.photoFile.isEmpty() && !shot.scratch &&
         QFileInfo(e.photoFile).absolutePath() == QFileInfo(gstrImgDir + e.photoName).absolutePath())
       kept = QFileInfo(e.photoFile).fileName();
     if (kept != e.imgFile && SetHistoryPhoto(row, kept)) e.imgFile = kept;
@@ -207,25 +282,27 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
   // The member is greeted: now the photo goes to the disk for good.
   if (photo) FlushPhoto(e.photoFile);
 
-  // What the event sends out goes to the sender; the window is free for the next member.
+  // What the event sends out goes to the senders; the window is free for the next member.
   const bool mail = gblnSendMail && !e.member.mailAddr.isEmpty();
-  if (!mail && !(o.ftpRecord && gblnFtp)) {
+  const bool ftp = o.ftpRecord && gblnFtp;
+  const bool attach = mail && o.photo && SettingIsTrue(gstrSendImg) && !e.photoFile.isEmpty();
+  if (shot.scratch && !attach) QFile::remove(e.photoFile);  // no mail will carry it
+  if (!mail && !ftp) {
     Log(e.id + QStringLiteral(" - アクセス"), QStringLiteral("成功"));
   } else {
-    Notify(state, e, mailBody);
+    Notify(state, e, mailBody, mail, ftp, attach, shot.scratch);
   }
   return end(RoadEnd::Recorded);
 }
 
-void IdRoad::Notify(const std::shared_ptr<State>& state, RoadEvent e, const QString& mailBody) {
+void IdRoad::Notify(const std::shared_ptr<State>& state, const RoadEvent& e, const QString& mailBody,
+                    bool mail, bool ftp, bool attachPhoto, bool scratchPhoto) {
   const RoadOptions& o = state->options;
-  // Everything the sender needs is taken now, as the event stands.
-  const bool mail = gblnSendMail && !e.member.mailAddr.isEmpty();
-  const bool ftp = o.ftpRecord && gblnFtp;
+  // Everything the senders need is taken now, as the event stands.
   MailAccount account = MailAccountFromSettings();
   if (o.alwaysTrace) account.traceVariant = true;
   const QString subject = e.entry ? gstrInSubject : gstrOtSubject;
-  const QString attachment = o.photo && SettingIsTrue(gstrSendImg) ? e.photoFile : QString();
+  const QString attachment = attachPhoto ? e.photoFile : QString();
   const bool logDialUp = o.logDialUpFailure;
   const QDateTime when = QDateTime::fromString(e.stamp, QStringLiteral("yyyyMMddHHmmss"));
 
@@ -250,40 +327,59 @@ void IdRoad::Notify(const std::shared_ptr<State>& state, RoadEvent e, const QStr
     }, Qt::QueuedConnection);
   };
 
-  state->notices.Post(e.id, [=]() mutable {
-    if (mail) {
-      e.mail = DeliverMail(account, e.member.mailAddr, subject, mailBody, e.member.name,
-                           e.member.honorific, attachment, when);
-      e.mailTried = true;
-      if (NoticeQueue::GivenUp()) {
-        NoticeQueue::LogGivenUp(e.id);
-        e.givenUp = true;
-        tell([e](RoadWindow* w) { w->RoadNoticeEnded(e); });
-        return;
-      }
-      switch (e.mail) {
-        case MailResult::Sent: break;
-        case MailResult::DialUpFailed:
-          if (logDialUp) Log(e.id + QStringLiteral(" - 接続失敗"), QStringLiteral("失敗"));
-          break;
-        case MailResult::ServerFailed:
-          Log(e.id + QStringLiteral(" - メールサーバー接続"), QStringLiteral("失敗"));
-          break;
-        case MailResult::SendFailed:
-          Log(e.id + QStringLiteral(" - メール送信"), QStringLiteral("失敗"));
-          break;
-      }
-      tell([e](RoadWindow* w) { w->RoadAfterMail(e); });
-    }
-    Log(e.id + QStringLiteral(" - アクセス"), QStringLiteral("成功"));
-    if (ftp) {
-      e.ftpTried = true;
-      e.ftpSent = FtpRecord(e);
-      if (NoticeQueue::GivenUp()) {
-        NoticeQueue::LogGivenUp(e.id);
-        e.givenUp = true;
-      }
-    }
-    tell([e](RoadWindow* w) { w->RoadNoticeEnded(e); });
+  const auto notices = std::make_shared<EventNotices>(e, mail, ftp, [tell](const RoadEvent& done) {
+    tell([done](RoadWindow* w) { w->RoadNoticeEnded(done); });
   });
+
+  if (mail) {
+    // A scratch still is this event's alone: it goes once its mail is through, whatever became
+    // of it.
+    auto dropPhoto = [attachment, scratchPhoto] {
+      if (scratchPhoto && !attachment.isEmpty()) QFile::remove(attachment);
+    };
+    state->mails.Post(
+        [=] {
+          RoadEvent m = e;
+          m.mail = DeliverMail(account, e.member.mailAddr, subject, mailBody, e.member.name,
+                               e.member.honorific, attachment, when);
+          m.mailTried = true;
+          dropPhoto();
+          // A mail the server accepted went out, even when the station ended meanwhile.
+          if (m.mail != MailResult::Sent && NoticeQueue::GivenUp()) {
+            notices->GivenUp(true);
+            return;
+          }
+          switch (m.mail) {
+            case MailResult::Sent: break;
+            case MailResult::DialUpFailed:
+              if (logDialUp) Log(e.id + QStringLiteral(" - 接続失敗"), QStringLiteral("失敗"));
+              break;
+            case MailResult::ServerFailed:
+              Log(e.id + QStringLiteral(" - メールサーバー接続"), QStringLiteral("失敗"));
+              break;
+            case MailResult::SendFailed:
+              Log(e.id + QStringLiteral(" - メール送信"), QStringLiteral("失敗"));
+              break;
+          }
+          tell([m](RoadWindow* w) { w->RoadAfterMail(m); });
+          notices->MailDone(m.mail);
+        },
+        [notices, dropPhoto] {
+          dropPhoto();
+          notices->GivenUp(true);
+        });
+  }
+  if (ftp) {
+    // The FTP record brings up the dial-up connection itself: it may go before the mail.
+    const QString dialEntry = gstrDialEntry, dialUser = gstrDialUser, dialPassword = gstrDialPsw;
+    state->records.Post(
+        [=] {
+          const bool sent = FtpRecord(e, dialEntry, dialUser, dialPassword);
+          if (!sent && NoticeQueue::GivenUp())
+            notices->GivenUp(false);
+          else
+            notices->FtpDone(sent);
+        },
+        [notices] { notices->GivenUp(false); });
+  }
 }

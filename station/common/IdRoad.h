@@ -2,9 +2,10 @@
 // The road of one ID, from its arrival to its stored event: the member lookup, the entry/exit
 // decision with the member's last time and the history row, the photo (through the window), the
 // sound and the greeting all happen when the ID arrives, with the arrival's own time. What the
-// event sends out afterwards (the notification mail, the access line, the FTP record) goes to
-// the road's sender, which sends the events' notifications one after the other in the order they
-// were recorded, off the window thread: a slow server delays mails, never the next member. Both
+// event sends out afterwards goes to the road's two senders, off the window thread: the mails
+// (with the access line) on one, the FTP records on the other, each in the order the events were
+// recorded, so that a slow or dead server delays its own notifications, never the other server's
+// and never the next member. Both
 // station windows run their IDs on it; what differs between them is a RoadOptions value. The road
 // needs no window: it reports each stage to a RoadWindow as it happens (the sender's outcomes on
 // the window's thread, between roads), and a window shows what it shows of it. IDs that arrive
@@ -88,6 +89,8 @@ struct EventPhoto {
   bool attempted = false;  // the camera was asked for a still
   QString file;            // the photo's file (JPEG, or the still itself when it could not be
                            // converted); empty when no still came
+  bool scratch = false;    // `file` is a scratch still of this event alone, not kept: removed once
+                           // the event's mail is through (or at once without a mail to carry it)
 };
 
 // What a window shows of the roads it runs. Every stage does nothing unless the window says.
@@ -131,10 +134,11 @@ class IdRoad {
   // Drops the IDs still waiting (the station is ending).
   void DropWaiting() { state_->queue.clear(); }
 
-  // Notifications of recorded events not yet sent (waiting or being sent).
-  int NoticesPending() const { return state_->notices.Pending(); }
-  // Gives up the notifications not yet sent, each with its log line (the station is ending).
-  void GiveUpNotices() { state_->notices.GiveUp(); }
+  // Notifications of recorded events not yet sent (mails and FTP records, waiting or being sent).
+  int NoticesPending() const { return state_->mails.Pending() + state_->records.Pending(); }
+  // Gives up the notifications not yet sent on both senders, each event with its access line
+  // (when it had none yet) and "<ID> - 通知" "中止" (the station is ending).
+  void GiveUpNotices() { state_->GiveUpNotices(); }
   // Lets the window thread deliver its events until every notification is sent and its outcome
   // told to the window, or `timeoutMs` has passed. True when all are through.
   bool WaitForNotices(int timeoutMs = 60000);
@@ -158,14 +162,18 @@ class IdRoad {
     std::vector<std::function<void()>> held;
     // Outcomes on their way to the window thread (counted by the sender too).
     std::shared_ptr<std::atomic<int>> untold = std::make_shared<std::atomic<int>>(0);
-    // Outcomes reach the window thread through this object (it lives there); the sender goes
+    // Outcomes reach the window thread through this object (it lives there); the senders go
     // before it.
     std::unique_ptr<QObject> relay = std::make_unique<QObject>();
-    NoticeQueue notices;
+    NoticeQueue mails;    // the notification mails and the access lines
+    NoticeQueue records;  // the FTP records
+    ~State() { GiveUpNotices(); }
+    void GiveUpNotices() { NoticeQueue::GiveUp({&mails, &records}); }
     RoadWindow* Window() const { return owner && window->RoadWindowOpen() ? window : nullptr; }
   };
   static RoadEnd Run(const std::shared_ptr<State>& state, const QString& input);
-  static void Notify(const std::shared_ptr<State>& state, RoadEvent e, const QString& mailBody);
+  static void Notify(const std::shared_ptr<State>& state, const RoadEvent& e, const QString& mailBody,
+                     bool mail, bool ftp, bool attachPhoto, bool scratchPhoto);
   static void TellHeld(const std::shared_ptr<State>& state);
 
   std::shared_ptr<State> state_;

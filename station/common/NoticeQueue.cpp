@@ -1,6 +1,7 @@
 #include "common/NoticeQueue.h"
 
-#include "common/mdlLogWrite.h"
+#include <vector>
+
 #include "mail/net_limits.h"
 
 NoticeQueue::~NoticeQueue() {
@@ -13,25 +14,31 @@ NoticeQueue::~NoticeQueue() {
   if (sender_.joinable()) sender_.join();
 }
 
-void NoticeQueue::Post(const QString& id, Job job) {
+void NoticeQueue::Post(Job job, Job givenUp) {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    jobs_.emplace_back(id, std::move(job));
+    jobs_.emplace_back(std::move(job), std::move(givenUp));
     if (!sender_.joinable()) sender_ = std::thread([this] { Loop(); });
   }
   wake_.notify_one();
 }
 
-void NoticeQueue::GiveUp() {
-  std::deque<std::pair<QString, Job>> dropped;
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    dropped.swap(jobs_);
-    cancel_ = true;
-    idle_.wait(lock, [this] { return !busy_; });
-    cancel_ = false;
+void NoticeQueue::GiveUp(std::initializer_list<NoticeQueue*> queues) {
+  // Every queue is emptied and told first, so that no sender waits for another to stop.
+  std::vector<Job> dropped;
+  for (NoticeQueue* q : queues) {
+    const std::lock_guard<std::mutex> lock(q->mutex_);
+    for (auto& job : q->jobs_) dropped.push_back(std::move(job.second));
+    q->jobs_.clear();
+    q->cancel_ = true;
   }
-  for (const auto& job : dropped) LogGivenUp(job.first);
+  for (NoticeQueue* q : queues) {
+    std::unique_lock<std::mutex> lock(q->mutex_);
+    q->idle_.wait(lock, [q] { return !q->busy_; });
+    q->cancel_ = false;
+  }
+  for (const Job& givenUp : dropped)
+    if (givenUp) givenUp();
 }
 
 int NoticeQueue::Pending() const {
@@ -41,18 +48,14 @@ int NoticeQueue::Pending() const {
 
 bool NoticeQueue::GivenUp() { return net::ThreadCancelled(); }
 
-void NoticeQueue::LogGivenUp(const QString& id) {
-  Log(id + QStringLiteral(" - 通知"), QStringLiteral("中止"));
-}
-
 void NoticeQueue::Loop() {
-  // Every transfer of this thread ends once its notification is given up.
+  // Every transfer of this thread ends once its job is given up.
   net::SetThreadCancelFlag(&cancel_);
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
     if (jobs_.empty()) return;  // stopping, nothing left
-    Job job = std::move(jobs_.front().second);
+    Job job = std::move(jobs_.front().first);
     jobs_.pop_front();
     busy_ = true;
     lock.unlock();

@@ -1,14 +1,13 @@
 #pragma once
 // What a recorded event sends out afterwards (its notification mail, its FTP record and their log
-// lines) goes out on a sender thread of its own, one event at a time, in the order the events
-// were recorded. A slow or silent server delays the notifications, never the next member: the
-// window thread only hands them over.
-#include <QString>
-
+// lines) goes out on sender threads of their own, one job at a time per sender, in the order the
+// jobs were posted. A slow or silent server delays its own sender's jobs, never the next member:
+// the window thread only hands them over.
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -23,22 +22,21 @@ class NoticeQueue {
   NoticeQueue(const NoticeQueue&) = delete;
   NoticeQueue& operator=(const NoticeQueue&) = delete;
 
-  // Queues `job` for the sender; `id` names it in the line logged if it is given up.
-  void Post(const QString& id, Job job);
+  // Queues `job` for the sender; `givenUp` runs in its place when it is given up before its turn.
+  void Post(Job job, Job givenUp);
 
-  // Gives up the notifications that still wait, each with the log line "<ID> - 通知" "中止",
-  // ends the one being sent at its next progress report (the job logs it itself, see GivenUp())
-  // and returns once it has returned. Notifications posted later go out again.
-  void GiveUp();
+  // Gives up the jobs that still wait on each of `queues`, all at once: ends the ones being sent
+  // at their next progress report (a job tells it itself, see GivenUp()), returns once they have
+  // returned, and then runs the `givenUp` of each job that never ran, in order. Jobs posted later
+  // go out again.
+  static void GiveUp(std::initializer_list<NoticeQueue*> queues);
+  void GiveUp() { GiveUp({this}); }
 
-  // Notifications waiting or being sent.
+  // Jobs waiting or being sent.
   int Pending() const;
 
   // Inside a job: true once the job was given up (its network calls fail from then on).
   static bool GivenUp();
-
-  // The line that says a notification was given up.
-  static void LogGivenUp(const QString& id);
 
  private:
   void Loop();
@@ -46,9 +44,9 @@ class NoticeQueue {
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable idle_;
-  std::deque<std::pair<QString, Job>> jobs_;
+  std::deque<std::pair<Job, Job>> jobs_;  // each job and what runs when it is given up
   std::atomic<bool> cancel_{false};
   bool busy_ = false;
   bool stopping_ = false;
-  std::thread sender_;  // started with the first notification
+  std::thread sender_;  // started with the first job
 };

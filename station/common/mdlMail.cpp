@@ -77,9 +77,7 @@ MailResult DeliverMail(const MailAccount& a, const QString& recipients,
   const QString popHost = a.isServer ? a.smtpServer : a.pop3Server;
 
   // Any active connection will do; only without one is the entry dialled.
-  if (!a.dialEntry.isEmpty() && !IsRasConnected()) {
-    if (!DialUp(a.dialEntry, a.dialUser, a.dialPassword)) return MailResult::DialUpFailed;
-  }
+  if (!DialUpWhenNeeded(a.dialEntry, a.dialUser, a.dialPassword)) return MailResult::DialUpFailed;
 
   // The POP login and the sending talk to the servers on a thread of their own; meanwhile the
   // window keeps painting, its clock ticks and whatever arrives is delivered, so a server that

@@ -5,6 +5,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <mutex>
+
 #include "codepage/codepage.h"
 #include "dialup/dialup.h"
 #include "mail/net_limits.h"
@@ -60,6 +62,14 @@ bool DialUp(const QString& entry, const QString& user, const QString& password) 
     PauseWithEvents(glngPauseTime);
   }
   return IsRasConnected();
+}
+
+bool DialUpWhenNeeded(const QString& entry, const QString& user, const QString& password) {
+  if (entry.isEmpty()) return true;
+  // Recursive: the window thread lets its events through while it dials.
+  static std::recursive_mutex dialling;
+  const std::lock_guard<std::recursive_mutex> lock(dialling);
+  return IsRasConnected() || DialUp(entry, user, password);
 }
 
 QStringList DialEntries() { return dialup::EnumEntries(); }

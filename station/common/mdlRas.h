@@ -17,6 +17,12 @@ bool IsRasConnected();
 // the dial record (over 256 bytes in the ANSI code page) are not dialled.
 bool DialUp(const QString& entry, const QString& user, const QString& password);
 
+// Brings the network up for a sender: when `entry` is set and no connection (of any entry) is
+// up, dials it as DialUp does. True when nothing needs dialling or a connection is up after the
+// dial. The mail and the FTP record call it from senders of their own: one dials at a time, and
+// a sender that waited for another's dial finds the line up.
+bool DialUpWhenNeeded(const QString& entry, const QString& user, const QString& password);
+
 // The names of the phone book's entries.
 QStringList DialEntries();
 

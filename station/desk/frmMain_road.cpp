@@ -144,11 +144,14 @@ EventPhoto frmMain::RoadPhoto(const RoadEvent& e) {
   cam->SetVisible(true);
   if (QWidget* w = cam->Widget()) w->raise();
 
-  // Without keeping photos the still goes to a scratch file outside every picture folder. The
-  // photo's name is free: no photo replaces another.
+  // Without keeping photos the still goes to a scratch file outside every picture folder, one of
+  // its own for each event: a mail still waiting may carry an earlier one. The photo's name is
+  // free: no photo replaces another.
+  static quint64 stills = 0;
   const QString bmp = gblnSaveImg ? gstrImgDir + e.photoName + QStringLiteral(".bmp")
-                                  : QDir::temp().filePath(QStringLiteral("velmor-still-%1.bmp")
-                                                              .arg(QCoreApplication::applicationPid()));
+                                  : QDir::temp().filePath(QStringLiteral("velmor-still-%1-%2.bmp")
+                                                              .arg(QCoreApplication::applicationPid())
+                                                              .arg(++stills));
   const QString jpg = gstrImgDir + e.photoName + QStringLiteral(".jpg");
   QFile::remove(bmp);
   cam->CallByName(QStringLiteral("DVCStillCapture"), {com::Variant(bmp), com::Variant(std::int32_t(-1))});
@@ -175,7 +178,7 @@ EventPhoto frmMain::RoadPhoto(const RoadEvent& e) {
   }
   imgChange->show();
   imgChange->repaint();
-  return {true, mstrPhotoFile};
+  return {true, mstrPhotoFile, mstrPhotoFile == bmp && !gblnSaveImg};
 }
 
 void frmMain::RoadGreeting(const RoadEvent& e, const GreetingPick& greeting) {

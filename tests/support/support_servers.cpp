@@ -95,6 +95,10 @@ bool SmtpServer::Start(const SmtpOptions& options) {
   if (options.hangAfterData) arguments << QStringLiteral("--hang-after-data");
   if (options.holdDataSeconds > 0)
     arguments << QStringLiteral("--hold-data") << QString::number(options.holdDataSeconds);
+  if (options.holdGreetingSeconds > 0)
+    arguments << QStringLiteral("--hold-greeting") << QString::number(options.holdGreetingSeconds);
+  if (options.holdRepliesSeconds > 0)
+    arguments << QStringLiteral("--hold-replies") << QString::number(options.holdRepliesSeconds);
   return StartScript(QStringLiteral("smtp_server.py"), arguments);
 }
 

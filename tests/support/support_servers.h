@@ -55,6 +55,8 @@ struct SmtpOptions {
   int dropDataAfter = -1;      // >= 0: drop the connection after that many bytes of DATA
   bool hangAfterData = false;  // take the message and never answer
   double holdDataSeconds = 0;  // > 0: take the message and accept it only after that long
+  double holdGreetingSeconds = 0;  // > 0: greet only that long after the connection is made
+  double holdRepliesSeconds = 0;   // > 0: every later reply only that long after its command
 };
 
 class SmtpServer : public ServerProcess {

@@ -288,6 +288,67 @@ TEST_F(CameraTest, PhotosNotKeptStillGoIntoTheFolderButNotIntoTheHistory) {
   EXPECT_EQ(History()[0].imgFile, QString());
 }
 
+// A file where the photo folder should be: no still and no JPEG can be written into it.
+void PhotoFolderUnwritable(const QString& programFolder) {
+  ASSERT_TRUE(QDir(programFolder + QStringLiteral("ScanData")).removeRecursively());
+  QFile file(programFolder + QStringLiteral("ScanData"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+TEST_F(CameraTest, APhotoThatCouldNotBeWrittenIsLogged) {
+  gblnSendMail = false;
+  Open();
+  Scan(QStringLiteral("2001"));
+  EXPECT_EQ(LogLines(), QStringList{QStringLiteral("2001 - アクセス,成功")});
+
+  PhotoFolderUnwritable(folder_.Path());
+  Advance(600);
+  Scan(QStringLiteral("2001"));
+  ASSERT_EQ(History().size(), 2u);
+  EXPECT_EQ(History()[1].imgFile, QString());
+  EXPECT_EQ(LogLines().mid(1), (QStringList{QStringLiteral("2001 - 画像,失敗"), QStringLiteral("2001 - アクセス,成功")}));
+}
+
+TEST_F(CameraTest, EachMailCarriesItsOwnStillWhenItCouldNotBeConverted) {
+  // Photos not kept, and no JPEG can be written: each mail carries the still of its own event,
+  // although the next member is photographed while the first mail waits on a slow server. A
+  // camera showing snow gives every still its own picture.
+  virtcam::Camera cam;
+  cam.name = "Entrance";
+  cam.pattern = "snow";
+  cam.modes = {"YUY2 640x480@30"};
+  virtcam::SetCameras({cam});
+  testsupport::SmtpServer smtp;
+  ASSERT_TRUE(smtp.Start(testsupport::SmtpOptions{.holdGreetingSeconds = 2})) << smtp.Error().toStdString();
+  mail::SetLimits({10, 10, 10});
+  gblnSaveImg = false;
+  gblnIsServer = false;
+  gstrMailServer = QStringLiteral("127.0.0.1");
+  gintPort = smtp.Port();
+  folder_.AddMember(QStringLiteral("2002"), QStringLiteral("鈴木花子"), QStringLiteral("さん"), QString(),
+                    QStringLiteral("two@example.jp"));
+  PhotoFolderUnwritable(folder_.Path());
+  frmMain& f = Open();
+  std::vector<QImage> stills;
+  for (const char* id : {"2001", "2002"}) {
+    Arrive(QLatin1String(id));
+    stills.push_back(f.imgChange->Picture().toImage().convertToFormat(QImage::Format_RGB32));
+  }
+  ASSERT_TRUE(f.WaitForNotices(60000));
+  const QStringList mails = smtp.Messages();
+  ASSERT_EQ(mails.size(), 2);
+  for (int i = 0; i < 2; ++i) {
+    const QJsonArray attachments = testsupport::ParseMail(mails[i])["attachments"].toArray();
+    ASSERT_EQ(attachments.size(), 1) << i;
+    const QImage sent = QImage::fromData(
+        QByteArray::fromBase64(attachments[0].toObject()["data"].toString().toLatin1()), "BMP");
+    EXPECT_EQ(sent.convertToFormat(QImage::Format_RGB32), stills[size_t(i)]) << i;
+  }
+  // The scratch stills go with their mails.
+  EXPECT_EQ(QDir::temp().entryList({QStringLiteral("velmor-still-%1-*").arg(QCoreApplication::applicationPid())}),
+            QStringList());
+}
+
 TEST_F(CameraTest, NoStillMeansNoPhotoAnywhere) {
   // A camera that cannot be opened: the control answers, but no frame ever arrives.
   virtcam::Camera broken;

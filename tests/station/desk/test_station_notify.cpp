@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -57,6 +58,14 @@ class NotifyTest : public StationTest {
     mail::SetLimits({});
     ftp::SetLimits({});
     StationTest::TearDown();
+  }
+
+  // FTP records on, to the server on `port` as ftpuser / ftppw.
+  static void UseFtp(int port) {
+    gblnFtp = true;
+    gstrFtpServer = QStringLiteral("127.0.0.1:") + QString::number(port);
+    gstrFtpUser = QStringLiteral("ftpuser");
+    gstrFtpPsw = QStringLiteral("ftppw");
   }
 
   static testsupport::SmtpServer* smtp_;
@@ -143,17 +152,21 @@ TEST_F(NotifyTest, FailedPopLoginAndFailedDialUpStillStoreTheEvent) {
 TEST_F(NotifyTest, FtpRecordIsUploadedOrItsFailureLogged) {
   testsupport::FtpServer ftp;
   ASSERT_TRUE(ftp.Start(QStringLiteral("ftpuser"), QStringLiteral("ftppw"))) << ftp.Error().toStdString();
-  gblnFtp = true;
+  UseFtp(ftp.Port());
   gblnSendMail = false;
-  gstrFtpServer = QStringLiteral("127.0.0.1:") + QString::number(ftp.Port());
-  gstrFtpUser = QStringLiteral("ftpuser");
-  gstrFtpPsw = QStringLiteral("ftppw");
   gstrFtpPath = QStringLiteral("data");
   gstrMailID = QStringLiteral("school@example.jp");
   glngIntTime = 2;
+  // Without a mail to dial for it, the record brings the dial-up line up itself.
+  testsupport::FakeDialup dialup;
+  dialup.AddEntry(QStringLiteral("office"), "noauth\n");
+  gstrDialEntry = QStringLiteral("office");
+  glngPauseTime = 0;
   frmMain& f = Station();
 
   Scan(QStringLiteral("1001"));
+  gstrDialEntry.clear();
+  EXPECT_TRUE(QFileInfo::exists(dialup.path() + QStringLiteral("/net/ppp0")));
   QFile uploaded(ftp.Home() + QStringLiteral("/data/school/log/1001in.txt"));
   ASSERT_TRUE(uploaded.open(QIODevice::ReadOnly));
   EXPECT_EQ(uploaded.readAll(), QByteArray("2026/06/15,09:05:00,\r\n"));
@@ -213,10 +226,7 @@ TEST_F(NotifyTest, AnFtpServerThatNeverAnswersHoldsNeitherTheClockNorTheNextMemb
   ASSERT_TRUE(silent.Start()) << silent.Error().toStdString();
   ftp::SetLimits({60, 60, 60});
   gblnSendMail = false;
-  gblnFtp = true;
-  gstrFtpServer = QStringLiteral("127.0.0.1:") + QString::number(silent.Port());
-  gstrFtpUser = QStringLiteral("ftpuser");
-  gstrFtpPsw = QStringLiteral("ftppw");
+  UseFtp(silent.Port());
   frmMain& f = Station();
 
   Arrive(QStringLiteral("1001"));
@@ -241,7 +251,60 @@ TEST_F(NotifyTest, AnFtpServerThatNeverAnswersHoldsNeitherTheClockNorTheNextMemb
   EXPECT_EQ(ended_, 1);
   EXPECT_FALSE(frmMain::IsLoaded());
   EXPECT_EQ(LogLines(), (QStringList{QStringLiteral("1001 - アクセス,成功"), QStringLiteral("1001 - 通知,中止"),
-                                     QStringLiteral("1003 - 通知,中止")}));
+                                     QStringLiteral("1003 - アクセス,成功"), QStringLiteral("1003 - 通知,中止")}));
+}
+
+TEST_F(NotifyTest, AnFtpServerThatNeverAnswersDelaysNoMail) {
+  // The FTP record of the first member waits on a server that never says a word; the second
+  // member's mail goes out meanwhile, and his record waits its turn behind the first.
+  testsupport::SilentServer silent;
+  ASSERT_TRUE(silent.Start()) << silent.Error().toStdString();
+  ftp::SetLimits({60, 60, 60});
+  UseFtp(silent.Port());
+  frmMain& f = Station();
+  Arrive(QStringLiteral("1003"));  // no address: the FTP record alone
+  Arrive(QStringLiteral("1001"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.NoticesPending() == 2; }, 20000));  // the records
+  EXPECT_EQ(smtp_->Messages().size(), sent_ + 1);
+  EXPECT_EQ(LogLines(), QStringList{QStringLiteral("1001 - アクセス,成功")});
+}
+
+TEST_F(NotifyTest, AServerThatHoldsItsGreetingAndEachReplyGetsTheMail) {
+  // A greylisting server: it greets only after 16 s, longer than a TCP connection may take, and
+  // holds every reply; the station waits for each reply as mail clients do.
+  testsupport::SmtpServer slow;
+  ASSERT_TRUE(slow.Start(testsupport::SmtpOptions{.holdGreetingSeconds = 16, .holdRepliesSeconds = 2}))
+      << slow.Error().toStdString();
+  mail::SetLimits({});
+  gintPort = slow.Port();
+  Scan(QStringLiteral("1001"));
+  EXPECT_EQ(slow.Messages().size(), 1);
+  EXPECT_EQ(LogLines(), QStringList{QStringLiteral("1001 - アクセス,成功")});
+}
+
+TEST_F(NotifyTest, EveryEventKeepsOneAccessLineWhenItsMailIsGivenUp) {
+  // The first event's notifications go out; then the mail server keeps silent, the FTP records
+  // still go out, and the station ends: each event that waited gets its access line, its FTP
+  // line and "中止", once.
+  testsupport::FtpServer ftp;
+  ASSERT_TRUE(ftp.Start(QStringLiteral("ftpuser"), QStringLiteral("ftppw"))) << ftp.Error().toStdString();
+  testsupport::SilentServer silent;
+  ASSERT_TRUE(silent.Start()) << silent.Error().toStdString();
+  UseFtp(ftp.Port());
+  frmMain& f = Station();
+  Scan(QStringLiteral("1001"));
+
+  gintPort = silent.Port();
+  mail::SetLimits({60, 60, 60});
+  Advance(600);
+  Arrive(QStringLiteral("1001"));
+  Arrive(QStringLiteral("1002"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.NoticesPending() == 2; }, 20000));  // the mails wait
+  Arrive(QStringLiteral("9999"));
+  EXPECT_EQ(ended_, 1);
+  EXPECT_EQ(LogLines(), (QStringList{"1001 - アクセス,成功", "1001 - FTP,成功",
+                                     "1001 - アクセス,成功", "1001 - FTP,成功", "1001 - 通知,中止",
+                                     "1002 - アクセス,成功", "1002 - FTP,成功", "1002 - 通知,中止"}));
 }
 
 }  // namespace

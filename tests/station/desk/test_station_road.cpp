@@ -267,7 +267,7 @@ TEST_P(RoadTest, AnExitConfirmedWhileAMailWaitsEndsTheStationAtOnce) {
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
   EXPECT_EQ(boxes_.Boxes()[0].text, QStringLiteral("終了します。"));
   EXPECT_EQ(History()[0].id, QStringLiteral("1001"));
-  EXPECT_EQ(LogLines(), QStringList{QStringLiteral("1001 - 通知,中止")});
+  EXPECT_EQ(LogLines(), (QStringList{QStringLiteral("1001 - アクセス,成功"), QStringLiteral("1001 - 通知,中止")}));
   EXPECT_EQ(ended_, 1);
   EXPECT_FALSE(frmMain::IsLoaded());
 }

@@ -12,6 +12,8 @@ recipients, the user and method of a login). Every connection appends a line to
   --drop-data N           after 354 read N bytes of the message, then drop the connection
   --hang-after-data       take the whole message and never answer it
   --hold-data SECONDS     take the whole message and answer it (accepted) only after SECONDS
+  --hold-greeting SECONDS say the greeting only SECONDS after the connection is made
+  --hold-replies SECONDS  say every later reply only SECONDS after the command came
 """
 import argparse
 import asyncio
@@ -75,6 +77,17 @@ class Handler:
 class TestSMTP(SMTP):
     drop_after = None
     connections_log = None
+    hold_greeting = 0
+    hold_replies = 0
+    greeted = False
+
+    async def push(self, status):
+        # A slow server (greylisting, tarpitting): every reply comes late.
+        hold = self.hold_replies if self.greeted else self.hold_greeting
+        self.greeted = True
+        if hold:
+            await asyncio.sleep(hold)
+        await super().push(status)
 
     def connection_made(self, transport):
         super().connection_made(transport)
@@ -100,10 +113,14 @@ def main():
     p.add_argument("--drop-data", type=int)
     p.add_argument("--hang-after-data", action="store_true")
     p.add_argument("--hold-data", type=float, default=0)
+    p.add_argument("--hold-greeting", type=float, default=0)
+    p.add_argument("--hold-replies", type=float, default=0)
     args = p.parse_args()
     os.makedirs(args.maildir, exist_ok=True)
     handler = Handler(args)
     TestSMTP.drop_after = args.drop_data
+    TestSMTP.hold_greeting = args.hold_greeting
+    TestSMTP.hold_replies = args.hold_replies
     TestSMTP.connections_log = os.path.join(os.path.dirname(os.path.abspath(args.maildir)),
                                             "connections.log")
     kwargs = dict(hostname="velmor.test", data_size_limit=64 * 1024 * 1024, timeout=60)
