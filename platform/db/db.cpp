@@ -280,6 +280,7 @@ bool Connection::Open(const QString& dsn, const QString& user, const QString& pa
 }
 
 void Connection::MapFile(bool mapped) {
+  mapped_ = mapped;
   if (!IsOpen() || DbmsName() != QLatin1String("SQLite")) return;
   QSqlQuery pragma(Database());
   pragma.exec(mapped ? QStringLiteral("PRAGMA mmap_size = 268435456") : QStringLiteral("PRAGMA mmap_size = 0"));
@@ -320,26 +321,31 @@ void Connection::ForgetStatements() {
 }
 
 bool Connection::Reopen(QString* error) {
-  // The statements' queries go before the connection they run on.
+  // The statements' queries go before the connection they run on. The new connection gets the
+  // settings the old one had; temporary tables are the statements' own to make again.
   const QString dsn = dsn_, user = user_, password = password_;
+  const bool mapped = mapped_;
   Close();
   if (!Open(dsn, user, password)) {
     reopen_ = true;  // try again before the next statement
     if (error) *error = error_;
     return false;
   }
+  if (!mapped) MapFile(false);
   return true;
 }
 
 bool Connection::Ready(QString* error) {
+  // Inside a transaction that failed nothing runs, and the connection is never opened again: a
+  // new connection would run the statement on its own, outside the transaction, and store it.
+  if (inTransaction_ && (aborted_ || reopen_)) {
+    if (error)
+      *error = QStringLiteral("a statement of the transaction failed: it can only be rolled back");
+    return false;
+  }
   if (reopen_ && !Reopen(error)) return false;
   if (!IsOpen()) {
     if (error) *error = QStringLiteral("the database connection is not open");
-    return false;
-  }
-  if (inTransaction_ && aborted_) {
-    if (error)
-      *error = QStringLiteral("a statement of the transaction failed: it can only be rolled back");
     return false;
   }
   return true;

@@ -78,7 +78,8 @@ class Connection {
   void MapFile(bool mapped);
 
   // Makes the connection ready for a statement: opens it again when a failure left it to be
-  // reopened; refuses while a transaction waits for its rollback. False with the reason.
+  // reopened, never inside a transaction; refuses while a transaction waits for its rollback.
+  // False with the reason.
   bool Ready(QString* error);
   // Notes a failed statement (a transaction that holds it can only be rolled back).
   void StatementFailed();
@@ -95,6 +96,7 @@ class Connection {
   QString error_;
   QString dsn_, user_, password_;  // how the connection was opened, to open it again
   bool reopen_ = false;            // a failure left driver state that only a new connection clears
+  bool mapped_ = true;             // MapFile's choice, kept when the connection is opened again
   bool inTransaction_ = false;
   bool aborted_ = false;           // a statement of the transaction failed
   std::set<Statement*> statements_;

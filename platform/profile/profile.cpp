@@ -2,10 +2,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QList>
 #include <QTemporaryFile>
 
 #include <cstdio>
+#include <cstring>
+#include <optional>
+#include <vector>
 #include <unistd.h>
 
 #include "codepage/codepage.h"
@@ -13,115 +17,203 @@
 namespace profile {
 namespace {
 
-QByteArray Trim(const QByteArray& text) { return text.trimmed(); }
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-bool SameName(const QByteArray& a, const QByteArray& b) {
-  return Trim(a).toLower() == Trim(b).toLower();
-}
+// A name as sections and keys are matched: without blanks around it and without letter case.
+QByteArray MatchName(const QByteArray& name) { return name.trimmed().toLower(); }
 
-// The name of a section line "[name]", or a null array when the line is none.
-QByteArray SectionName(const QByteArray& line) {
-  const QByteArray t = Trim(line);
-  if (!t.startsWith('[')) return {};
-  const int close = t.indexOf(']');
-  if (close < 0) return QByteArray("");
-  return t.mid(1, close - 1);
-}
-
-// Splits "key=value"; false for lines that are no key line (comments, blanks, no "=").
-bool SplitKey(const QByteArray& line, QByteArray& key, QByteArray& value) {
-  const QByteArray t = Trim(line);
-  if (t.isEmpty() || t.startsWith(';')) return false;
-  const int eq = line.indexOf('=');
-  if (eq < 0) return false;
-  key = Trim(line.left(eq));
-  value = Trim(line.mid(eq + 1));
-  // A value enclosed in double or single quotation marks is read without them.
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front())
+// The value of a key line: without blanks around it, and without double or single quotation
+// marks that enclose it.
+QByteArray Unquoted(QByteArray value) {
+  value = value.trimmed();
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
     value = value.mid(1, value.size() - 2);
-  return true;
-}
-
-QList<QByteArray> ReadLines(const QString& path, bool* exists) {
-  QFile file(path);
-  *exists = file.open(QIODevice::ReadOnly);
-  QList<QByteArray> lines;
-  if (!*exists) return lines;
-  const QByteArray data = file.readAll();
-  for (QByteArray line : data.split('\n')) {
-    if (line.endsWith('\r')) line.chop(1);
-    lines << line;
-  }
-  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-  return lines;
+  return value;
 }
 
 }  // namespace
 
-int GetPrivateProfileString(const QByteArray& section, const QByteArray& key,
-                            const QByteArray& def, QByteArray& out, int size,
-                            const QString& path) {
-  bool exists = false;
-  const QList<QByteArray> lines = ReadLines(path, &exists);
-  QByteArray value = def;
-  bool inSection = false;
-  for (const QByteArray& line : lines) {
-    const QByteArray name = SectionName(line);
-    if (!name.isNull()) {
-      if (inSection) break;
-      inSection = SameName(name, section);
-      continue;
+// A file's lines and where its sections and keys are, found in one pass over its bytes. A line
+// "[name]" (blanks around it allowed; without the "]" its name is empty) begins a section; in it,
+// a line with "=" that is not a comment (";") is a key line. Lines before the first section and
+// every other line are kept as they stand. Only the first section of a name counts, and in it
+// only the first line of a key.
+class Document {
+ public:
+  // Reads `path`; false when it cannot be read (it then holds no line).
+  bool Load(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    data_ = file.readAll();
+    Index();
+    return true;
+  }
+
+  // The value of `key` in `section`, or nothing.
+  std::optional<QByteArray> Value(const QByteArray& section, const QByteArray& key) const {
+    const auto s = sectionOf_.constFind(MatchName(section));
+    if (s == sectionOf_.cend()) return std::nullopt;
+    const auto k = sections_[*s].keys.constFind(MatchName(key));
+    if (k == sections_[*s].keys.cend()) return std::nullopt;
+    const QByteArray line = Text(*k);
+    return Unquoted(line.mid(line.indexOf('=') + 1));
+  }
+
+  // Sets `key` in `section` to `value`: the key line of the section is replaced; a missing key is
+  // added after the section's last line that is not blank; a missing section is added at the end
+  // of the file with the key.
+  void Set(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
+    const QByteArray line = key.trimmed() + '=' + value;
+    const QByteArray name = MatchName(section);
+    auto s = sectionOf_.constFind(name);
+    if (s == sectionOf_.cend()) {
+      Section added;
+      added.header = -1;
+      added.headerText = '[' + section.trimmed() + ']';
+      s = sectionOf_.insert(name, static_cast<int>(sections_.size()));
+      sections_.push_back(std::move(added));
     }
-    if (!inSection) continue;
-    QByteArray k, v;
-    if (SplitKey(line, k, v) && SameName(k, key)) {
-      value = v;
-      break;
+    Section& target = sections_[*s];
+    const QByteArray keyName = MatchName(key);
+    const auto k = target.keys.constFind(keyName);
+    if (k != target.keys.cend()) {
+      if (*k >= 0) replaced_.insert(*k, line);
+      else target.added[-*k - 1] = line;
+      return;
+    }
+    target.added.push_back(line);
+    target.keys.insert(keyName, -static_cast<int>(target.added.size()));
+  }
+
+  // The file's bytes: every line ended by CR LF.
+  QByteArray Bytes() const {
+    QHash<int, int> addedAfter;  // a line -> the section whose added lines follow it
+    qsizetype size = data_.size() + 2 * static_cast<qsizetype>(lines_.size());
+    for (size_t i = 0; i < sections_.size(); ++i) {
+      if (sections_[i].header >= 0 && !sections_[i].added.empty())
+        addedAfter.insert(sections_[i].lastContent, static_cast<int>(i));
+      for (const QByteArray& line : sections_[i].added) size += line.size() + 2;
+      size += sections_[i].headerText.size() + 2;
+    }
+    QByteArray out;
+    out.reserve(size);
+    auto append = [&out](const QByteArray& line) { out += line; out += "\r\n"; };
+    for (int i = 0; i < static_cast<int>(lines_.size()); ++i) {
+      const auto r = replaced_.constFind(i);
+      if (r != replaced_.cend()) {
+        append(*r);
+      } else {
+        out.append(data_.constData() + lines_[i].start, lines_[i].length);
+        out += "\r\n";
+      }
+      const auto a = addedAfter.constFind(i);
+      if (a != addedAfter.cend())
+        for (const QByteArray& line : sections_[*a].added) append(line);
+    }
+    for (const Section& section : sections_) {
+      if (section.header >= 0) continue;
+      append(section.headerText);
+      for (const QByteArray& line : section.added) append(line);
+    }
+    return out;
+  }
+
+ private:
+  struct Line {
+    qsizetype start;
+    qsizetype length;  // without the line end
+  };
+  struct Section {
+    int header = -1;       // its header line; -1 for a section added by Set
+    int lastContent = -1;  // its last line that is not blank (the header when none is)
+    QHash<QByteArray, int> keys;  // matched name -> its line, or -(n + 1) for added line n
+    std::vector<QByteArray> added;  // key lines added by Set, in order
+    QByteArray headerText;          // the header line of a section added by Set
+  };
+
+  QByteArray Text(int line) const { return data_.mid(lines_[line].start, lines_[line].length); }
+
+  void Index() {
+    const char* data = data_.constData();
+    const qsizetype size = data_.size();
+    int current = -1;  // the section whose lines these are; -1 before the first or in a repeated one
+    for (qsizetype start = 0; start < size;) {
+      const char* nl = static_cast<const char*>(std::memchr(data + start, '\n', size - start));
+      const qsizetype end = nl ? nl - data : size;
+      qsizetype length = end - start;
+      if (length > 0 && data[end - 1] == '\r') --length;
+      // A last line without a line end is a line; an empty one is none.
+      if (nl || length > 0) Classify(start, length, current);
+      start = end + 1;
     }
   }
+
+  void Classify(qsizetype start, qsizetype length, int& current) {
+    const int index = static_cast<int>(lines_.size());
+    lines_.push_back({start, length});
+    const char* text = data_.constData() + start;
+    qsizetype first = 0, last = length;
+    while (first < last && IsBlank(text[first])) ++first;
+    while (last > first && IsBlank(text[last - 1])) --last;
+    if (first == last) return;
+    if (text[first] == '[') {
+      const char* close = static_cast<const char*>(std::memchr(text + first, ']', last - first));
+      const QByteArray name =
+          close ? MatchName(QByteArray(text + first + 1, close - text - first - 1)) : QByteArray();
+      current = -1;
+      if (sectionOf_.contains(name)) return;
+      current = static_cast<int>(sections_.size());
+      sectionOf_.insert(name, current);
+      Section section;
+      section.header = section.lastContent = index;
+      sections_.push_back(std::move(section));
+      return;
+    }
+    if (current < 0) return;
+    Section& section = sections_[current];
+    section.lastContent = index;
+    if (text[first] == ';') return;
+    const char* eq = static_cast<const char*>(std::memchr(text, '=', length));
+    if (!eq) return;
+    const QByteArray key = MatchName(QByteArray(text, eq - text));
+    if (!section.keys.contains(key)) section.keys.insert(key, index);  // the first line counts
+  }
+
+  QByteArray data_;
+  std::vector<Line> lines_;
+  std::vector<Section> sections_;  // the first section of each name, then those Set added
+  QHash<QByteArray, int> sectionOf_;  // matched name -> index in sections_
+  QHash<int, QByteArray> replaced_;   // key lines Set replaced
+};
+
+ProfileSnapshot::ProfileSnapshot(const QString& path) : doc_(std::make_unique<Document>()) {
+  doc_->Load(path);
+}
+
+ProfileSnapshot::~ProfileSnapshot() = default;
+
+int ProfileSnapshot::Get(const QByteArray& section, const QByteArray& key, const QByteArray& def,
+                         QByteArray& out, int size) const {
+  const QByteArray value = doc_->Value(section, key).value_or(def);
   out = size > 0 ? cp::CutAnsi(value, size - 1) : QByteArray();
   return out.size();
 }
 
-namespace {
-
-bool Writable(const ProfileEntry& e) {
-  return !(e.value.contains('\r') || e.value.contains('\n') || e.key.contains('\n') ||
-           e.section.contains('\n') || e.key.contains('='));
+int GetPrivateProfileString(const QByteArray& section, const QByteArray& key,
+                            const QByteArray& def, QByteArray& out, int size,
+                            const QString& path) {
+  return ProfileSnapshot(path).Get(section, key, def, out, size);
 }
 
-// Sets one key in the lines of a file, creating its section at the end when it is missing.
-void SetKey(QList<QByteArray>& lines, const ProfileEntry& e) {
-  const QByteArray newLine = Trim(e.key) + '=' + e.value;
+namespace {
 
-  int sectionStart = -1;  // index of the section's header line
-  int sectionEnd = -1;    // index after its last line
-  for (int i = 0; i < lines.size(); ++i) {
-    const QByteArray name = SectionName(lines[i]);
-    if (name.isNull()) continue;
-    if (sectionStart >= 0) {
-      sectionEnd = i;
-      break;
-    }
-    if (SameName(name, e.section)) sectionStart = i;
-  }
-  if (sectionStart >= 0 && sectionEnd < 0) sectionEnd = lines.size();
-
-  if (sectionStart < 0) {
-    lines << ('[' + Trim(e.section) + ']') << newLine;
-    return;
-  }
-  int lastContent = sectionStart;
-  for (int i = sectionStart + 1; i < sectionEnd; ++i) {
-    QByteArray k, v;
-    if (!Trim(lines[i]).isEmpty()) lastContent = i;
-    if (SplitKey(lines[i], k, v) && SameName(k, e.key)) {
-      lines[i] = newLine;
-      return;
-    }
-  }
-  lines.insert(lastContent + 1, newLine);
+// What a file cannot hold: a line break (it would break the file), an "=" in a key, a key that
+// would read as a comment or a section, a section name with "]".
+bool Writable(const ProfileEntry& e) {
+  const QByteArray key = e.key.trimmed();
+  return !(e.value.contains('\r') || e.value.contains('\n') || e.key.contains('\n') ||
+           e.section.contains('\n') || e.key.contains('=') || key.startsWith(';') ||
+           key.startsWith('[') || e.section.contains(']'));
 }
 
 }  // namespace
@@ -147,12 +239,10 @@ bool PendingProfile::Prepare(const QList<ProfileEntry>& entries, const QString& 
   Discard();
   for (const ProfileEntry& e : entries)
     if (!Writable(e)) return false;
-  bool exists = false;
-  QList<QByteArray> lines = ReadLines(path, &exists);
-  for (const ProfileEntry& e : entries) SetKey(lines, e);
-
-  QByteArray data;
-  for (const QByteArray& line : lines) data += line + "\r\n";
+  Document document;
+  const bool exists = document.Load(path);
+  for (const ProfileEntry& e : entries) document.Set(e.section, e.key, e.value);
+  const QByteArray data = document.Bytes();
 
   // A temporary file beside the target, flushed to disk; Replace renames it over the target. It is
   // created 0600 and keeps that mode: the settings hold passwords, whatever mode the old file had.

@@ -6,7 +6,28 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 namespace profile {
+
+class Document;
+
+// A file read once for many reads: each Get answers as GetPrivateProfileString would for the file
+// as it was read (a missing file answers every key with its default). Reading it and each Get
+// take time in proportion to the file's length and the key's, never more.
+class ProfileSnapshot {
+ public:
+  explicit ProfileSnapshot(const QString& path);
+  ~ProfileSnapshot();
+  ProfileSnapshot(const ProfileSnapshot&) = delete;
+  ProfileSnapshot& operator=(const ProfileSnapshot&) = delete;
+
+  int Get(const QByteArray& section, const QByteArray& key, const QByteArray& def, QByteArray& out,
+          int size) const;
+
+ private:
+  std::unique_ptr<Document> doc_;
+};
 
 // Reads the value of `key` in `section` into `out`, cut to at most size - 1 bytes (never inside
 // a two-byte character). A missing file, section or key gives `def`. Returns the number of bytes
@@ -17,8 +38,10 @@ int GetPrivateProfileString(const QByteArray& section, const QByteArray& key,
 
 // Writes `key`=`value` into `section`, creating the key, the section or the file. The file is
 // replaced as a whole through a temporary file and a rename, so that a crash never leaves it half
-// written; the file is its owner's alone afterwards (mode 0600), whatever its mode was. Returns false when nothing was written (a value with a
-// line break, which would break the file, or a failed write).
+// written; the file is its owner's alone afterwards (mode 0600), whatever its mode was. Returns
+// false when nothing was written (a value with a line break, which would break the file; a key
+// with "=" or beginning with ";" or "[", or a section with "]", which could never be read back;
+// or a failed write).
 bool WritePrivateProfileString(const QByteArray& section, const QByteArray& key,
                                const QByteArray& value, const QString& path);
 

@@ -21,12 +21,18 @@ QString IniPath() {
   return folder + gstrIniFile;
 }
 
-QString ReadIni(const QString& section, const QString& key) {
+namespace {
+// One key of the settings file as read into `file`.
+QString ReadIniFrom(const profile::ProfileSnapshot& file, const QString& section, const QString& key) {
   QByteArray value;
-  const int count = profile::GetPrivateProfileString(cp::ToAnsiLossy(section), cp::ToAnsiLossy(key),
-                                                     QByteArray(), value, 1024, IniPath());
+  const int count = file.Get(cp::ToAnsiLossy(section), cp::ToAnsiLossy(key), QByteArray(), value, 1024);
   if (count == 0) return QString();
   return cp::FromAnsi(value.left(count));
+}
+}  // namespace
+
+QString ReadIni(const QString& section, const QString& key) {
+  return ReadIniFrom(profile::ProfileSnapshot(IniPath()), section, key);
 }
 
 bool WriteIni(const QString& section, const QString& key, const QString& value) {
@@ -235,8 +241,10 @@ bool ToWholeNumber(const QString& text, double low, double high, int& out) {
 std::span<const SettingKey> SettingKeys() { return kKeys; }
 
 bool LoadSettings(QString* error) {
+  // The file is read once for every key.
+  const profile::ProfileSnapshot file(IniPath());
   for (const Key& k : kKeys) {
-    QString value = ReadIni(QLatin1String(k.section), QLatin1String(k.key));
+    QString value = ReadIniFrom(file, QLatin1String(k.section), QLatin1String(k.key));
     if (value.isEmpty() && k.whenEmpty) value = QLatin1String(k.whenEmpty);
     if (value.isEmpty() && k.kind != Kind::Text) {
       if (error)

@@ -27,30 +27,27 @@ QString Line(const HistoryListRow& r) {
 
 }  // namespace
 
-QByteArray HistoryCsvBytes(const std::vector<HistoryListRow>& rows, int* badRow) {
-  if (badRow) *badRow = 0;
+QByteArray HistoryCsvBytes(const std::vector<HistoryListRow>& rows, std::vector<int>* replacedRows) {
+  if (replacedRows) replacedRows->clear();
   QString text;
   text.reserve(static_cast<qsizetype>(rows.size()) * 64);
   for (const HistoryListRow& r : rows) text += Line(r);
   QByteArray bytes;
   if (cp::ToAnsi(text, bytes)) return bytes;
-  // Some row does not fit: find the first, row by row.
+  // Some row does not fit: row by row, so that only those rows take the character-wise
+  // conversion that writes "?" for what does not fit.
+  bytes.clear();
+  QByteArray line;
   for (size_t i = 0; i < rows.size(); ++i) {
-    if (!cp::FitsAnsi(Line(rows[i]))) {
-      if (badRow) *badRow = static_cast<int>(i) + 1;
-      break;
-    }
+    if (!cp::ToAnsi(Line(rows[i]), line) && replacedRows) replacedRows->push_back(static_cast<int>(i) + 1);
+    bytes += line;
   }
-  return {};
+  return bytes;
 }
 
 CsvResult WriteHistoryCsv(const std::vector<HistoryListRow>& rows, const QString& path) {
   CsvResult result;
-  const QByteArray bytes = HistoryCsvBytes(rows, &result.row);
-  if (result.row > 0) {
-    result.kind = CsvResult::Unencodable;
-    return result;
-  }
+  const QByteArray bytes = HistoryCsvBytes(rows, &result.replacedRows);
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
     result.kind = CsvResult::WriteFailed;

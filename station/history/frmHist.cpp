@@ -203,30 +203,32 @@ void frmHist::cmdData_Click() {
   mstrCsvFile = path;
 
   SetProgress(QStringLiteral("CSVファイル出力中．．．"));
-  const bool written = frmHist_CSVHist(path);
+  std::vector<int> replacedRows;
+  const bool written = frmHist_CSVHist(path, &replacedRows);
   SetProgress(QString());
   if (!written) {
     Log(QStringLiteral("履歴出力"), QStringLiteral("失敗"));
     return;
   }
-  ui::MsgBox(QStringLiteral("CSVファイルの出力は終了しました。"), ui::vbInformation, kCheckTitle);
+  QString message = QStringLiteral("CSVファイルの出力は終了しました。");
+  if (!replacedRows.empty()) {
+    // The first rows where a character was written as "?".
+    constexpr size_t kNamed = 5;
+    QStringList named;
+    for (size_t i = 0; i < replacedRows.size() && i < kNamed; ++i) named << QString::number(replacedRows[i]);
+    message += QStringLiteral("\n出力できない文字を「?」に置き換えました（%1行目%2）。")
+                   .arg(named.join(QStringLiteral("、")),
+                        replacedRows.size() > kNamed ? QStringLiteral("ほか") : QString());
+  }
+  ui::MsgBox(message, ui::vbInformation, kCheckTitle);
   Log(QStringLiteral("履歴出力"), QStringLiteral("成功"));
 }
 
-bool frmHist::frmHist_CSVHist(const QString& path) {
+bool frmHist::frmHist_CSVHist(const QString& path, std::vector<int>* replacedRows) {
   const CsvResult result = WriteHistoryCsv(mGrid->Rows(), path);
-  switch (result.kind) {
-    case CsvResult::Written:
-      return true;
-    case CsvResult::Unencodable:
-      ui::MsgBox(QStringLiteral("%1行目にCSVファイルへ出力できない文字があります。出力を中止しました。")
-                     .arg(result.row),
-                 ui::vbCritical, QStringLiteral("出力エラー"));
-      return false;
-    case CsvResult::WriteFailed:
-      ui::MsgBox(QStringLiteral("CSVファイルの出力に失敗しました。出力先を確認してください。\n") + path,
-                 ui::vbCritical, QStringLiteral("出力エラー"));
-      return false;
-  }
+  if (replacedRows) *replacedRows = result.replacedRows;
+  if (result.kind == CsvResult::Written) return true;
+  ui::MsgBox(QStringLiteral("CSVファイルの出力に失敗しました。出力先を確認してください。\n") + path,
+             ui::vbCritical, QStringLiteral("出力エラー"));
   return false;
 }

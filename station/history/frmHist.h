@@ -6,6 +6,8 @@
 #include "history/HistoryDialog.h"
 #include "history/HistoryReports.h"
 
+#include <vector>
+
 class HistGridModel;
 class QLabel;
 class QPushButton;
@@ -29,8 +31,8 @@ class frmHist : public HistoryDialog {
   // The CSV export.
   void cmdData_Click();
   // Writes every data row of the grid to `path`; false when nothing was written (a message
-  // said why).
-  bool frmHist_CSVHist(const QString& path);
+  // said why). `replacedRows` gets the rows (from 1) where a character outside CP932 became "?".
+  bool frmHist_CSVHist(const QString& path, std::vector<int>* replacedRows = nullptr);
   void cmdCancel_Click();
   // The printed reports: per day ("日別印刷") and per member ("ID別印刷").
   void cmdDayPrn_Click() { PrintReport(HistoryReport::PerDay); }

@@ -8,6 +8,7 @@
 
 #include "common/globals.h"
 #include "db/db.h"
+#include "history/MemberSelection.h"
 #include "support/support_program.h"
 
 namespace {
@@ -105,6 +106,59 @@ TEST(Transactions, AfterTheDatabaseEndedATransactionTheNextOneIsWhole) {
   EXPECT_TRUE(update.Execute({QStringLiteral("f"), QStringLiteral("100001")}));
   ASSERT_TRUE(rs.Open(other, QStringLiteral("SELECT LastIn FROM tblData")));
   EXPECT_EQ(rs.Text(QStringLiteral("LastIn")), QStringLiteral("f"));
+}
+
+// The server ended the connection in the middle of a transaction: nothing of the transaction is
+// stored, every statement after the failure is refused until the rollback, and then the
+// connection, opened anew, works as before, its temporary selection table and transactions
+// included.
+TEST(Transactions, AConnectionLostInATransactionStoresNothingOfItAndOpensAgainAfterTheRollback) {
+  testsupport::ProgramFolder folder;
+  folder.SetDriver(testsupport::Driver::PostgreSQL);
+  folder.CreateDatabase();
+  folder.AddMember(QStringLiteral("100001"), QStringLiteral("利用者"));
+  db::Connection& connection = gcnDB();
+  db::Connection other;
+  ASSERT_TRUE(other.Open(QStringLiteral("Pardix"), QStringLiteral("Admin"), QStringLiteral("58314790")))
+      << qPrintable(other.LastError());
+  auto backend = [&] {
+    db::Recordset rs;
+    EXPECT_TRUE(rs.Open(connection, QStringLiteral("SELECT pg_backend_pid()"))) << qPrintable(rs.LastError());
+    return rs.Value(0).toInt();
+  };
+  auto stored = [&] {
+    db::Recordset rs;
+    EXPECT_TRUE(rs.Open(other, QStringLiteral("SELECT COUNT(*) FROM tblHist")));
+    return rs.Value(0).toInt();
+  };
+  const QString history = QStringLiteral("INSERT INTO tblHist (ID, IOName, inDate, inTime, imgFile) "
+                                         "VALUES ('100001', ?, 20260402, '09:00:00', '')");
+  const int first = backend();
+
+  ASSERT_TRUE(connection.Begin());
+  EXPECT_TRUE(db::Execute(connection, history, {QStringLiteral("1")}));
+  db::Recordset rs;
+  ASSERT_TRUE(rs.Open(other, QStringLiteral("SELECT pg_terminate_backend(?)"), {first}))
+      << qPrintable(rs.LastError());
+  EXPECT_FALSE(db::Execute(connection, history, {QStringLiteral("2")}));
+  QString error;
+  EXPECT_FALSE(db::Execute(connection, history, {QStringLiteral("3")}, nullptr, &error));
+  EXPECT_TRUE(error.contains(QLatin1String("rolled back"))) << qPrintable(error);
+  EXPECT_FALSE(rs.Open(connection, QStringLiteral("SELECT COUNT(*) FROM tblHist")));
+  EXPECT_TRUE(connection.InTransaction());
+  EXPECT_EQ(stored(), 0);
+  connection.Rollback();
+  EXPECT_FALSE(connection.InTransaction());
+  EXPECT_EQ(stored(), 0);
+
+  EXPECT_NE(backend(), first);
+  EXPECT_TRUE(db::Execute(connection, history, {QStringLiteral("4")}, nullptr, &error)) << qPrintable(error);
+  EXPECT_EQ(stored(), 1);
+  MemberSelection ticked;
+  ticked.kind = MemberSelection::Kind::Ticked;
+  ticked.tickedIds = {QStringLiteral("100001")};
+  ASSERT_TRUE(OpenMemberSelection(connection, rs, ticked, &error)) << qPrintable(error);
+  EXPECT_EQ(rs.RecordCount(), 1);
 }
 
 }  // namespace

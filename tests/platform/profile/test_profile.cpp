@@ -120,6 +120,9 @@ TEST_F(ProfileFile, WriteCreatesFileSectionAndKeyAndKeepsTheRest) {
 TEST_F(ProfileFile, ALineBreakInAValueIsRefusedAndTheFileStaysWhole) {
   Write(path, "[MAIL]\r\nmail=a@b\r\n");
   EXPECT_FALSE(profile::WritePrivateProfileString("MAIL", "mail", "x\r\n[SYSTEM]\r\nlog=False", path));
+  // Nor is a key or section that would read back as another line.
+  EXPECT_FALSE(profile::WritePrivateProfileString("MAIL", "[SYSTEM]log", "False", path));
+  EXPECT_FALSE(profile::WritePrivateProfileString("MAIL]", "mail", "x", path));
   EXPECT_EQ(Read(path), QByteArray("[MAIL]\r\nmail=a@b\r\n"));
   // No temporary file is left beside it.
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
