@@ -55,6 +55,7 @@ struct SmtpOptions {
   int dropDataAfter = -1;      // >= 0: drop the connection after that many bytes of DATA
   bool hangAfterData = false;  // take the message and never answer
   double holdDataSeconds = 0;  // > 0: take the message and accept it only after that long
+  int port = 0;                // listen on this port (0: a free one); Start fails when it is taken
 };
 
 class SmtpServer : public ServerProcess {
