@@ -362,6 +362,10 @@ TEST_F(SetupTool, TheOwnMailServerPassesTheWindowsAndDelivers) {
             MailResult::Sent);
   ASSERT_EQ(smtp.Messages().size(), 1);
   EXPECT_EQ(smtp.Envelope(0)["auth_user"].toString().toStdString(), "station@example.org");
+
+  // Naming the service account's server makes it the route again.
+  Run({folder, "--smtp", "mail.example.org"});
+  EXPECT_EQ(ReadIni("SYSTEM", "isserver"), "True");
 }
 
 TEST_F(SetupTool, EveryFailureOfTheToolSaysWhyOnStderr) {
