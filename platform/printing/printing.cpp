@@ -166,6 +166,7 @@ bool Printer::StartJob() {
   if (painter_) return true;
   auto job = std::make_unique<QPrinter>(QPrinter::HighResolution);
   job->setCreator(QStringLiteral("Velmor"));
+  job->setDocName(docName_);
   ApplyToQPrinter(settings_, *job);
   if (!settings_.outputFile.isEmpty()) {
     // A file holds the whole page: positions count from the paper's top left corner.
@@ -267,6 +268,7 @@ void ResetThePrinter() {
   printer.SetPaperSize(vbPRPSA4);
   printer.SetOutputFile(QString());
   printer.SetScaleMode(vbTwips);
+  printer.SetDocName(QString());
   printer.CurrentX = printer.CurrentY = 0;
   printer.FontName = QStringLiteral("ＭＳ ゴシック");
   printer.FontSize = 10;

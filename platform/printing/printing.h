@@ -99,6 +99,11 @@ class Printer {
   QPainter* Painter();
   QRectF DeviceRect(double x, double y, double width, double height) const;
 
+  // The title of the jobs started from now on: the job's name in the printer queue and the PDF
+  // file's title (a PDF queue names its files after it). Set it before the job's first output.
+  void SetDocName(const QString& title) { docName_ = title; }
+  const QString& DocName() const { return docName_; }
+
   // Ends the job: it goes to the printer or into its PDF file. Nothing happens when nothing was
   // printed since the last EndDoc. False when the job could not be completed.
   bool EndDoc();
@@ -118,6 +123,7 @@ class Printer {
 
   PrinterSettings settings_;
   int scaleMode_ = vbTwips;
+  QString docName_;
   std::unique_ptr<QPrinter> job_;
   std::unique_ptr<QPainter> painter_;
   double jobDpi_ = 0;

@@ -91,14 +91,30 @@ class Report {
 
 }  // namespace
 
-QString ReportPeriodText(int startYM, int endYM) {
+namespace {
+// The first and the last day of the query's months; false when the bounds are not months.
+bool PeriodDays(int startYM, int endYM, QDate& first, QDate& last) {
   const QString start = QString::number(startYM);
   const QString end = QString::number(endYM);
-  const QDate first(start.left(4).toInt(), start.mid(4, 2).toInt(), 1);
+  first = QDate(start.left(4).toInt(), start.mid(4, 2).toInt(), 1);
   const QDate endMonth(end.left(4).toInt(), end.mid(4, 2).toInt(), 1);
-  if (start.size() != 8 || end.size() != 8 || !first.isValid() || !endMonth.isValid())
-    return QStringLiteral("全期間");
-  const QDate last = endMonth.addMonths(1).addDays(-1);
+  if (start.size() != 8 || end.size() != 8 || !first.isValid() || !endMonth.isValid()) return false;
+  last = endMonth.addMonths(1).addDays(-1);
+  return true;
+}
+
+// The period in a print job's title: "yyyymmdd-yyyymmdd", or "all-dates".
+QString PeriodName(int startYM, int endYM) {
+  QDate first, last;
+  if (!PeriodDays(startYM, endYM, first, last)) return QStringLiteral("all-dates");
+  return first.toString(QStringLiteral("yyyyMMdd")) + QLatin1Char('-') +
+         last.toString(QStringLiteral("yyyyMMdd"));
+}
+}  // namespace
+
+QString ReportPeriodText(int startYM, int endYM) {
+  QDate first, last;
+  if (!PeriodDays(startYM, endYM, first, last)) return QStringLiteral("全期間");
   return first.toString(QStringLiteral("yyyy/MM/dd")) + QStringLiteral(" ～ ") +
          last.toString(QStringLiteral("yyyy/MM/dd"));
 }
@@ -109,6 +125,9 @@ bool PrintDayHistory(printing::Printer& printer, const std::vector<ReportRow>& r
   const QString title = QStringLiteral("■■　") + ReportPeriodText(startYM, endYM) +
                         QStringLiteral("　入退室履歴 ■■");
   auto header = [&](int page) {
+    printer.SetDocName(QStringLiteral("Velmor day history %1 page %2")
+                           .arg(PeriodName(startYM, endYM))
+                           .arg(page));
     r.Header(135, QStringLiteral(" %1 ページ").arg(page), title);
   };
   int page = 1;
@@ -157,7 +176,13 @@ bool PrintMemberHistory(printing::Printer& printer, const std::vector<ReportRow>
   int lines = 0;             // body lines on the page: entries and exits on lines of their own
   double rememberedY = 0;    // the line of the latest entry
   bool entryOpen = false;    // that entry's exit is still to come
+  int page = 0;  // the member's own sheets, counted from 1
+  QString previousId;  // the member of the line printed last
   auto header = [&](const ReportRow& row) {
+    page = row.id == previousId ? page + 1 : 1;
+    printer.SetDocName(QStringLiteral("Velmor history of ID %1 %2 page %3")
+                           .arg(row.id, PeriodName(startYM, endYM))
+                           .arg(page));
     r.Header(155, QString(),
              QStringLiteral("■■　") + row.id + QStringLiteral("：") + row.name + " " + row.honorific +
                  QStringLiteral("　") + period + QStringLiteral(" 入退室履歴 ■■"));
@@ -180,7 +205,6 @@ bool PrintMemberHistory(printing::Printer& printer, const std::vector<ReportRow>
   r.Setup();
   if (rows.empty()) return true;
   header(rows.front());
-  QString previousId;
   for (const ReportRow& row : rows) {
     if (!r.ok) break;
     const bool entry = row.ioName == kEntry;

@@ -1,5 +1,7 @@
 #include "history/IdCardSheet.h"
 
+#include <algorithm>
+
 #include "barcode/barcode.h"
 #include "common/PictureBox.h"
 #include "common/mdlPicture.h"
@@ -29,9 +31,18 @@ bool PrintWithin(printing::Printer& printer, QString text, double width) {
   return printer.Print(text);
 }
 
-void StartSheet(printing::Printer& printer) {
+// A new sheet for the `cards` members from the current record on, its job titled with their
+// first and last ID.
+void StartSheet(printing::Printer& printer, db::Recordset& members, int cards) {
   printer.SetPaperSize(printing::vbPRPSA4);
   printer.SetOrientation(printing::vbPRORPortrait);
+  if (cards <= 0 || members.Eof()) return;  // no sheet follows
+  const int at = members.AbsolutePosition();
+  const QString first = members.Text(QStringLiteral("ID"));
+  members.Move(std::min(at + cards, members.RecordCount()) - 1);
+  const QString last = members.Text(QStringLiteral("ID"));
+  members.Move(at);
+  printer.SetDocName(QStringLiteral("Velmor ID cards %1-%2").arg(first, last));
 }
 
 }  // namespace
@@ -49,7 +60,7 @@ bool PrintIdCards(printing::Printer& printer, db::Recordset& members, int count,
     return false;
   };
   printer.SetScaleMode(printing::vbMillimeters);
-  StartSheet(printer);
+  StartSheet(printer, members, std::min(count, kCardsPerSheet));
 
   // The logo is the same on every card: it is fitted once, before the first card.
   if (count > 0) {
@@ -98,7 +109,9 @@ bool PrintIdCards(printing::Printer& printer, db::Recordset& members, int count,
 
     if (card % kCardsPerSheet == 0) {
       if (!printer.EndDoc()) return fail(printer.LastError());
-      StartSheet(printer);
+      members.MoveNext();
+      StartSheet(printer, members, std::min(count - card, kCardsPerSheet));
+      continue;
     }
     members.MoveNext();
   }

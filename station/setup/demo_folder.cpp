@@ -248,11 +248,15 @@ bool CreateStationDatabase(const DatabaseTarget& target, const QString& adminPas
     if (!target.OnServer() && !fileExisted) QFile::remove(target.file);
     return false;
   }
-  // A server database is new while it has no service account table.
+  // A server database is new while it has no service account table (asked of the catalog: a
+  // statement on a missing table would have the driver print its error).
   bool existed = fileExisted;
   if (target.OnServer()) {
     db::Recordset probe;
-    existed = probe.Open(connection, QStringLiteral("SELECT * FROM tblServer WHERE 1 = 0"));
+    existed = probe.Open(connection, QStringLiteral("SELECT table_name FROM information_schema.tables "
+                                                    "WHERE table_schema = current_schema() AND "
+                                                    "lower(table_name) = 'tblserver'")) &&
+              probe.RecordCount() > 0;
   }
   if (created) *created = !existed;
   if (existed) return true;
@@ -271,8 +275,15 @@ QList<QPair<QByteArray, QByteArray>> DsnKeys(const DatabaseTarget& target) {
             {"Database", target.database.toUtf8()}};
   // Timeout: the driver's wait for a database another process holds busy or locked. The SQLite
   // driver waits it out twice in one statement, so 1000 lets a statement fail after about 2 s.
-  return {{"Driver", "SQLite3"}, {"Database", QFile::encodeName(target.file)}, {"Timeout", "1000"}};
+  // NoCreat: a database file that has gone is an error, never a new empty database.
+  return {{"Driver", "SQLite3"},
+          {"Database", QFile::encodeName(target.file)},
+          {"Timeout", "1000"},
+          {"NoCreat", "1"}};
 }
+
+// The keys the entry of one driver has and the other's must not carry.
+const char* const kDriverKeys[] = {"Servername", "Server", "Port", "Timeout", "NoCreat"};
 }  // namespace
 
 // unixODBC's own answer to where the user data sources lie (libodbcinst; `odbcinst -j` prints it as
@@ -338,7 +349,19 @@ DsnResult RegisterDsn(const QString& dsn, const DatabaseTarget& target, bool rep
     for (int k = 0; k < keys.size(); ++k)
       same = same && found[k] >= 0 && lines[found[k]].trimmed() == lineOf(keys[k]);
     if (!replace || same) return DsnResult::Kept;
-    // Pointed at the target, with the station's wait for a locked database on SQLite.
+    // Pointed at the target, with the station's wait for a locked database on SQLite; the keys
+    // of the driver it named before go.
+    for (int i = end - 1; i > section; --i) {
+      const QByteArray t = lines[i].trimmed();
+      bool foreign = false;
+      for (const char* key : kDriverKeys) foreign = foreign || isKey(t, key);
+      for (const auto& kv : keys) foreign = foreign && !isKey(t, kv.first);
+      if (!foreign) continue;
+      lines.removeAt(i);
+      --end;
+      for (int& f : found)
+        if (f > i) --f;
+    }
     for (int k = 0; k < keys.size(); ++k) {
       if (found[k] >= 0) {
         lines[found[k]] = lineOf(keys[k]);
@@ -353,7 +376,6 @@ DsnResult RegisterDsn(const QString& dsn, const DatabaseTarget& target, bool rep
   } else {
     lines << "[" + dsn.toUtf8() + "]" << "Description = Velmor station database";
     for (const auto& kv : keys) lines << lineOf(kv);
-    if (!target.OnServer()) lines << "NoCreat = 1";
   }
   QByteArray text = lines.join('\n') + '\n';
   // Other entries of the file may carry passwords: the file is the user's alone, made so before

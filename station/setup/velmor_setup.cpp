@@ -1,13 +1,16 @@
 // velmor-setup FOLDER [--demo] [--members N] [--server HOST [--port N] [--database NAME]]
 //              [--smtp HOST] [--mail-id ACCOUNT] [--mail-password TEXT]
 //              [--ftp-server HOST] [--ftp-user NAME] [--ftp-password TEXT] [--ftp-path PATH]
+//              [--own-smtp HOST --own-id ACCOUNT --own-password TEXT [--own-auth METHOD]
+//               [--own-pop3 HOST]] [--mail-port N] [--sender ADDRESS]
 // Fills FOLDER as a program folder the station starts from (settings, templates, pictures,
 // sounds, the log, photo and FTP record folders), creates the station database FOLDER/Velmor.db
 // through the SQLite ODBC driver (or, with --server, the tables and first rows in a database on
 // a PostgreSQL server) and registers the user data source "Pardix" for it when none exists. --demo
 // adds the demo's members and greetings and names the installation. --use-dsn points an existing
 // data source "Pardix" at this database. The mail and FTP options write the installation's own
-// account (the service account row), in a new database or over the one an existing database has.
+// account (the service account row), in a new database or over the one an existing database has;
+// --own-smtp sends the mails through the installation's own server instead (mail_route.h).
 // --admin-password and --user-password give a new database its login passwords and set them again
 // in an existing one (the way back in when a password is forgotten).
 // Every failure is said on the standard error output and ends the tool with a non-zero code.
@@ -22,6 +25,7 @@
 #include "db/db.h"
 #include "demo_folder.h"
 #include "files/files.h"
+#include "mail_route.h"
 #include "ui/process_setup.h"
 
 namespace {
@@ -131,6 +135,7 @@ int main(int argc, char** argv) {
   parser.addOption({"database", "the database on the PostgreSQL server", "name", "velmor"});
   for (const AccountOption& o : kAccountOptions)
     parser.addOption({QLatin1String(o.name), QLatin1String(o.description), QStringLiteral("text")});
+  AddMailRouteOptions(parser);
   parser.process(app);
   if (parser.positionalArguments().size() != 1)
     return Fail(QStringLiteral("name one program folder (velmor-setup --help lists the options)"), 2);
@@ -154,9 +159,16 @@ int main(int argc, char** argv) {
       return Fail(QStringLiteral("--port needs a port number and --database a name"), 2);
   }
 
-  if (!QDir().mkpath(folder)) return Fail(QStringLiteral("cannot create the folder %1").arg(folder));
+  QList<IniKey> routeKeys;
   QString error;
+  if (!MailRouteKeys(parser, parser.isSet("smtp"), folder + QStringLiteral("/Velmor.ini"),
+                     &routeKeys, &error))
+    return Fail(error, 2);
+
+  if (!QDir().mkpath(folder)) return Fail(QStringLiteral("cannot create the folder %1").arg(folder));
   if (!WriteProgramFiles(folder, parser.isSet("demo"), &error)) return Fail(error);
+  if (!WriteSettingsKeys(folder + QStringLiteral("/Velmor.ini"), routeKeys, &error))
+    return Fail(error);
 
   const QString file = target.Describe();
   bool created = false;
@@ -206,6 +218,8 @@ int main(int argc, char** argv) {
   if (accountGiven) std::printf("mail account written\n");
   if (passwordsSet && !newAdmin.isNull()) std::printf("administrator password set\n");
   if (passwordsSet && !newUser.isNull()) std::printf("station user password set\n");
+  if (parser.isSet("own-smtp"))
+    std::printf("mails go through %s (own server)\n", qPrintable(parser.value("own-smtp")));
   switch (dsn) {
     case DsnResult::Added:
       std::printf("data source Pardix registered for it in %s\n", qPrintable(where));

@@ -23,13 +23,20 @@ QString PdfText(const QString& pdf) {
   return QString::fromUtf8(Run(QStringLiteral("pdftotext"), {"-layout", pdf, "-"}));
 }
 
-int PdfPages(const QString& pdf) {
+namespace {
+// A line "Name:   value" of pdfinfo's answer.
+QString PdfInfo(const QString& pdf, const QString& name) {
   const QString info = QString::fromUtf8(Run(QStringLiteral("pdfinfo"), {pdf}));
-  const auto match = QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)"),
+  const auto match = QRegularExpression(QStringLiteral("^%1:\\s+(.*)$").arg(name),
                                         QRegularExpression::MultilineOption)
                          .match(info);
-  return match.hasMatch() ? match.captured(1).toInt() : 0;
+  return match.hasMatch() ? match.captured(1).trimmed() : QString();
 }
+}  // namespace
+
+QString PdfTitle(const QString& pdf) { return PdfInfo(pdf, QStringLiteral("Title")); }
+
+int PdfPages(const QString& pdf) { return PdfInfo(pdf, QStringLiteral("Pages")).toInt(); }
 
 QSizeF PdfPageSize(const QString& pdf, int page) {
   const QString info = QString::fromUtf8(

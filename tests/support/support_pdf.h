@@ -13,6 +13,8 @@ namespace testsupport {
 
 // The text of a PDF file with its layout kept (one text line per printed line).
 QString PdfText(const QString& pdf);
+// The title of a PDF file (its print job's name).
+QString PdfTitle(const QString& pdf);
 // The number of pages of a PDF file (0 when it cannot be read).
 int PdfPages(const QString& pdf);
 // The size of page `page` (from 1) in millimetres, width across; empty when it cannot be read.

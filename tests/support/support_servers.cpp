@@ -84,7 +84,8 @@ QStringList ServerProcess::LogLines(const QString& fileName) const {
 }
 
 bool SmtpServer::Start(const SmtpOptions& options) {
-  QStringList arguments{QStringLiteral("--maildir"), Dir() + QStringLiteral("/mail")};
+  QStringList arguments{QStringLiteral("--maildir"), Dir() + QStringLiteral("/mail"),
+                        QStringLiteral("--port"), QString::number(options.port)};
   if (!options.user.isEmpty())
     arguments << QStringLiteral("--auth") << options.user + QLatin1Char(':') + options.password
               << QStringLiteral("--mechanisms") << options.mechanisms.join(QLatin1Char(','));

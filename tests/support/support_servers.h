@@ -57,6 +57,7 @@ struct SmtpOptions {
   double holdDataSeconds = 0;  // > 0: take the message and accept it only after that long
   double holdGreetingSeconds = 0;  // > 0: greet only that long after the connection is made
   double holdRepliesSeconds = 0;   // > 0: every later reply only that long after its command
+  int port = 0;                // listen on this port (0: a free one); Start fails when it is taken
 };
 
 class SmtpServer : public ServerProcess {

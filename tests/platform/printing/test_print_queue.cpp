@@ -1,6 +1,6 @@
 // The machine's own printers as the project's scripts set them up (the CUPS scheduler and the
 // PDF queue of printer-driver-cups-pdf): the printer dialog lists the queue, and a page printed
-// on it comes out as a PDF file in ~/PDF of the user who printed.
+// on it comes out as a PDF file in ~/PDF of the user who printed, named after the job's title.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -58,6 +58,7 @@ TEST(PrintQueue, TheDialogListsThePdfQueueAndItsPagesLandInHomePdf) {
   const QDateTime started = QDateTime::currentDateTime().addSecs(-2);
   printing::Printer printer;
   printer.SetDeviceName(QStringLiteral("PDF"));
+  printer.SetDocName(QStringLiteral("Velmor queue test ") + mark);
   printer.SetScaleMode(printing::vbMillimeters);
   printer.CurrentX = printer.CurrentY = 20;
   ASSERT_TRUE(printer.Print(mark)) << printer.LastError().toStdString();
@@ -73,6 +74,9 @@ TEST(PrintQueue, TheDialogListsThePdfQueueAndItsPagesLandInHomePdf) {
     if (found.isEmpty()) QThread::msleep(250);
   }
   ASSERT_FALSE(found.isEmpty()) << "no PDF with the page in " << PdfFolder().toStdString();
+  // The queue names the file after the job's title.
+  EXPECT_TRUE(QFileInfo(found).fileName().startsWith(QStringLiteral("Velmor_queue_test_") + mark))
+      << found.toStdString();
   QFile::remove(found);
 }
 

@@ -151,6 +151,9 @@ TEST_F(CardSheet, CardsSitAtTheirPlacesTenToASheet) {
   EXPECT_EQ(IdWords(1)[0].text, "ID:111");
   expectCard(IdWords(1)[0], 14, 11);
   EXPECT_EQ(testsupport::PdfPages(Jobs()[1]), 1);
+  // Each sheet's job is titled with the IDs on it.
+  EXPECT_EQ(testsupport::PdfTitle(Jobs()[0]), "Velmor ID cards 101-110");
+  EXPECT_EQ(testsupport::PdfTitle(Jobs()[1]), "Velmor ID cards 111-111");
 }
 
 TEST_F(CardSheet, TheLogoKeepsItsProportions) {

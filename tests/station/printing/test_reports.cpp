@@ -65,6 +65,9 @@ TEST_F(Reports, PerDayBreaksPagesAtSixtyLinesWithoutADayRuleOnTop) {
     EXPECT_EQ(Count(lines, kRule), 2) << "header and closing rule only, page " << page + 1;
     EXPECT_EQ(Count(lines, QStringLiteral("作成日：　2024年05月01日 %1 ページ").arg(page + 1)), 1);
     EXPECT_EQ(Count(lines, "■■　2024/03/01 ～ 2024/05/31　入退室履歴 ■■"), 1);
+    // The job's title names the report, its period and the page.
+    EXPECT_EQ(testsupport::PdfTitle(Jobs()[page]),
+              QStringLiteral("Velmor day history 20240301-20240531 page %1").arg(page + 1));
   }
   // The body line: date with its day of the week, time, word, the ID padded to 15, name, honorific.
   const QString line = Lines(Jobs()[0]).filter("ID:1000").value(0);
@@ -131,6 +134,7 @@ TEST_F(Reports, PerMemberPutsExitsOnTheirEntrysLineAndEachMemberOnItsOwnJob) {
   EXPECT_EQ(Count(third, "●"), 30);
   EXPECT_GT(closingRuleTop(2), 160 + 4.2 + 2);
   EXPECT_EQ(Count(Lines(Jobs()[1]), "退室：17:0"), 3);
+  EXPECT_EQ(testsupport::PdfTitle(Jobs()[1]), "Velmor history of ID 0002 20241201-20241231 page 1");
 }
 
 TEST_F(Reports, PerMemberBreaksPagesInsideOneMember) {
@@ -141,6 +145,8 @@ TEST_F(Reports, PerMemberBreaksPagesInsideOneMember) {
     EXPECT_EQ(Count(lines, "■■　123456789：山田太郎 さま"), 1) << "the header repeats";
     EXPECT_EQ(Count(lines, "●"), job == 0 ? 60 : 10);
     EXPECT_EQ(Count(lines, "退室："), job == 0 ? 60 : 10);
+    EXPECT_EQ(testsupport::PdfTitle(Jobs()[job]),
+              QStringLiteral("Velmor history of ID 123456789 20240301-20240331 page %1").arg(job + 1));
   }
   // Every word stays on the sheet.
   for (const auto& w : testsupport::PdfWords(Jobs()[0])) EXPECT_LT(w.yMax, 297) << w.text.toStdString();

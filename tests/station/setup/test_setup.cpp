@@ -12,9 +12,11 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QLabel>
 #include <QTimer>
 
+#include "admin/frmServer.h"
 #include "admin/frmSet.h"
 #include "com/registry.h"
 #include "db/db.h"
@@ -23,12 +25,14 @@
 #include "common/mdlDB.h"
 #include "common/mdlEnd.h"
 #include "common/mdlIni.h"
+#include "common/mdlMail.h"
 #include "common/mdlPicture.h"
 #include "startup/frmLogin.h"
 #include "startup/mdlStartup.h"
 #include "support/msgbox_recorder.h"
 #include "support/support_postgres.h"
 #include "support/support_program.h"
+#include "support/support_servers.h"
 #include "wiring.h"
 
 #include <sys/stat.h>
@@ -49,12 +53,29 @@ class SetupTool : public ::testing::Test {
     ConnectWindows();
   }
   void TearDown() override { testsupport::CloseProgram(); }
-  QString Run(const QStringList& args, int code = 0) {
+  // Runs the tool, which must end with `code`; `err` gets what it wrote to the standard error
+  // output.
+  QString Run(const QStringList& args, int code = 0, QString* err = nullptr) {
     QProcess p;
     p.start(QCoreApplication::applicationDirPath() + "/velmor-setup", args);
     EXPECT_TRUE(p.waitForFinished(60000));
-    EXPECT_EQ(p.exitCode(), code) << p.readAllStandardError().toStdString();
+    const QString stderrText = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), code) << stderrText.toStdString();
+    if (err) *err = stderrText;
     return QString::fromUtf8(p.readAllStandardOutput());
+  }
+  // The "Key = value" lines of the data source entry "Pardix", one a line, sorted.
+  QString DsnEntry() const {
+    QFile f(ini);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QStringList entry;
+    bool in = false;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+      if (line.startsWith('[')) in = line == "[Pardix]";
+      else if (in && !line.trimmed().isEmpty()) entry << QString::fromUtf8(line.trimmed());
+    }
+    entry.sort();
+    return entry.join('\n');
   }
   // Starts the program from `folder` as its executable would (the whole start-up sequence) and
   // logs in with `password`; the window the login then opens is loaded.
@@ -197,8 +218,15 @@ TEST_F(SetupTool, ADatabaseOnAPostgreSQLServerServesTheStation) {
   const QString folder = dir.filePath("pg");
   const QStringList args{folder, "--demo", "--members", "5", "--server", "127.0.0.1", "--port",
                          QString::number(server.Port()), "--database", database};
-  EXPECT_TRUE(Run(args).contains("registered for it"));
-  EXPECT_TRUE(Run(args).contains("(kept)"));  // a second run finds the tables
+  QString err;
+  EXPECT_TRUE(Run(args, 0, &err).contains("registered for it"));
+  EXPECT_EQ(err.toStdString(), "");  // a set-up that succeeds says no error on its way
+  const QString entry = "Database = " + database +
+                        "\nDescription = Velmor station database\nDriver = PostgreSQL Unicode\n"
+                        "Port = " + QString::number(server.Port()) + "\nServername = 127.0.0.1";
+  EXPECT_EQ(DsnEntry().toStdString(), entry.toStdString());
+  EXPECT_TRUE(Run(args, 0, &err).contains("(kept)"));  // a second run finds the tables
+  EXPECT_EQ(err.toStdString(), "");
   EXPECT_FALSE(QFile::exists(folder + "/Velmor.db"));
 
   ASSERT_TRUE(OpenStationDatabase(&error)) << qPrintable(error);
@@ -220,6 +248,14 @@ TEST_F(SetupTool, ADatabaseOnAPostgreSQLServerServesTheStation) {
   EXPECT_EQ(rs.Value("SEQ").toInt(), 2);
   rs.Close();
   gcnDB().Close();
+
+  // An SQLite entry (the demo's) moved onto the server keeps none of the SQLite driver's keys.
+  const QString lite = dir.filePath("lite");
+  Run({lite, "--use-dsn"});
+  EXPECT_TRUE(DsnEntry().contains("NoCreat = 1"));
+  EXPECT_TRUE(Run(args + QStringList{"--use-dsn"}, 0, &err).contains("now points at it"));
+  EXPECT_EQ(err.toStdString(), "");
+  EXPECT_EQ(DsnEntry().toStdString(), entry.toStdString());
 }
 
 // Every settings value as the start-up's load left it.
@@ -307,6 +343,59 @@ TEST_F(SetupTool, TheMailAccountIsWrittenByItsOwnOptions) {
   EXPECT_EQ(account()[0], "mail.example.org");
 }
 
+// An installation that mails through an ordinary provider: its own SMTP server, which wants a
+// login and has no POP3 beside it. The settings window and the mail server window save what the
+// tool wrote as it stands, and the station's mail goes out through that server.
+TEST_F(SetupTool, TheOwnMailServerPassesTheWindowsAndDelivers) {
+  // The settings file holds the port as a 16-bit number: the server listens below 32768.
+  testsupport::SmtpServer smtp;
+  testsupport::SmtpOptions options;
+  options.user = "station@example.org";
+  options.password = "mail secret";
+  options.port = 20000 + ::getpid() % 9000;
+  for (int tries = 0; tries < 40 && !smtp.Start(options); ++tries) options.port += 97;
+  ASSERT_TRUE(smtp.IsRunning()) << qPrintable(smtp.Error());
+  const QString folder = dir.filePath("station");
+  EXPECT_TRUE(Run({folder, "--demo", "--own-smtp", "127.0.0.1", "--mail-port",
+                   QString::number(smtp.Port()), "--sender", "station@example.org", "--own-id",
+                   "station@example.org", "--own-password", "mail secret"})
+                  .contains("mails go through 127.0.0.1 (own server)"));
+  gstrAppPath = folder + "/";
+  gstrIniFile = "Velmor.ini";
+  QStringList keys;
+  for (const char* key : {"SYSTEM/isserver", "MAIL/mailserver", "MAIL/pop3server", "MAIL/mailreg",
+                          "MAIL/regm", "MAIL/mailid", "MAIL/mailpsw", "MAIL/port", "MAIL/mail"}) {
+    const QStringList k = QString(key).split('/');
+    keys << ReadIni(k[0], k[1]);
+  }
+  EXPECT_EQ(keys.join('|').toStdString(),
+            QStringLiteral("False|127.0.0.1|127.0.0.1|1|1|station@example.org|mail secret|%1|"
+                           "station@example.org").arg(smtp.Port()).toStdString());
+
+  ASSERT_NE(LogIn(folder, "admin"), nullptr);
+  frmSet& set = frmSet::instance();
+  EXPECT_FALSE(set.cmdServer->isHidden());
+  set.optSendMailYes->setChecked(true);
+  frmServer& server = frmServer::instance();
+  server.cmdOK_Click();
+  EXPECT_FALSE(frmServer::IsLoaded());
+  set.frmSet_cmdOK_Click();
+  QTest::qWait(20);  // the new login's activation, which loads what was saved
+  EXPECT_EQ(boxes.Texts(), std::vector<QString>({kNoCamera, kNoCamera}));
+  EXPECT_FALSE(frmSet::IsLoaded());
+  ASSERT_TRUE(gblnSendMail);
+
+  EXPECT_EQ(DeliverMail(MailAccountFromSettings(), "family1001@example.org", "件名", "本文",
+                        "山田", "さま", QString()),
+            MailResult::Sent);
+  ASSERT_EQ(smtp.Messages().size(), 1);
+  EXPECT_EQ(smtp.Envelope(0)["auth_user"].toString().toStdString(), "station@example.org");
+
+  // Naming the service account's server makes it the route again.
+  Run({folder, "--smtp", "mail.example.org"});
+  EXPECT_EQ(ReadIni("SYSTEM", "isserver"), "True");
+}
+
 TEST_F(SetupTool, EveryFailureOfTheToolSaysWhyOnStderr) {
   QFile plain(dir.filePath("plain"));
   ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
@@ -321,6 +410,12 @@ TEST_F(SetupTool, EveryFailureOfTheToolSaysWhyOnStderr) {
       {{folder, "--members", "many"}, 2},
       {{folder, "--user-password", "admin"}, 2},
       {{folder, "--server", "127.0.0.1", "--port", "none"}, 2},
+      // An own server the mail server window would refuse, or half of one.
+      {{folder, "--own-smtp", "localhost", "--own-id", "a", "--own-password", "b", "--sender",
+        "a@b.c"}, 2},
+      {{folder, "--own-smtp", "mail.example.org", "--sender", "a@b.c"}, 2},
+      {{folder, "--own-smtp", "mail.example.org", "--own-id", "a", "--own-password", "b"}, 2},
+      {{folder, "--own-id", "a"}, 2},
       {{dir.filePath("plain/station")}, 1},  // a folder below a file
   };
   for (const auto& c : cases) {
