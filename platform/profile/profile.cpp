@@ -240,7 +240,7 @@ bool PendingProfile::Prepare(const QList<ProfileEntry>& entries, const QString& 
   for (const ProfileEntry& e : entries)
     if (!Writable(e)) return false;
   Document document;
-  const bool exists = document.Load(path);
+  document.Load(path);
   for (const ProfileEntry& e : entries) document.Set(e.section, e.key, e.value);
   const QByteArray data = document.Bytes();
 
