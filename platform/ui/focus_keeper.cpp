@@ -37,25 +37,27 @@ bool FocusKeeper::nativeEventFilter(const QByteArray& eventType, void* message, 
 bool FocusKeeper::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
   auto* widget = qobject_cast<QWidget*>(watched);
-  const QWindow* focus = QGuiApplication::focusWindow();
-  // Keys reach a window of ours while none holds the focus: the focus is nowhere, and the keys
-  // follow the pointer.
-  if (!widget || (focus && !(passive_ && passive_(focus)))) return false;
+  if (!widget) return false;
   const QWidget* top = widget->window();
-  if (!passive_ || !top->windowHandle() || !passive_(top->windowHandle())) {
-    if (top == window_ || top == QApplication::activeModalWidget()) Lost();
-    return false;
+  if (passive_ && top->windowHandle() && passive_(top->windowHandle())) {
+    // Typed into the backdrop, which takes no keys: they go on where the focus goes back to, in
+    // their order. So do keys already on their way to the backdrop when the focus came back.
+    QWidget* target = Target();
+    if (!target) return false;
+    Lost();
+    const auto* key = static_cast<QKeyEvent*>(event);
+    QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->nativeScanCode(), key->nativeVirtualKey(),
+                   key->nativeModifiers(), key->text(), key->isAutoRepeat(), key->count());
+    QWidget* to = target->focusWidget() ? target->focusWidget() : target;
+    QCoreApplication::sendEvent(to, &copy);
+    return true;
   }
-  // Typed into the backdrop: the keys go on where the focus goes back to, in their order.
-  QWidget* target = Target();
-  if (!target) return false;
-  Lost();
-  const auto* key = static_cast<QKeyEvent*>(event);
-  QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->nativeScanCode(), key->nativeVirtualKey(),
-                 key->nativeModifiers(), key->text(), key->isAutoRepeat(), key->count());
-  QWidget* to = target->focusWidget() ? target->focusWidget() : target;
-  QCoreApplication::sendEvent(to, &copy);
-  return true;
+  // Keys reach a window of ours while none holds the focus (or the backdrop does): the focus is
+  // nowhere, and the keys follow the pointer.
+  const QWindow* focus = QGuiApplication::focusWindow();
+  if (focus && !(passive_ && passive_(focus))) return false;
+  if (top == window_ || top == QApplication::activeModalWidget()) Lost();
+  return false;
 }
 
 QWidget* FocusKeeper::Target() const {
