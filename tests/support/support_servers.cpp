@@ -153,18 +153,33 @@ QJsonObject ParseMail(const QString& emlPath) {
   return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
 }
 
-int UnusedPort() {
+namespace {
+
+// Binds a socket to 127.0.0.1:`port` (0: any free one) and returns the port it got, or 0.
+int BindAndRelease(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
   socklen_t length = sizeof address;
-  int port = 0;
+  int got = 0;
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-    port = ntohs(address.sin_port);
+    got = ntohs(address.sin_port);
   close(fd);
-  return port;
+  return got;
+}
+
+}  // namespace
+
+int UnusedPort() { return BindAndRelease(0); }
+
+int UnusedSettingsPort() {
+  // Test programs running side by side start apart (by process id) and step past taken ports.
+  for (int port = 20000 + getpid() % 9000; port < 32768; port += 97)
+    if (BindAndRelease(port) == port) return port;
+  return 0;
 }
 
 }  // namespace testsupport

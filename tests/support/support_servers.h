@@ -102,5 +102,8 @@ QJsonObject ParseMail(const QString& emlPath);
 
 // A 127.0.0.1 port on which nothing listens (just released by the kernel).
 int UnusedPort();
+// The same below 32768, for a port the settings file holds (a 16-bit number): the kernel hands
+// out free ports above it.
+int UnusedSettingsPort();
 
 }  // namespace testsupport

@@ -20,6 +20,7 @@
 #include "common/globals.h"
 #include "support/support_display.h"
 #include "support/support_program.h"
+#include "support/support_servers.h"
 
 namespace {
 
@@ -119,11 +120,9 @@ TEST_F(KioskStation, AShutdownSignalEndsTheStationAsItsExitDoes) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  int port = 20000 + static_cast<int>(QCoreApplication::applicationPid() % 5000);
-  for (; port < 32000; port += 7) {
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (::bind(silent.fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) break;
-  }
+  const int port = testsupport::UnusedSettingsPort();
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  ASSERT_EQ(::bind(silent.fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << port;
   ASSERT_EQ(::listen(silent.fd, 16), 0);
   Prepare(QStringLiteral("isserver=False\n[MAIL]\nsendMail=True\nmailserver=127.0.0.1\nmailreg=0\nport=") +
           QString::number(port) + QLatin1Char('\n'));
@@ -164,7 +163,7 @@ TEST_F(KioskStation, ScansTypedWhereverThePointerRestsAreRecorded) {
   ASSERT_TRUE(display_.TypeLine(QStringLiteral("1002")));
   ASSERT_TRUE(display_.TypeLine(QStringLiteral("1003")));
   WaitRecorded(3);
-  EXPECT_EQ(Recorded().join(' '), QStringLiteral("1001 1002 1003"));
+  EXPECT_EQ(Recorded().join(' '), QStringLiteral("1001 1002 1003")) << LogLines().join('\n').toStdString();
 }
 
 }  // namespace

@@ -352,8 +352,9 @@ TEST_F(SetupTool, TheOwnMailServerPassesTheWindowsAndDelivers) {
   testsupport::SmtpOptions options;
   options.user = "station@example.org";
   options.password = "mail secret";
-  options.port = 20000 + ::getpid() % 9000;
-  for (int tries = 0; tries < 40 && !smtp.Start(options); ++tries) options.port += 97;
+  options.port = testsupport::UnusedSettingsPort();
+  for (int tries = 0; tries < 5 && !smtp.Start(options); ++tries)
+    options.port = testsupport::UnusedSettingsPort();
   ASSERT_TRUE(smtp.IsRunning()) << qPrintable(smtp.Error());
   const QString folder = dir.filePath("station");
   EXPECT_TRUE(Run({folder, "--demo", "--own-smtp", "127.0.0.1", "--mail-port",
