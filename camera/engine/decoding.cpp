@@ -12,51 +12,25 @@ namespace {
 constexpr int kSelectTry = 0;
 constexpr int kSelectSkip = 2;
 
-constexpr const char* kFullChromaDecoder = "avdec_mjpeg";
+constexpr const char* kJpegDecoder = "avdec_mjpeg";
 
 bool HasKlass(GstElementFactory* factory, const char* part) {
   const char* klass = factory ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
   return klass && std::strstr(klass, part);
 }
 
-// JPEG frames of odd width; `sampling` receives the chroma sampling a parser named (null when none
-// has yet).
-bool OddWidthJpeg(GstCaps* caps, const char** sampling) {
+bool IsJpeg(GstCaps* caps) {
   const GstStructure* s = caps && gst_caps_get_size(caps) ? gst_caps_get_structure(caps, 0) : nullptr;
-  int width = 0;
-  if (!s || !gst_structure_has_name(s, "image/jpeg") || !gst_structure_get_int(s, "width", &width) || width % 2 == 0)
-    return false;
-  *sampling = gst_structure_get_string(s, "sampling");
-  return true;
+  return s && gst_structure_has_name(s, "image/jpeg");
 }
 
-// Demuxers name no chroma sampling: odd-width JPEG goes through the parser first, whose caps do.
-GValueArray* OnAutoplugSort(GstElement*, GstPad*, GstCaps* caps, GValueArray* factories, gpointer) {
-  const char* sampling = nullptr;
-  if (!OddWidthJpeg(caps, &sampling) || sampling) return nullptr;  // the decoding bin's own order
-  GstElementFactory* parser = gst_element_factory_find("jpegparse");
-  if (!parser) return nullptr;
-  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  GValueArray* sorted = g_value_array_new(factories->n_values + 1);
-  GValue first = G_VALUE_INIT;
-  g_value_init(&first, GST_TYPE_ELEMENT_FACTORY);
-  g_value_take_object(&first, parser);
-  g_value_array_append(sorted, &first);
-  g_value_unset(&first);
-  for (guint i = 0; i < factories->n_values; ++i) g_value_array_append(sorted, g_value_array_get_nth(factories, i));
-  G_GNUC_END_IGNORE_DEPRECATIONS
-  return sorted;
-}
-
+// JPEG frames go to libav's decoder, and another decoder serves only where that one is missing.
 int OnAutoplugSelect(GstElement*, GstPad*, GstCaps* caps, GstElementFactory* factory, gpointer) {
-  const char* sampling = nullptr;
-  if (!OddWidthJpeg(caps, &sampling) || !sampling || std::strcmp(sampling, "YCbCr-4:4:4") != 0) return kSelectTry;
-  if (!HasKlass(factory, "Decoder") || std::strcmp(GST_OBJECT_NAME(factory), kFullChromaDecoder) == 0)
+  if (!IsJpeg(caps) || !HasKlass(factory, "Decoder") || std::strcmp(GST_OBJECT_NAME(factory), kJpegDecoder) == 0)
     return kSelectTry;
-  // Another decoder only where libav's is missing.
-  GstPluginFeature* full = gst_registry_lookup_feature(gst_registry_get(), kFullChromaDecoder);
-  if (!full) return kSelectTry;
-  gst_object_unref(full);
+  GstPluginFeature* libav = gst_registry_lookup_feature(gst_registry_get(), kJpegDecoder);
+  if (!libav) return kSelectTry;
+  gst_object_unref(libav);
   return kSelectSkip;
 }
 
@@ -84,12 +58,10 @@ void OnDemuxerPad(GstElement*, GstPad* pad, gpointer) {
 void OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointer) {
   GstElementFactory* factory = gst_element_get_factory(element);
   if (!factory) return;
-  if (std::strcmp(GST_OBJECT_NAME(factory), "decodebin") == 0) {
-    g_signal_connect(element, "autoplug-sort", G_CALLBACK(&OnAutoplugSort), nullptr);
+  if (std::strcmp(GST_OBJECT_NAME(factory), "decodebin") == 0)
     g_signal_connect(element, "autoplug-select", G_CALLBACK(&OnAutoplugSelect), nullptr);
-  } else if (HasKlass(factory, "Demux")) {
+  else if (HasKlass(factory, "Demux"))
     g_signal_connect(element, "pad-added", G_CALLBACK(&OnDemuxerPad), nullptr);
-  }
 }
 
 }  // namespace

@@ -4,8 +4,9 @@
 // starts):
 // - a pixel aspect ratio that a demuxer reads as invalid (ffmpeg's top-down RGB in AVI gives -1/1)
 //   is taken as square: the converters and scalers after it refuse such frames;
-// - JPEG frames of odd width with full chroma (4:4:4) are decoded by libav's decoder, whose chroma
-//   is right where jpegdec's is not; other JPEG frames keep jpegdec.
+// - JPEG frames are decoded by libav's decoder: it keeps every chroma layout (jpegdec gives 4:2:0
+//   whatever the frame holds) and reads the range a frame is marked with (libav's encoder writes
+//   video range, which jpegdec would take as full), as ffmpeg does.
 #include <gst/gst.h>
 
 namespace capture {

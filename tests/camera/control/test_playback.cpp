@@ -560,26 +560,74 @@ TEST_F(Playback, ARawAviOfAnotherWriterCutsFrameExact) {
   }
 }
 
-// JPEG frames of odd width with full chroma (4:4:4) keep their colour detail in a cut and in a
-// still, as those with half chroma (4:2:0) do; ffmpeg's decoding of the source is the measure.
-TEST_F(Playback, AnOddWidthJpegCutAndStillKeepTheirColours) {
-  for (const char* codec : {"jpeg444", "jpeg"}) {
-    SCOPED_TRACE(codec);
+// JPEG frames keep their colours in a cut and in a still whatever their chroma layout (4:2:0,
+// 4:2:2, 4:4:4), width (even or odd), writer and range (the full range of JPEG, or the video range
+// that libav's encoder writes and marks): ffmpeg's decoding of the source is the measure. The
+// control's own recording of a black picture by libav's encoder gives black stills.
+TEST_F(Playback, JpegOfEveryChromaLayoutAndRangeCutsAndStillsAsFfmpegDecodesIt) {
+  struct Case {
+    int width;
+    const char* writer;  // GStreamer's "jpeg444" or "jpeg", else ffmpeg's pixel format
+  };
+  const Case cases[] = {{321, "jpeg444"},  {321, "jpeg"},     {320, "yuvj420p"}, {321, "yuvj420p"}, {320, "yuvj422p"},
+                        {321, "yuvj422p"}, {320, "yuvj444p"}, {321, "yuvj444p"}, {321, "yuv422p"}};
+  for (const Case& c : cases) {
+    const std::string name = std::to_string(c.width) + "-" + c.writer;
+    SCOPED_TRACE(name);
     testmedia::Spec spec;
-    spec.width = 321;
-    spec.codec = codec;
+    spec.width = c.width;
+    spec.codec = g_str_has_prefix(c.writer, "jpeg") ? c.writer : "jpeg444";
     spec.frames = 30;
     spec.stripes = true;
-    const std::string source = Temp(std::string(codec) + ".avi");
+    std::string source = Temp(name + ".avi");
     ASSERT_TRUE(testmedia::WriteNumbered(source, spec));
-    const std::vector<QImage> from = testmedia::DecodeFramesByFfmpeg(source, 321, 240);
-    ExpectCutOfFrames10To24(source, from, Temp(std::string(codec) + "-cut.avi"), false);
-    const std::string still = Temp(std::string(codec) + "-12.bmp");
+    if (spec.codec != c.writer) {
+      const std::string rewritten = Temp(name + "-ffmpeg.avi");
+      const std::string rewrite = "ffmpeg -loglevel error -y -i '" + source + "' -c:v mjpeg -q:v 2 -strict -1 -pix_fmt " +
+                                  c.writer + " '" + rewritten + "'";
+      ASSERT_EQ(std::system(rewrite.c_str()), 0) << rewrite;
+      source = rewritten;
+    }
+    const std::vector<QImage> from = testmedia::DecodeFramesByFfmpeg(source, c.width, 240);
+    ExpectCutOfFrames10To24(source, from, Temp(name + "-cut.avi"), false);
+    const std::string still = Temp(name + "-12.bmp");
     ASSERT_EQ(Call(id::DVCStillCapStart, {Str(source)}).I4(), S_OK);
     ASSERT_EQ(Call(id::DVCStillCapture, {Str(still), I4(12)}).I4(), S_OK);
     Call(id::DVCStillCapStop);
     EXPECT_LE(testmedia::MeanDifference(QImage(QString::fromStdString(still)), from[12]), 2.0);
   }
+
+  ASSERT_TRUE(virtcam::Register());
+  virtcam::HideRealProviders();
+  virtcam::Camera cam;
+  cam.name = "Dark";
+  cam.pattern = "black";
+  cam.modes = {"I420 320x240@30"};
+  virtcam::SetCameras({cam});
+  GstElementFactory* libav = gst_element_factory_find("avenc_mjpeg");
+  ASSERT_NE(libav, nullptr);
+  const QString libavName = QString::fromUtf8(gst_element_factory_get_metadata(libav, GST_ELEMENT_METADATA_LONGNAME));
+  gst_object_unref(libav);
+  ASSERT_EQ(Call(id::DVCPreviewOn3).I4(), S_OK);
+  short position = -1;
+  for (short i = 0; i < Call(id::DVCGetVCompNo).I4(); ++i)
+    if (Call(id::DVCGetVCompName, {Variant(i)}).ToQString() == libavName) position = i;
+  ASSERT_GE(position, 0) << "libav's MJPEG encoder is not listed";
+  Call(id::DVCSetVCompNo, {Variant(position)});
+  const std::string recording = Temp("libav-mjpeg.avi");
+  ASSERT_EQ(Call(id::DVCSetCapFile, {Str(recording)}).I4(), S_OK);
+  ASSERT_EQ(Call(id::DVCRecStart).I4(), S_OK);
+  QTest::qWait(500);
+  ASSERT_EQ(Call(id::DVCRecStop).I4(), S_OK);
+  Call(id::DVCPreviewOff);  // finalises the file
+  const std::vector<QImage> from = testmedia::DecodeFramesByFfmpeg(recording, 320, 240);
+  ASSERT_GT(from.size(), 5u);
+  ASSERT_EQ(from[2].pixel(160, 120), qRgb(0, 0, 0));
+  const std::string still = Temp("libav-mjpeg.bmp");
+  ASSERT_EQ(Call(id::DVCStillCapStart, {Str(recording)}).I4(), S_OK);
+  ASSERT_EQ(Call(id::DVCStillCapture, {Str(still), I4(2)}).I4(), S_OK);
+  Call(id::DVCStillCapStop);
+  EXPECT_EQ(QImage(QString::fromStdString(still)).pixel(160, 120), qRgb(0, 0, 0));
 }
 
 // A render takes as long as it needs and ends only with its end or its failure: a cut slowed down

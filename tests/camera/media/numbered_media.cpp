@@ -20,7 +20,7 @@ constexpr int kBlock = 16;
 constexpr int kBits = 16;
 
 // A soft gradient behind the number, made once per file; with `stripes` every other column has
-// its blue and red swapped.
+// its blue and red swapped, and every other row its green and blue.
 std::vector<std::uint8_t> Background(int w, int h, int stride, bool stripes) {
   std::vector<std::uint8_t> bgr(std::size_t(stride) * std::size_t(h), 0);
   for (int y = 0; y < h; ++y)
@@ -30,6 +30,7 @@ std::vector<std::uint8_t> Background(int w, int h, int stride, bool stripes) {
       p[1] = std::uint8_t(60 + y * 100 / h);
       p[2] = 90;
       if (stripes && x % 2) std::swap(p[0], p[2]);
+      if (stripes && y % 2) std::swap(p[0], p[1]);
     }
   return bgr;
 }

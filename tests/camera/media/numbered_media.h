@@ -20,7 +20,8 @@ struct Spec {
   int gop = 25;               // key frame distance of h264
   bool audio = false;          // a 440 Hz tone as long as the video
   std::string container = "avi";  // "avi" or "mkv"
-  bool stripes = false;            // colour detail: blue and red swapped in every other column
+  bool stripes = false;            // colour detail across and down: blue and red swapped in every
+                                   // other column, green and blue in every other row
 };
 
 // Writes the file (at most 65536 frames); false (with a test failure) when GStreamer could not.
