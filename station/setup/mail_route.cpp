@@ -118,8 +118,8 @@ bool MailRouteKeys(const QCommandLineParser& parser, bool serviceAccount, const 
   }
   if (serviceAccount) out.append({system, QStringLiteral("isserver"), QStringLiteral("True")});
   if (ownGiven) {
-    // Each value as given, else as the folder keeps it, else the option's default. Only what is
-    // given is written, unless the folder is new to its own server: then all of it is.
+    // Each value as given, else as the folder keeps it, else the option's default. Only what
+    // changes is written, unless the folder is new to its own server: then all of it is.
     auto value = [&](const char* option, const char* key, const QString& otherwise) {
       if (parser.isSet(option)) return parser.value(option);
       const QString kept = ownAlready ? held("MAIL", key) : QString();
@@ -148,18 +148,18 @@ bool MailRouteKeys(const QCommandLineParser& parser, bool serviceAccount, const 
     if (!parser.isSet("sender") && !held("MAIL", "mail").contains(QLatin1Char('@')))
       return Refuse(error, QStringLiteral("--own-smtp needs --sender, the address the mails "
                                           "come from"));
-    auto write = [&](const char* option, const char* key, const QString& text) {
-      if (!ownAlready || parser.isSet(option)) out.append({mail, QLatin1String(key), text});
+    auto write = [&](const char* key, const QString& text) {
+      if (!ownAlready || held("MAIL", key) != text) out.append({mail, QLatin1String(key), text});
     };
     if (!ownAlready) out.append({system, QStringLiteral("isserver"), QStringLiteral("False")});
-    write("own-smtp", "mailserver", smtp);
-    write("own-pop3", "pop3server", pop3);
+    write("mailserver", smtp);
+    write("pop3server", pop3);
     if (method) {
-      write("own-auth", "mailreg", QString::number(method->mailReg));
-      write("own-auth", "regm", QString::number(method->regM));
+      write("mailreg", QString::number(method->mailReg));
+      write("regm", QString::number(method->regM));
     }
-    write("own-id", "mailid", id);
-    write("own-password", "mailpsw", password);
+    write("mailid", id);
+    write("mailpsw", password);
   }
   for (const IniKey& k : out) {
     QByteArray bytes;

@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
     QStringList storedAdmin, storedUser;
     if ((adminGiven || userGiven) &&
         !StoredLoginPasswords(target, &exists, &storedAdmin, &storedUser, &error))
-      return Fail(QStringLiteral("login passwords: %1").arg(error));
+      return Fail(QStringLiteral("database %1: %2").arg(target.Describe(), error));
     // The passwords this run writes: those given, and a new database's defaults.
     const bool adminWritten = adminGiven || !exists, userWritten = userGiven || !exists;
     const QStringList adminAfter = adminWritten ? QStringList{admin} : storedAdmin;
