@@ -8,7 +8,41 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdlib>
+
 namespace ui {
+namespace {
+
+// Whether a window of another program holds the keyboard focus (X: a window that is neither the
+// root window nor one of this program's, nor inside one). Nobody holds it while the focus is
+// the root window, the pointer or none; off X only this program's windows are there.
+bool AnotherProgramHoldsTheFocus() {
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+  if (!connection) return false;
+  xcb_get_input_focus_reply_t* focus =
+      xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr);
+  if (!focus) return false;
+  xcb_window_t window = focus->focus;
+  std::free(focus);
+  if (window == XCB_NONE || window == XCB_INPUT_FOCUS_POINTER_ROOT) return false;
+  // Up from the window that holds it to its top-level window.
+  for (int depth = 0; depth < 64; ++depth) {
+    for (const QWindow* ours : QGuiApplication::allWindows())
+      if (ours->handle() && ours->winId() == window) return false;
+    xcb_query_tree_reply_t* tree =
+        xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
+    if (!tree) return false;  // gone meanwhile
+    const xcb_window_t root = tree->root, parent = tree->parent;
+    std::free(tree);
+    if (window == root) return false;
+    if (parent == root) return true;
+    window = parent;
+  }
+  return true;
+}
+
+}  // namespace
 
 FocusKeeper::FocusKeeper(QWidget* window, std::function<bool(const QWindow*)> passive)
     : QObject(window), window_(window), passive_(std::move(passive)) {
@@ -35,6 +69,10 @@ bool FocusKeeper::nativeEventFilter(const QByteArray& eventType, void* message, 
 }
 
 bool FocusKeeper::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Show && watched == window_ && !event->spontaneous()) {
+    Take();
+    return false;
+  }
   if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
   auto* widget = qobject_cast<QWidget*>(watched);
   if (!widget) return false;
@@ -77,8 +115,12 @@ void FocusKeeper::Retake() {
   pending_ = false;
   const QWindow* focus = QGuiApplication::focusWindow();
   if (focus && !(passive_ && passive_(focus))) return;  // a window of ours holds it
+  Take();
+}
+
+void FocusKeeper::Take() {
   QWidget* target = Target();
-  if (!target) return;
+  if (!target || AnotherProgramHoldsTheFocus()) return;
   target->raise();
   target->activateWindow();
 }

@@ -193,23 +193,6 @@ constexpr bool PlacesAreDense(SaveGroup group) {
 static_assert(PlacesAreDense(SaveGroup::A) && PlacesAreDense(SaveGroup::B),
               "the places of a save group must run 1, 2, ... without gaps or doubles");
 
-bool ToFlag(const QString& text, bool& out) {
-  const QString t = text.trimmed();
-  if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) {
-    out = true;
-    return true;
-  }
-  if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
-    out = false;
-    return true;
-  }
-  bool ok = false;
-  const double value = t.toDouble(&ok);
-  if (!ok || !std::isfinite(value)) return false;
-  out = value != 0.0;
-  return true;
-}
-
 bool Convert(const Key& k, const QString& value) {
   switch (k.kind) {
     case Kind::Flag: return ToFlag(value, *std::get<bool*>(k.target));
@@ -227,6 +210,23 @@ bool Is(const Key& k, const char* section, const char* key) {
 }
 
 }  // namespace
+
+bool ToFlag(const QString& text, bool& out) {
+  const QString t = text.trimmed();
+  if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) {
+    out = true;
+    return true;
+  }
+  if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
+    out = false;
+    return true;
+  }
+  bool ok = false;
+  const double value = t.toDouble(&ok);
+  if (!ok || !std::isfinite(value)) return false;
+  out = value != 0.0;
+  return true;
+}
 
 bool ToWholeNumber(const QString& text, double low, double high, int& out) {
   bool ok = false;

@@ -34,6 +34,10 @@ bool ReplaceIni(profile::PendingProfile& pending);
 // a whole number with halves going to the even neighbour, within low..high. False otherwise.
 bool ToWholeNumber(const QString& text, double low, double high, int& out);
 
+// A Boolean as the settings file holds it: "True" or "False" in any case, or a number (zero is
+// false). False when the text is neither.
+bool ToFlag(const QString& text, bool& out);
+
 // The full path of the settings file.
 QString IniPath();
 

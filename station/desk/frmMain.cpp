@@ -95,8 +95,9 @@ frmMain::frmMain() : QWidget(nullptr, Qt::FramelessWindowHint) {
     move(whole.x() + (whole.width() - 1024) / 2, whole.y() + (whole.height() - 768) / 2);
   }
   BuildControls();
-  // On a kiosk screen the station keeps the keyboard: whatever the pointer rests on, a reader
-  // that types like a keyboard types into it (the backdrop holding the focus counts as nobody).
+  // On a kiosk screen the station takes the keyboard when it shows and keeps it: whatever the
+  // pointer rests on, a reader that types like a keyboard types into it (the backdrop holding the
+  // focus counts as nobody).
   new ui::FocusKeeper(this, [](const QWindow* window) {
     return frmBack::IsLoaded() && frmBack::instance().windowHandle() == window;
   });
@@ -329,8 +330,7 @@ bool frmMain::frmMain_Form_Load() {
 }
 
 void frmMain::frmMain_Form_Activate() {
-  // The station takes the keyboard when it shows, whatever its input.
-  activateWindow();
+  // The window has taken the keyboard as it showed (its focus keeper), whatever its input.
   if (gblnBarcode) txtID->setFocus(Qt::OtherFocusReason);
 }
 

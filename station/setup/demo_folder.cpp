@@ -230,6 +230,15 @@ bool OpenTarget(const DatabaseTarget& target, db::Connection& connection, QStrin
   return false;
 }
 
+bool HasStationTables(db::Connection& connection) {
+  // Asked of the catalog: a statement on a missing table would have the driver print its error.
+  db::Recordset probe;
+  return probe.Open(connection, QStringLiteral("SELECT table_name FROM information_schema.tables "
+                                               "WHERE table_schema = current_schema() AND "
+                                               "lower(table_name) = 'tblserver'")) &&
+         probe.RecordCount() > 0;
+}
+
 bool CreateStationDatabase(const DatabaseTarget& target, const QString& adminPassword,
                            const QString& userPassword, bool* created, QString* error) {
   const bool fileExisted = !target.OnServer() && QFileInfo::exists(target.file);
@@ -248,16 +257,7 @@ bool CreateStationDatabase(const DatabaseTarget& target, const QString& adminPas
     if (!target.OnServer() && !fileExisted) QFile::remove(target.file);
     return false;
   }
-  // A server database is new while it has no service account table (asked of the catalog: a
-  // statement on a missing table would have the driver print its error).
-  bool existed = fileExisted;
-  if (target.OnServer()) {
-    db::Recordset probe;
-    existed = probe.Open(connection, QStringLiteral("SELECT table_name FROM information_schema.tables "
-                                                    "WHERE table_schema = current_schema() AND "
-                                                    "lower(table_name) = 'tblserver'")) &&
-              probe.RecordCount() > 0;
-  }
+  const bool existed = target.OnServer() ? HasStationTables(connection) : fileExisted;
   if (created) *created = !existed;
   if (existed) return true;
   return CreateStationTables(connection, error) &&

@@ -33,6 +33,10 @@ struct DatabaseTarget {
 // Opens `connection` on the target (the station's user and password).
 bool OpenTarget(const DatabaseTarget& target, db::Connection& connection, QString* error);
 
+// Whether the server database `connection` is open on has the station's tables: it is new while
+// it has no service account table.
+bool HasStationTables(db::Connection& connection);
+
 // Creates (or finds) the station database: an SQLite file is created through the ODBC driver; a
 // server database must exist and gets the tables when it has none. A new database gets the
 // station's tables and first rows; `created` says whether it was new.

@@ -24,18 +24,39 @@ bool Refuse(QString* error, const QString& text) {
   return false;
 }
 
-// A host the mail server window takes: no blanks, and a "." in it.
-bool IsHost(const QString& host) {
-  return host.contains(QLatin1Char('.')) && !host.contains(QLatin1Char(' ')) &&
-         host.simplified() == host;
+// Why `host` can never name a server, or the empty text. The station joins the host with the
+// port of its own setting (MAIL/port for SMTP; a POP3 login always goes to port 110), so a port
+// in the host, a blank or a TAB only makes a name that no mail goes to. `port` says where the
+// port belongs.
+QString NotAHostAlone(const QString& option, const QString& host, const char* port) {
+  for (const QChar c : {QLatin1Char(':'), QLatin1Char(' '), QLatin1Char('\t')})
+    if (host.contains(c))
+      return QStringLiteral("--%1 takes a host name alone, without \":\", blank or TAB: %2")
+          .arg(option, QLatin1String(port));
+  return {};
 }
+
+// The same for a host of the own server, which the mail server window also wants with a "."
+// and without blanks around it.
+QString NotAnOwnHost(const QString& option, const QString& host, const char* port) {
+  const QString problem = NotAHostAlone(option, host, port);
+  if (!problem.isEmpty()) return problem;
+  if (host.simplified() != host || !host.contains(QLatin1Char('.')))
+    return QStringLiteral("--%1 needs a host name with a dot, or an address (\"localhost\" is "
+                          "127.0.0.1)").arg(option);
+  return {};
+}
+
+const char kSmtpPort[] = "its port is --mail-port";
+const char kPop3Port[] = "the station asks a POP3 server at port 110, which no option changes";
 
 }  // namespace
 
 void AddMailRouteOptions(QCommandLineParser& parser) {
   parser.addOption({"own-smtp",
                     "send every mail through the installation's own SMTP server (a host name with "
-                    "a dot, or an address) instead of the service account's server",
+                    "a dot, or an address; its port is --mail-port) instead of the service "
+                    "account's server",
                     "host"});
   parser.addOption({"own-auth",
                     "how the own server wants its account: none, pop (a POP3 login before each "
@@ -43,7 +64,7 @@ void AddMailRouteOptions(QCommandLineParser& parser) {
                     "method", "login"});
   parser.addOption({"own-id", "the account at the own server", "text"});
   parser.addOption({"own-password", "the password of that account", "text"});
-  parser.addOption({"own-pop3", "the POP3 server of the pop method (default: the SMTP host)",
+  parser.addOption({"own-pop3", "the POP3 server of the pop method, asked at port 110 (default: the SMTP host)",
                     "host"});
   parser.addOption({"mail-port", "the SMTP port of either server (25, or 587 as the provider says)",
                     "port"});
@@ -53,13 +74,32 @@ void AddMailRouteOptions(QCommandLineParser& parser) {
 bool MailRouteKeys(const QCommandLineParser& parser, bool serviceAccount, const QString& iniPath,
                    QList<IniKey>* keys, QString* error) {
   const QString mail = QStringLiteral("MAIL"), system = QStringLiteral("SYSTEM");
+  auto held = [&iniPath](const char* section, const char* key) {
+    QByteArray bytes;
+    profile::GetPrivateProfileString(section, key, "", bytes, 1024, iniPath);
+    return cp::FromAnsi(bytes);
+  };
+  // A folder that sends through its own server already keeps each of its values that a re-run
+  // does not give again.
+  bool isServer = true;
+  const bool ownAlready = ToFlag(held("SYSTEM", "isserver"), isServer) && !isServer &&
+                          !held("MAIL", "mailserver").isEmpty();
   const bool own = parser.isSet("own-smtp");
-  for (const char* name : kOwnOptions)
-    if (parser.isSet(name) && !own)
-      return Refuse(error, QStringLiteral("--%1 belongs to --own-smtp, which names the own server")
+  bool ownGiven = own;
+  for (const char* name : kOwnOptions) {
+    if (!parser.isSet(name)) continue;
+    ownGiven = true;
+    if (!own && !ownAlready)
+      return Refuse(error, QStringLiteral("--%1 belongs to --own-smtp, which names the own server "
+                                          "(this folder does not send through one yet)")
                                .arg(QLatin1String(name)));
+  }
   if (own && serviceAccount)
     return Refuse(error, QStringLiteral("--own-smtp and --smtp name two routes: choose one"));
+  if (serviceAccount) {
+    const QString problem = NotAHostAlone(QStringLiteral("smtp"), parser.value("smtp"), kSmtpPort);
+    if (!problem.isEmpty()) return Refuse(error, problem);
+  }
 
   QList<IniKey> out;
   if (parser.isSet("mail-port")) {
@@ -77,37 +117,49 @@ bool MailRouteKeys(const QCommandLineParser& parser, bool serviceAccount, const 
     out.append({mail, QStringLiteral("mail"), sender});
   }
   if (serviceAccount) out.append({system, QStringLiteral("isserver"), QStringLiteral("True")});
-  if (own) {
-    const QString smtp = parser.value("own-smtp");
-    const QString pop3 = parser.isSet("own-pop3") ? parser.value("own-pop3") : smtp;
-    const QString id = parser.value("own-id"), password = parser.value("own-password");
+  if (ownGiven) {
+    // Each value as given, else as the folder keeps it, else the option's default. Only what
+    // changes is written, unless the folder is new to its own server: then all of it is.
+    auto value = [&](const char* option, const char* key, const QString& otherwise) {
+      if (parser.isSet(option)) return parser.value(option);
+      const QString kept = ownAlready ? held("MAIL", key) : QString();
+      return kept.isEmpty() ? otherwise : kept;
+    };
+    const QString smtp = value("own-smtp", "mailserver", QString());
+    const QString pop3 = value("own-pop3", "pop3server", smtp);
+    const QString id = value("own-id", "mailid", QString());
+    const QString password = value("own-password", "mailpsw", QString());
     const AuthMethod* method = nullptr;
-    for (const AuthMethod& m : kMethods)
-      if (parser.value("own-auth") == QLatin1String(m.name)) method = &m;
-    if (!IsHost(smtp))
-      return Refuse(error, QStringLiteral("--own-smtp needs a host name with a dot, or an address "
-                                          "(\"localhost\" is 127.0.0.1)"));
-    if (!IsHost(pop3))
-      return Refuse(error, QStringLiteral("--own-pop3 needs a host name with a dot, or an address"));
-    if (!method)
-      return Refuse(error, QStringLiteral("--own-auth is one of none, pop, login, cram-md5, plain"));
+    if (parser.isSet("own-auth") || !ownAlready) {
+      for (const AuthMethod& m : kMethods)
+        if (parser.value("own-auth") == QLatin1String(m.name)) method = &m;
+      if (!method)
+        return Refuse(error, QStringLiteral("--own-auth is one of none, pop, login, cram-md5, plain"));
+    }
+    QString problem = NotAnOwnHost(QStringLiteral("own-smtp"), smtp, kSmtpPort);
+    // The POP3 server is asked only by the pop method (and named by the window's default, none).
+    const bool popAsked = method ? method->regM == 0 : held("MAIL", "regm").trimmed() == QLatin1String("0");
+    if (problem.isEmpty() && (popAsked || parser.isSet("own-pop3")))
+      problem = NotAnOwnHost(QStringLiteral("own-pop3"), pop3, kPop3Port);
+    if (!problem.isEmpty()) return Refuse(error, problem);
     // The mail server window wants the account even for a server without a login.
     if (id.isEmpty() || password.isEmpty())
       return Refuse(error, QStringLiteral("--own-smtp needs --own-id and --own-password"));
-    if (!parser.isSet("sender")) {
-      QByteArray held;
-      profile::GetPrivateProfileString("MAIL", "mail", "", held, 1024, iniPath);
-      if (!cp::FromAnsi(held).contains(QLatin1Char('@')))
-        return Refuse(error, QStringLiteral("--own-smtp needs --sender, the address the mails "
-                                            "come from"));
+    if (!parser.isSet("sender") && !held("MAIL", "mail").contains(QLatin1Char('@')))
+      return Refuse(error, QStringLiteral("--own-smtp needs --sender, the address the mails "
+                                          "come from"));
+    auto write = [&](const char* key, const QString& text) {
+      if (!ownAlready || held("MAIL", key) != text) out.append({mail, QLatin1String(key), text});
+    };
+    if (!ownAlready) out.append({system, QStringLiteral("isserver"), QStringLiteral("False")});
+    write("mailserver", smtp);
+    write("pop3server", pop3);
+    if (method) {
+      write("mailreg", QString::number(method->mailReg));
+      write("regm", QString::number(method->regM));
     }
-    out.append({system, QStringLiteral("isserver"), QStringLiteral("False")});
-    out.append({mail, QStringLiteral("mailserver"), smtp});
-    out.append({mail, QStringLiteral("pop3server"), pop3});
-    out.append({mail, QStringLiteral("mailreg"), QString::number(method->mailReg)});
-    out.append({mail, QStringLiteral("regm"), QString::number(method->regM)});
-    out.append({mail, QStringLiteral("mailid"), id});
-    out.append({mail, QStringLiteral("mailpsw"), password});
+    write("mailid", id);
+    write("mailpsw", password);
   }
   for (const IniKey& k : out) {
     QByteArray bytes;

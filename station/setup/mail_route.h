@@ -16,8 +16,10 @@ void AddMailRouteOptions(QCommandLineParser& parser);
 
 // The settings keys the options given set (none when none was given); `serviceAccount`: the
 // service account's server was named (--smtp), which makes it the route again. `iniPath` is the
-// program folder's settings file, read for the sender address it may hold already. False with
-// `error` for options the windows would refuse.
+// program folder's settings file, read for the sender address it may hold already; a folder that
+// sends through its own server already keeps each own-server value not given again (only the
+// given ones are written). False with `error` for options the windows would refuse, and for a
+// host the station could not reach (a port, a blank or a TAB in it).
 bool MailRouteKeys(const QCommandLineParser& parser, bool serviceAccount, const QString& iniPath,
                    QList<IniKey>* keys, QString* error);
 

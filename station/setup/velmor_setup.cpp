@@ -10,7 +10,8 @@
 // adds the demo's members and greetings and names the installation. --use-dsn points an existing
 // data source "Pardix" at this database. The mail and FTP options write the installation's own
 // account (the service account row), in a new database or over the one an existing database has;
-// --own-smtp sends the mails through the installation's own server instead (mail_route.h).
+// --own-smtp sends the mails through the installation's own server instead, and on a folder that
+// does so already each --own- option alone changes its value (mail_route.h).
 // --admin-password and --user-password give a new database its login passwords and set them again
 // in an existing one (the way back in when a password is forgotten).
 // Every failure is said on the standard error output and ends the tool with a non-zero code.
@@ -72,27 +73,31 @@ ServiceAccount CurrentAccount(db::Connection& connection) {
   return account;
 }
 
-// A forgotten login password set again in an existing database (the administrator's when
-// `admin` is not null, the station user's when `user` is not null): every row of that kind gets
-// it, and a database without such a row gets one. A password that the other kind's row keeps is
-// refused (`clash`), since the login could no longer tell the two apart.
-bool SetLoginPasswords(db::Connection& connection, const QString& admin, const QString& user,
-                       bool* clash, QString* error) {
-  *clash = false;
+// The passwords an existing database keeps for the administrator (`admin`) and for the station
+// user (`user`), one for each row of that kind; `exists` false, and nothing read, for a database
+// that is still to be made.
+bool StoredLoginPasswords(const DatabaseTarget& target, bool* exists, QStringList* admin,
+                          QStringList* user, QString* error) {
+  *exists = target.OnServer() || QFileInfo::exists(target.file);
+  if (!*exists) return true;
+  db::Connection connection;
+  if (!OpenTarget(target, connection, error)) return false;
+  if (target.OnServer() && !(*exists = HasStationTables(connection))) return true;
   db::Recordset rs;
   if (!rs.Open(connection, QStringLiteral("SELECT * FROM tblPassword"))) {
     if (error) *error = connection.LastError();
     return false;
   }
-  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-    const bool adminRow = db::IsTrue(rs.Value(QStringLiteral("admin")));
-    const QString& kept = adminRow ? admin : user;
-    const QString& other = adminRow ? user : admin;
-    if (kept.isNull() && !other.isNull() && rs.Text(QStringLiteral("Password")) == other)
-      *clash = true;
-  }
-  rs.Close();
-  if (*clash) return false;
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+    (db::IsTrue(rs.Value(QStringLiteral("admin"))) ? admin : user)->append(rs.Text(QStringLiteral("Password")));
+  return true;
+}
+
+// A forgotten login password set again in an existing database (the administrator's when
+// `admin` is not null, the station user's when `user` is not null): every row of that kind gets
+// it, and a database without such a row gets one.
+bool SetLoginPasswords(db::Connection& connection, const QString& admin, const QString& user,
+                       QString* error) {
   if (!connection.Begin(error)) return false;
   for (const bool adminRow : {true, false}) {
     const QString& password = adminRow ? admin : user;
@@ -145,9 +150,12 @@ int main(int argc, char** argv) {
   if (!ok || members < 0 || members > 999999)
     return Fail(QStringLiteral("--members needs a count from 0"), 2);
   const QString admin = parser.value("admin-password"), user = parser.value("user-password");
-  if (admin.isEmpty() || user.isEmpty() || admin == user)
-    return Fail(QStringLiteral("the administrator's and the station user's passwords must be two "
-                               "different texts"), 2);
+  const bool adminGiven = parser.isSet("admin-password"), userGiven = parser.isSet("user-password");
+  // An empty password would let an empty password box through the login.
+  for (const char* option : {"admin-password", "user-password"})
+    if (parser.value(option).isEmpty())
+      return Fail(QStringLiteral("--%1 is empty: a login password needs at least one character")
+                      .arg(QLatin1String(option)), 2);
   DatabaseTarget target;
   const QString folder = QDir(parser.positionalArguments().first()).absolutePath();
   target.file = folder + QStringLiteral("/Velmor.db");
@@ -159,8 +167,26 @@ int main(int argc, char** argv) {
       return Fail(QStringLiteral("--port needs a port number and --database a name"), 2);
   }
 
-  QList<IniKey> routeKeys;
   QString error;
+  // The two logins keep two different passwords, or the login could not tell them apart: a
+  // password given is compared with the other one given, else with the ones the other login has
+  // (a new database's: its default).
+  {
+    bool exists = false;
+    QStringList storedAdmin, storedUser;
+    if ((adminGiven || userGiven) &&
+        !StoredLoginPasswords(target, &exists, &storedAdmin, &storedUser, &error))
+      return Fail(QStringLiteral("database %1: %2").arg(target.Describe(), error));
+    // The passwords this run writes: those given, and a new database's defaults.
+    const bool adminWritten = adminGiven || !exists, userWritten = userGiven || !exists;
+    const QStringList adminAfter = adminWritten ? QStringList{admin} : storedAdmin;
+    const QStringList userAfter = userWritten ? QStringList{user} : storedUser;
+    if ((adminWritten && userAfter.contains(admin)) || (userWritten && adminAfter.contains(user)))
+      return Fail(QStringLiteral("the administrator's and the station user's passwords must be two "
+                                 "different texts (the other login has that password)"), 2);
+  }
+
+  QList<IniKey> routeKeys;
   if (!MailRouteKeys(parser, parser.isSet("smtp"), folder + QStringLiteral("/Velmor.ini"),
                      &routeKeys, &error))
     return Fail(error, 2);
@@ -192,17 +218,14 @@ int main(int argc, char** argv) {
   }
   // On an existing database the password options set those passwords again: the way back in
   // when one is forgotten.
-  const QString newAdmin = parser.isSet("admin-password") ? admin : QString();
-  const QString newUser = parser.isSet("user-password") ? user : QString();
+  const QString newAdmin = adminGiven ? admin : QString();
+  const QString newUser = userGiven ? user : QString();
   const bool passwordsSet = !created && (!newAdmin.isNull() || !newUser.isNull());
   if (passwordsSet) {
     db::Connection connection;
-    bool clash = false;
     if (!OpenTarget(target, connection, &error) ||
-        !SetLoginPasswords(connection, newAdmin, newUser, &clash, &error))
-      return clash ? Fail(QStringLiteral("the administrator's and the station user's passwords "
-                                         "must be two different texts"), 2)
-                   : Fail(QStringLiteral("login passwords: %1").arg(error));
+        !SetLoginPasswords(connection, newAdmin, newUser, &error))
+      return Fail(QStringLiteral("login passwords: %1").arg(error));
   }
   QString existing;
   const DsnResult dsn = RegisterDsn(QStringLiteral("Pardix"), target, parser.isSet("use-dsn"),

@@ -23,6 +23,7 @@
 #include "common/mdlEnd.h"
 #include "common/mdlLogWrite.h"
 #include "startup/mdlStartup.h"
+#include "ui/focus_keeper.h"
 #include "ui/keys_fonts.h"
 #include "ui/msgbox.h"
 
@@ -60,6 +61,9 @@ frmLogin::frmLogin() : QWidget(nullptr) {
   setObjectName(QStringLiteral("frmLogin"));
   setAttribute(Qt::WA_DeleteOnClose, false);
   BuildWindow();
+  // On a kiosk screen the login takes the keyboard when it shows and keeps it, as the station
+  // does: the password is typed wherever the pointer rests.
+  new ui::FocusKeeper(this);
   frmLogin_Form_Load();
 }
 

@@ -73,6 +73,14 @@ class KioskStation : public ::testing::Test {
     QTest::qWait(300);
   }
 
+  // Waits until a window whose name matches `pattern` holds the keyboard focus of the display.
+  bool WaitFocused(const QString& pattern) const {
+    return QTest::qWaitFor([&] {
+      const QString focus = display_.Xdotool({QStringLiteral("getwindowfocus"), QStringLiteral("-f")}).trimmed();
+      return !focus.isEmpty() && display_.Windows(pattern).contains(focus);
+    }, 20000);
+  }
+
   // IDs recorded so far, in order.
   QStringList Recorded() const {
     db::Connection connection;
@@ -164,6 +172,34 @@ TEST_F(KioskStation, ScansTypedWhereverThePointerRestsAreRecorded) {
   ASSERT_TRUE(display_.TypeLine(QStringLiteral("1003")));
   WaitRecorded(3);
   EXPECT_EQ(Recorded().join(' '), QStringLiteral("1001 1002 1003")) << LogLines().join('\n').toStdString();
+}
+
+TEST_F(KioskStation, TheLoginTakesTheKeyboardWhereverThePointerRests) {
+  Prepare();
+  // The pointer rests on the bare screen, away from the windows, at the start and back from the
+  // administration: the password typed goes to the login all the same.
+  const QStringList corner{QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")};
+  ASSERT_FALSE(display_.Xdotool(corner).isNull());
+  Launch(station_);
+  ASSERT_TRUE(WaitFocused(QStringLiteral("^ログイン$"))) << LogLines().join('\n').toStdString();
+  ASSERT_TRUE(display_.TypeLine(QStringLiteral("admin")));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !display_.Windows(QStringLiteral("の設定$")).isEmpty(); }, 20000));
+  // キャンセル, the last button in the settings window's bottom right corner.
+  const QString settings = display_.Windows(QStringLiteral("の設定$")).value(0);
+  const QString shape = display_.Xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), settings});
+  const int width = shape.section(QStringLiteral("WIDTH="), 1).section(QLatin1Char('\n'), 0, 0).toInt();
+  const int height = shape.section(QStringLiteral("HEIGHT="), 1).section(QLatin1Char('\n'), 0, 0).toInt();
+  ASSERT_GT(width, 100) << shape.toStdString();
+  ASSERT_FALSE(display_.Xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), settings,
+                                 QString::number(width - 30), QString::number(height - 20),
+                                 QStringLiteral("click"), QStringLiteral("1")}).isNull());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return display_.Windows(QStringLiteral("の設定$")).isEmpty(); }, 20000))
+      << LogLines().join('\n').toStdString();
+  ASSERT_FALSE(display_.Xdotool(corner).isNull());
+  ASSERT_TRUE(WaitFocused(QStringLiteral("^ログイン$"))) << LogLines().join('\n').toStdString();
+  ASSERT_TRUE(display_.TypeLine(QStringLiteral("9999")));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return display_.Windows(QStringLiteral("^Velmor$")).size() == 1; }, 20000))
+      << LogLines().join('\n').toStdString();
 }
 
 }  // namespace

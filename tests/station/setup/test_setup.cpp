@@ -311,9 +311,14 @@ TEST_F(SetupTool, AFolderWithoutTheDemoStartsAndLogsIn) {
   EXPECT_TRUE(out.contains("\nadministrator password set\n")) << qPrintable(out);
   EXPECT_FALSE(out.contains("station user password"));
   EXPECT_FALSE(Run({folder, "--user-password", "n3w-admin"}, 2).contains("password set"));
-  ASSERT_NE(LogIn(folder, "n3w-admin"), nullptr);
+  // The clash is with the password the other login has, not with the other option's default:
+  // with the station user's at 5555 the administrator may take 9999, but not 5555.
+  Run({folder, "--user-password", "5555"});
+  Run({folder, "--admin-password", "9999"});
+  EXPECT_FALSE(Run({folder, "--admin-password", "5555"}, 2).contains("password set"));
+  ASSERT_NE(LogIn(folder, "9999"), nullptr);
   EXPECT_TRUE(frmSet::IsLoaded());
-  EXPECT_EQ(gstrUserPsw, "9999");
+  EXPECT_EQ(gstrUserPsw, "5555");
 }
 
 TEST_F(SetupTool, TheMailAccountIsWrittenByItsOwnOptions) {
@@ -359,8 +364,10 @@ TEST_F(SetupTool, TheOwnMailServerPassesTheWindowsAndDelivers) {
   const QString folder = dir.filePath("station");
   EXPECT_TRUE(Run({folder, "--demo", "--own-smtp", "127.0.0.1", "--mail-port",
                    QString::number(smtp.Port()), "--sender", "station@example.org", "--own-id",
-                   "station@example.org", "--own-password", "mail secret"})
+                   "station@example.org", "--own-password", "old secret"})
                   .contains("mails go through 127.0.0.1 (own server)"));
+  // A re-run that gives the new password alone changes that password and keeps the rest.
+  Run({folder, "--own-password", "mail secret"});
   gstrAppPath = folder + "/";
   gstrIniFile = "Velmor.ini";
   QStringList keys;
@@ -402,14 +409,24 @@ TEST_F(SetupTool, EveryFailureOfTheToolSaysWhyOnStderr) {
   ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
   plain.close();
   const QString folder = dir.filePath("station");
+  const QStringList own{"--own-id", "a", "--own-password", "b", "--sender", "a@b.c"};
   const struct {
     QStringList args;
     int code;
+    const char* says = "";
   } cases[] = {
       {{}, 2},
       {{folder, dir.filePath("other")}, 2},
       {{folder, "--members", "many"}, 2},
-      {{folder, "--user-password", "admin"}, 2},
+      {{folder, "--user-password", "admin"}, 2, "two different texts"},
+      {{folder, "--admin-password", ""}, 2, "--admin-password is empty"},
+      // A port, a blank or a TAB in a server name: the port has its own option.
+      {QStringList{folder, "--own-smtp", "127.0.0.1:27027"} + own, 2, "--mail-port"},
+      {QStringList{folder, "--own-smtp", "mail example.org"} + own, 2, "--mail-port"},
+      {QStringList{folder, "--own-smtp", "mail.example.org\t25"} + own, 2, "--mail-port"},
+      {{folder, "--smtp", "mail.example.org:587"}, 2, "--mail-port"},
+      {QStringList{folder, "--own-smtp", "127.0.0.1", "--own-auth", "pop", "--own-pop3",
+                   "127.0.0.1:27110"} + own, 2, "port 110"},
       {{folder, "--server", "127.0.0.1", "--port", "none"}, 2},
       // An own server the mail server window would refuse, or half of one.
       {{folder, "--own-smtp", "localhost", "--own-id", "a", "--own-password", "b", "--sender",
@@ -427,6 +444,7 @@ TEST_F(SetupTool, EveryFailureOfTheToolSaysWhyOnStderr) {
     EXPECT_EQ(p.exitCode(), c.code);
     const QString err = QString::fromLocal8Bit(p.readAllStandardError());
     EXPECT_TRUE(err.startsWith("velmor-setup: ")) << qPrintable(err);
+    EXPECT_TRUE(err.contains(QLatin1String(c.says))) << qPrintable(err);
     EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
   }
   EXPECT_FALSE(QFile::exists(folder));
