@@ -3,26 +3,11 @@
 #include <QApplication>
 #include <QDir>
 
-#include "db/db.h"
-#include "startup/frmLogin.h"
-#include "common/globals.h"
-#include "common/mdlEnd.h"
+#include "program.h"
 #include "ui/process_setup.h"
-#include "wiring.h"
 
 int main(int argc, char** argv) {
   ui::PrepareRuntimeFolder();
   QApplication app(argc, argv);
-  ui::InstallJapaneseTranslations();
-  db::EnsureUtf8Locale();
-  ResetProgramValues();
-  gstrAppPath = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
-  ConnectWindows();
-  ui::WatchShutdownSignals(EndOnShutdownSignal);
-  frmLogin* login = frmLogin::instance();
-  if (!login || ProgramEnded()) return 1;
-  login->show();
-  const int code = app.exec();
-  gcnDB().Close();
-  return ProgramEnded() ? 0 : code;
+  return RunProgram(QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/'));
 }

@@ -10,13 +10,18 @@ MsgBoxHook& Hook() {
   static MsgBoxHook hook;
   return hook;
 }
+bool gStopped = false;
 }  // namespace
 
 QString DefaultTitle() { return QStringLiteral("Velmor"); }
 
 void SetMsgBoxHook(MsgBoxHook hook) { Hook() = std::move(hook); }
 
+void SetMsgBoxesStopped(bool stopped) { gStopped = stopped; }
+
 int MsgBox(const QString& text, int style, const QString& title) {
+  const bool withCancel = (style & 0x0F) == vbOKCancel;
+  if (gStopped) return withCancel ? vbCancel : vbOK;
   const QString shownTitle = title.isEmpty() ? DefaultTitle() : title;
   if (Hook()) return Hook()(text, style, shownTitle);
 
@@ -32,11 +37,13 @@ int MsgBox(const QString& text, int style, const QString& title) {
   }
   QPushButton* ok = box.addButton(QMessageBox::Ok);
   QPushButton* cancel = nullptr;
-  if ((style & 0x0F) == vbOKCancel) cancel = box.addButton(QMessageBox::Cancel);
+  if (withCancel) cancel = box.addButton(QMessageBox::Cancel);
   box.setDefaultButton(ok);
   if (cancel) box.setEscapeButton(cancel);
   box.exec();
-  return cancel && box.clickedButton() == static_cast<QAbstractButton*>(cancel) ? vbCancel : vbOK;
+  // A box that nobody answered (its loop left because the program ends) consents to nothing.
+  if (!cancel) return vbOK;
+  return box.clickedButton() == static_cast<QAbstractButton*>(ok) ? vbOK : vbCancel;
 }
 
 }  // namespace ui

@@ -22,6 +22,7 @@
 #include "codepage/narrow.h"
 #include "common/FormInstance.h"
 #include "common/mdlComDlg.h"
+#include "common/mdlEnd.h"
 #include "common/mdlLogWrite.h"
 #include "common/mdlVelmor.h"
 #include "ui/clock.h"
@@ -496,6 +497,7 @@ void frmInport::ImportStage() {
                  Report(judging).replace(QStringLiteral("取り込む行"),
                                                                    QStringLiteral("取り込んだ行")),
              ui::vbInformation, kConfirmTitle);
+  if (ProgramEnded()) return;  // the members are stored; the windows go with the program
   if (haveSettings) {
     frmSet& settings = frmSet::instance();
     // Back on the members, loaded with the new ones.

@@ -18,6 +18,7 @@
 #include "common/MemberRoster.h"
 #include "common/Navigation.h"
 #include "common/globals.h"
+#include "common/mdlEnd.h"
 #include "common/mdlLogWrite.h"
 #include "ui/clock.h"
 #include "ui/keys_fonts.h"
@@ -112,6 +113,7 @@ void frmMContents::SendBulkMail() {
   BulkMailDraft& draft = TheBulkMailDraft();
   draft = {txtSubject->text(), MailTemplateText(rtxtContents), false};
   nav::Open(nav::Window::BulkRecipients);
+  if (ProgramEnded()) return;  // ended during the job: the administration closes unsaved
   // Sent or not, the texts as typed are the bulk template from now on. After a job that ran to
   // its end the composer closes; a cancelled choice or a failed job leaves it open.
   SaveMailTemplates({{&kBulkTemplate, txtSubject->text(), rtxtContents}});
@@ -126,8 +128,11 @@ void frmMContents::SendContactMail() {
   const RosterMember member =
       glngSendRow >= 1 && glngSendRow <= roster.Count() ? roster.At(glngSendRow - 1) : RosterMember();
 
-  switch (SendWithSettingsWindow(member.mailAddr, txtSubject->text(), MailTemplateText(rtxtContents),
-                                 member.name, member.honorific, QString())) {
+  const MailResult result = SendWithSettingsWindow(member.mailAddr, txtSubject->text(),
+                                                   MailTemplateText(rtxtContents), member.name,
+                                                   member.honorific, QString());
+  if (ProgramEnded()) return;  // ended while the mail waited: the administration closes unsaved
+  switch (result) {
     case MailResult::DialUpFailed:
       ui::MsgBox(QStringLiteral("ダイアルアップ接続が確立できません。"), ui::vbOKOnly,
                  QStringLiteral("接続の確認"));

@@ -16,6 +16,7 @@
 #include "common/FormInstance.h"
 #include "common/MailTemplates.h"
 #include "common/globals.h"
+#include "common/mdlEnd.h"
 #include "common/mdlIni.h"
 #include "ui/clock.h"
 #include "ui/keys_fonts.h"
@@ -100,8 +101,10 @@ void frmMail::cmdSend_Click() {
     body = MailTemplateText(composer.rtxtContents);
   }
 
-  switch (SendWithSettingsWindow(recipients, subject, body, QStringLiteral("○○○"),
-                                 QStringLiteral("さま"), attachment)) {
+  const MailResult result =
+      SendWithSettingsWindow(recipients, subject, body, QStringLiteral("○○○"), QStringLiteral("さま"), attachment);
+  if (ProgramEnded()) return;  // ended while the trial waited: nothing more to tell or write
+  switch (result) {
     case MailResult::DialUpFailed:
       ui::MsgBox(QStringLiteral("ダイアルアップ接続が確立できません。"), ui::vbOKOnly,
                  QStringLiteral("接続の確認"));

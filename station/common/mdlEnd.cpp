@@ -3,9 +3,10 @@
 #include <QApplication>
 
 #include "common/WindowHome.h"
+#include "ui/msgbox.h"
 
 namespace {
-bool gEnded = false;
+std::atomic<bool> gEnded = false;
 std::function<void()>& Hook() {
   static std::function<void()> hook;
   return hook;
@@ -18,14 +19,21 @@ void EndProgram() {
     Hook()();
     return;
   }
+  ui::SetMsgBoxesStopped(true);
   QCoreApplication::exit(0);
-  windows::UnloadAll();
-  QApplication::closeAllWindows();
 }
 
 bool ProgramEnded() { return gEnded; }
 
+const std::atomic<bool>& ProgramEndFlag() { return gEnded; }
+
+void UnloadWindowsAtEnd() {
+  windows::UnloadAll();
+  QApplication::closeAllWindows();
+}
+
 void SetEndProgramHook(std::function<void()> hook) {
   gEnded = false;
+  ui::SetMsgBoxesStopped(false);
   Hook() = std::move(hook);
 }

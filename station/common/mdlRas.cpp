@@ -12,11 +12,12 @@
 #include "mail/net_limits.h"
 #include "common/WhileEventsGoOn.h"
 #include "common/globals.h"
+#include "common/mdlEnd.h"
 
 namespace {
 
-// Lets the window system deliver its events until `seconds` have passed, on a clock that does
-// not care about midnight.
+// Lets the window system deliver its events until `seconds` have passed (or the program ends),
+// on a clock that does not care about midnight.
 void PauseWithEvents(int seconds) {
   if (seconds <= 0) return;
   QDeadlineTimer deadline(qint64(seconds) * 1000);
@@ -29,7 +30,7 @@ void PauseWithEvents(int seconds) {
   QTimer wake;  // ends the last wait for events at the deadline
   wake.setSingleShot(true);
   wake.start(int(deadline.remainingTime()));
-  while (!deadline.hasExpired())
+  while (!deadline.hasExpired() && !ProgramEnded())
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 

@@ -1,6 +1,7 @@
 #include "history/BulkMailRun.h"
 
 #include "common/BulkMailDraft.h"
+#include "common/mdlEnd.h"
 #include "common/mdlLogWrite.h"
 #include "common/mdlMail.h"
 #include "db/db.h"
@@ -10,13 +11,25 @@ BulkMailOutcome SendBulkMail(db::Recordset& members, const BulkMailDraft& draft,
                              const MailAccount& account) {
   BulkMailOutcome outcome;
   for (; !members.Eof(); members.MoveNext()) {
+    // The program may end while a mail waits on its server or a message box is open.
+    if (ProgramEnded()) {
+      outcome.programEnded = true;
+      return outcome;
+    }
     const QString address = members.Text(QStringLiteral("MailAddr"));
     if (address.isEmpty()) {
       ++outcome.skipped;
     } else {
       const QString id = members.Text(QStringLiteral("ID"));
-      switch (DeliverMail(account, address, draft.subject, draft.body, members.Text(QStringLiteral("UserName")),
-                          members.Text(QStringLiteral("UserAdd")), QString())) {
+      const MailResult result = DeliverMail(account, address, draft.subject, draft.body,
+                                            members.Text(QStringLiteral("UserName")),
+                                            members.Text(QStringLiteral("UserAdd")), QString());
+      if (result != MailResult::Sent && ProgramEnded()) {
+        // Its wait was given up: no failure of the server's to tell.
+        outcome.programEnded = true;
+        return outcome;
+      }
+      switch (result) {
         case MailResult::Sent:
           ++outcome.sent;
           break;

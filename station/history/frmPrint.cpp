@@ -16,6 +16,7 @@
 #include "common/globals.h"
 #include "common/mdlPicture.h"
 #include "common/mdlDB.h"
+#include "common/mdlEnd.h"
 #include "common/mdlLogWrite.h"
 #include "common/mdlMail.h"
 #include "db/db.h"
@@ -335,6 +336,11 @@ void frmPrint::RunBulkMail() {
     running_ = false;
   }
   members.Close();
+  if (outcome.programEnded) {
+    // Ended by the end of the program: the job did not run to its end, and nothing more is shown.
+    Log(what, QStringLiteral("失敗"));
+    return;
+  }
 
   // The end says what became of the members, and the log line tells the real result.
   const bool clean = outcome.AllSent();

@@ -167,6 +167,18 @@ void ProgramFolder::CreateDatabase(bool open) {
   }
 }
 
+QStringList ProgramFolder::LogLines() const {
+  QStringList lines;
+  const QDir dir(path_ + QStringLiteral("log"));
+  for (const QString& name : dir.entryList({QStringLiteral("????????.log")}, QDir::Files, QDir::Name)) {
+    QFile f(dir.filePath(name));
+    if (!f.open(QIODevice::ReadOnly)) continue;
+    for (const QString& line : cp::FromAnsi(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+      lines << line.section(QLatin1Char(','), 2);
+  }
+  return lines;
+}
+
 void ProgramFolder::UseDataSource() const {
   WriteBytes(QStringLiteral("odbc/odbcinst.ini"),
              "[SQLite3]\nDescription = SQLite3 ODBC Driver\n"

@@ -6,6 +6,7 @@
 // value to its default (ResetProgramValues), then points the program-wide paths into the folder;
 // a fixture that holds it as a member sets its own values in SetUp, after that reset.
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include "db/db.h"
@@ -41,6 +42,10 @@ class ProgramFolder {
   // "admin" / "9999", registers "Pardix" for it, and opens gcnDB() on it. On PostgreSQL the
   // database is a new one on the program's server, dropped with the folder.
   void CreateDatabase(bool open = true);
+
+  // The operation log's lines of every day in the folder's log/, oldest day first, "what,result"
+  // each (for a program run by the test, whose clock the test does not set).
+  QStringList LogLines() const;
 
   // Registers "Pardix" for this folder's database in the folder's own ODBC setting files and
   // points the process's ODBC environment at them, as CreateDatabase does; programs started

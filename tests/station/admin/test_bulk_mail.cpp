@@ -10,14 +10,18 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QProcess>
+#include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <functional>
 
 #include "admin/frmMContents.h"
 #include "codepage/codepage.h"
 #include "common/MemberRoster.h"
 #include "common/globals.h"
+#include "common/mdlDB.h"
 #include "history/frmPrint.h"
 #include "mail/mail.h"
 #include "platform/dialup/fake_dialup.h"
@@ -203,6 +207,88 @@ TEST_F(BulkMail, ServersDownOrNoDialUpNeverEndAsSuccess) {
   EXPECT_EQ(texts.at(texts.size() - 2), "ダイアルアップ接続が確立できません。");
   EXPECT_EQ(LastBox(), "送信を中断しました。\n送信 0件、未送信 3件");
   EXPECT_EQ(Mails(), mails);
+}
+
+// The built program's administration (admin_child runs it as Velmor does and clicks for the
+// administrator) ended by a shutdown signal in the middle of a run that waits on a mail server.
+class ShutdownDuringAdministration : public ::testing::Test {
+ protected:
+  // A program folder of 30 members, mailed through the server on `port` with the log on.
+  static void Prepare(testsupport::ProgramFolder& folder, int port) {
+    folder.WriteSettings(QStringLiteral("[SYSTEM]\nlog=True\nisserver=False\nappuser=ベルモア教室\n[MAIL]\n"
+                                        "sendMail=True\nmail=station@ex.jp\nmailserver=127.0.0.1\nmailreg=0\nport=") +
+                         QString::number(port) + QLatin1Char('\n'));
+    folder.CreateDatabase();
+    for (int id = 1001; id <= 1030; ++id)
+      folder.AddMember(QString::number(id), QStringLiteral("会員%1").arg(id), QStringLiteral("さま"), QString(),
+                       QStringLiteral("m%1@ex.jp").arg(id));
+    gcnDB().Close();
+  }
+  // Starts the program of `folder` on `run` ("bulk" or "testmail"), waits until `waiting` holds,
+  // sends SIGTERM and expects the program to end with status 0 within a few seconds (a wait on
+  // the server lasts minutes). Returns what the
+  // program said (its message boxes).
+  static QString EndDuring(const testsupport::ProgramFolder& folder, const QString& run,
+                           const std::function<bool()>& waiting) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("VELMOR_COM_REGISTRY"), folder.Path() + QStringLiteral("no-registry.json"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QStringLiteral(ADMIN_CHILD), {folder.Path(), run});
+    EXPECT_TRUE(child.waitForStarted(10000));
+    EXPECT_TRUE(QTest::qWaitFor(waiting, 30000)) << child.readAllStandardOutput().toStdString();
+    ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+    const bool ended = child.waitForFinished(10000);
+    const QString said = QString::fromUtf8(child.readAllStandardOutput());
+    if (!ended) {
+      child.kill();
+      child.waitForFinished(5000);
+    }
+    EXPECT_TRUE(ended) << said.toStdString();
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << said.toStdString();
+    EXPECT_EQ(child.exitCode(), 0) << said.toStdString();
+    return said;
+  }
+};
+
+TEST_F(ShutdownDuringAdministration, ASignalEndsTheBulkRunAtTheMailOnItsWay) {
+  testsupport::SmtpOptions taking;  // takes each mail half a second after its data
+  taking.holdDataSeconds = 0.5;
+  testsupport::SmtpOptions holding;  // never greets in time
+  holding.holdGreetingSeconds = 600;
+  for (testsupport::SmtpOptions options : {taking, holding}) {
+    SCOPED_TRACE(options.holdGreetingSeconds > 0 ? "a silent server" : "a server taking the mails");
+    testsupport::ProgramFolder folder;
+    testsupport::SmtpServer smtp;
+    options.port = testsupport::UnusedSettingsPort();
+    ASSERT_TRUE(smtp.Start(options)) << smtp.Error().toStdString();
+    Prepare(folder, smtp.Port());
+    // After the first mail, or while the first waits for the greeting.
+    const QString said = EndDuring(folder, QStringLiteral("bulk"), [&] {
+      return options.holdGreetingSeconds > 0 ? smtp.Connections() > 0 : !smtp.Messages().isEmpty();
+    });
+    EXPECT_LT(smtp.Messages().size(), options.holdGreetingSeconds > 0 ? 1 : 30);
+    // The run is logged as not completed, and nothing is shown after the end.
+    const QStringList log = folder.LogLines();
+    EXPECT_TRUE(log.contains(QStringLiteral("一括メール送信,失敗"))) << log.join('\n').toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("一括メール送信,成功"))) << log.join('\n').toStdString();
+    EXPECT_FALSE(said.contains(QStringLiteral("送信は終了しました"))) << said.toStdString();
+  }
+}
+
+TEST_F(ShutdownDuringAdministration, ASignalEndsTheTestMailWaitingOnASilentServer) {
+  testsupport::ProgramFolder folder;
+  testsupport::SmtpServer smtp;
+  testsupport::SmtpOptions holding;
+  holding.holdGreetingSeconds = 600;
+  holding.port = testsupport::UnusedSettingsPort();
+  ASSERT_TRUE(smtp.Start(holding)) << smtp.Error().toStdString();
+  Prepare(folder, smtp.Port());
+  const QString said = EndDuring(folder, QStringLiteral("testmail"), [&] { return smtp.Connections() > 0; });
+  // The trial tells nothing after the end.
+  EXPECT_FALSE(said.contains(QStringLiteral("テスト送信"))) << said.toStdString();
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -15,7 +14,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "codepage/codepage.h"
 #include "db/db.h"
 #include "common/globals.h"
 #include "support/support_display.h"
@@ -97,18 +95,7 @@ class KioskStation : public ::testing::Test {
     return QTest::qWaitFor([&] { return Recorded().size() >= count; }, 15000);
   }
 
-  // The operation log's lines of every day, "what,result" each.
-  QStringList LogLines() const {
-    QStringList lines;
-    const QDir dir(folder_.Path() + QStringLiteral("log"));
-    for (const QString& name : dir.entryList({QStringLiteral("????????.log")}, QDir::Files, QDir::Name)) {
-      QFile f(dir.filePath(name));
-      if (!f.open(QIODevice::ReadOnly)) continue;
-      for (const QString& line : cp::FromAnsi(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
-        lines << line.section(QLatin1Char(','), 2);
-    }
-    return lines;
-  }
+  QStringList LogLines() const { return folder_.LogLines(); }
 
   testsupport::VirtualDisplay display_;
   testsupport::ProgramFolder folder_;
