@@ -23,7 +23,6 @@
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <set>
 
 namespace capture {
 
@@ -117,66 +116,57 @@ constexpr const char* kPreviewFormat = "video/x-raw,format=I420,width=320,height
 // How many encoder sets' answers the cache keeps (programs with other plugin paths share it).
 constexpr std::size_t kKeptSets = 8;
 
-// The encoders whose output the AVI multiplexer takes, by factory name.
-std::vector<std::string> Candidates() {
-  GList* list = gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_VIDEO_ENCODER, GST_RANK_NONE);
-  GstCaps* accepted = AviVideoCaps();
-  std::vector<std::string> candidates;
-  for (GList* l = list; l; l = l->next)
-    if (WritesInto(GST_ELEMENT_FACTORY(l->data), accepted)) candidates.emplace_back(GST_OBJECT_NAME(l->data));
-  gst_caps_unref(accepted);
-  gst_plugin_feature_list_free(list);
-  std::sort(candidates.begin(), candidates.end());
-  return candidates;
-}
-
 // A plugin's file as the registry knows it (nothing is loaded): its path, version, size and time.
-std::string PluginFile(const std::string& pluginName) {
-  GstPlugin* plugin = gst_registry_find_plugin(gst_registry_get(), pluginName.c_str());
-  if (!plugin) return pluginName + "\n";
+std::string PluginFile(GstPlugin* plugin) {
   const gchar* file = gst_plugin_get_filename(plugin);
   struct stat st {};
   if (file && ::stat(file, &st) != 0) st = {};
-  gchar* text = g_strdup_printf("%s %s %s %lld %lld\n", pluginName.c_str(), file ? file : "-",
+  gchar* text = g_strdup_printf("%s %s %s %lld %lld\n", gst_plugin_get_name(plugin), file ? file : "-",
                                 gst_plugin_get_version(plugin), static_cast<long long>(st.st_size),
                                 static_cast<long long>(st.st_mtime));
   std::string line = text;
   g_free(text);
-  gst_object_unref(plugin);
   return line;
 }
 
-// The encoders installed now, and the key of their check: their names, those of the video decoders
-// their recordings are played back with, and the plugin files of both, so that an encoder or a
-// decoder installed, removed or updated is checked again.
+// The encoders installed now whose output the AVI multiplexer takes (by factory name, sorted), and
+// the key of their check: their names, those of the video decoders their recordings are played
+// back with, and the plugin files of both, so that an encoder or a decoder installed, removed or
+// updated is checked again. One walk over the registry's element factories.
 struct Installed {
   std::vector<std::string> encoders;
   std::string key;
 };
 
 Installed InstalledEncoders() {
-  Installed installed{Candidates(), {}};
-  std::string text;
-  std::set<std::string> plugins;
-  for (const std::string& name : installed.encoders)
-    if (GstPluginFeature* f = gst_registry_lookup_feature(gst_registry_get(), name.c_str())) {
-      const gchar* plugin = gst_plugin_feature_get_plugin_name(f);
-      text += name + " " + (plugin ? plugin : "") + "\n";
-      if (plugin) plugins.insert(plugin);
-      gst_object_unref(f);
-    }
-  GList* decoders = gst_element_factory_list_get_elements(
-      GST_ELEMENT_FACTORY_TYPE_DECODER | GST_ELEMENT_FACTORY_TYPE_MEDIA_VIDEO, GST_RANK_NONE);
+  Installed installed;
+  GstCaps* accepted = AviVideoCaps();
   std::vector<std::string> lines;
-  for (GList* l = decoders; l; l = l->next) {
-    const gchar* plugin = gst_plugin_feature_get_plugin_name(GST_PLUGIN_FEATURE(l->data));
-    lines.push_back(std::string(GST_OBJECT_NAME(l->data)) + " " + (plugin ? plugin : "") + "\n");
-    if (plugin) plugins.insert(plugin);
+  std::map<std::string, std::string> plugins;
+  GList* factories = gst_registry_get_feature_list(gst_registry_get(), GST_TYPE_ELEMENT_FACTORY);
+  for (GList* l = factories; l; l = l->next) {
+    auto* factory = GST_ELEMENT_FACTORY(l->data);
+    const bool encoder = gst_element_factory_list_is_type(factory, GST_ELEMENT_FACTORY_TYPE_VIDEO_ENCODER) &&
+                         WritesInto(factory, accepted);
+    if (!encoder && !gst_element_factory_list_is_type(
+                        factory, GST_ELEMENT_FACTORY_TYPE_DECODER | GST_ELEMENT_FACTORY_TYPE_MEDIA_VIDEO))
+      continue;
+    if (encoder) installed.encoders.emplace_back(GST_OBJECT_NAME(factory));
+    const gchar* pluginName = gst_plugin_feature_get_plugin_name(GST_PLUGIN_FEATURE(factory));
+    lines.push_back(std::string(encoder ? "encoder " : "decoder ") + GST_OBJECT_NAME(factory) + " " +
+                    (pluginName ? pluginName : "-") + "\n");
+    if (!pluginName || plugins.count(pluginName)) continue;
+    GstPlugin* plugin = gst_plugin_feature_get_plugin(GST_PLUGIN_FEATURE(factory));
+    plugins[pluginName] = plugin ? PluginFile(plugin) : std::string(pluginName) + "\n";
+    if (plugin) gst_object_unref(plugin);
   }
-  gst_plugin_feature_list_free(decoders);
+  gst_plugin_feature_list_free(factories);
+  gst_caps_unref(accepted);
+  std::sort(installed.encoders.begin(), installed.encoders.end());
   std::sort(lines.begin(), lines.end());
+  std::string text;
   for (const std::string& line : lines) text += line;
-  for (const std::string& plugin : plugins) text += PluginFile(plugin);
+  for (const auto& [name, file] : plugins) text += file;
   gchar* sum = g_compute_checksum_for_string(G_CHECKSUM_SHA256, text.c_str(), -1);
   installed.key = sum;
   g_free(sum);
