@@ -118,7 +118,10 @@ constexpr std::size_t kKeptSets = 8;
 
 // A plugin's file as the registry knows it (nothing is loaded): its path, version, size and time.
 std::string PluginFile(GstPlugin* plugin) {
-  const gchar* file = gst_plugin_get_filename(plugin);
+  // The file itself, whatever link the registry found it through (a folder of links made for one
+  // run is the same plugins).
+  const gchar* path = gst_plugin_get_filename(plugin);
+  char* file = path ? ::realpath(path, nullptr) : nullptr;
   struct stat st {};
   if (file && ::stat(file, &st) != 0) st = {};
   gchar* text = g_strdup_printf("%s %s %s %lld %lld\n", gst_plugin_get_name(plugin), file ? file : "-",
@@ -126,6 +129,7 @@ std::string PluginFile(GstPlugin* plugin) {
                                 static_cast<long long>(st.st_mtime));
   std::string line = text;
   g_free(text);
+  std::free(file);
   return line;
 }
 
