@@ -109,7 +109,6 @@ HRESULT CCaptureEngine::BuildLive(IVideoWindow* window, bool withGrabber) {
     // Ask for the preview format first; a camera that refuses keeps its own.
     live_->Config()->SetFormatOrSize(PreviewFormat());
     result = live_->BuildDownstream(withGrabber);
-    if (Succeeded(result)) WatchLiveFormat();
   }
   const bool built = Succeeded(result);
   if (built) result = RunLive(withGrabber);
@@ -168,25 +167,7 @@ HRESULT CCaptureEngine::Rebuild(bool withGrabber) {
   live_->RemoveDownstream();
   const HRESULT result = live_->BuildDownstream(withGrabber);
   if (Failed(result)) return result;
-  WatchLiveFormat();
   return RunLive(withGrabber);
-}
-
-void CCaptureEngine::WatchLiveFormat() {
-  // The camera's chosen format is the live one when it is raw: tried before the first frame.
-  CapsPtr chosen(live_->Config()->CurrentCaps());
-  compressorTrials_.Start(chosen.get());
-  PadPtr pad = Adopt(gst_element_get_static_pad(live_->Tee(), "sink"));
-  if (!pad) return;
-  gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, [](GstPad*, GstPadProbeInfo* info, gpointer trials) {
-    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-    if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
-      GstCaps* caps = nullptr;
-      gst_event_parse_caps(event, &caps);
-      static_cast<CompressorTrials*>(trials)->Start(caps);
-    }
-    return GST_PAD_PROBE_OK;
-  }, &compressorTrials_, nullptr);
 }
 
 // ---- stream formats ---------------------------------------------------------------------------

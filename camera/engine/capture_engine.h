@@ -239,9 +239,6 @@ class CCaptureEngine {
   HRESULT BuildLive(IVideoWindow* window, bool withGrabber);
   HRESULT Rebuild(bool withGrabber);
   HRESULT RunLive(bool withGrabber);
-  // Starts the compressor trial at the live format whenever the format is set, off the
-  // streaming thread that sets it.
-  void WatchLiveFormat();
   HRESULT ReadFrameHeader();
   capture::StreamConfig* FindStreamConfig(PinCategory pin) const;
   // The format entry `index` of the pin's list (E_FAIL without a live list).
@@ -299,9 +296,6 @@ class CCaptureEngine {
   capture::CGrabberCallback grabberCallback_;
   capture::DeviceBackends backends_;
   capture::IPropertyFrame* propertyFrame_ = nullptr;
-
-  // The compressors tried at each live format as it is set (outlives every graph it watches).
-  capture::CompressorTrials compressorTrials_;
 
   // The graph and the objects built into it, freed in reverse order by TearDownGraph.
   capture::GraphOwner graph_;

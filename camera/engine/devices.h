@@ -2,17 +2,13 @@
 // The two lists the host picks from by position: video input devices (every device GStreamer's
 // device monitor reports as "Video/Source", real V4L2 cameras through v4l2src) and video
 // compressors (the video encoder factories, sorted by factory name). Every call asks GStreamer
-// afresh; only the compressor trial's answer is kept, for the encoders and format it was made at.
+// afresh; only the compressor check's answers are kept, in the user's cache folder, for the
+// encoders installed when it was made.
 #include <gst/gst.h>
 
 #include <QString>
 
-#include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace capture {
@@ -34,11 +30,14 @@ class DeviceList {
   std::vector<GstDevice*> devices_;
 };
 
-// The encoders a recording can use: those whose output the AVI multiplexer takes and that record
-// video of `format` (the live graph's; null: the preview format) into a file that the control
-// plays back and takes stills from. The trial at a format runs once for the encoders there are
-// (the first list at a format waits for it, or for the one running); an encoder installed or
-// removed makes the next list try again.
+// The encoders a recording can use: those whose output the AVI multiplexer takes, whose caps take
+// `format` (the live graph's; null: the preview format), and whose recordings the control plays back and takes
+// stills from. That last is known from the compressor check, which records and plays back in the
+// control's own program ornik-compressor-check (beside the control's file), once for the encoders
+// installed: its answers are kept in the user's cache folder, and an encoder installed or removed
+// is checked again. An encoder whose check ended without an answer (out of time, the program
+// died, the disk full) stays listed and is asked about again by the next list. No encoder's code
+// is loaded by a list.
 class CompressorList {
  public:
   explicit CompressorList(const GstCaps* format = nullptr);
@@ -54,39 +53,9 @@ class CompressorList {
   std::vector<GstElementFactory*> factories_;
 };
 
-// Where the compressor trial at a format stands for the encoders there are now.
-enum class CompressorTrialState { None, Running, Done };
-CompressorTrialState CompressorTrialAt(const GstCaps* format);
-
-// One compressor trial: the encoders there are now (factory names, sorted) at one trial format.
-struct CompressorTrial {
-  explicit CompressorTrial(std::string trialFormat);
-  std::string format;
-  std::vector<std::string> encoders;
-  std::string key;  // names both: an encoder installed or removed makes another trial
-};
-
-// Runs the compressor trial of each live format it is given off the caller's thread, one after
-// another, so that the list is ready when a host asks for it. Its destruction ends the trial it
-// runs (which then keeps no answer: the next list at that format tries again) and waits for it.
-class CompressorTrials {
- public:
-  CompressorTrials() = default;
-  ~CompressorTrials();
-  CompressorTrials(const CompressorTrials&) = delete;
-  CompressorTrials& operator=(const CompressorTrials&) = delete;
-  // Any thread: tries the compressors at `format` (raw video) unless that trial ran or runs.
-  void Start(const GstCaps* format);
-
- private:
-  void Run();
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<CompressorTrial> pending_;  // claimed, not begun
-  bool ending_ = false;
-  std::atomic<bool> cancel_{false};
-  std::thread worker_;
-};
+// The file the compressor check's answers are kept in: ornik/compressor-check in $XDG_CACHE_HOME
+// (or ~/.cache), read afresh at each call.
+std::string CompressorCheckFile();
 
 // Initialises GStreamer once per process (safe to call from any engine).
 bool EnsureGstInit();

@@ -135,18 +135,4 @@ class RecordingGraph {
 // Whether a file name chooses the AVI multiplexer (".avi" in any letter case).
 bool IsAviFileName(const std::string& file);
 
-// The plain raw format the encoders are tried with for a live format (raw video caps; null or
-// another kind: the preview format): its layout, size and rate. `own` (may be null) says whether
-// it is the format's own.
-std::string TrialFormat(const GstCaps* format, bool* own = nullptr);
-
-// Which of the encoders record video of `format` (a trial format) into an AVI file that playback
-// decodes again into the pictures stills are taken from: a few frames go through the branch's own
-// chain into a file of its own, a few encoders at once, and each file is played back as files
-// are. One that refuses the format, needs hardware that is not there, writes what no decoder
-// here reads, or does not finish a stage within two seconds cannot. Once `cancel` (may be null)
-// is set the trial ends at once without an answer.
-std::optional<std::vector<bool>> TryCompressors(const std::vector<GstElementFactory*>& encoders,
-                                                const std::string& format, const std::atomic<bool>* cancel);
-
 }  // namespace capture

@@ -5,6 +5,8 @@
 #include <gst/gst.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "engine/hresult.h"
 #include "engine_fixture.h"
@@ -95,6 +97,20 @@ TEST_F(Preview, EveryGraphIsReleasedByTheNextBuildAndByTheEngineItself) {
   Finalised second(engine->FilterGraph());
   engine.reset();  // a host that destroys the control with the preview running
   EXPECT_TRUE(second.Gone());
+}
+
+// A host may change the format and close the control at any moment after its preview starts,
+// each time at a format the process has not had before.
+TEST_F(Preview, ClosingRightAfterAFormatChangeNeverTakesTheHostDown) {
+  constexpr int kCycles = 40;
+  std::vector<std::string> modes;
+  for (int i = 0; i < 2 * kCycles; ++i) modes.push_back("I420 " + std::to_string(160 + 8 * i) + "x120@15");
+  UseCameras({Cam("Formats", "smpte", modes)});
+  for (int i = 0; i < kCycles; ++i) {
+    CCaptureEngine engine;
+    ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+    ASSERT_EQ(engine.SetStreamCaps(capture::PinCategory::Capture, short(2 * i + 1), 0, 0, nullptr), com::S_OK);
+  }  // closed at once
 }
 
 TEST_F(Preview, TurningThePreviewOnAndOffDoesNotGrow) {
