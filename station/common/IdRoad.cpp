@@ -77,10 +77,17 @@ bool IdRoad::WaitForNotices(int timeoutMs) {
 
 void IdRoad::TellHeld(const std::shared_ptr<State>& state) {
   while (!state->held.empty() && !state->running) {
-    const std::function<void()> tell = std::move(state->held.front());
+    const std::function<void(RoadWindow*)> show = std::move(state->held.front());
     state->held.erase(state->held.begin());
-    tell();
+    if (RoadWindow* w = state->Window()) show(w);
   }
+}
+
+void IdRoad::State::Tell(std::function<void(RoadWindow*)> show) {
+  if (running)
+    held.push_back(std::move(show));
+  else if (RoadWindow* w = Window())
+    show(w);
 }
 
 QString FreePhotoName(const QString& folder, const QString& stamp, const QString& taken) {
@@ -113,42 +120,28 @@ void EventSound(const RoadOptions& options) {
   }
 }
 
-// The FTP record of an event: written into ftpFile/ and uploaded, after the dial-up connection
-// when the settings call for one. The line carries the event's own date and time. True when the
-// record arrived.
-bool FtpRecord(const RoadEvent& e, const QString& dialEntry, const QString& dialUser,
-               const QString& dialPassword) {
-  const QDateTime at = QDateTime::fromString(e.stamp, QStringLiteral("yyyyMMddHHmmss"));
-  const QString line = at.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char(',') +
-                       at.toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(',') + e.imgFile;
-  files::MakePrivateFolder(gstrFtpDir);
-  const QString record = gstrFtpDir + e.id + (e.entry ? QStringLiteral("in.txt") : QStringLiteral("out.txt"));
-  return WriteTextFile(record, line) && DialUpWhenNeeded(dialEntry, dialUser, dialPassword) &&
-         FtpPutFile(record) > 0;
-}
-
 // The log lines of one event's notifications, whose mail and FTP record go out on two senders.
 // The access line is written exactly once: after the mail's lines and before the FTP line when
 // they go out (an FTP line that comes first waits for it), or when they are given up, before the
-// event's one "<ID> - 通知" "中止". The window hears of the event's end once both are through.
-class EventNotices {
+// event's one "<ID> - 通知" "中止". Each call returns the event as its notifications ended when
+// it was the last of them to come through.
+class NoticeLines {
  public:
-  using Tell = std::function<void(const RoadEvent&)>;
-  EventNotices(const RoadEvent& e, bool mail, bool ftp, Tell ended)
-      : e_(e), mailOpen_(mail), open_((mail ? 1 : 0) + (ftp ? 1 : 0)), ended_(std::move(ended)) {}
+  NoticeLines(const RoadEvent& e, bool mail, bool ftp)
+      : e_(e), mailOpen_(mail), open_((mail ? 1 : 0) + (ftp ? 1 : 0)) {}
 
   // The mail went out or failed; its lines are written.
-  void MailDone(MailResult result) {
+  std::optional<RoadEvent> MailDone(MailResult result) {
     const std::lock_guard<std::mutex> lock(mutex_);
     e_.mailTried = true;
     e_.mail = result;
     mailOpen_ = false;
     AccessOnce();
     if (ftpLine_) FtpLine(*ftpLine_);
-    PartDone();
+    return PartDone();
   }
   // The FTP record arrived (`sent`) or not.
-  void FtpDone(bool sent) {
+  std::optional<RoadEvent> FtpDone(bool sent) {
     const std::lock_guard<std::mutex> lock(mutex_);
     e_.ftpTried = true;
     e_.ftpSent = sent;
@@ -158,17 +151,17 @@ class EventNotices {
       AccessOnce();
       FtpLine(sent);
     }
-    PartDone();
+    return PartDone();
   }
   // The mail (`mail`) or the FTP record was given up.
-  void GivenUp(bool mail) {
+  std::optional<RoadEvent> GivenUp(bool mail) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (mail) mailOpen_ = false;
     AccessOnce();
     if (ftpLine_) FtpLine(*ftpLine_);
     if (!e_.givenUp) Log(e_.id + QStringLiteral(" - 通知"), QStringLiteral("中止"));
     e_.givenUp = true;
-    PartDone();
+    return PartDone();
   }
 
  private:
@@ -181,8 +174,9 @@ class EventNotices {
     ftpLine_.reset();
     Log(e_.id + QStringLiteral(" - FTP"), sent ? QStringLiteral("成功") : QStringLiteral("失敗"));
   }
-  void PartDone() {
-    if (--open_ == 0 && ended_) ended_(e_);
+  std::optional<RoadEvent> PartDone() {
+    if (--open_ == 0) return e_;
+    return std::nullopt;
   }
 
   std::mutex mutex_;
@@ -191,7 +185,6 @@ class EventNotices {
   int open_;          // parts not yet through
   bool access_ = false;
   std::optional<bool> ftpLine_;  // an FTP line waiting for the access line
-  Tell ended_;
 };
 
 }  // namespace
@@ -295,91 +288,150 @@ RoadEnd IdRoad::Run(const std::shared_ptr<State>& state, const QString& input) {
   return end(RoadEnd::Recorded);
 }
 
+// What one recorded event sends out, and all it needs for it: the event, and the mail account,
+// the templates, the FTP account, the record folder and the dial-up values as they stood on the
+// window thread when the event was recorded. The senders read nothing else of the settings, so
+// that a change made meanwhile (in the settings window) reaches the next event, never one on its
+// way. Its mail goes out on the mail sender and its record on the FTP sender; the window hears
+// of each outcome on its own thread.
+class IdRoad::EventNotice {
+ public:
+  struct Mail {
+    MailAccount account;
+    QString subject;
+    QString body;
+    QString attachment;         // the photo, or empty
+    bool scratchPhoto = false;  // the attachment is the event's scratch still alone: it goes once
+                                // its mail is through, whatever became of it
+    bool logDialUpFailure = true;
+    QDateTime when;             // the event's moment, for the placeholders
+  };
+  struct Record {
+    FtpAccount account;
+    QString folder;             // where the record file is written
+    QString dialEntry;          // the record brings the dial-up line up itself: it may go first
+    QString dialUser;
+    QString dialPassword;
+  };
+
+  EventNotice(const std::shared_ptr<State>& state, const RoadEvent& e, std::optional<Mail> mail,
+              std::optional<Record> record)
+      : e_(e),
+        mail_(std::move(mail)),
+        record_(std::move(record)),
+        state_(state),
+        relay_(state->relay.get()),
+        untold_(state->untold),
+        lines_(e, mail_.has_value(), record_.has_value()) {}
+
+  // On the mail sender.
+  void SendMail() {
+    RoadEvent m = e_;
+    m.mail = DeliverMail(mail_->account, e_.member.mailAddr, mail_->subject, mail_->body,
+                         e_.member.name, e_.member.honorific, mail_->attachment, mail_->when);
+    m.mailTried = true;
+    DropScratchPhoto();
+    // A mail the server accepted went out, even when the station ended meanwhile.
+    if (m.mail != MailResult::Sent && NoticeQueue::GivenUp()) {
+      TellEnded(lines_.GivenUp(true));
+      return;
+    }
+    switch (m.mail) {
+      case MailResult::Sent: break;
+      case MailResult::DialUpFailed:
+        if (mail_->logDialUpFailure) Log(e_.id + QStringLiteral(" - 接続失敗"), QStringLiteral("失敗"));
+        break;
+      case MailResult::ServerFailed:
+        Log(e_.id + QStringLiteral(" - メールサーバー接続"), QStringLiteral("失敗"));
+        break;
+      case MailResult::SendFailed:
+        Log(e_.id + QStringLiteral(" - メール送信"), QStringLiteral("失敗"));
+        break;
+    }
+    Tell([m](RoadWindow* w) { w->RoadAfterMail(m); });
+    TellEnded(lines_.MailDone(m.mail));
+  }
+  // On the mail sender, or where its queue is given up, in place of SendMail.
+  void MailGivenUp() {
+    DropScratchPhoto();
+    TellEnded(lines_.GivenUp(true));
+  }
+
+  // On the FTP sender.
+  void SendRecord() {
+    const bool sent = UploadRecord();
+    TellEnded(!sent && NoticeQueue::GivenUp() ? lines_.GivenUp(false) : lines_.FtpDone(sent));
+  }
+  // On the FTP sender, or where its queue is given up, in place of SendRecord.
+  void RecordGivenUp() { TellEnded(lines_.GivenUp(false)); }
+
+ private:
+  void DropScratchPhoto() const {
+    if (mail_->scratchPhoto && !mail_->attachment.isEmpty()) QFile::remove(mail_->attachment);
+  }
+
+  // The record written into the record folder and uploaded, after the dial-up connection when
+  // the settings called for one. Its line carries the event's own date and time. True when the
+  // record arrived.
+  bool UploadRecord() const {
+    const QDateTime at = QDateTime::fromString(e_.stamp, QStringLiteral("yyyyMMddHHmmss"));
+    const QString line = at.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char(',') +
+                         at.toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(',') + e_.imgFile;
+    files::MakePrivateFolder(record_->folder);
+    const QString file =
+        record_->folder + e_.id + (e_.entry ? QStringLiteral("in.txt") : QStringLiteral("out.txt"));
+    return WriteTextFile(file, line) &&
+           DialUpWhenNeeded(record_->dialEntry, record_->dialUser, record_->dialPassword) &&
+           FtpPutFile(file, record_->account) > 0;
+  }
+
+  // Shows an outcome on the window thread, after the road that runs there (if any) has ended.
+  void Tell(std::function<void(RoadWindow*)> show) const {
+    ++*untold_;
+    QMetaObject::invokeMethod(
+        relay_,
+        [state = state_, untold = untold_, show = std::move(show)] {
+          --*untold;
+          if (const std::shared_ptr<State> s = state.lock()) s->Tell(show);
+        },
+        Qt::QueuedConnection);
+  }
+  void TellEnded(const std::optional<RoadEvent>& ended) const {
+    if (ended) Tell([done = *ended](RoadWindow* w) { w->RoadNoticeEnded(done); });
+  }
+
+  const RoadEvent e_;
+  const std::optional<Mail> mail_;
+  const std::optional<Record> record_;
+  // The road's state is only taken on the window thread (a sender holding it could end it on the
+  // sender's own thread). Its relay lives on the window thread and goes after both senders have
+  // stopped; `untold_` counts the outcomes on their way to it.
+  const std::weak_ptr<State> state_;
+  QObject* const relay_;
+  const std::shared_ptr<std::atomic<int>> untold_;
+  NoticeLines lines_;
+};
+
 void IdRoad::Notify(const std::shared_ptr<State>& state, const RoadEvent& e, const QString& mailBody,
                     bool mail, bool ftp, bool attachPhoto, bool scratchPhoto) {
   const RoadOptions& o = state->options;
-  // Everything the senders need is taken now, as the event stands.
-  MailAccount account = MailAccountFromSettings();
-  if (o.alwaysTrace) account.traceVariant = true;
-  const QString subject = e.entry ? gstrInSubject : gstrOtSubject;
-  const QString attachment = attachPhoto ? e.photoFile : QString();
-  const bool logDialUp = o.logDialUpFailure;
-  const QDateTime when = QDateTime::fromString(e.stamp, QStringLiteral("yyyyMMddHHmmss"));
-
-  // An outcome is told on the window thread, after the road that runs there (if any) has ended.
-  const std::weak_ptr<State> weak = state;
-  QObject* relay = state->relay.get();
-  const std::shared_ptr<std::atomic<int>> untold = state->untold;
-  auto tell = [weak, relay, untold](std::function<void(RoadWindow*)> show) {
-    ++*untold;
-    QMetaObject::invokeMethod(relay, [weak, untold, show] {
-      --*untold;
-      const std::shared_ptr<State> s = weak.lock();
-      if (!s) return;
-      auto told = [weak, show] {
-        if (const std::shared_ptr<State> s = weak.lock())
-          if (RoadWindow* w = s->Window()) show(w);
-      };
-      if (s->running)
-        s->held.push_back(told);
-      else
-        told();
-    }, Qt::QueuedConnection);
-  };
-
-  const auto notices = std::make_shared<EventNotices>(e, mail, ftp, [tell](const RoadEvent& done) {
-    tell([done](RoadWindow* w) { w->RoadNoticeEnded(done); });
-  });
-
+  // Everything the senders need is taken now, as the event and the settings stand.
+  std::optional<EventNotice::Mail> mailPart;
   if (mail) {
-    // A scratch still is this event's alone: it goes once its mail is through, whatever became
-    // of it.
-    auto dropPhoto = [attachment, scratchPhoto] {
-      if (scratchPhoto && !attachment.isEmpty()) QFile::remove(attachment);
-    };
-    state->mails.Post(
-        [=] {
-          RoadEvent m = e;
-          m.mail = DeliverMail(account, e.member.mailAddr, subject, mailBody, e.member.name,
-                               e.member.honorific, attachment, when);
-          m.mailTried = true;
-          dropPhoto();
-          // A mail the server accepted went out, even when the station ended meanwhile.
-          if (m.mail != MailResult::Sent && NoticeQueue::GivenUp()) {
-            notices->GivenUp(true);
-            return;
-          }
-          switch (m.mail) {
-            case MailResult::Sent: break;
-            case MailResult::DialUpFailed:
-              if (logDialUp) Log(e.id + QStringLiteral(" - 接続失敗"), QStringLiteral("失敗"));
-              break;
-            case MailResult::ServerFailed:
-              Log(e.id + QStringLiteral(" - メールサーバー接続"), QStringLiteral("失敗"));
-              break;
-            case MailResult::SendFailed:
-              Log(e.id + QStringLiteral(" - メール送信"), QStringLiteral("失敗"));
-              break;
-          }
-          tell([m](RoadWindow* w) { w->RoadAfterMail(m); });
-          notices->MailDone(m.mail);
-        },
-        [notices, dropPhoto] {
-          dropPhoto();
-          notices->GivenUp(true);
-        });
+    mailPart = EventNotice::Mail{MailAccountFromSettings(),
+                                 e.entry ? gstrInSubject : gstrOtSubject,
+                                 mailBody,
+                                 attachPhoto ? e.photoFile : QString(),
+                                 scratchPhoto,
+                                 o.logDialUpFailure,
+                                 QDateTime::fromString(e.stamp, QStringLiteral("yyyyMMddHHmmss"))};
+    if (o.alwaysTrace) mailPart->account.traceVariant = true;
   }
-  if (ftp) {
-    // The FTP record brings up the dial-up connection itself: it may go before the mail.
-    const QString dialEntry = gstrDialEntry, dialUser = gstrDialUser, dialPassword = gstrDialPsw;
-    state->records.Post(
-        [=] {
-          const bool sent = FtpRecord(e, dialEntry, dialUser, dialPassword);
-          if (!sent && NoticeQueue::GivenUp())
-            notices->GivenUp(false);
-          else
-            notices->FtpDone(sent);
-        },
-        [notices] { notices->GivenUp(false); });
-  }
+  std::optional<EventNotice::Record> recordPart;
+  if (ftp)
+    recordPart = EventNotice::Record{FtpAccountFromSettings(), gstrFtpDir, gstrDialEntry,
+                                     gstrDialUser, gstrDialPsw};
+  const auto notice = std::make_shared<EventNotice>(state, e, std::move(mailPart), std::move(recordPart));
+  if (mail) state->mails.Post([notice] { notice->SendMail(); }, [notice] { notice->MailGivenUp(); });
+  if (ftp) state->records.Post([notice] { notice->SendRecord(); }, [notice] { notice->RecordGivenUp(); });
 }

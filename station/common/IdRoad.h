@@ -158,8 +158,8 @@ class IdRoad {
     QString lastPhotoName;   // the last photo name given out
     RoadEnd lastEnd = RoadEnd::Recorded;
     RoadEvent lastEvent;
-    // Outcomes of the sender that came while a road ran: told when it has ended.
-    std::vector<std::function<void()>> held;
+    // Outcomes of the senders that came while a road ran: told when it has ended.
+    std::vector<std::function<void(RoadWindow*)>> held;
     // Outcomes on their way to the window thread (counted by the sender too).
     std::shared_ptr<std::atomic<int>> untold = std::make_shared<std::atomic<int>>(0);
     // Outcomes reach the window thread through this object (it lives there); the senders go
@@ -170,7 +170,10 @@ class IdRoad {
     ~State() { GiveUpNotices(); }
     void GiveUpNotices() { NoticeQueue::GiveUp({&mails, &records}); }
     RoadWindow* Window() const { return owner && window->RoadWindowOpen() ? window : nullptr; }
+    // Shows a sender's outcome on the window thread: held while a road runs, told at once else.
+    void Tell(std::function<void(RoadWindow*)> show);
   };
+  class EventNotice;  // what one recorded event sends out
   static RoadEnd Run(const std::shared_ptr<State>& state, const QString& input);
   static void Notify(const std::shared_ptr<State>& state, const RoadEvent& e, const QString& mailBody,
                      bool mail, bool ftp, bool attachPhoto, bool scratchPhoto);

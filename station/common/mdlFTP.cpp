@@ -2,15 +2,10 @@
 
 #include <QFile>
 
-#include <memory>
-
 #include "codepage/codepage.h"
 #include "files/files.h"
 #include "ftp/ftp.h"
 #include "common/globals.h"
-
-// The FTP object, held for the time of one upload only.
-static std::unique_ptr<ftp::Ftp> gobjFtp;
 
 bool WriteTextFile(const QString& path, const QString& text) {
   QFile file(path);
@@ -21,18 +16,21 @@ bool WriteTextFile(const QString& path, const QString& text) {
   return written && file.error() == QFileDevice::NoError;
 }
 
-QString FtpRemotePath() {
-  const qsizetype at = gstrMailID.indexOf(QLatin1Char('@'));
-  const QString account = at < 0 ? gstrMailID : gstrMailID.left(at);
-  return gstrFtpPath + QLatin1Char('/') + account + QStringLiteral("/log");
+FtpAccount FtpAccountFromSettings() {
+  return FtpAccount{gstrFtpServer, gstrFtpUser, gstrFtpPsw, gstrFtpPath, gstrMailID};
 }
 
-int FtpPutFile(const QString& localFile) {
-  gobjFtp = std::make_unique<ftp::Ftp>();
-  gobjFtp->Connect(gstrFtpServer, gstrFtpUser, gstrFtpPsw);
-  const QString remotePath = FtpRemotePath();
-  const int result = gobjFtp->PutFile(localFile, remotePath);
-  gobjFtp->Close();
-  gobjFtp.reset();
+QString FtpRemotePath(const FtpAccount& account) {
+  const qsizetype at = account.mailID.indexOf(QLatin1Char('@'));
+  const QString id = at < 0 ? account.mailID : account.mailID.left(at);
+  return account.path + QLatin1Char('/') + id + QStringLiteral("/log");
+}
+
+int FtpPutFile(const QString& localFile, const FtpAccount& account) {
+  // The FTP object lives for this upload only, on the thread that uploads.
+  ftp::Ftp ftp;
+  ftp.Connect(account.server, account.user, account.password);
+  const int result = ftp.PutFile(localFile, FtpRemotePath(account));
+  ftp.Close();
   return result;
 }

@@ -194,6 +194,47 @@ TEST_F(NotifyTest, FtpRecordIsUploadedOrItsFailureLogged) {
   EXPECT_EQ(History().size(), 3u);
 }
 
+TEST_F(NotifyTest, EachFtpRecordGoesToTheAccountItsEventWasRecordedWith) {
+  // The first record waits on a server that never answers. The second event is recorded behind
+  // it, and then the settings move to another account, as the settings window's save does: the
+  // second record still goes where the settings said when its event was recorded, the third
+  // event's to the new account.
+  testsupport::SilentServer silent;
+  ASSERT_TRUE(silent.Start()) << silent.Error().toStdString();
+  testsupport::FtpServer school, branch;
+  ASSERT_TRUE(school.Start(QStringLiteral("ftpuser"), QStringLiteral("ftppw"))) << school.Error().toStdString();
+  ASSERT_TRUE(branch.Start(QStringLiteral("other"), QStringLiteral("otherpw"))) << branch.Error().toStdString();
+  gblnSendMail = false;
+  UseFtp(silent.Port());
+  frmMain& f = Station();
+  Arrive(QStringLiteral("1003"));
+
+  UseFtp(school.Port());
+  gstrFtpPath = QStringLiteral("data");
+  gstrMailID = QStringLiteral("school@example.jp");
+  const QString schoolDir = gstrFtpDir;
+  Arrive(QStringLiteral("1001"));
+  gstrFtpServer = QStringLiteral("127.0.0.1:") + QString::number(branch.Port());
+  gstrFtpUser = QStringLiteral("other");
+  gstrFtpPsw = QStringLiteral("otherpw");
+  gstrFtpPath = QStringLiteral("elsewhere");
+  gstrMailID = QStringLiteral("branch@example.jp");
+  gstrFtpDir = folder_.Path() + QStringLiteral("ftpOther/");
+  Arrive(QStringLiteral("1002"));
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.NoticesPending() == 0; }, 30000));
+  auto read = [](const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+  };
+  EXPECT_EQ(read(school.Home() + QStringLiteral("/data/school/log/1001in.txt")), "2026/06/15,09:05:00,\r\n");
+  EXPECT_TRUE(QFileInfo::exists(schoolDir + QStringLiteral("1001in.txt")));
+  EXPECT_EQ(read(branch.Home() + QStringLiteral("/elsewhere/branch/log/1002in.txt")), "2026/06/15,09:05:00,\r\n");
+  EXPECT_TRUE(QFileInfo::exists(gstrFtpDir + QStringLiteral("1002in.txt")));
+  EXPECT_EQ(LogLines(), (QStringList{"1003 - アクセス,成功", "1003 - FTP,失敗", "1001 - アクセス,成功",
+                                     "1001 - FTP,成功", "1002 - アクセス,成功", "1002 - FTP,成功"}));
+}
+
 TEST_F(NotifyTest, TheStationKeepsTickingWhileAMailServerKeepsSilent) {
   // A server that takes the connection and never answers: the sender waits out the mail's time
   // limit, and all the while the window paints and its clock goes on.

@@ -43,18 +43,18 @@ TEST(FtpUpload, RecordArrivesUnderTheAccountsLogFolder) {
   const QString record = gstrFtpDir + QStringLiteral("123out.txt");
   ASSERT_TRUE(WriteTextFile(record, QStringLiteral("2024/05/01,17:00:00,20240501170000.jpg")));
 
-  EXPECT_GT(FtpPutFile(record), 0);
+  EXPECT_GT(FtpPutFile(record, FtpAccountFromSettings()), 0);
   EXPECT_EQ(Read(server.Home() + QStringLiteral("/data/abc/log/123out.txt")), Read(record));
 
   // An account ID without "@" is used whole; the base path is taken as stored.
   gstrMailID = QStringLiteral("plain");
   gstrFtpPath = QStringLiteral("base");
-  EXPECT_EQ(FtpRemotePath(), QStringLiteral("base/plain/log"));
-  EXPECT_GT(FtpPutFile(record), 0);
+  EXPECT_EQ(FtpRemotePath(FtpAccountFromSettings()), QStringLiteral("base/plain/log"));
+  EXPECT_GT(FtpPutFile(record, FtpAccountFromSettings()), 0);
   EXPECT_EQ(Read(server.Home() + QStringLiteral("/base/plain/log/123out.txt")), Read(record));
 
   gstrFtpPsw = QStringLiteral("wrong");
-  EXPECT_LE(FtpPutFile(record), 0);
+  EXPECT_LE(FtpPutFile(record, FtpAccountFromSettings()), 0);
   ftp::SetLimits({});
 }
 
