@@ -1,7 +1,5 @@
 #include "common/mdlFTP.h"
 
-#include <QFile>
-
 #include <memory>
 
 #include "codepage/codepage.h"
@@ -13,12 +11,7 @@
 static std::unique_ptr<ftp::Ftp> gobjFtp;
 
 bool WriteTextFile(const QString& path, const QString& text) {
-  QFile file(path);
-  if (!files::OpenPrivate(file, QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  const QByteArray bytes = cp::ToAnsiLossy(text + QStringLiteral("\r\n"));
-  const bool written = file.write(bytes) == bytes.size();
-  file.close();
-  return written && file.error() == QFileDevice::NoError;
+  return files::WriteWhole(path, cp::ToAnsiLossy(text + QStringLiteral("\r\n")), nullptr, false);
 }
 
 QString FtpRemotePath() {
