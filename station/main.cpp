@@ -11,6 +11,7 @@
 #include "wiring.h"
 
 int main(int argc, char** argv) {
+  ui::UsePrivateFileModes();
   ui::PrepareRuntimeFolder();
   QApplication app(argc, argv);
   ui::InstallJapaneseTranslations();
