@@ -39,14 +39,6 @@ bool Fail(QString* error, const QString& path, int code) {
 
 }  // namespace
 
-bool OpenPrivate(QFile& file, QIODevice::OpenMode mode) {
-  if (!file.open(mode, kPrivateFile)) return false;
-  // A file another program made, or an older copy of this one: the write makes it private too.
-  // Failing that (another account's file) the write still goes on.
-  if (file.openMode() & QIODevice::WriteOnly) ::fchmod(file.handle(), kPrivateFileMode);
-  return true;
-}
-
 bool MakePrivateFolder(const QString& path, bool existingToo) {
   const QFileInfo info(path);
   if (info.isDir())

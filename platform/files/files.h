@@ -15,10 +15,6 @@ inline constexpr int kPrivateFolderMode = 0700;
 inline constexpr QFileDevice::Permissions kPrivateFile =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
-// Opens `file` in `mode`. A file that this creates is its owner's alone from its creation; one
-// that exists is made so when it is opened for writing (where its owner may change its mode).
-bool OpenPrivate(QFile& file, QIODevice::OpenMode mode);
-
 // Makes `path` a folder of its owner alone, creating it (its missing parents with the usual
 // mode). An existing folder keeps its mode, unless `existingToo`. False when no folder stands
 // there afterwards, or `existingToo` and its mode could not be set.
