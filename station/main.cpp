@@ -7,6 +7,7 @@
 #include "ui/process_setup.h"
 
 int main(int argc, char** argv) {
+  ui::UsePrivateFileModes();
   ui::PrepareRuntimeFolder();
   QApplication app(argc, argv);
   return RunProgram(QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/'));

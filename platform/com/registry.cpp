@@ -11,10 +11,11 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <chrono>
 #include <thread>
+
+#include "files/files.h"
 
 namespace com {
 
@@ -91,14 +92,7 @@ bool Registry::Save() {
   root.insert(QStringLiteral("keys"), keys);
   const QFileInfo info(path_);
   if (!QDir().mkpath(info.absolutePath())) return false;
-  QSaveFile file(path_);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  const QByteArray data = QJsonDocument(root).toJson(QJsonDocument::Indented);
-  if (file.write(data) != data.size()) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+  return files::WriteWhole(path_, QJsonDocument(root).toJson(QJsonDocument::Indented));
 }
 
 bool Registry::HasKey(const QString& key) const { return keys_.count(key) != 0; }

@@ -172,41 +172,6 @@ DibHandle BMPtoDIB(const QString& bmpPath) {
   return Keep(std::move(bitmap));
 }
 
-namespace {
-
-// Writes `data` beside `path` and renames it over `path`; `sync` forces it to the disk first. The
-// JPEGs written here are photographs of people: the file is its owner's alone from its creation.
-bool WriteAndRename(const QString& path, const unsigned char* data, unsigned long size, bool sync) {
-  const QByteArray target = QFile::encodeName(path);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const QByteArray temp = target + "." + QByteArray::number(::getpid()) + "." +
-                            QByteArray::number(attempt) + ".tmp";
-    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                            files::kPrivateFileMode);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return false;
-    }
-    unsigned long done = 0;
-    while (done < size) {
-      const ssize_t n = ::write(fd, data + done, size - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += static_cast<unsigned long>(n);
-    }
-    const bool synced = !sync || (done == size && ::fsync(fd) == 0);
-    const bool whole = ::close(fd) == 0 && done == size && synced;
-    if (!whole || std::rename(temp.constData(), target.constData()) != 0) {
-      ::unlink(temp.constData());
-      return false;
-    }
-    return true;
-  }
-  return false;
-}
-
-}  // namespace
-
 int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressive, bool flush) {
   const std::shared_ptr<const Bitmap> bitmap = Find(dib);
   if (!bitmap) return 0;
@@ -224,8 +189,11 @@ int DIBtoJPG(const QString& jpegPath, DibHandle dib, int quality, int progressiv
                   &jpeg.size, subsampling, quality, flags) != 0)
     return 0;
 
-  // Written beside the target and renamed over it, so a failed write leaves no partial JPEG.
-  return WriteAndRename(jpegPath, jpeg.data, jpeg.size, flush) ? 1 : 0;
+  // Written beside the target and renamed over it, so a failed write leaves no partial JPEG. The
+  // JPEGs written here are photographs of people: their owner's alone from their creation.
+  const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(jpeg.data),
+                                                   static_cast<qsizetype>(jpeg.size));
+  return files::WriteWhole(jpegPath, bytes, nullptr, flush) ? 1 : 0;
 }
 
 QImage DIBImage(DibHandle dib) {

@@ -83,14 +83,12 @@ void AppendTrace(const QString& traceFile, const QByteArray& title, const QByteA
   if (traceFile.isEmpty()) return;
   // The trace names the recipients: the owner's alone, as the log folder it lies in.
   files::MakePrivateFolder(QFileInfo(traceFile).absolutePath());
-  QFile file(traceFile);
-  if (!files::OpenPrivate(file, QIODevice::WriteOnly | QIODevice::Append)) return;
   const QByteArray stamp =
       QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")).toLatin1();
-  file.write("==== " + stamp + ' ' + title + "\r\n");
-  file.write(dialogue);
-  file.write("==== " + (result.isEmpty() ? QByteArray("sent") : "failed: " + result.toUtf8()) +
-             "\r\n");
+  // One exchange is appended whole or not at all; the mail's own result does not depend on it.
+  files::Append(traceFile, "==== " + stamp + ' ' + title + "\r\n" + dialogue + "==== " +
+                               (result.isEmpty() ? QByteArray("sent") : "failed: " + result.toUtf8()) +
+                               "\r\n");
 }
 
 // Everything but the dialogue: the message is built, checked and handed to libcurl.

@@ -5,8 +5,12 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 
+#include <utility>
+
+#include "files/files.h"
 #include "printing/catalog.h"
 #include "printing/qprinter_settings.h"
 
@@ -164,17 +168,35 @@ double Printer::TextWidth(const QString& text) const {
 
 bool Printer::StartJob() {
   if (painter_) return true;
-  auto job = std::make_unique<QPrinter>(QPrinter::HighResolution);
-  job->setCreator(QStringLiteral("Velmor"));
-  job->setDocName(docName_);
-  ApplyToQPrinter(settings_, *job);
+  std::unique_ptr<QPagedPaintDevice> device;
+  QString target;
   if (!settings_.outputFile.isEmpty()) {
-    // A file holds the whole page: positions count from the paper's top left corner.
-    job->setOutputFormat(QPrinter::PdfFormat);
-    job->setOutputFileName(JobFile(jobsWritten_ + 1));
-    job->setFullPage(true);
-    job->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    // A file holds the whole page: positions count from the paper's top left corner. The PDF is
+    // made in memory and written out whole by EndDoc.
+    target = JobFile(jobsWritten_ + 1);
+    if (!QFileInfo(QFileInfo(target).absolutePath()).isDir()) {
+      error_ = QStringLiteral("cannot write \"%1\"").arg(target);
+      return false;
+    }
+    pdf_.close();
+    pdf_.setData(QByteArray());
+    pdf_.open(QIODevice::WriteOnly);
+    auto writer = std::make_unique<QPdfWriter>(&pdf_);
+    writer->setCreator(QStringLiteral("Velmor"));
+    writer->setTitle(docName_);
+    writer->setResolution(settings_.printQuality > 0 ? settings_.printQuality : 1200);
+    const QPageSize size = PageSizeOf(settings_.paperSize, settings_.paperWidth, settings_.paperLength);
+    writer->setPageLayout(QPageLayout(size.isValid() ? size : QPageSize(QPageSize::A4),
+                                      settings_.orientation == vbPRORLandscape ? QPageLayout::Landscape
+                                                                               : QPageLayout::Portrait,
+                                      QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+    jobDpi_ = writer->resolution();
+    device = std::move(writer);
   } else {
+    auto job = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    job->setCreator(QStringLiteral("Velmor"));
+    job->setDocName(docName_);
+    ApplyToQPrinter(settings_, *job);
     const QString name = DeviceName();
     if (name.isEmpty() || FindInstalled(name).isEmpty()) {
       error_ = QStringLiteral("no printer named \"%1\" is installed").arg(name);
@@ -187,19 +209,20 @@ bool Printer::StartJob() {
       return false;
     }
     job->setFullPage(false);  // positions count from the printable area's corner
+    jobDpi_ = job->resolution();
+    device = std::move(job);
   }
   auto painter = std::make_unique<QPainter>();
-  if (!painter->begin(job.get())) {
-    error_ = settings_.outputFile.isEmpty()
-                 ? QStringLiteral("the printer \"%1\" refused the job").arg(job->printerName())
-                 : QStringLiteral("cannot write \"%1\"").arg(job->outputFileName());
+  if (!painter->begin(device.get())) {
+    error_ = target.isEmpty() ? QStringLiteral("the printer \"%1\" refused the job").arg(DeviceName())
+                              : QStringLiteral("cannot write \"%1\"").arg(target);
     return false;
   }
-  jobDpi_ = job->resolution();
   if (settings_.zoom > 0 && settings_.zoom != 100)
     painter->scale(settings_.zoom / 100.0, settings_.zoom / 100.0);
   painter->setRenderHint(QPainter::Antialiasing, false);
-  job_ = std::move(job);
+  job_ = std::move(device);
+  pdfFile_ = target;
   painter_ = std::move(painter);
   return true;
 }
@@ -240,13 +263,20 @@ QPainter* Printer::Painter() { return StartJob() ? painter_.get() : nullptr; }
 
 bool Printer::EndDoc() {
   if (!painter_) return true;
-  const bool ended = painter_->end();
-  const QString file = job_->outputFormat() == QPrinter::PdfFormat ? job_->outputFileName() : QString();
+  bool ended = painter_->end();
+  const QString file = std::exchange(pdfFile_, QString());
   painter_.reset();
-  job_.reset();
+  job_.reset();  // a PDF writer ends its document here
+  QString why;
+  if (!file.isEmpty()) {
+    pdf_.close();
+    ended = ended && files::WriteWhole(file, pdf_.data(), &why);
+    pdf_.setData(QByteArray());
+  }
   if (!ended) {
     error_ = file.isEmpty() ? QStringLiteral("the print job could not be sent")
-                            : QStringLiteral("cannot write \"%1\"").arg(file);
+                            : QStringLiteral("cannot write \"%1\"").arg(file) +
+                                  (why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why));
     return false;
   }
   if (!file.isEmpty()) {

@@ -3,6 +3,7 @@
 // fonts, text lines and pictures, sent as print jobs to a CUPS printer or written as PDF files.
 // Every job (from the first output to EndDoc) is one document: on a printer one job, in files
 // one PDF file.
+#include <QBuffer>
 #include <QFont>
 #include <QImage>
 #include <QPixmap>
@@ -12,8 +13,8 @@
 
 #include <memory>
 
+class QPagedPaintDevice;
 class QPainter;
-class QPrinter;
 class QWidget;
 
 namespace printing {
@@ -124,7 +125,11 @@ class Printer {
   PrinterSettings settings_;
   int scaleMode_ = vbTwips;
   QString docName_;
-  std::unique_ptr<QPrinter> job_;
+  // The open job's device: a printer's job, or the PDF writer of a file job, which writes into
+  // `pdf_`; EndDoc writes that into `pdfFile_` whole (the PDF engine does not tell a failed write).
+  QBuffer pdf_;
+  QString pdfFile_;
+  std::unique_ptr<QPagedPaintDevice> job_;
   std::unique_ptr<QPainter> painter_;
   double jobDpi_ = 0;
   int jobsWritten_ = 0;

@@ -60,6 +60,8 @@ void WatchShutdownSignals(std::function<void()> end) {
   for (const int signo : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signo, &action, nullptr);
 }
 
+void UsePrivateFileModes() { ::umask(077); }
+
 QString PrepareRuntimeFolder() {
   const QByteArray set = qgetenv("XDG_RUNTIME_DIR");
   if (!set.isEmpty()) return QFile::decodeName(set);

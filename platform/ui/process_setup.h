@@ -8,6 +8,11 @@
 
 namespace ui {
 
+// First thing in a program that writes members' data, before any thread starts: every file and
+// folder the process creates is its user's alone from its first byte (umask 077), whatever mode
+// the code that creates it asks for (a control's photographs, exports, PDF files).
+void UsePrivateFileModes();
+
 // Before the application object. When XDG_RUNTIME_DIR is not set, points it at a private folder
 // (mode 0700) of this user under TMPDIR, else /tmp: "velmor-runtime-<uid>" when that name is a
 // folder of this user (not a link), else a new folder with a unique name. Returns the folder in

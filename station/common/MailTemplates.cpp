@@ -2,9 +2,9 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include "codepage/codepage.h"
+#include "files/files.h"
 #include "common/globals.h"
 #include "common/mdlIni.h"
 #include "ui/msgbox.h"
@@ -46,13 +46,7 @@ bool LoadTextFile(const QString& path, QPlainTextEdit* box) {
 bool SaveTextFile(const QString& path, const QPlainTextEdit* box) {
   QByteArray bytes;
   if (!cp::ToAnsi(MailTemplateText(box) + QStringLiteral("\r\n"), bytes)) return false;
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  if (file.write(bytes) != bytes.size()) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+  return files::WriteWhole(path, bytes);
 }
 
 bool SaveMailTemplates(const QList<TemplateEdit>& edits) {

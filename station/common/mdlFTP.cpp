@@ -1,19 +1,12 @@
 #include "common/mdlFTP.h"
 
-#include <QFile>
-
 #include "codepage/codepage.h"
 #include "files/files.h"
 #include "ftp/ftp.h"
 #include "common/globals.h"
 
 bool WriteTextFile(const QString& path, const QString& text) {
-  QFile file(path);
-  if (!files::OpenPrivate(file, QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  const QByteArray bytes = cp::ToAnsiLossy(text + QStringLiteral("\r\n"));
-  const bool written = file.write(bytes) == bytes.size();
-  file.close();
-  return written && file.error() == QFileDevice::NoError;
+  return files::WriteWhole(path, cp::ToAnsiLossy(text + QStringLiteral("\r\n")), nullptr, false);
 }
 
 FtpAccount FtpAccountFromSettings() {

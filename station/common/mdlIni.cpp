@@ -1,5 +1,6 @@
 #include "common/mdlIni.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <variant>
 
 #include "codepage/codepage.h"
+#include "files/files.h"
 #include "profile/profile.h"
 #include "common/globals.h"
 #include "common/mdlRas.h"
@@ -19,6 +21,14 @@ QString IniPath() {
   QString folder = gstrAppPath;
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return folder + gstrIniFile;
+}
+
+bool MakeMemberDataPrivate(const QString& programFolder) {
+  const QDir folder(programFolder);
+  bool all = true;
+  for (const char* name : {"log", "ScanData", "ftpFile"})
+    all = files::MakePrivateTree(folder.filePath(QLatin1String(name))) && all;
+  return all;
 }
 
 namespace {

@@ -41,6 +41,11 @@ bool ToFlag(const QString& text, bool& out);
 // The full path of the settings file.
 QString IniPath();
 
+// Makes the folders of members' data in `programFolder` (log/, ScanData/, ftpFile/) and the files
+// in them their owner's alone, also where an older version or a copy left them open to others.
+// False when a mode could not be set.
+bool MakeMemberDataPrivate(const QString& programFolder);
+
 // ---- the key table ----------------------------------------------------------------------------
 
 // The two groups of keys the administration's settings save writes: A before it rewrites the

@@ -1,8 +1,5 @@
 #include "common/mdlLogWrite.h"
 
-#include <QDir>
-#include <QFile>
-
 #include <mutex>
 
 #include "codepage/codepage.h"
@@ -21,12 +18,7 @@ bool WriteLog(const QString& fileName, const QString& what, const QString& resul
   const std::lock_guard<std::mutex> lock(writing);
   // The log names members and what they did: its folder and files are the owner's alone.
   files::MakePrivateFolder(gstrLogDir);
-  QFile file(gstrLogDir + fileName);
-  if (!files::OpenPrivate(file, QIODevice::WriteOnly | QIODevice::Append)) return false;
-  const QByteArray bytes = cp::ToAnsiLossy(line);
-  const bool ok = file.write(bytes) == bytes.size();
-  file.close();
-  return ok && file.error() == QFileDevice::NoError;
+  return files::Append(gstrLogDir + fileName, cp::ToAnsiLossy(line));
 }
 
 QString TodayLogName() { return ui::Now().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log"); }

@@ -1,7 +1,5 @@
 // The station window's side of the ID road: where an ID enters it (the field, the pad and list
 // confirmations, the serial reader) and what the window shows at each stage of it.
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -18,6 +16,7 @@
 #include "common/MailTemplates.h"
 #include "desk/frmMain.h"
 #include "files/files.h"
+#include "ui/process_setup.h"
 
 const QString frmMain::kRecordError = QStringLiteral("記録エラー！");
 
@@ -144,24 +143,29 @@ EventPhoto frmMain::RoadPhoto(const RoadEvent& e) {
   cam->SetVisible(true);
   if (QWidget* w = cam->Widget()) w->raise();
 
-  // Without keeping photos the still goes to a scratch file outside every picture folder, one of
-  // its own for each event: a mail still waiting may carry an earlier one. The photo's name is
-  // free: no photo replaces another.
-  static quint64 stills = 0;
-  const QString bmp = gblnSaveImg ? gstrImgDir + e.photoName + QStringLiteral(".bmp")
-                                  : QDir::temp().filePath(QStringLiteral("velmor-still-%1-%2.bmp")
-                                                              .arg(QCoreApplication::applicationPid())
-                                                              .arg(++stills));
+  // The still is made here, new and its owner's alone, before the control writes the picture into
+  // it: a photograph from its first byte, never a file or link someone else put in its place.
+  // Without keeping photos it is a scratch file of this event alone (a mail still waiting may
+  // carry an earlier one) in the private runtime folder, under a name nobody can guess. The
+  // photo's name is free: no photo replaces another.
+  QString bmp;
+  if (gblnSaveImg) {
+    bmp = gstrImgDir + e.photoName + QStringLiteral(".bmp");
+    QFile::remove(bmp);
+    if (!files::CreateExclusive(bmp)) bmp.clear();
+  } else {
+    QString scratch = ui::PrepareRuntimeFolder();
+    if (scratch.isEmpty()) scratch = gstrImgDir;
+    bmp = files::CreateUnique(scratch, QStringLiteral("velmor-still-"), QStringLiteral(".bmp"));
+  }
+  if (bmp.isEmpty()) return {true, QString()};
   const QString jpg = gstrImgDir + e.photoName + QStringLiteral(".jpg");
-  QFile::remove(bmp);
   cam->CallByName(QStringLiteral("DVCStillCapture"), {com::Variant(bmp), com::Variant(std::int32_t(-1))});
   if (QFileInfo(bmp).size() <= 0) {
     // No still: no photo for this event; the live view stays.
     QFile::remove(bmp);
     return {true, QString()};
   }
-  // The control's still is a photograph too (and stays the photo when it cannot be converted).
-  files::MakePrivate(bmp);
   mstrPhotoFile = bmp;
   // The picture shown is the still as read for its JPEG: the JPEG is not read back.
   QImage still;

@@ -1,8 +1,7 @@
 #include "history/HistoryCsv.h"
 
-#include <QSaveFile>
-
 #include "codepage/codepage.h"
+#include "files/files.h"
 
 namespace {
 
@@ -48,11 +47,6 @@ QByteArray HistoryCsvBytes(const std::vector<HistoryListRow>& rows, std::vector<
 CsvResult WriteHistoryCsv(const std::vector<HistoryListRow>& rows, const QString& path) {
   CsvResult result;
   const QByteArray bytes = HistoryCsvBytes(rows, &result.replacedRows);
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    result.kind = CsvResult::WriteFailed;
-    result.error = file.errorString();
-    file.cancelWriting();
-  }
+  if (!files::WriteWhole(path, bytes, &result.error)) result.kind = CsvResult::WriteFailed;
   return result;
 }

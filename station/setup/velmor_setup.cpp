@@ -23,6 +23,7 @@
 #include <cstdio>
 
 #include "common/mdlDB.h"
+#include "common/mdlIni.h"
 #include "db/db.h"
 #include "demo_folder.h"
 #include "files/files.h"
@@ -237,6 +238,8 @@ int main(int argc, char** argv) {
   for (const QString& secret : {folder + QStringLiteral("/Velmor.ini"), target.file, where})
     if (QFileInfo::exists(secret) && !files::MakePrivate(secret))
       return Fail(QStringLiteral("cannot make %1 its owner's alone").arg(secret));
+  if (!MakeMemberDataPrivate(folder))
+    return Fail(QStringLiteral("cannot make the log, photo and FTP record files their owner's alone"));
   std::printf("database %s (%s)\n", qPrintable(file), created ? "created" : "kept");
   if (accountGiven) std::printf("mail account written\n");
   if (passwordsSet && !newAdmin.isNull()) std::printf("administrator password set\n");

@@ -125,6 +125,9 @@ bool RunStartupSequence() {
     return false;
   }
 
+  // The folders of members' data and the files in them: their owner's alone.
+  MakeMemberDataPrivate(gstrAppPath);
+
   // 6. Network drive.
   if (gblnNetDrv) {
     const int result = ConnectNetDrive(gstrNetDrvName, gstrNetDrvPath, gstrNetUser, gstrNetPsw);

@@ -27,6 +27,7 @@
 #include "common/mdlIni.h"
 #include "mail/mail.h"
 #include "platform/dialup/fake_dialup.h"
+#include "support/support_program.h"
 #include "support/support_servers.h"
 #include "ui/msgbox.h"
 
@@ -86,6 +87,17 @@ TEST_F(MailWindows, TemplateBodiesRoundTripAndAFailedBodyKeepsTheSubjects) {
   EXPECT_EQ(boxes_.Texts().back(), "送信内容を保存できませんでした。\r\n" + folder_.Path() + "allMail.txt");
   EXPECT_EQ(gstrSptSubject, "前の件名");
   EXPECT_EQ(ReadIni("MAIL", "sptSubject"), "");
+
+  // On a full disk the body is not saved, and the one there stays as it was.
+  testsupport::SmallDisk disk(64 << 10);
+  if (!disk.Mounted()) return;
+  const QString full = disk.Path() + "sptMail.txt";
+  ASSERT_TRUE(SaveTextFile(full, &back));
+  disk.Fill();
+  box.setPlainText("新しい本文");
+  EXPECT_FALSE(SaveTextFile(full, &box));
+  EXPECT_EQ(FileBytes(full), cp::ToAnsiLossy("一行目\r\n\r\n三行目\r\n\r\n"));
+  EXPECT_EQ(QDir(disk.Path()).entryList(QDir::Files), QStringList{"sptMail.txt"});
 }
 
 TEST_F(MailWindows, EditorChecksBothTemplatesEvenWithTheExitOneOnScreenAndSavesThem) {

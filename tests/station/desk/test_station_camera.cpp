@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QJsonObject>
 #include <QSet>
 #include <QTemporaryDir>
@@ -17,7 +18,16 @@
 
 #include <cstdlib>
 
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include "com/controlsite.h"
 #include "com/registry.h"
@@ -173,6 +183,98 @@ TEST_F(CameraTest, WhatTheStationWritesIsItsOwnersAlone) {
       {"ScanData", 0700}, {"ScanData/20260615090500.jpg", 0600},
       {"ftpFile", 0700},  {"ftpFile/2001in.txt", 0600},      {"Velmor.ini", 0600}};
   for (const auto& [file, mode] : expected) EXPECT_EQ(Mode(f + file), mode) << file;
+}
+
+// Watches folders for new files and notes each one's mode the moment it appears.
+class NewFiles {
+ public:
+  explicit NewFiles(const QStringList& folders) : fd_(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK)) {
+    for (const QString& folder : folders)
+      folders_[::inotify_add_watch(fd_, QFile::encodeName(folder).constData(), IN_CREATE)] = folder;
+    watcher_ = std::thread([this] {
+      alignas(inotify_event) char buffer[4096];
+      pollfd p{fd_, POLLIN, 0};
+      while (!stop_) {
+        if (::poll(&p, 1, 20) <= 0) continue;
+        const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+        for (ssize_t at = 0; at < got;) {
+          const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+          const QString path = folders_[e->wd] + QLatin1Char('/') + QString::fromLocal8Bit(e->name);
+          struct stat st {};
+          const int mode = ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+          const std::lock_guard<std::mutex> lock(lock_);
+          seen_.push_back({path, mode});
+          at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
+      }
+    });
+  }
+  ~NewFiles() {
+    stop_ = true;
+    watcher_.join();
+    ::close(fd_);
+  }
+  std::vector<std::pair<QString, int>> Seen() {
+    QTest::qWait(100);
+    const std::lock_guard<std::mutex> lock(lock_);
+    return seen_;
+  }
+
+ private:
+  int fd_;
+  std::map<int, QString> folders_;
+  std::atomic<bool> stop_{false};
+  std::mutex lock_;
+  std::vector<std::pair<QString, int>> seen_;
+  std::thread watcher_;
+};
+
+// Under umask 000 the photograph is its owner's alone from its first byte, kept or not; a still
+// that is not kept is made in the private runtime folder under a name nobody can guess, never in
+// the temporary folder every user may enter.
+TEST_F(CameraTest, StillsArePrivateFromTheFirstByteAndScratchStillsStayInTheRuntimeFolder) {
+  gblnSendMail = false;
+  folder_.AddMember(QStringLiteral("2002"), QStringLiteral("鈴木花子"), QStringLiteral("さん"));
+  QTemporaryDir tmp, runtime;
+  // The two folders the process is given for the scan, and then the ones it had.
+  const std::pair<const char*, QString> given[] = {{"TMPDIR", tmp.path()}, {"XDG_RUNTIME_DIR", runtime.path()}};
+  std::vector<std::pair<const char*, std::optional<QByteArray>>> had;
+  for (const auto& [name, path] : given) {
+    had.push_back({name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt});
+    qputenv(name, QFile::encodeName(path));
+  }
+  Open();
+  const QString scanData = folder_.Path() + QStringLiteral("ScanData");
+  const mode_t before = ::umask(0);
+  std::vector<std::pair<QString, int>> seen;
+  {
+    NewFiles files({tmp.path(), runtime.path(), scanData});
+    gblnSaveImg = false;
+    Scan(QStringLiteral("2001"));
+    gblnSaveImg = true;
+    Scan(QStringLiteral("2002"));
+    seen = files.Seen();
+  }
+  ::umask(before);
+  for (const auto& [name, value] : had) value ? qputenv(name, *value) : qunsetenv(name);
+  ASSERT_EQ(History().size(), 2u);
+  int scratch = 0, kept = 0;
+  for (const auto& [path, mode] : seen) {
+    EXPECT_FALSE(path.startsWith(tmp.path())) << path.toStdString();
+    // (A JPEG's file beside it may be renamed before it is looked at.)
+    if (mode != -1) {
+      EXPECT_EQ(mode, 0600) << path.toStdString();
+    }
+    const QString name = QFileInfo(path).fileName();
+    if (path.startsWith(runtime.path()) && name.endsWith(QStringLiteral(".bmp"))) {
+      ++scratch;
+      EXPECT_FALSE(QRegularExpression(QStringLiteral("^velmor-still-\\d+-\\d+\\.bmp$")).match(name).hasMatch())
+          << name.toStdString();
+    }
+    if (path.startsWith(scanData) && name.endsWith(QStringLiteral(".bmp"))) ++kept;
+  }
+  EXPECT_EQ(scratch, 1);
+  EXPECT_EQ(kept, 1);
 }
 
 TEST_F(CameraTest, TwoEventsInOneSecondKeepTwoPhotos) {

@@ -2,6 +2,7 @@
 // and the photo viewer.
 #include "history_fixture.h"
 #include "support/support_postgres.h"
+#include "support/support_program.h"
 
 #include <QApplication>
 #include <QDir>
@@ -268,6 +269,20 @@ TEST_P(HistoryWindow, ExportFailuresAreReportedAndLeaveNoPartialFile) {
   EXPECT_EQ(boxes_.Boxes()[0].style, ui::vbCritical);
   EXPECT_FALSE(QFileInfo::exists(unwritable));
   EXPECT_TRUE(QDir(folder_.Path()).entryList({"hist.csv*"}, QDir::Files) == QStringList({"hist.csv"}));
+
+  // A full disk: told and logged as a failure, and no file, not even an empty one, is left.
+  testsupport::SmallDisk disk(64 << 10);
+  if (disk.Mounted()) {
+    gblnLog = true;
+    disk.Fill();
+    SaveAs(disk.Path() + "hist.csv");
+    f.cmdData_Click();
+    EXPECT_TRUE(boxes_.Texts().back().startsWith(QStringLiteral("CSVファイルの出力に失敗しました。")));
+    EXPECT_TRUE(QDir(disk.Path()).entryList(QDir::Files).isEmpty());
+    QFile log(gstrLogDir + "20260115.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(cp::FromAnsi(log.readAll()).endsWith(QStringLiteral("履歴出力,失敗\r\n")));
+  }
 
   // An empty grid is never exported.
   f.frmHist_default_fgHist(20250100, 20250199, 1, false);

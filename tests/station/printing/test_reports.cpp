@@ -283,6 +283,17 @@ TEST_F(ReportCommand, APrinterFailureIsReportedNotCountedAsDone) {
   EXPECT_EQ(boxes.Boxes()[0].title, "印刷エラー");
   EXPECT_TRUE(LogText().contains(",日別履歴印刷,失敗"));
   EXPECT_FALSE(LogText().contains("成功"));
+
+  // A full disk: the same, and no file, not even an empty one.
+  testsupport::SmallDisk disk(64 << 10);
+  if (!disk.Mounted()) return;
+  disk.Fill();
+  ThePrinter().SetOutputFile(disk.Path() + "print.pdf");
+  Run(HistoryReport::PerDay);
+  ASSERT_EQ(boxes.Boxes().size(), 2u);
+  EXPECT_TRUE(boxes.Boxes()[1].text.startsWith("印刷できませんでした。\n"));
+  EXPECT_EQ(Count(LogText().split("\r\n"), QStringLiteral(",日別履歴印刷,失敗")), 2);
+  EXPECT_TRUE(QDir(disk.Path()).entryList(QDir::Files).isEmpty());
 }
 
 }  // namespace

@@ -194,8 +194,13 @@ TEST_F(SetupTool, FilesThatHoldPasswordsAreTheUsersAlone) {
     ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0644), 0);
   for (const char* sub : privateFolders)
     ASSERT_EQ(::chmod(QFile::encodeName(a + "/" + sub).constData(), 0755), 0);
+  const QString oldLog = a + "/log/20250101.log";  // the logs, photographs and records in them too
+  QFile log(oldLog);
+  ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+  log.close();
+  ASSERT_EQ(::chmod(QFile::encodeName(oldLog).constData(), 0644), 0);
   Run({a});
-  for (const QString& file : {a + "/Velmor.db", a + "/Velmor.ini", ini})
+  for (const QString& file : {a + "/Velmor.db", a + "/Velmor.ini", ini, oldLog})
     EXPECT_EQ(Mode(file), 0600) << qPrintable(file);
   for (const char* sub : privateFolders) EXPECT_EQ(Mode(a + "/" + sub), 0700) << sub;
   EXPECT_EQ(Mode(a + "/Velmor.txt"), 0644);
