@@ -124,10 +124,12 @@ bool ReadPacketHead(const std::vector<char>& b, std::size_t at, PacketHead* h) {
 struct Payload {
   int stream = 0;
   bool key = false;
+  bool whole = false;        // compressed payloads carry whole objects only
   std::uint32_t object = 0;  // media object number
   std::uint32_t offset = 0;  // of the piece in its object
   std::uint32_t objectSize = 0;
   std::uint32_t presentationMs = 0;
+  std::uint32_t length = 0;  // of the piece
 };
 
 // The payloads of the packet `b` (one packet, `packetSize` bytes); false when they do not fit.
@@ -163,11 +165,13 @@ bool ReadPayloads(const std::vector<char>& b, std::uint32_t packetSize, std::vec
       p.presentationMs = Read<std::uint32_t>(b, at + 4);
     } else if (replicated == 1) {
       p.presentationMs = p.offset;  // compressed payloads carry the time in place of the offset
+      p.whole = true;
     }
     at += replicated;
     const std::size_t length = h.multiple ? ReadField(b, at, lengthBytes) : end - at;
     at += lengthBytes + length;
     if (at > end) return false;
+    p.length = std::uint32_t(length);
     out->push_back(p);
   }
   return true;
@@ -215,14 +219,18 @@ bool CloseCutAsf(const std::string& file) {
   const std::uint64_t data = layout.headerSize;
   const std::uint32_t packetSize = layout.packetSize;
   const std::uint64_t firstPacket = data + kDataObjectHead;
-  // The whole packets whose payloads can be read; what follows them is given up.
-  std::uint64_t packets = 0;
   std::vector<char> packet(packetSize);
   std::vector<Payload> payloads;
-  // Per stream: the newest key frame's first packet and how many packets it spans, and the
-  // newest presentation time; the index entries of the first video stream so far.
+  // Per stream: the object being put together from its pieces (a frame whose last pieces the disk
+  // did not take is no frame), the newest whole key frame's first packet and the packets it spans,
+  // and the newest whole object's presentation time.
+  struct Object {
+    std::uint32_t number = 0, size = 0, got = 0, packet = 0, presentationMs = 0;
+    bool key = false, open = false;
+  };
+  std::map<int, Object> objects;
   struct KeyFrame {
-    std::uint32_t object = 0, packet = 0, count = 0;
+    std::uint32_t packet = 0, count = 0;
     bool seen = false;
   };
   std::map<int, KeyFrame> keys;
@@ -235,6 +243,9 @@ bool CloseCutAsf(const std::string& file) {
   const int indexed = layout.videoStreams.empty() ? -1 : *layout.videoStreams.begin();
   std::uint64_t nextIndexTime = 0;
   std::uint32_t maxCount = 0;
+  // The packets read, and those up to the last one that completes an object: what follows holds
+  // nothing whole and is given up with what follows the whole packets.
+  std::uint64_t packets = 0, kept = 0;
   for (std::uint64_t at = firstPacket; at + packetSize <= fileSize; at += packetSize) {
     // The index the multiplexer began to write when the disk filled ends the packets too.
     if (!ReadAt(fd, at, &packet) || std::memcmp(packet.data(), kSimpleIndex, 16) == 0 ||
@@ -242,29 +253,34 @@ bool CloseCutAsf(const std::string& file) {
       break;
     const auto number = std::uint32_t(packets++);
     for (const Payload& p : payloads) {
-      KeyFrame& key = keys[p.stream];
-      if (p.offset != 0) {  // a further piece of an object
-        if (key.seen && key.object == p.object) key.count = number - key.packet + 1;
-        continue;
-      }
+      Object& o = objects[p.stream];
+      if (p.whole || p.offset == 0) o = Object{p.object, p.objectSize, 0, number, p.presentationMs, p.key, true};
+      else if (!o.open || o.number != p.object || o.got != p.offset) continue;  // its start is missing
+      o.got += p.length;
+      if (!p.whole && o.got < o.size) continue;
+      o.open = false;
+      kept = packets;
       Times& t = times[p.stream];
-      t.gap = t.seen && p.presentationMs > t.last ? p.presentationMs - t.last : t.gap;
-      t.last = p.presentationMs;
+      t.gap = t.seen && o.presentationMs > t.last ? o.presentationMs - t.last : t.gap;
+      t.last = o.presentationMs;
       t.seen = true;
-      if (p.stream == indexed) {
-        // Each interval up to this frame points at the key frame before it.
-        for (; key.seen && nextIndexTime <= std::uint64_t(p.presentationMs) * 10000; nextIndexTime += kIndexInterval)
-          index.emplace_back(key.packet, std::uint16_t(key.count));
-      }
-      if (p.key) key = KeyFrame{p.object, number, 1, true};
+      if (p.stream != indexed) continue;
+      // Each interval up to this frame points at the key frame before it.
+      KeyFrame& key = keys[p.stream];
+      for (; key.seen && nextIndexTime <= std::uint64_t(o.presentationMs) * 10000; nextIndexTime += kIndexInterval)
+        index.emplace_back(key.packet, std::uint16_t(key.count));
+      if (o.key) key = KeyFrame{o.packet, number - o.packet + 1, true};
+      maxCount = std::max(maxCount, key.count);
     }
-    if (indexed >= 0) maxCount = std::max(maxCount, keys[indexed].count);
   }
+  packets = kept;
   const std::uint64_t dataEnd = firstPacket + packets * packetSize;
   if (!fd.Truncate(dataEnd)) return false;
-  // The play ends a frame after the latest frame of any stream.
+  // The play ends a frame after the latest whole frame of the video (of any stream without video).
   std::uint64_t endMs = layout.prerollMs;
-  for (const auto& [stream, t] : times) endMs = std::max<std::uint64_t>(endMs, std::uint64_t(t.last) + t.gap);
+  for (const auto& [stream, t] : times)
+    if (layout.videoStreams.empty() || layout.videoStreams.count(stream))
+      endMs = std::max<std::uint64_t>(endMs, std::uint64_t(t.last) + t.gap);
   // The index behind the packets when the disk takes it.
   bool indexWritten = false;
   if (indexed >= 0) {

@@ -7,7 +7,7 @@
 
 namespace capture {
 
-InPlaceFile::InPlaceFile(const std::string& path) : fd_(open(path.c_str(), O_RDWR)) {}
+InPlaceFile::InPlaceFile(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_CLOEXEC)) {}
 
 InPlaceFile::~InPlaceFile() {
   if (fd_ >= 0) close(fd_);

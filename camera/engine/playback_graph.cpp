@@ -23,6 +23,8 @@ constexpr std::size_t kRateFrames = 8;
 constexpr auto kRateWait = std::chrono::milliseconds(500);
 // 100-ns units per nanosecond step.
 constexpr GstClockTime kUnitNs = 100;
+// A file without a video frame plays nothing: it is refused as the grabber refuses it.
+constexpr HRESULT kNoVideo = com::VFW_E_NOT_CONNECTED;
 
 bool HasPrefix(GstCaps* caps, const char* prefix) {
   const GstStructure* s = caps && gst_caps_get_size(caps) ? gst_caps_get_structure(caps, 0) : nullptr;
@@ -66,7 +68,6 @@ GstElement* PlaybackGraph::AddVideoElement(const char* factory, const char* name
   GstElement* element = MakeElement(factory, name);
   if (!element) return nullptr;
   gst_bin_add(graph_.Bin(), element);
-  videoBranch_.push_back(element);
   return element;
 }
 
@@ -106,8 +107,6 @@ HRESULT PlaybackGraph::Build(bool withGrabber, const Guid& grabberSubtype) {
   if (window_) r->SetVideoPosition(window_->VideoWindowRect());
   r->SetFrameListener([this] { graph_.NotifyProgress(); });
 
-  videoBranch_.push_back(renderer_.get());
-  if (grabber_) videoBranch_.push_back(grabber_.get());
   tee_ = Ref(AddVideoElement("tee", "Smart Tee"));
   if (!tee_) return com::REGDB_E_CLASSNOTREG;
   HRESULT result = AddBranch("Preview Queue", "Color Space Converter", renderer_.get());
@@ -146,6 +145,7 @@ GstPadProbeReturn PlaybackGraph::OnVideoData(GstPad*, GstPadProbeInfo* info, gpo
     return GST_PAD_PROBE_OK;
   }
   GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+  self->videoFrame_ = true;
   const GstClockTime pts = GST_BUFFER_PTS(buffer);
   if (!GST_CLOCK_TIME_IS_VALID(pts)) return GST_PAD_PROBE_OK;
   {
@@ -194,46 +194,32 @@ void PlaybackGraph::LinkAudio(GstPad* pad) {
   gst_pad_link(pad, in.get());
 }
 
-// A file without video: the video branch would wait for a frame forever.
-void PlaybackGraph::RemoveVideoBranch() {
-  for (GstElement* e : videoBranch_) {
-    gst_element_set_state(e, GST_STATE_NULL);
-    gst_bin_remove(graph_.Bin(), e);  // the handles of this object keep theirs
-  }
-  videoBranch_.clear();
-}
-
 HRESULT PlaybackGraph::WaitForPreroll(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  bool removed = false;
   for (;;) {
     const GstStateChangeReturn ret = gst_element_get_state(graph_.Pipeline(), nullptr, nullptr, 20 * GST_MSECOND);
-    if (ret == GST_STATE_CHANGE_SUCCESS || ret == GST_STATE_CHANGE_NO_PREROLL) return com::S_OK;
-    if (ret == GST_STATE_CHANGE_FAILURE) {
-      const HRESULT failure = graph_.StreamError();
-      return Failed(failure) ? failure : com::VFW_E_INVALID_FILE_FORMAT;
-    }
-    if (!removed && noMorePads_) {
+    if (ret == GST_STATE_CHANGE_SUCCESS || ret == GST_STATE_CHANGE_NO_PREROLL) break;
+    const HRESULT failure = graph_.StreamError();
+    if (Failed(failure)) return failure;  // the state may wait on for what never comes
+    if (ret == GST_STATE_CHANGE_FAILURE) return com::VFW_E_INVALID_FILE_FORMAT;
+    if (noMorePads_) {
       std::lock_guard lock(mutex_);
-      if (!videoLinked_ && !grabber_) {
-        removed = true;
-        RemoveVideoBranch();
-      }
-    }
-    if (noMorePads_ && grabber_) {
-      std::lock_guard lock(mutex_);
-      if (!videoLinked_) return com::VFW_E_NOT_CONNECTED;  // nothing reaches the grabber
+      if (!videoLinked_) return kNoVideo;  // nothing reaches the renderer (and the grabber)
     }
     if (std::chrono::steady_clock::now() >= deadline) return com::VFW_E_TIMEOUT;
   }
+  // A video stream that ended before its first frame (its file holds sound only).
+  return videoFrame_ ? com::S_OK : kNoVideo;
 }
 
 HRESULT PlaybackGraph::Open(const std::string& fileName) {
   durationNs_ = 0;
   fpsN_ = 0;
   fpsD_ = 1;
+  originNs_ = 0;
   stopNs_ = GST_CLOCK_TIME_NONE;
   frameNs_ = 0;
+  videoFrame_ = false;
   {
     std::lock_guard lock(mutex_);
     firstPts_.clear();
@@ -275,9 +261,17 @@ HRESULT PlaybackGraph::Open(const std::string& fileName) {
   }
   if (FrameFormat()) TakeRateFromTimestamps();
   frameNs_ = FrameFormat() ? gst_util_uint64_scale(GST_SECOND, guint64(fpsD_), guint64(fpsN_)) : 0;
+  {
+    // Frames count from the first: a file's video may start after its sound.
+    std::lock_guard lock(mutex_);
+    if (FrameFormat() && !firstPts_.empty()) originNs_ = *std::min_element(firstPts_.begin(), firstPts_.end());
+  }
+  // The file's length is its video's: sound that goes on after the last frame holds no frame.
   gint64 duration = -1;
-  if (!gst_element_query_duration(graph_.Pipeline(), GST_FORMAT_TIME, &duration) || duration < 0)
-    return com::E_NOTIMPL;  // a stream without a length (the duration call's refusal)
+  PadPtr video = Adopt(gst_element_get_static_pad(tee_.get(), "sink"));
+  if (!gst_pad_peer_query_duration(video.get(), GST_FORMAT_TIME, &duration) || duration < 0)
+    gst_element_query_duration(graph_.Pipeline(), GST_FORMAT_TIME, &duration);
+  if (duration < 0) return com::E_NOTIMPL;  // a stream without a length (the duration call's refusal)
   durationNs_ = GstClockTime(duration);
   return com::S_OK;
 }
@@ -311,16 +305,18 @@ void PlaybackGraph::TakeRateFromTimestamps() {
 }
 
 GstClockTime PlaybackGraph::ToTime(std::int64_t units) const {
-  if (units <= 0) return 0;
-  if (FrameFormat()) return gst_util_uint64_scale(guint64(units), GST_SECOND * guint64(fpsD_), guint64(fpsN_));
-  return GstClockTime(units) * kUnitNs;
+  if (FrameFormat())
+    return originNs_ + (units <= 0 ? 0 : gst_util_uint64_scale(guint64(units), GST_SECOND * guint64(fpsD_), guint64(fpsN_)));
+  return units <= 0 ? 0 : GstClockTime(units) * kUnitNs;
 }
 
 std::int64_t PlaybackGraph::FromTime(GstClockTime t) const {
   if (!GST_CLOCK_TIME_IS_VALID(t)) return 0;
   if (FrameFormat()) {
-    // Frames start at whole multiples of the frame time: the nearest frame is the one meant.
-    return std::int64_t(gst_util_uint64_scale_round(t, guint64(fpsN_), GST_SECOND * guint64(fpsD_)));
+    // Frames start at whole multiples of the frame time after the first: the nearest frame is the
+    // one meant.
+    if (t <= originNs_) return 0;
+    return std::int64_t(gst_util_uint64_scale_round(t - originNs_, guint64(fpsN_), GST_SECOND * guint64(fpsD_)));
   }
   return std::int64_t(t / kUnitNs);
 }

@@ -9,7 +9,7 @@
 //                         -> audioconvert -> audioresample -> "Audio Renderer"
 //
 // Positions cross in the graph's time format: frames when the file's video has a fixed frame
-// rate (frame n starts at n / rate), else 100-ns units.
+// rate (frame n starts n / rate after the first frame), else 100-ns units.
 #include <gst/gst.h>
 
 #include <atomic>
@@ -39,8 +39,8 @@ class PlaybackGraph {
 
   // The renderer and, with `withGrabber`, the grabber taking `grabberSubtype`.
   HRESULT Build(bool withGrabber, const Guid& grabberSubtype);
-  // Adds the file as source and prerolls the graph paused on its first frame. With a grabber the
-  // file must have video (VFW_E_NOT_CONNECTED otherwise).
+  // Adds the file as source and prerolls the graph paused on its first frame. A file without a
+  // video frame is refused (VFW_E_NOT_CONNECTED).
   HRESULT Open(const std::string& fileName);
 
   bool FrameFormat() const { return fpsN_ > 0; }
@@ -75,10 +75,9 @@ class PlaybackGraph {
   static void OnNoMorePads(GstElement* source, gpointer self);
   static GstPadProbeReturn OnVideoData(GstPad* pad, GstPadProbeInfo* info, gpointer self);
   HRESULT AddBranch(const char* queueName, const char* converterName, GstElement* sink);
-  // Adds a new element to the graph as part of the video branch (borrowed: the bin holds it).
+  // Adds a new element to the graph (borrowed: the bin holds it).
   GstElement* AddVideoElement(const char* factory, const char* name);
   void LinkAudio(GstPad* pad);  // streaming thread
-  void RemoveVideoBranch();
   HRESULT WaitForPreroll(std::chrono::milliseconds timeout);
   // The rate the first frames' timestamps give, when the stream's caps name another.
   void TakeRateFromTimestamps();
@@ -90,10 +89,10 @@ class PlaybackGraph {
   ElementPtr grabber_;
   ElementPtr tee_;
   ElementPtr source_;
-  std::vector<GstElement*> videoBranch_;  // borrowed from the bin
 
   GstClockTime durationNs_ = 0;
   int fpsN_ = 0, fpsD_ = 1;
+  GstClockTime originNs_ = 0;  // where the first frame starts (frame format)
   double rate_ = 1.0;
   GstClockTime stopNs_ = GST_CLOCK_TIME_NONE;  // the segment's end as last set
 
@@ -102,6 +101,7 @@ class PlaybackGraph {
   bool videoLinked_ = false;
   bool audioLinked_ = false;
   std::atomic<bool> noMorePads_{false};
+  std::atomic<bool> videoFrame_{false};  // one came out of the decoder
   CapsPtr videoCaps_;
   std::vector<GstClockTime> firstPts_;  // of the first decoded frames
   // The file's frame time once known; a frame that ends less than half of it after the segment's

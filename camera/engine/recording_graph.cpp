@@ -350,7 +350,6 @@ HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
   const HRESULT failure = failure_.load();
   if (Failed(failure) && !aviFile_.empty()) CloseCutAvi(aviFile_);
   if (Failed(failure) && aviFile_.empty()) CloseCutAsf(file_);
-  if (Failed(failure) && aviFile_.empty()) CloseCutAsf(file_);
   if (!rawAviFile_.empty() && (ended || Failed(failure))) FixRawImageSize(rawAviFile_);
   if (ended && aviFile_.empty()) FixAsfPacketLengths(file_);
   if (Failed(failure)) return failedBefore ? com::S_OK : failure;

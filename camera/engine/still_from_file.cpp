@@ -65,6 +65,8 @@ HRESULT CCaptureEngine::StillCapStart(const std::string& fileName, IVideoWindow*
 
 HRESULT CCaptureEngine::SaveFrameAtIndex(const std::string& fileName, std::int32_t index) {
   if (!playback_ || !playback_->FrameFormat()) return com::E_FAIL;
+  // The last frame may end after the time its successor would start at: the count decides.
+  if (index < 0 || index >= playback_->Duration()) return com::E_INVALIDARG;
   return SaveFrame(fileName, playback_->ToTime(index));
 }
 

@@ -1,12 +1,20 @@
 // Played files through the control's members, in this process: frame counts, part play and its
 // end, rates, pause and stop, the rewind at the end with GraphNotify, the grabber callback, exact
 // stills as BMP and JPEG (decoded back, their painted number read), stills after a live preview,
-// the files without a fixed frame rate, the host's calls during a still's wait, and cuts of a
-// timeline to AVI and WAV (other writers' files among them, slow and failing renders).
+// the files without a fixed frame rate, the control's own recordings (those cut by a full disk
+// too), the host's calls during a still's wait, and cuts of a timeline to AVI and WAV (other
+// writers' files among them, slow and failing renders).
 #include <gst/gst.h>
 
+#include <sys/statvfs.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPainter>
 #include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -22,6 +30,7 @@
 #include "engine/devices.h"
 #include "numbered_media.h"
 #include "ornik_fixture.h"
+#include "support/support_program.h"
 #include "virtcam.h"
 
 using namespace com;
@@ -161,6 +170,17 @@ class Playback : public ::testing::Test {
     std::int32_t frames = 0;
     EXPECT_EQ(Call(id::DVCPlayStart, {Str(file), Variant::Ref(&frames)}).I4(), S_OK);
     return frames;
+  }
+  // The only camera: one of 320 x 240 at 30 frames a second whose every frame is another.
+  static bool UseSnowCamera() {
+    if (!virtcam::Register()) return false;
+    virtcam::HideRealProviders();
+    virtcam::Camera cam;
+    cam.name = "Snow";
+    cam.pattern = "snow";
+    cam.modes = {"I420 320x240@30"};
+    virtcam::SetCameras({cam});
+    return true;
   }
   std::string Temp(const char* name) { return dir_.filePath(QString::fromLatin1(name)).toStdString(); }
   std::string Temp(const std::string& name) { return Temp(name.c_str()); }
@@ -373,13 +393,7 @@ TEST_F(Playback, StillsFromAFileAfterALivePreview) {
 // the frame count is that of the decoded file, the frame time is 1/30 s, and a still by number
 // is that frame and not its neighbour.
 TEST_F(Playback, TheControlsOwnRecordingsPlayFrameByFrame) {
-  ASSERT_TRUE(virtcam::Register());
-  virtcam::HideRealProviders();
-  virtcam::Camera cam;
-  cam.name = "Snow";
-  cam.pattern = "snow";  // every frame another
-  cam.modes = {"I420 320x240@30"};
-  virtcam::SetCameras({cam});
+  ASSERT_TRUE(UseSnowCamera());
   for (const char* name : {"own.asf", "own.avi"}) {
     SCOPED_TRACE(name);
     const std::string file = Temp(name);
@@ -414,6 +428,104 @@ TEST_F(Playback, TheControlsOwnRecordingsPlayFrameByFrame) {
   EXPECT_EQ(Call(id::DVCGetAVIFrameRate, {Variant::Ref(&high), Variant::Ref(&low)}).I4(), S_OK);
   EXPECT_EQ(low, 400000);
   Call(id::DVCPlayStop);
+}
+
+namespace {
+
+// What ffprobe reads of a file: the frames of its video stream, decoded (-1 without video), and
+// where its video and its sound end in seconds, by their packets (-1 without).
+struct FfprobeRun {
+  int frames = -1;
+  double videoEnd = -1, soundEnd = -1;
+};
+
+FfprobeRun ProbeWithFfprobe(const std::string& file) {
+  QProcess probe;
+  probe.start("ffprobe", {"-v", "error", "-count_frames", "-show_entries",
+                          "stream=index,codec_type,nb_read_frames:packet=stream_index,pts_time,duration_time", "-of",
+                          "json", QString::fromStdString(file)});
+  FfprobeRun run;
+  if (!probe.waitForFinished(30000)) return run;
+  const QJsonObject json = QJsonDocument::fromJson(probe.readAllStandardOutput()).object();
+  std::map<int, bool> video;  // stream index -> is video
+  for (const QJsonValue& s : json["streams"].toArray()) {
+    const QJsonObject o = s.toObject();
+    video[o["index"].toInt()] = o["codec_type"] == "video";
+    if (video[o["index"].toInt()]) run.frames = o["nb_read_frames"].toString().toInt();
+  }
+  for (const QJsonValue& p : json["packets"].toArray()) {
+    const QJsonObject o = p.toObject();
+    const double end = o["pts_time"].toString().toDouble() + o["duration_time"].toString().toDouble();
+    double& last = video[o["stream_index"].toInt()] ? run.videoEnd : run.soundEnd;
+    last = std::max(last, end);
+  }
+  return run;
+}
+
+qint64 FreeBytes(const QString& folder) {
+  struct statvfs fs {};
+  return statvfs(QFile::encodeName(folder).constData(), &fs) == 0 ? qint64(fs.f_bavail) * qint64(fs.f_frsize) : -1;
+}
+
+}  // namespace
+
+// Recordings cut short by a full disk count the whole frames they hold, as ffmpeg decodes them,
+// and their sound ends with their last frame: the still of the last frame is ffmpeg's picture of
+// it, and a still past it fails. A disk that filled before the first frame leaves a file without
+// a frame or sound, which playback refuses, with no length.
+TEST_F(Playback, FilesCutByAFullDiskCountTheFramesFfmpegDecodes) {
+  if (QStandardPaths::findExecutable("ffprobe").isEmpty()) GTEST_SKIP() << "ffprobe (ffmpeg) is not installed";
+  ASSERT_TRUE(UseSnowCamera());
+  virtcam::SetMicrophones({{"Virtual Microphone", "sine", {"Microphone"}}});
+  struct Case {
+    const char* name;
+    qint64 disk;
+    const char* compressor;
+  };
+  // A raw frame (112.5 KB) never fits on the small disk: that file takes sound only.
+  const Case cases[] = {{"snow.asf", 1 << 20, nullptr}, {"snow.avi", 1 << 20, "jpegenc"}, {"raw.avi", 100 << 10, nullptr}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::SmallDisk disk(c.disk);
+    if (!disk.Mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+    const std::string file = disk.Path().toStdString() + c.name;
+    ASSERT_EQ(Call(id::DVCPreviewOn3).I4(), S_OK);
+    const int compressor = c.compressor ? capture::CompressorList().IndexOf(c.compressor) : -1;
+    Call(id::DVCSetVCompNo, {Variant(short(compressor))});
+    ASSERT_EQ(Call(id::DVCSetCapFile2, {Str(file)}).I4(), S_OK);
+    ASSERT_EQ(Call(id::DVCRecStart).I4(), S_OK);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return FreeBytes(disk.Path()) < 8192; }, 30000)) << "the disk never filled";
+    QTest::qWait(300);
+    EXPECT_EQ(Call(id::DVCRecStop).I4(), E_DISK_FULL);
+    Call(id::DVCPreviewOff);
+    const FfprobeRun probed = ProbeWithFfprobe(file);
+    if (c.disk < (1 << 20)) {
+      EXPECT_LE(probed.frames, 0);
+      EXPECT_LE(probed.soundEnd, 0.0) << "sound without a frame";
+      std::int32_t frames = -2;
+      EXPECT_EQ(Call(id::DVCPlayStart, {Str(file), Variant::Ref(&frames)}).I4(), VFW_E_NOT_CONNECTED);
+      Call(id::DVCPlayStop);
+      EXPECT_EQ(Call(id::DVCStillCapStart, {Str(file)}).I4(), VFW_E_NOT_CONNECTED);
+      EXPECT_EQ(Call(id::DVCGetFrameNum).I4(), 0);
+      continue;
+    }
+    ASSERT_GT(probed.frames, 1);
+    // An AVI's sound is cut to the sample; an ASF's comes in coded blocks and keeps its last.
+    if (std::string(c.name).ends_with(".avi")) {
+      EXPECT_LE(probed.soundEnd, probed.videoEnd + 0.001) << "the sound goes on after the last frame";
+    }
+    ASSERT_EQ(Call(id::DVCStillCapStart, {Str(file)}).I4(), S_OK);
+    EXPECT_EQ(Call(id::DVCGetFrameNum).I4(), probed.frames);
+    const std::vector<QImage> decoded = testmedia::DecodeFramesByFfmpeg(file, 320, 240);  // at a fixed rate
+    ASSERT_FALSE(decoded.empty());
+    const std::string last = Temp(std::string(c.name) + "-last.bmp"), past = Temp(std::string(c.name) + "-past.bmp");
+    EXPECT_EQ(Call(id::DVCStillCapture, {Str(last), I4(probed.frames - 1)}).I4(), S_OK);
+    EXPECT_LE(testmedia::MeanDifference(QImage(QString::fromStdString(last)), decoded.back()), 2.0);
+    EXPECT_LT(Call(id::DVCStillCapture, {Str(past), I4(probed.frames)}).I4(), 0);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(past)));
+    Call(id::DVCStillCapStop);
+  }
+  virtcam::SetMicrophones({});
 }
 
 // Every compressor the control lists records a file that the control itself plays back and

@@ -194,7 +194,7 @@ std::vector<QImage> DecodeFrames(const std::string& path) {
 
 std::vector<QImage> DecodeFramesByFfmpeg(const std::string& path, int width, int height) {
   std::vector<QImage> frames;
-  const std::string command = "ffmpeg -v error -i '" + path + "' -f rawvideo -pix_fmt rgb24 -";
+  const std::string command = "ffmpeg -v error -i '" + path + "' -fps_mode passthrough -f rawvideo -pix_fmt rgb24 -";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return frames;
   QImage frame(width, height, QImage::Format_RGB888);
