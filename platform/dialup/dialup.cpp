@@ -8,6 +8,10 @@
 #include <QStringList>
 #include <QTemporaryFile>
 
+#include <fcntl.h>
+#include <linux/close_range.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <mutex>
 
@@ -175,6 +179,14 @@ int Dial(const DialParams& params, long* handle) {
   process.setStandardInputFile(QProcess::nullDevice());
   process.setStandardOutputFile(QProcess::nullDevice());
   process.setStandardErrorFile(QProcess::nullDevice());
+  // pppd stays up as the link's daemon: it must not keep the files the program has open (a
+  // recording GStreamer opened without close-on-exec, say) for as long as the link lasts.
+  process.setChildProcessModifier([] {
+    if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
+      const long last = qMin(::sysconf(_SC_OPEN_MAX), 65536L);
+      for (int fd = 3; fd < last; ++fd) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+  });
   process.start();
   if (!process.waitForStarted(10000)) return kCannotStart;
   *handle = long(process.processId());

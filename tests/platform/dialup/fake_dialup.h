@@ -68,6 +68,7 @@ class FakeDialup {
           "#!/bin/sh\n"
           "n=$(ls '" + log + "'.*.args 2>/dev/null | wc -l)\n"
           "printf '%s\\n' \"$@\" > '" + log + ".'$n'.args'\n"
+          "ls -l /proc/$$/fd/ > '" + log + ".'$n'.fds' 2>&1\n"
           "prev=\n"
           "for a in \"$@\"; do\n"
           "  if [ \"$prev\" = file ]; then cat \"$a\" > '" + log + ".'$n'.options';"
@@ -86,6 +87,8 @@ class FakeDialup {
     return Read(QStringLiteral("dial.%1.args").arg(n)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   }
   QString PasswordOptions(int n = 0) const { return Read(QStringLiteral("dial.%1.options").arg(n)); }
+  // The files the dial program found open (`ls -l` of its descriptors).
+  QString OpenFiles(int n = 0) const { return Read(QStringLiteral("dial.%1.fds").arg(n)); }
   QString PasswordFileMode(int n = 0) const {
     return Read(QStringLiteral("dial.%1.mode").arg(n)).trimmed();
   }

@@ -3,6 +3,9 @@
 
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "codepage/codepage.h"
 #include "dialup/dialup.h"
 #include "platform/dialup/fake_dialup.h"
@@ -39,9 +42,17 @@ TEST(Dialup, DialCallsTheEntryWithThePasswordInAPrivateFile) {
   ASSERT_TRUE(dialup::SetField(params.entryName, QStringLiteral("office")));
   ASSERT_TRUE(dialup::SetField(params.userName, QStringLiteral("taro")));
   ASSERT_TRUE(dialup::SetField(params.password, QStringLiteral("p a\"ss\\word")));
+  // A file the program holds open without close-on-exec (as GStreamer's file sink opens a
+  // recording) stays out of pppd, which lives on as the link's daemon.
+  const QByteArray held = (fake.path() + QStringLiteral("/recording-held-open.avi")).toUtf8();
+  const int heldFd = ::open(held.constData(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(heldFd, 0);
   long handle = 0;
   ASSERT_EQ(dialup::Dial(params, &handle), dialup::kSuccess);
+  ::close(heldFd);
   EXPECT_GT(handle, 0);
+  EXPECT_FALSE(fake.OpenFiles().isEmpty());
+  EXPECT_FALSE(fake.OpenFiles().contains(QStringLiteral("recording-held-open"))) << fake.OpenFiles().toStdString();
   const QStringList args = fake.Arguments();
   ASSERT_EQ(args.size(), 7) << args.join(QLatin1Char(' ')).toStdString();
   EXPECT_EQ(args.mid(0, 6), (QStringList{"call", "office", "updetach", "user", "taro", "file"}));
