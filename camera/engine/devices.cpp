@@ -111,6 +111,10 @@ namespace {
 
 // How long a list waits for the check at the most; an encoder not answered by then stays listed.
 constexpr int kCheckLimitMs = 60000;
+// How long after a check that ended without every answer (it ran out of time, it died) the same
+// encoder set is asked again: the lists meanwhile keep its unanswered encoders without waiting.
+// ORNIK_COMPRESSOR_CHECK_RETRY_MS sets it for tests.
+constexpr int kRetryAfterMs = 5 * 60 * 1000;
 // The format a list without a live graph is made for: the preview's, which a camera is asked for.
 constexpr const char* kPreviewFormat = "video/x-raw,format=I420,width=320,height=240,framerate=30/1";
 // How many encoder sets' answers the cache keeps (programs with other plugin paths share it).
@@ -307,10 +311,17 @@ std::map<std::string, bool> AskCheck(const std::vector<std::string>& encoders) {
   return answers;
 }
 
+std::chrono::milliseconds RetryAfter() {
+  const char* hook = std::getenv("ORNIK_COMPRESSOR_CHECK_RETRY_MS");
+  return std::chrono::milliseconds(hook && *hook ? std::atoi(hook) : kRetryAfterMs);
+}
+
 // The check's answers for the encoders installed: those kept, and for the others the program's,
 // which are then kept. One list at a time asks (a second waits for and reads the first's answers).
+// A set whose check left encoders unanswered is not asked again for a while.
 std::map<std::string, bool> CheckAnswers(const Installed& installed) {
   static auto* asking = new std::mutex;
+  static auto* incomplete = new std::map<std::string, std::chrono::steady_clock::time_point>;
   std::lock_guard lock(*asking);
   std::map<std::string, bool> answers;
   for (const CachedAnswer& a : ReadCache())
@@ -319,7 +330,12 @@ std::map<std::string, bool> CheckAnswers(const Installed& installed) {
   for (const std::string& e : installed.encoders)
     if (!answers.count(e)) unanswered.push_back(e);
   if (unanswered.empty()) return answers;
+  const auto now = std::chrono::steady_clock::now();
+  const auto last = incomplete->find(installed.key);
+  if (last != incomplete->end() && now - last->second < RetryAfter()) return answers;
   const std::map<std::string, bool> asked = AskCheck(unanswered);
+  if (asked.size() < unanswered.size()) (*incomplete)[installed.key] = std::chrono::steady_clock::now();
+  else incomplete->erase(installed.key);
   if (asked.empty()) return answers;
   answers.insert(asked.begin(), asked.end());
   WriteCache(installed.key, answers);

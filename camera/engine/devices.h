@@ -36,7 +36,8 @@ class DeviceList {
 // control's own program ornik-compressor-check (beside the control's file), once for the encoders
 // installed: its answers are kept in the user's cache folder, and an encoder installed or removed
 // is checked again. An encoder whose check ended without an answer (out of time, the program
-// died, the disk full) stays listed and is asked about again by the next list. No encoder's code
+// died, the disk full) stays listed and is asked about again a few minutes later (the lists in
+// between ask nothing, so a check that hangs makes one list wait, not each). No encoder's code
 // is loaded by a list.
 class CompressorList {
  public:

@@ -3,6 +3,8 @@
 // all answered through the one dialog hook.
 #include <gst/gst.h>
 
+#include <cstdlib>
+
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QSpinBox>
@@ -183,9 +185,13 @@ TEST_F(PropertyDialog, PinSheetsLeaveARecordingWhole) {
 
 // A host's recording session through the members: raw, MJPEG and H.264 AVI files with sound,
 // each recorded, stopped, started again into the same file and finished by the preview's end;
-// every file decodes to the frames of its length.
+// every file decodes to the frames of its length. ORNIK_TEST_WARM_UP_ENCODERS (set by
+// scripts/valgrind-camera.sh) records once with each encoder before its checked recording: under
+// valgrind the first run of an encoder's code holds the checker's one thread for a long while, and
+// the camera's live source, which then gets no turn, leaves its frames out.
 TEST_F(PropertyDialog, RecordingsThroughTheMembersInEveryAviCoding) {
   auto file = [this](const std::string& name) { return Variant(QString::fromStdString(Temp(name.c_str()))); };
+  const bool warmUp = std::getenv("ORNIK_TEST_WARM_UP_ENCODERS") != nullptr;
   for (const char* compressor : {"", "jpegenc", "x264enc"}) {
     SCOPED_TRACE(compressor);
     const int index = *compressor ? capture::CompressorList().IndexOf(compressor) : -1;
@@ -194,16 +200,19 @@ TEST_F(PropertyDialog, RecordingsThroughTheMembersInEveryAviCoding) {
       continue;
     }
     const std::string name = std::string("rec-") + (*compressor ? compressor : "raw") + ".avi";
-    ASSERT_EQ(Call(id::DVCPreviewOn3), S_OK);
-    Call(id::DVCSetVCompNo, {Variant(std::int16_t(index))});
-    ASSERT_EQ(Call(id::DVCSetCapFile2, {file(name)}), S_OK);
-    ASSERT_EQ(Call(id::DVCRecStart), S_OK);
-    QThread::msleep(700);
-    ASSERT_EQ(Call(id::DVCRecStop), S_OK);
-    ASSERT_EQ(Call(id::DVCRecStart), S_OK);
-    QThread::msleep(500);
-    ASSERT_EQ(Call(id::DVCRecStop), S_OK);
-    Call(id::DVCPreviewOff);
+    for (bool checked : {false, true}) {
+      if (!checked && !(warmUp && *compressor)) continue;
+      ASSERT_EQ(Call(id::DVCPreviewOn3), S_OK);
+      Call(id::DVCSetVCompNo, {Variant(std::int16_t(index))});
+      ASSERT_EQ(Call(id::DVCSetCapFile2, {file(checked ? name : "warm-up-" + name)}), S_OK);
+      ASSERT_EQ(Call(id::DVCRecStart), S_OK);
+      QThread::msleep(700);
+      ASSERT_EQ(Call(id::DVCRecStop), S_OK);
+      ASSERT_EQ(Call(id::DVCRecStart), S_OK);
+      QThread::msleep(500);
+      ASSERT_EQ(Call(id::DVCRecStop), S_OK);
+      Call(id::DVCPreviewOff);
+    }
     gint64 length = -1;
     std::string caps;
     ASSERT_TRUE(testmedia::Probe(Temp(name.c_str()), &length, &caps));

@@ -99,22 +99,29 @@ std::string CurrentRegistry() {
 }  // namespace
 
 // The compressor check runs in a program of the control's own. One that ends without an answer
-// (here the program dies, then an encoder's recording never ends) keeps the encoder listed and
-// keeps no answer, so the next list asks again; the answer once given is kept.
+// (an encoder's recording never ends, the program dies) keeps the encoder listed and keeps no
+// answer; it is asked again later, not by every list; the answer once given is kept.
 TEST_F(Devices, ACheckWithoutAnAnswerKeepsTheEncoderListedAndIsAskedAgain) {
   const std::string registry = CurrentRegistry();
   if (!registry.empty()) setenv("GST_REGISTRY", registry.c_str(), 0);
   const std::string cache = TempFile("cache");
   setenv("XDG_CACHE_HOME", cache.c_str(), 1);
   CCaptureEngine engine;
-  for (const char* fault : {"jpegenc:abort", "jpegenc:endless"}) {
-    setenv("ORNIK_COMPRESSOR_CHECK_FAULT", fault, 1);
-    EXPECT_GE(capture::CompressorList().IndexOf("jpegenc"), 0) << fault;
-    EXPECT_EQ(KeptAnswer("jpegenc"), "") << fault;
-  }
+  // The next list, right after a check that ran out of time, does not ask (and wait) again.
+  setenv("ORNIK_COMPRESSOR_CHECK_FAULT", "jpegenc:endless", 1);
+  EXPECT_GE(capture::CompressorList().IndexOf("jpegenc"), 0);
+  unsetenv("ORNIK_COMPRESSOR_CHECK_FAULT");
+  EXPECT_GE(capture::CompressorList().IndexOf("jpegenc"), 0);
+  EXPECT_EQ(KeptAnswer("jpegenc"), "");
+  // Later it is asked again.
+  setenv("ORNIK_COMPRESSOR_CHECK_RETRY_MS", "0", 1);
+  setenv("ORNIK_COMPRESSOR_CHECK_FAULT", "jpegenc:abort", 1);
+  EXPECT_GE(capture::CompressorList().IndexOf("jpegenc"), 0);
+  EXPECT_EQ(KeptAnswer("jpegenc"), "");
   unsetenv("ORNIK_COMPRESSOR_CHECK_FAULT");
   EXPECT_GE(capture::CompressorList().IndexOf("jpegenc"), 0);
   EXPECT_EQ(KeptAnswer("jpegenc"), "yes");
+  unsetenv("ORNIK_COMPRESSOR_CHECK_RETRY_MS");
   struct stat st {};
   const bool kept = ::stat(capture::CompressorCheckFile().c_str(), &st) == 0;
   unsetenv("XDG_CACHE_HOME");
