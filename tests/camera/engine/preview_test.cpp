@@ -121,7 +121,7 @@ TEST_F(Preview, TurningThePreviewOnAndOffDoesNotGrow) {
     engine.TearDownGraph();
   };
   for (int i = 0; i < 20; ++i) cycle();  // caches, pools and the registry settle first
-  // So does the compressor trial the first preview began (once per live format).
+  // So does the first compressor list (its check of the encoders runs in a program of its own).
   ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
   engine.GetCompressorCount();
   engine.TearDownGraph();
