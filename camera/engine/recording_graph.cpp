@@ -317,7 +317,7 @@ HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
     gate_.open = false;
     failedBefore = gate_.failed;
   }
-  bool ended = false;
+  bool ended = false, waited = false;
   PadPtr sink = Adopt(gst_element_get_static_pad(bin_.get(), "sink"));
   // A branch that failed has nobody left to write its end.
   if (!failedBefore && teePad_ && GST_OBJECT_PARENT(bin_.get()) && GST_STATE(bin_.get()) == GST_STATE_PLAYING &&
@@ -332,7 +332,12 @@ HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
       gst_element_send_event(audioSource_.get(), gst_event_new_eos());
     }
     ended = graph_.WaitForEos(sink_.get(), timeout);
+    waited = true;
   }
+  // What the branch reports from here on comes of its being taken down (the file writer refuses
+  // the multiplexer's last writes as the branch stops), not of the file: it is the branch's, and
+  // no failure.
+  takenDown_ = true;
   UnlinkIfLinked(teePad_.get(), bin_.get(), "sink");
   UnlinkIfLinked(audioPad_.get(), bin_.get(), "audio");
   gst_element_set_state(bin_.get(), GST_STATE_NULL);
@@ -348,10 +353,13 @@ HRESULT RecordingGraph::Finish(std::chrono::milliseconds timeout) {
   binObject_ = nullptr;
   bin_.reset();
   const HRESULT failure = failure_.load();
-  if (Failed(failure) && !aviFile_.empty()) CloseCutAvi(aviFile_);
-  if (Failed(failure) && aviFile_.empty()) CloseCutAsf(file_);
-  if (!rawAviFile_.empty() && (ended || Failed(failure))) FixRawImageSize(rawAviFile_);
-  if (ended && aviFile_.empty()) FixAsfPacketLengths(file_);
+  // A file whose end did not come in time has neither header lengths nor index that match its
+  // frames: it is closed over what it holds, as one whose writing failed.
+  const bool cut = Failed(failure) || (waited && !ended);
+  if (cut && !aviFile_.empty()) CloseCutAvi(aviFile_);
+  if (cut && aviFile_.empty()) CloseCutAsf(file_);
+  if (!rawAviFile_.empty() && (ended || cut)) FixRawImageSize(rawAviFile_);
+  if ((ended || cut) && aviFile_.empty()) FixAsfPacketLengths(file_);
   if (Failed(failure)) return failedBefore ? com::S_OK : failure;
   return ended || timeout.count() == 0 ? com::S_OK : com::VFW_E_TIMEOUT;
 }
@@ -361,6 +369,7 @@ bool RecordingGraph::OnError(GstMessage* message) {
   bool inside = false;
   for (GstObject* o = GST_MESSAGE_SRC(message); o && bin && !inside; o = GST_OBJECT_PARENT(o)) inside = o == bin;
   if (!inside) return false;
+  if (takenDown_) return true;
   {
     // Closed before the failure travels back up the branch: the tee's next frame is dropped at
     // the branch's entry instead of stopping the camera.

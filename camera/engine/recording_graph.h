@@ -83,7 +83,8 @@ class RecordingGraph {
   std::int64_t QueuedFrames() const;  // waiting in the branch's queue
   void OnQos(GstMessage* message);
   // An error inside the branch (a full disk): the branch takes no more frames, the live picture
-  // runs on. True when the message came from inside the branch. Any thread.
+  // runs on. True when the message came from inside the branch (one while Finish takes the branch
+  // down is no failure). Any thread.
   bool OnError(GstMessage* message);
   // Why the branch stopped writing (S_OK while it writes).
   HRESULT Failure() const { return failure_.load(); }
@@ -124,6 +125,7 @@ class RecordingGraph {
   std::string aviFile_;     // the file, when it is an AVI
   std::string file_;
   std::atomic<HRESULT> failure_{com::S_OK};
+  std::atomic<bool> takenDown_{false};  // Finish is taking the branch down
   AudioFormat format_;
   std::vector<QString> lines_;
   int enabledLine_ = 0;
