@@ -17,7 +17,7 @@ namespace capture {
 
 namespace {
 
-// How long a blocked branch may take to reach its file after the end of stream was sent.
+// The ASF encoders' bit rates, and how many frames the branch's queue holds for a slow encoder.
 constexpr int kAsfVideoBitRate = 2000000;
 constexpr int kAsfAudioBitRate = 128000;
 constexpr guint kQueueFrames = 60;
