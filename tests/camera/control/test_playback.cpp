@@ -171,13 +171,14 @@ class Playback : public ::testing::Test {
     EXPECT_EQ(Call(id::DVCPlayStart, {Str(file), Variant::Ref(&frames)}).I4(), S_OK);
     return frames;
   }
-  // The only camera: one of 320 x 240 at 30 frames a second whose every frame is another.
-  static bool UseSnowCamera() {
+  // The only camera: one of 320 x 240 at 30 frames a second showing `pattern` (snow: every
+  // frame another).
+  static bool UseOnlyCamera(const char* name = "Snow", const char* pattern = "snow") {
     if (!virtcam::Register()) return false;
     virtcam::HideRealProviders();
     virtcam::Camera cam;
-    cam.name = "Snow";
-    cam.pattern = "snow";
+    cam.name = name;
+    cam.pattern = pattern;
     cam.modes = {"I420 320x240@30"};
     virtcam::SetCameras({cam});
     return true;
@@ -393,7 +394,7 @@ TEST_F(Playback, StillsFromAFileAfterALivePreview) {
 // the frame count is that of the decoded file, the frame time is 1/30 s, and a still by number
 // is that frame and not its neighbour.
 TEST_F(Playback, TheControlsOwnRecordingsPlayFrameByFrame) {
-  ASSERT_TRUE(UseSnowCamera());
+  ASSERT_TRUE(UseOnlyCamera());
   for (const char* name : {"own.asf", "own.avi"}) {
     SCOPED_TRACE(name);
     const std::string file = Temp(name);
@@ -475,7 +476,7 @@ qint64 FreeBytes(const QString& folder) {
 // a frame or sound, which playback refuses, with no length.
 TEST_F(Playback, FilesCutByAFullDiskCountTheFramesFfmpegDecodes) {
   if (QStandardPaths::findExecutable("ffprobe").isEmpty()) GTEST_SKIP() << "ffprobe (ffmpeg) is not installed";
-  ASSERT_TRUE(UseSnowCamera());
+  ASSERT_TRUE(UseOnlyCamera());
   virtcam::SetMicrophones({{"Virtual Microphone", "sine", {"Microphone"}}});
   struct Case {
     const char* name;
@@ -709,13 +710,7 @@ TEST_F(Playback, JpegOfEveryChromaLayoutAndRangeCutsAndStillsAsFfmpegDecodesIt) 
     EXPECT_LE(testmedia::MeanDifference(QImage(QString::fromStdString(still)), from[12]), 2.0);
   }
 
-  ASSERT_TRUE(virtcam::Register());
-  virtcam::HideRealProviders();
-  virtcam::Camera cam;
-  cam.name = "Dark";
-  cam.pattern = "black";
-  cam.modes = {"I420 320x240@30"};
-  virtcam::SetCameras({cam});
+  ASSERT_TRUE(UseOnlyCamera("Dark", "black"));
   GstElementFactory* libav = gst_element_factory_find("avenc_mjpeg");
   ASSERT_NE(libav, nullptr);
   const QString libavName = QString::fromUtf8(gst_element_factory_get_metadata(libav, GST_ELEMENT_METADATA_LONGNAME));
