@@ -82,7 +82,8 @@ function(velmor_station_library target)
 endfunction()
 
 # velmor_add_bench(NAME SOURCES a.cpp LIBS x y): a Google Benchmark program under bench/. It is
-# built with the project and run by hand (scripts/bench.sh), never by the test suite.
+# built with the project and run by hand (build/bin/NAME, see docs/developing.md), never by the
+# test suite.
 function(velmor_add_bench name)
   cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${B_SOURCES})
