@@ -79,6 +79,23 @@ class KioskStation : public ::testing::Test {
     }, 20000);
   }
 
+  // Presses キャンセル, the last button in the settings window's bottom right corner, and waits
+  // until the window is gone.
+  void CancelSettings() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !display_.Windows(QStringLiteral("の設定$")).isEmpty(); }, 20000))
+        << LogLines().join('\n').toStdString();
+    const QString settings = display_.Windows(QStringLiteral("の設定$")).value(0);
+    const QString shape = display_.Xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), settings});
+    const int width = shape.section(QStringLiteral("WIDTH="), 1).section(QLatin1Char('\n'), 0, 0).toInt();
+    const int height = shape.section(QStringLiteral("HEIGHT="), 1).section(QLatin1Char('\n'), 0, 0).toInt();
+    ASSERT_GT(width, 100) << shape.toStdString();
+    ASSERT_FALSE(display_.Xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), settings,
+                                   QString::number(width - 30), QString::number(height - 20),
+                                   QStringLiteral("click"), QStringLiteral("1")}).isNull());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return display_.Windows(QStringLiteral("の設定$")).isEmpty(); }, 20000))
+        << LogLines().join('\n').toStdString();
+  }
+
   // IDs recorded so far, in order.
   QStringList Recorded() const {
     db::Connection connection;
@@ -176,21 +193,32 @@ TEST_F(KioskStation, TheLoginTakesTheKeyboardWhereverThePointerRests) {
   Launch(station_);
   ASSERT_TRUE(WaitFocused(QStringLiteral("^ログイン$"))) << LogLines().join('\n').toStdString();
   ASSERT_TRUE(display_.TypeLine(QStringLiteral("admin")));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !display_.Windows(QStringLiteral("の設定$")).isEmpty(); }, 20000));
-  // キャンセル, the last button in the settings window's bottom right corner.
-  const QString settings = display_.Windows(QStringLiteral("の設定$")).value(0);
-  const QString shape = display_.Xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), settings});
-  const int width = shape.section(QStringLiteral("WIDTH="), 1).section(QLatin1Char('\n'), 0, 0).toInt();
-  const int height = shape.section(QStringLiteral("HEIGHT="), 1).section(QLatin1Char('\n'), 0, 0).toInt();
-  ASSERT_GT(width, 100) << shape.toStdString();
-  ASSERT_FALSE(display_.Xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), settings,
-                                 QString::number(width - 30), QString::number(height - 20),
-                                 QStringLiteral("click"), QStringLiteral("1")}).isNull());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return display_.Windows(QStringLiteral("の設定$")).isEmpty(); }, 20000))
-      << LogLines().join('\n').toStdString();
+  ASSERT_NO_FATAL_FAILURE(CancelSettings());
   ASSERT_FALSE(display_.Xdotool(corner).isNull());
   ASSERT_TRUE(WaitFocused(QStringLiteral("^ログイン$"))) << LogLines().join('\n').toStdString();
   ASSERT_TRUE(display_.TypeLine(QStringLiteral("9999")));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return display_.Windows(QStringLiteral("^Velmor$")).size() == 1; }, 20000))
+      << LogLines().join('\n').toStdString();
+}
+
+TEST_F(KioskStation, TheLoginTakesTheKeyboardBackAfterTheCameraQuestion) {
+  // No camera: every login asks first, at the start and back from the administration. The box
+  // is answered with Enter, the pointer resting on the bare screen; the password typed next goes
+  // to the login.
+  Prepare(QStringLiteral("[IMAGE]\ncam=True\n"));
+  const QStringList corner{QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")};
+  ASSERT_FALSE(display_.Xdotool(corner).isNull());
+  Launch(station_);
+  for (const QString& password : {QStringLiteral("admin"), QStringLiteral("9999")}) {
+    SCOPED_TRACE(password.toStdString());
+    ASSERT_TRUE(WaitFocused(QStringLiteral("^ハードウェアの確認$"))) << LogLines().join('\n').toStdString();
+    ASSERT_FALSE(display_.Xdotool({QStringLiteral("key"), QStringLiteral("Return")}).isNull());
+    ASSERT_TRUE(WaitFocused(QStringLiteral("^ログイン$"))) << LogLines().join('\n').toStdString();
+    ASSERT_TRUE(display_.TypeLine(password));
+    if (password != QStringLiteral("admin")) break;
+    ASSERT_NO_FATAL_FAILURE(CancelSettings());
+    ASSERT_FALSE(display_.Xdotool(corner).isNull());
+  }
   EXPECT_TRUE(QTest::qWaitFor([&] { return display_.Windows(QStringLiteral("^Velmor$")).size() == 1; }, 20000))
       << LogLines().join('\n').toStdString();
 }
