@@ -71,6 +71,14 @@ class KioskStation : public ::testing::Test {
     QTest::qWait(300);
   }
 
+  // Moves the pointer to the corner of the bare screen, away from every window, where it stays
+  // once xdotool has gone.
+  void PointerToCorner() const {
+    ASSERT_FALSE(display_.Xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")}).isNull());
+    ASSERT_EQ(display_.Xdotool({QStringLiteral("getmouselocation")}).section(QLatin1Char(' '), 0, 1).toStdString(),
+              "x:5 y:5");
+  }
+
   // Waits until a window whose name matches `pattern` holds the keyboard focus of the display.
   bool WaitFocused(const QString& pattern) const {
     return QTest::qWaitFor([&] {
@@ -177,7 +185,7 @@ TEST_F(KioskStation, ScansTypedWhereverThePointerRestsAreRecorded) {
   ASSERT_FALSE(display_.Xdotool({QStringLiteral("key"), QStringLiteral("Return")}).isNull());
   ASSERT_TRUE(second_.waitForFinished(10000));
   // The pointer rests on the backdrop (the station window is centred on a larger screen).
-  ASSERT_FALSE(display_.Xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")}).isNull());
+  ASSERT_NO_FATAL_FAILURE(PointerToCorner());
   ASSERT_TRUE(display_.TypeLine(QStringLiteral("1002")));
   ASSERT_TRUE(display_.TypeLine(QStringLiteral("1003")));
   WaitRecorded(3);
@@ -188,13 +196,12 @@ TEST_F(KioskStation, TheLoginTakesTheKeyboardWhereverThePointerRests) {
   Prepare();
   // The pointer rests on the bare screen, away from the windows, at the start and back from the
   // administration: the password typed goes to the login all the same.
-  const QStringList corner{QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")};
-  ASSERT_FALSE(display_.Xdotool(corner).isNull());
+  ASSERT_NO_FATAL_FAILURE(PointerToCorner());
   Launch(station_);
   ASSERT_TRUE(WaitFocused(QStringLiteral("^ログイン$"))) << LogLines().join('\n').toStdString();
   ASSERT_TRUE(display_.TypeLine(QStringLiteral("admin")));
   ASSERT_NO_FATAL_FAILURE(CancelSettings());
-  ASSERT_FALSE(display_.Xdotool(corner).isNull());
+  ASSERT_NO_FATAL_FAILURE(PointerToCorner());
   ASSERT_TRUE(WaitFocused(QStringLiteral("^ログイン$"))) << LogLines().join('\n').toStdString();
   ASSERT_TRUE(display_.TypeLine(QStringLiteral("9999")));
   EXPECT_TRUE(QTest::qWaitFor([&] { return display_.Windows(QStringLiteral("^Velmor$")).size() == 1; }, 20000))
@@ -206,8 +213,7 @@ TEST_F(KioskStation, TheLoginTakesTheKeyboardBackAfterTheCameraQuestion) {
   // is answered with Enter, the pointer resting on the bare screen; the password typed next goes
   // to the login.
   Prepare(QStringLiteral("[IMAGE]\ncam=True\n"));
-  const QStringList corner{QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")};
-  ASSERT_FALSE(display_.Xdotool(corner).isNull());
+  ASSERT_NO_FATAL_FAILURE(PointerToCorner());
   Launch(station_);
   for (const QString& password : {QStringLiteral("admin"), QStringLiteral("9999")}) {
     SCOPED_TRACE(password.toStdString());
@@ -217,7 +223,7 @@ TEST_F(KioskStation, TheLoginTakesTheKeyboardBackAfterTheCameraQuestion) {
     ASSERT_TRUE(display_.TypeLine(password));
     if (password != QStringLiteral("admin")) break;
     ASSERT_NO_FATAL_FAILURE(CancelSettings());
-    ASSERT_FALSE(display_.Xdotool(corner).isNull());
+    ASSERT_NO_FATAL_FAILURE(PointerToCorner());
   }
   EXPECT_TRUE(QTest::qWaitFor([&] { return display_.Windows(QStringLiteral("^Velmor$")).size() == 1; }, 20000))
       << LogLines().join('\n').toStdString();
