@@ -136,9 +136,10 @@ void FocusKeeper::Retake() {
 
 void FocusKeeper::Take() {
   QWidget* target = Target();
+  if (!target) return;
   bool another = false;
   FocusHolder(&another);
-  if (!target || another) return;
+  if (another) return;
   target->raise();
   target->activateWindow();
 }
