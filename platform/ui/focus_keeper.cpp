@@ -13,33 +13,39 @@
 namespace ui {
 namespace {
 
-// Whether a window of another program holds the keyboard focus (X: a window that is neither the
-// root window nor one of this program's, nor inside one). Nobody holds it while the focus is
-// the root window, the pointer or none; off X only this program's windows are there.
-bool AnotherProgramHoldsTheFocus() {
+// The window that holds the keyboard focus of the display: one of this program's (its top-level
+// window), another program's (`another` set), or nobody (null: the focus is the root window, the
+// pointer or none). X is asked, since Qt learns of a change only later; off X only this
+// program's windows are there.
+const QWindow* FocusHolder(bool* another) {
+  *another = false;
   auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
   xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
-  if (!connection) return false;
+  if (!connection) return QGuiApplication::focusWindow();
   xcb_get_input_focus_reply_t* focus =
       xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr);
-  if (!focus) return false;
+  if (!focus) return nullptr;
   xcb_window_t window = focus->focus;
   std::free(focus);
-  if (window == XCB_NONE || window == XCB_INPUT_FOCUS_POINTER_ROOT) return false;
+  if (window == XCB_NONE || window == XCB_INPUT_FOCUS_POINTER_ROOT) return nullptr;
   // Up from the window that holds it to its top-level window.
   for (int depth = 0; depth < 64; ++depth) {
     for (const QWindow* ours : QGuiApplication::allWindows())
-      if (ours->handle() && ours->winId() == window) return false;
+      if (ours->handle() && ours->winId() == window) {
+        while (ours->parent()) ours = ours->parent();
+        return ours;
+      }
     xcb_query_tree_reply_t* tree =
         xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
-    if (!tree) return false;  // gone meanwhile
+    if (!tree) return nullptr;  // gone meanwhile
     const xcb_window_t root = tree->root, parent = tree->parent;
     std::free(tree);
-    if (window == root) return false;
-    if (parent == root) return true;
+    if (window == root) return nullptr;
+    if (parent == root) break;
     window = parent;
   }
-  return true;
+  *another = true;
+  return nullptr;
 }
 
 }  // namespace
@@ -71,6 +77,14 @@ bool FocusKeeper::nativeEventFilter(const QByteArray& eventType, void* message, 
 bool FocusKeeper::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Show && watched == window_ && !event->spontaneous()) {
     Take();
+    return false;
+  }
+  // Another window of ours goes (a message box answered, a dialog closed): without a window
+  // manager the focus it held falls to the root window, where the pointer's place does not bring
+  // it back.
+  if (event->type() == QEvent::Hide && watched != window_ && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->isWindow()) {
+    Lost();
     return false;
   }
   if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
@@ -113,14 +127,19 @@ void FocusKeeper::Lost() {
 
 void FocusKeeper::Retake() {
   pending_ = false;
-  const QWindow* focus = QGuiApplication::focusWindow();
-  if (focus && !(passive_ && passive_(focus))) return;  // a window of ours holds it
+  bool another = false;
+  const QWindow* focus = FocusHolder(&another);
+  if (another) return;
+  if (focus && focus->isVisible() && !(passive_ && passive_(focus))) return;  // a window of ours holds it
   Take();
 }
 
 void FocusKeeper::Take() {
   QWidget* target = Target();
-  if (!target || AnotherProgramHoldsTheFocus()) return;
+  if (!target) return;
+  bool another = false;
+  FocusHolder(&another);
+  if (another) return;
   target->raise();
   target->activateWindow();
 }

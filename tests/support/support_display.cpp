@@ -1,10 +1,14 @@
 #include "support/support_display.h"
 
 #include <QElapsedTimer>
+#include <QThread>
+
+#include <xcb/xcb.h>
 
 namespace testsupport {
 
 VirtualDisplay::~VirtualDisplay() {
+  if (held_) xcb_disconnect(held_);
   if (server_.state() == QProcess::NotRunning) return;
   server_.terminate();
   if (!server_.waitForFinished(5000)) {
@@ -14,9 +18,12 @@ VirtualDisplay::~VirtualDisplay() {
 }
 
 bool VirtualDisplay::Start() {
-  // Xvfb picks a free display itself and writes its number to the descriptor given.
+  // Xvfb picks a free display itself and writes its number to the descriptor given: the number
+  // of the first display whose socket it could take, which no other server holds, so two tests
+  // that start at once get two displays. By default an X server starts afresh whenever its last
+  // client leaves (between two xdotool runs, say), and drops a client that connects meanwhile.
   server_.setProcessChannelMode(QProcess::SeparateChannels);
-  server_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+  server_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
                                          QStringLiteral("-screen"), QStringLiteral("0"),
                                          QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
                                          QStringLiteral("tcp")});
@@ -34,6 +41,23 @@ bool VirtualDisplay::Start() {
     return false;
   }
   name_ = QLatin1Char(':') + number;
+  // A connection of our own proves that the display takes them before any program is started on
+  // it, and holding it keeps one client there whatever the programs do.
+  const QByteArray display = name_.toLatin1();
+  while (!held_) {
+    xcb_connection_t* connection = xcb_connect(display.constData(), nullptr);
+    if (!xcb_connection_has_error(connection)) {
+      held_ = connection;
+      break;
+    }
+    xcb_disconnect(connection);
+    if (waited.elapsed() >= 20000 || server_.state() != QProcess::Running) {
+      error_ = QStringLiteral("display ") + name_ + QStringLiteral(" takes no connection: ") +
+               QString::fromLocal8Bit(server_.readAllStandardError());
+      return false;
+    }
+    QThread::msleep(50);
+  }
   return true;
 }
 

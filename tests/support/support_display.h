@@ -1,11 +1,15 @@
 #pragma once
 // A real X display for the tests that need one (keyboard focus, typing from outside): an Xvfb
 // server of the test's own, without a window manager, and xdotool to type and move the pointer
-// on it. Programs started with Environment() show their windows there.
+// on it. Programs started with Environment() show their windows there. The display keeps its
+// state for its whole life: it never starts afresh when its last program leaves, which would
+// turn away a program connecting at that moment and put the pointer back in the middle.
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+
+struct xcb_connection_t;
 
 namespace testsupport {
 
@@ -16,7 +20,8 @@ class VirtualDisplay {
   VirtualDisplay(const VirtualDisplay&) = delete;
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
-  // Starts Xvfb on a free display (1280 x 1024); false with Error() when it did not come up.
+  // Starts Xvfb on a free display (1280 x 1024) and returns once the display takes connections;
+  // false with Error() when it did not come up.
   bool Start();
   QString Error() const { return error_; }
   QString Name() const { return name_; }  // ":<n>"
@@ -33,6 +38,8 @@ class VirtualDisplay {
 
  private:
   QProcess server_;
+  // A connection of the test's own, held while the display lives.
+  xcb_connection_t* held_ = nullptr;
   QString name_;
   QString error_;
 };

@@ -71,12 +71,37 @@ class KioskStation : public ::testing::Test {
     QTest::qWait(300);
   }
 
+  // Moves the pointer to the corner of the bare screen, away from every window, where it stays
+  // once xdotool has gone.
+  void PointerToCorner() const {
+    ASSERT_FALSE(display_.Xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")}).isNull());
+    ASSERT_EQ(display_.Xdotool({QStringLiteral("getmouselocation")}).section(QLatin1Char(' '), 0, 1).toStdString(),
+              "x:5 y:5");
+  }
+
   // Waits until a window whose name matches `pattern` holds the keyboard focus of the display.
   bool WaitFocused(const QString& pattern) const {
     return QTest::qWaitFor([&] {
       const QString focus = display_.Xdotool({QStringLiteral("getwindowfocus"), QStringLiteral("-f")}).trimmed();
       return !focus.isEmpty() && display_.Windows(pattern).contains(focus);
     }, 20000);
+  }
+
+  // Presses キャンセル, the last button in the settings window's bottom right corner, and waits
+  // until the window is gone.
+  void CancelSettings() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !display_.Windows(QStringLiteral("の設定$")).isEmpty(); }, 20000))
+        << LogLines().join('\n').toStdString();
+    const QString settings = display_.Windows(QStringLiteral("の設定$")).value(0);
+    const QString shape = display_.Xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), settings});
+    const int width = shape.section(QStringLiteral("WIDTH="), 1).section(QLatin1Char('\n'), 0, 0).toInt();
+    const int height = shape.section(QStringLiteral("HEIGHT="), 1).section(QLatin1Char('\n'), 0, 0).toInt();
+    ASSERT_GT(width, 100) << shape.toStdString();
+    ASSERT_FALSE(display_.Xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), settings,
+                                   QString::number(width - 30), QString::number(height - 20),
+                                   QStringLiteral("click"), QStringLiteral("1")}).isNull());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return display_.Windows(QStringLiteral("の設定$")).isEmpty(); }, 20000))
+        << LogLines().join('\n').toStdString();
   }
 
   // IDs recorded so far, in order.
@@ -160,7 +185,7 @@ TEST_F(KioskStation, ScansTypedWhereverThePointerRestsAreRecorded) {
   ASSERT_FALSE(display_.Xdotool({QStringLiteral("key"), QStringLiteral("Return")}).isNull());
   ASSERT_TRUE(second_.waitForFinished(10000));
   // The pointer rests on the backdrop (the station window is centred on a larger screen).
-  ASSERT_FALSE(display_.Xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")}).isNull());
+  ASSERT_NO_FATAL_FAILURE(PointerToCorner());
   ASSERT_TRUE(display_.TypeLine(QStringLiteral("1002")));
   ASSERT_TRUE(display_.TypeLine(QStringLiteral("1003")));
   WaitRecorded(3);
@@ -171,26 +196,35 @@ TEST_F(KioskStation, TheLoginTakesTheKeyboardWhereverThePointerRests) {
   Prepare();
   // The pointer rests on the bare screen, away from the windows, at the start and back from the
   // administration: the password typed goes to the login all the same.
-  const QStringList corner{QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")};
-  ASSERT_FALSE(display_.Xdotool(corner).isNull());
+  ASSERT_NO_FATAL_FAILURE(PointerToCorner());
   Launch(station_);
   ASSERT_TRUE(WaitFocused(QStringLiteral("^ログイン$"))) << LogLines().join('\n').toStdString();
   ASSERT_TRUE(display_.TypeLine(QStringLiteral("admin")));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !display_.Windows(QStringLiteral("の設定$")).isEmpty(); }, 20000));
-  // キャンセル, the last button in the settings window's bottom right corner.
-  const QString settings = display_.Windows(QStringLiteral("の設定$")).value(0);
-  const QString shape = display_.Xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), settings});
-  const int width = shape.section(QStringLiteral("WIDTH="), 1).section(QLatin1Char('\n'), 0, 0).toInt();
-  const int height = shape.section(QStringLiteral("HEIGHT="), 1).section(QLatin1Char('\n'), 0, 0).toInt();
-  ASSERT_GT(width, 100) << shape.toStdString();
-  ASSERT_FALSE(display_.Xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), settings,
-                                 QString::number(width - 30), QString::number(height - 20),
-                                 QStringLiteral("click"), QStringLiteral("1")}).isNull());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return display_.Windows(QStringLiteral("の設定$")).isEmpty(); }, 20000))
-      << LogLines().join('\n').toStdString();
-  ASSERT_FALSE(display_.Xdotool(corner).isNull());
+  ASSERT_NO_FATAL_FAILURE(CancelSettings());
+  ASSERT_NO_FATAL_FAILURE(PointerToCorner());
   ASSERT_TRUE(WaitFocused(QStringLiteral("^ログイン$"))) << LogLines().join('\n').toStdString();
   ASSERT_TRUE(display_.TypeLine(QStringLiteral("9999")));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return display_.Windows(QStringLiteral("^Velmor$")).size() == 1; }, 20000))
+      << LogLines().join('\n').toStdString();
+}
+
+TEST_F(KioskStation, TheLoginTakesTheKeyboardBackAfterTheCameraQuestion) {
+  // No camera: every login asks first, at the start and back from the administration. The box
+  // is answered with Enter, the pointer resting on the bare screen; the password typed next goes
+  // to the login.
+  Prepare(QStringLiteral("[IMAGE]\ncam=True\n"));
+  ASSERT_NO_FATAL_FAILURE(PointerToCorner());
+  Launch(station_);
+  for (const QString& password : {QStringLiteral("admin"), QStringLiteral("9999")}) {
+    SCOPED_TRACE(password.toStdString());
+    ASSERT_TRUE(WaitFocused(QStringLiteral("^ハードウェアの確認$"))) << LogLines().join('\n').toStdString();
+    ASSERT_FALSE(display_.Xdotool({QStringLiteral("key"), QStringLiteral("Return")}).isNull());
+    ASSERT_TRUE(WaitFocused(QStringLiteral("^ログイン$"))) << LogLines().join('\n').toStdString();
+    ASSERT_TRUE(display_.TypeLine(password));
+    if (password != QStringLiteral("admin")) break;
+    ASSERT_NO_FATAL_FAILURE(CancelSettings());
+    ASSERT_NO_FATAL_FAILURE(PointerToCorner());
+  }
   EXPECT_TRUE(QTest::qWaitFor([&] { return display_.Windows(QStringLiteral("^Velmor$")).size() == 1; }, 20000))
       << LogLines().join('\n').toStdString();
 }
