@@ -361,7 +361,7 @@ TEST_F(SetupTool, TheOwnMailServerPassesTheWindowsAndDelivers) {
   testsupport::SmtpServer smtp;
   testsupport::SmtpOptions options;
   options.user = "station@example.org";
-  options.password = "mail secret";
+  options.password = "\"mail\" secret";
   options.port = testsupport::UnusedSettingsPort();
   for (int tries = 0; tries < 5 && !smtp.Start(options); ++tries)
     options.port = testsupport::UnusedSettingsPort();
@@ -372,7 +372,7 @@ TEST_F(SetupTool, TheOwnMailServerPassesTheWindowsAndDelivers) {
                    "station@example.org", "--own-password", "old secret"})
                   .contains("mails go through 127.0.0.1 (own server)"));
   // A re-run that gives the new password alone changes that password and keeps the rest.
-  Run({folder, "--own-password", "mail secret"});
+  Run({folder, "--own-password", "\"mail\" secret"});
   gstrAppPath = folder + "/";
   gstrIniFile = "Velmor.ini";
   QStringList keys;
@@ -382,7 +382,7 @@ TEST_F(SetupTool, TheOwnMailServerPassesTheWindowsAndDelivers) {
     keys << ReadIni(k[0], k[1]);
   }
   EXPECT_EQ(keys.join('|').toStdString(),
-            QStringLiteral("False|127.0.0.1|127.0.0.1|1|1|station@example.org|mail secret|%1|"
+            QStringLiteral("False|127.0.0.1|127.0.0.1|1|1|station@example.org|\"mail\" secret|%1|"
                            "station@example.org").arg(smtp.Port()).toStdString());
 
   ASSERT_NE(LogIn(folder, "admin"), nullptr);
@@ -404,7 +404,16 @@ TEST_F(SetupTool, TheOwnMailServerPassesTheWindowsAndDelivers) {
   ASSERT_EQ(smtp.Messages().size(), 1);
   EXPECT_EQ(smtp.Envelope(0)["auth_user"].toString().toStdString(), "station@example.org");
 
-  // Naming the service account's server makes it the route again.
+  // A POP3 server never given follows a new SMTP server; one given stays.
+  Run({folder, "--own-smtp", "mail.example.net"});
+  EXPECT_EQ(ReadIni("MAIL", "pop3server"), "mail.example.net");
+  Run({folder, "--own-pop3", "pop.example.net"});
+  Run({folder, "--own-smtp", "mail.example.com"});
+  EXPECT_EQ(ReadIni("MAIL", "pop3server"), "pop.example.net");
+
+  // Naming the service account's server makes it the route again; an empty one is refused.
+  Run({folder, "--smtp", ""}, 2);
+  EXPECT_EQ(ReadIni("SYSTEM", "isserver"), "False");
   Run({folder, "--smtp", "mail.example.org"});
   EXPECT_EQ(ReadIni("SYSTEM", "isserver"), "True");
 }
@@ -415,6 +424,8 @@ TEST_F(SetupTool, EveryFailureOfTheToolSaysWhyOnStderr) {
   plain.close();
   const QString folder = dir.filePath("station");
   const QStringList own{"--own-id", "a", "--own-password", "b", "--sender", "a@b.c"};
+  const QStringList ownServer{folder, "--own-smtp", "mail.example.org", "--own-id", "a",
+                              "--sender", "a@b.c"};
   const struct {
     QStringList args;
     int code;
@@ -434,11 +445,26 @@ TEST_F(SetupTool, EveryFailureOfTheToolSaysWhyOnStderr) {
                    "127.0.0.1:27110"} + own, 2, "port 110"},
       {{folder, "--server", "127.0.0.1", "--port", "none"}, 2},
       // An own server the mail server window would refuse, or half of one.
-      {{folder, "--own-smtp", "localhost", "--own-id", "a", "--own-password", "b", "--sender",
-        "a@b.c"}, 2},
       {{folder, "--own-smtp", "mail.example.org", "--sender", "a@b.c"}, 2},
       {{folder, "--own-smtp", "mail.example.org", "--own-id", "a", "--own-password", "b"}, 2},
       {{folder, "--own-id", "a"}, 2},
+      // What the settings file would not give back as given: the station would log in with
+      // another password. Blanks and quotation marks inside stay, as the mail test shows.
+      {ownServer + QStringList{"--own-password", " pw"}, 2, "--own-password"},
+      {ownServer + QStringList{"--own-password", "pw "}, 2, "--own-password"},
+      {ownServer + QStringList{"--own-password", "\"pw\""}, 2, "--own-password"},
+      {ownServer + QStringList{"--own-password", "'pw'"}, 2, "--own-password"},
+      {ownServer + QStringList{"--own-password", QString(1024, 'p')}, 2, "--own-password"},
+      {ownServer + QStringList{"--own-password", "b", "--sender", QStringLiteral("\U0001F600@b.c")},
+       2, "--sender"},
+      {ownServer + QStringList{"--own-password", "p\nw"}, 2, "--own-password"},
+      // An empty server for the service account, a port above the settings' 16 bits, and server
+      // names without a dot, as the mail server window refuses them.
+      {{folder, "--smtp", ""}, 2, "--smtp"},
+      {{folder, "--mail-port", "32768"}, 2, "--mail-port"},
+      {QStringList{folder, "--own-smtp", "localhost"} + own, 2, "--own-smtp"},
+      {QStringList{folder, "--own-smtp", "127.0.0.1", "--own-auth", "pop", "--own-pop3",
+                   "localhost"} + own, 2, "--own-pop3"},
       {{dir.filePath("plain/station")}, 1},  // a folder below a file
   };
   for (const auto& c : cases) {
