@@ -4,9 +4,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QFile>
 #include <QProcess>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -212,6 +214,67 @@ TEST_F(SetupTool, FilesThatHoldPasswordsAreTheUsersAlone) {
   EXPECT_EQ(Mode(b + "/Velmor.db"), 0600);
   EXPECT_EQ(Mode(ini), 0600);
   ::umask(before);
+}
+
+// The files of `folder` and below that are empty.
+QStringList EmptyFiles(const QString& folder) {
+  QStringList empty;
+  QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    if (QFileInfo(path).size() == 0) empty << path;
+  }
+  return empty;
+}
+
+TEST_F(SetupTool, ASetUpTheDiskStopsLeavesNoFileHalfAndItsRerunCompletesIt) {
+  testsupport::SmallDisk disk(4 << 20);
+  if (!disk.Mounted()) GTEST_SKIP() << "mounting a small file system (tmpfs) needs root";
+  // A full disk stops the first file; one with room for all but the last 16 KiB of what a set-up
+  // takes (as the first re-run measures it) stops the last files or the database.
+  qint64 need = 0;
+  for (const char* name : {"full", "almost"}) {
+    SCOPED_TRACE(name);
+    const QString folder = disk.Path() + name;
+    disk.Fill();
+    QFile filler(disk.Path() + ".filler");
+    ASSERT_TRUE(filler.resize(filler.size() - (need ? need - (16 << 10) : 0)));
+    QString err;
+    Run({folder, "--demo"}, 1, &err);
+    EXPECT_TRUE(err.contains("No space left") || err.contains("full")) << qPrintable(err);
+    EXPECT_EQ(EmptyFiles(folder).join(' ').toStdString(), "");
+    EXPECT_FALSE(QFile::exists(folder + "/Velmor.db"));
+    disk.Free();
+    const qint64 free = QStorageInfo(disk.Path()).bytesAvailable();
+    EXPECT_TRUE(Run({folder, "--demo"}).contains("(created)"));
+    need = free - QStorageInfo(disk.Path()).bytesAvailable();
+    EXPECT_EQ(EmptyFiles(folder).join(' ').toStdString(), "");
+    db::Connection connection;
+    ASSERT_TRUE(connection.Open("DRIVER={SQLite3};Database=" + folder + "/Velmor.db;",
+                                QLatin1String(kStationDbUser), QLatin1String(kStationDbPassword)));
+    db::Recordset rs;
+    EXPECT_TRUE(rs.Open(connection, "select * from tblData"));
+    EXPECT_EQ(rs.RecordCount(), 30);
+  }
+
+  // A data source file on a full disk keeps the entries it has: the new text, a little longer
+  // than the page the old one fills, finds no room.
+  const QString odbc = disk.Path() + "odbc.ini";
+  const QByteArray entries = "[Other]\nDriver = SQLite3\nDatabase = /srv/other.db\nDescription = " +
+                             QByteArray(4000, 'x') + "\n";
+  {
+    QFile f(odbc);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(entries), entries.size());
+  }
+  disk.Fill();
+  qputenv("ODBCINI", QFile::encodeName(odbc));
+  QString err;
+  Run({dir.filePath("station")}, 1, &err);
+  EXPECT_TRUE(err.contains(odbc)) << qPrintable(err);
+  QFile f(odbc);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(f.readAll() == entries);
 }
 
 TEST_F(SetupTool, ADatabaseOnAPostgreSQLServerServesTheStation) {
