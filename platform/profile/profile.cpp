@@ -205,6 +205,11 @@ int GetPrivateProfileString(const QByteArray& section, const QByteArray& key,
   return ProfileSnapshot(path).Get(section, key, def, out, size);
 }
 
+bool ReadsBackUnchanged(const QByteArray& value, int size) {
+  return !value.contains('\r') && !value.contains('\n') && Unquoted(value) == value &&
+         size > 0 && cp::CutAnsi(value, size - 1) == value;
+}
+
 namespace {
 
 // What a file cannot hold: a line break (it would break the file), an "=" in a key, a key that

@@ -36,6 +36,12 @@ int GetPrivateProfileString(const QByteArray& section, const QByteArray& key,
                             const QByteArray& def, QByteArray& out, int size,
                             const QString& path);
 
+// Whether `value`, written as the value of a key, is read back as the same bytes by a read that
+// takes at most `size` - 1 bytes: false for blanks around it or quotation marks that enclose it
+// (the read takes them off), a line break (the write refuses it) and a value longer than the
+// read takes.
+bool ReadsBackUnchanged(const QByteArray& value, int size);
+
 // Writes `key`=`value` into `section`, creating the key, the section or the file. The file is
 // replaced as a whole through a temporary file and a rename, so that a crash never leaves it half
 // written; the file is its owner's alone afterwards (mode 0600), whatever its mode was. Returns

@@ -35,7 +35,8 @@ namespace {
 // One key of the settings file as read into `file`.
 QString ReadIniFrom(const profile::ProfileSnapshot& file, const QString& section, const QString& key) {
   QByteArray value;
-  const int count = file.Get(cp::ToAnsiLossy(section), cp::ToAnsiLossy(key), QByteArray(), value, 1024);
+  const int count = file.Get(cp::ToAnsiLossy(section), cp::ToAnsiLossy(key), QByteArray(), value,
+                             kIniReadSize);
   if (count == 0) return QString();
   return cp::FromAnsi(value.left(count));
 }
@@ -43,6 +44,12 @@ QString ReadIniFrom(const profile::ProfileSnapshot& file, const QString& section
 
 QString ReadIni(const QString& section, const QString& key) {
   return ReadIniFrom(profile::ProfileSnapshot(IniPath()), section, key);
+}
+
+bool IniValueReadsBack(const QString& value) {
+  QByteArray bytes;
+  return cp::ToAnsi(value, bytes) && cp::FromAnsi(bytes) == value &&
+         profile::ReadsBackUnchanged(bytes, kIniReadSize);
 }
 
 bool WriteIni(const QString& section, const QString& key, const QString& value) {

@@ -9,8 +9,15 @@
 
 #include "profile/profile.h"
 
-// Reads one key; the empty text when the file, section or key is missing. Never fails.
+// Reads one key; the empty text when the file, section or key is missing. Never fails. A value
+// is read up to kIniReadSize - 1 bytes.
+inline constexpr int kIniReadSize = 1024;
 QString ReadIni(const QString& section, const QString& key);
+
+// Whether `value`, written into the settings file, is read back as the same text: every character
+// held by the file's code page, no line break, no blanks around it or quotation marks that
+// enclose it, and not longer than a read takes.
+bool IniValueReadsBack(const QString& value);
 
 // Writes one key, creating the section, the key or the file. Returns false when the value could
 // not be stored (a character the settings file's code page cannot hold, an unwritable folder).

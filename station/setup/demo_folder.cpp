@@ -1,5 +1,6 @@
 #include "demo_folder.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,8 @@
 
 #include <cmath>
 
+#include <sys/stat.h>
+
 #include "codepage/codepage.h"
 #include "common/mdlDB.h"
 #include "common/mdlIni.h"
@@ -23,17 +26,27 @@ namespace {
 // Files that hold passwords (the settings, the database, the data sources) are the user's alone.
 constexpr QFileDevice::Permissions kOwnerOnly = files::kPrivateFile;
 
+// Whether `path` holds a file already: one that is missing or empty (left by a set-up that the
+// disk stopped) is written again.
+bool Written(const QString& path) { return QFileInfo(path).size() > 0; }
+
+// Writes a missing or empty file whole (never a part of it: a full disk leaves it as it was).
+// Files that hold passwords (`ownerOnly`) are the user's alone; the others get the mode a new
+// file gets under the umask.
 bool WriteBytes(const QString& path, const QByteArray& bytes, QString* error,
                 bool ownerOnly = false) {
-  if (QFileInfo::exists(path)) return true;
-  QFile file(path);
-  const bool opened = ownerOnly ? file.open(QIODevice::WriteOnly, kOwnerOnly)
-                                : file.open(QIODevice::WriteOnly);
-  if (!opened || file.write(bytes) != bytes.size()) {
-    if (error) *error = QStringLiteral("cannot write %1").arg(path);
+  if (Written(path)) return true;
+  QString why;
+  if (!files::WriteWhole(path, bytes, &why)) {
+    if (error) *error = QStringLiteral("cannot write %1").arg(why);
     return false;
   }
-  return true;
+  if (ownerOnly) return true;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  if (::chmod(QFile::encodeName(path).constData(), 0666 & ~mask) == 0) return true;
+  if (error) *error = QStringLiteral("cannot set the mode of %1").arg(path);
+  return false;
 }
 
 bool WriteText(const QString& path, const QString& text, QString* error,
@@ -45,7 +58,7 @@ bool WriteText(const QString& path, const QString& text, QString* error,
 
 bool WritePicture(const QString& path, int w, int h, const QColor& back, const QString& caption,
                   QString* error) {
-  if (QFileInfo::exists(path)) return true;
+  if (Written(path)) return true;
   QImage image(w, h, QImage::Format_RGB32);
   image.fill(back);
   if (!caption.isEmpty()) {
@@ -57,11 +70,14 @@ bool WritePicture(const QString& path, int w, int h, const QColor& back, const Q
     p.setFont(font);
     p.drawText(image.rect(), Qt::AlignCenter, caption);
   }
-  if (!image.save(path)) {
-    if (error) *error = QStringLiteral("cannot write %1").arg(path);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, QFileInfo(path).suffix().toUpper().toLatin1().constData())) {
+    if (error) *error = QStringLiteral("cannot encode %1").arg(path);
     return false;
   }
-  return true;
+  return WriteBytes(path, bytes, error);
 }
 
 // A short sine tone as a 16-bit mono PCM wave file.
@@ -240,7 +256,8 @@ bool HasStationTables(db::Connection& connection) {
 }
 
 bool CreateStationDatabase(const DatabaseTarget& target, const QString& adminPassword,
-                           const QString& userPassword, bool* created, QString* error) {
+                           const QString& userPassword, const DatabaseFiller& fill, bool* created,
+                           QString* error) {
   const bool fileExisted = !target.OnServer() && QFileInfo::exists(target.file);
   // A new database file is made owner-only and empty before the driver opens it: SQLite makes a
   // database of an empty file, and gives its journals the database file's mode.
@@ -260,8 +277,19 @@ bool CreateStationDatabase(const DatabaseTarget& target, const QString& adminPas
   const bool existed = target.OnServer() ? HasStationTables(connection) : fileExisted;
   if (created) *created = !existed;
   if (existed) return true;
-  return CreateStationTables(connection, error) &&
-         WriteInitialRows(connection, adminPassword, userPassword, error);
+  // The tables and their rows in one transaction: a database that a full disk stopped half-way
+  // gets none of them, and a new file goes again, or the next run would keep it as it is.
+  if (connection.Begin(error) && CreateStationTables(connection, error) &&
+      WriteInitialRows(connection, adminPassword, userPassword, error) &&
+      (!fill || fill(connection, error)) && connection.Commit(error) == db::CommitResult::Stored)
+    return true;
+  if (connection.InTransaction()) connection.Rollback();
+  connection.Close();
+  if (!target.OnServer()) {
+    QFile::remove(target.file);
+    QFile::remove(target.file + QStringLiteral("-journal"));
+  }
+  return false;
 }
 
 namespace {
@@ -377,12 +405,11 @@ DsnResult RegisterDsn(const QString& dsn, const DatabaseTarget& target, bool rep
     lines << "[" + dsn.toUtf8() + "]" << "Description = Velmor station database";
     for (const auto& kv : keys) lines << lineOf(kv);
   }
-  QByteArray text = lines.join('\n') + '\n';
-  // Other entries of the file may carry passwords: the file is the user's alone, made so before
-  // the new text is in it.
-  if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerOnly) ||
-      !ini.setPermissions(kOwnerOnly) || ini.write(text) != text.size()) {
-    if (error) *error = QStringLiteral("cannot write %1: %2").arg(iniPath, ini.errorString());
+  // Other entries of the file may carry passwords: the file is the user's alone, and replaced
+  // whole, so that a full disk leaves them as they were.
+  QString why;
+  if (!files::WriteWhole(iniPath, lines.join('\n') + '\n', &why)) {
+    if (error) *error = QStringLiteral("cannot write %1").arg(why);
     return DsnResult::Failed;
   }
   return result;

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include <functional>
+
 #include "db/db.h"
 
 // The settings file of a new program folder: every key of the settings file's key table, at its
@@ -9,7 +11,8 @@
 QString SettingsFileText(bool demo);
 
 // Writes the settings file, the four mail templates, the pictures and the sounds of a program
-// folder, and its log, photo and FTP record folders (existing files are kept).
+// folder, and its log, photo and FTP record folders. Each file is written whole or not at all;
+// existing files are kept, except empty ones.
 bool WriteProgramFiles(const QString& folder, bool demo, QString* error);
 
 // Adds `count` members with Japanese names and kana, and the entry and exit greetings.
@@ -37,11 +40,16 @@ bool OpenTarget(const DatabaseTarget& target, db::Connection& connection, QStrin
 // it has no service account table.
 bool HasStationTables(db::Connection& connection);
 
+// Rows a new database gets beyond its first ones (the demo's); false with `error` on failure.
+using DatabaseFiller = std::function<bool(db::Connection&, QString*)>;
+
 // Creates (or finds) the station database: an SQLite file is created through the ODBC driver; a
 // server database must exist and gets the tables when it has none. A new database gets the
-// station's tables and first rows; `created` says whether it was new.
+// station's tables, first rows and what `fill` writes, all or none of them (a new file that
+// could not get them is removed); `created` says whether it was new.
 bool CreateStationDatabase(const DatabaseTarget& target, const QString& adminPassword,
-                           const QString& userPassword, bool* created, QString* error);
+                           const QString& userPassword, const DatabaseFiller& fill, bool* created,
+                           QString* error);
 
 enum class DsnResult { Added, Kept, Replaced, Failed };
 

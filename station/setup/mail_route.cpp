@@ -19,6 +19,10 @@ const AuthMethod kMethods[] = {
 
 const char* const kOwnOptions[] = {"own-smtp", "own-pop3", "own-auth", "own-id", "own-password"};
 
+// The options whose values go into the settings file.
+const char* const kIniOptions[] = {"own-smtp", "own-pop3", "own-auth", "own-id",
+                                   "own-password", "mail-port", "sender"};
+
 bool Refuse(QString* error, const QString& text) {
   if (error) *error = text;
   return false;
@@ -64,7 +68,9 @@ void AddMailRouteOptions(QCommandLineParser& parser) {
                     "method", "login"});
   parser.addOption({"own-id", "the account at the own server", "text"});
   parser.addOption({"own-password", "the password of that account", "text"});
-  parser.addOption({"own-pop3", "the POP3 server of the pop method, asked at port 110 (default: the SMTP host)",
+  parser.addOption({"own-pop3",
+                    "the POP3 server of the pop method, asked at port 110 (default: the SMTP "
+                    "host, which it follows while it names that host)",
                     "host"});
   parser.addOption({"mail-port", "the SMTP port of either server (25, or 587 as the provider says)",
                     "port"});
@@ -76,9 +82,17 @@ bool MailRouteKeys(const QCommandLineParser& parser, bool serviceAccount, const 
   const QString mail = QStringLiteral("MAIL"), system = QStringLiteral("SYSTEM");
   auto held = [&iniPath](const char* section, const char* key) {
     QByteArray bytes;
-    profile::GetPrivateProfileString(section, key, "", bytes, 1024, iniPath);
+    profile::GetPrivateProfileString(section, key, "", bytes, kIniReadSize, iniPath);
     return cp::FromAnsi(bytes);
   };
+  // A value the station would read back otherwise (a password without its blanks or quotation
+  // marks) would only make every login fail.
+  for (const char* name : kIniOptions)
+    if (parser.isSet(name) && !IniValueReadsBack(parser.value(name)))
+      return Refuse(error, QStringLiteral("--%1: the settings file would not give this value back "
+                                          "as given (blanks or quotation marks around it, a line "
+                                          "break, a character outside CP932, or more than %2 "
+                                          "bytes)").arg(QLatin1String(name)).arg(kIniReadSize - 1));
   // A folder that sends through its own server already keeps each of its values that a re-run
   // does not give again.
   bool isServer = true;
@@ -97,6 +111,8 @@ bool MailRouteKeys(const QCommandLineParser& parser, bool serviceAccount, const 
   if (own && serviceAccount)
     return Refuse(error, QStringLiteral("--own-smtp and --smtp name two routes: choose one"));
   if (serviceAccount) {
+    if (parser.value("smtp").isEmpty())
+      return Refuse(error, QStringLiteral("--smtp needs the host of the service account's server"));
     const QString problem = NotAHostAlone(QStringLiteral("smtp"), parser.value("smtp"), kSmtpPort);
     if (!problem.isEmpty()) return Refuse(error, problem);
   }
@@ -126,7 +142,12 @@ bool MailRouteKeys(const QCommandLineParser& parser, bool serviceAccount, const 
       return kept.isEmpty() ? otherwise : kept;
     };
     const QString smtp = value("own-smtp", "mailserver", QString());
-    const QString pop3 = value("own-pop3", "pop3server", smtp);
+    // A POP3 server never given follows the SMTP server. The settings file does not say whether
+    // it was given, so one that names the old SMTP server is taken as following it.
+    QString pop3 = value("own-pop3", "pop3server", smtp);
+    if (!parser.isSet("own-pop3") && ownAlready &&
+        pop3.compare(held("MAIL", "mailserver"), Qt::CaseInsensitive) == 0)
+      pop3 = smtp;
     const QString id = value("own-id", "mailid", QString());
     const QString password = value("own-password", "mailpsw", QString());
     const AuthMethod* method = nullptr;
@@ -160,13 +181,6 @@ bool MailRouteKeys(const QCommandLineParser& parser, bool serviceAccount, const 
     }
     write("mailid", id);
     write("mailpsw", password);
-  }
-  for (const IniKey& k : out) {
-    QByteArray bytes;
-    if (!cp::ToAnsi(k.value, bytes) || k.value.contains(QLatin1Char('\n')) ||
-        k.value.contains(QLatin1Char('\r')))
-      return Refuse(error, QStringLiteral("the settings file cannot hold the value of %1/%2")
-                               .arg(k.section, k.key));
   }
   if (keys) *keys = out;
   return true;

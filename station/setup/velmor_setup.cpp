@@ -199,23 +199,24 @@ int main(int argc, char** argv) {
 
   const QString file = target.Describe();
   bool created = false;
-  if (!CreateStationDatabase(target, admin, user, &created, &error))
+  DatabaseFiller demoRows;
+  if (parser.isSet("demo"))
+    demoRows = [members](db::Connection& connection, QString* why) {
+      return WriteDemoRows(connection, members, why);
+    };
+  if (!CreateStationDatabase(target, admin, user, demoRows, &created, &error))
     return Fail(QStringLiteral("database %1: %2").arg(file, error));
   bool accountGiven = false;
   for (const AccountOption& o : kAccountOptions) accountGiven = accountGiven || parser.isSet(o.name);
-  if ((created && parser.isSet("demo")) || accountGiven) {
+  if (accountGiven) {
     db::Connection connection;
     if (!OpenTarget(target, connection, &error))
       return Fail(QStringLiteral("database %1: %2").arg(file, error));
-    if (created && parser.isSet("demo") && !WriteDemoRows(connection, members, &error))
-      return Fail(QStringLiteral("demo rows: %1").arg(error));
-    if (accountGiven) {
-      ServiceAccount account = CurrentAccount(connection);
-      for (const AccountOption& o : kAccountOptions)
-        if (parser.isSet(o.name)) account.*o.field = parser.value(o.name);
-      if (!WriteServiceAccount(connection, account, &error))
-        return Fail(QStringLiteral("mail account: %1").arg(error));
-    }
+    ServiceAccount account = CurrentAccount(connection);
+    for (const AccountOption& o : kAccountOptions)
+      if (parser.isSet(o.name)) account.*o.field = parser.value(o.name);
+    if (!WriteServiceAccount(connection, account, &error))
+      return Fail(QStringLiteral("mail account: %1").arg(error));
   }
   // On an existing database the password options set those passwords again: the way back in
   // when one is forgotten.

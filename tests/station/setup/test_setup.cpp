@@ -4,9 +4,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QFile>
 #include <QProcess>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -214,6 +216,67 @@ TEST_F(SetupTool, FilesThatHoldPasswordsAreTheUsersAlone) {
   ::umask(before);
 }
 
+// The files of `folder` and below that are empty.
+QStringList EmptyFiles(const QString& folder) {
+  QStringList empty;
+  QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    if (QFileInfo(path).size() == 0) empty << path;
+  }
+  return empty;
+}
+
+TEST_F(SetupTool, ASetUpTheDiskStopsLeavesNoFileHalfAndItsRerunCompletesIt) {
+  testsupport::SmallDisk disk(4 << 20);
+  if (!disk.Mounted()) GTEST_SKIP() << "mounting a small file system (tmpfs) needs root";
+  // A full disk stops the first file; one with room for all but the last 16 KiB of what a set-up
+  // takes (as the first re-run measures it) stops the last files or the database.
+  qint64 need = 0;
+  for (const char* name : {"full", "almost"}) {
+    SCOPED_TRACE(name);
+    const QString folder = disk.Path() + name;
+    disk.Fill();
+    QFile filler(disk.Path() + ".filler");
+    ASSERT_TRUE(filler.resize(filler.size() - (need ? need - (16 << 10) : 0)));
+    QString err;
+    Run({folder, "--demo"}, 1, &err);
+    EXPECT_TRUE(err.contains("No space left") || err.contains("full")) << qPrintable(err);
+    EXPECT_EQ(EmptyFiles(folder).join(' ').toStdString(), "");
+    EXPECT_FALSE(QFile::exists(folder + "/Velmor.db"));
+    disk.Free();
+    const qint64 free = QStorageInfo(disk.Path()).bytesAvailable();
+    EXPECT_TRUE(Run({folder, "--demo"}).contains("(created)"));
+    need = free - QStorageInfo(disk.Path()).bytesAvailable();
+    EXPECT_EQ(EmptyFiles(folder).join(' ').toStdString(), "");
+    db::Connection connection;
+    ASSERT_TRUE(connection.Open("DRIVER={SQLite3};Database=" + folder + "/Velmor.db;",
+                                QLatin1String(kStationDbUser), QLatin1String(kStationDbPassword)));
+    db::Recordset rs;
+    EXPECT_TRUE(rs.Open(connection, "select * from tblData"));
+    EXPECT_EQ(rs.RecordCount(), 30);
+  }
+
+  // A data source file on a full disk keeps the entries it has: the new text, a little longer
+  // than the page the old one fills, finds no room.
+  const QString odbc = disk.Path() + "odbc.ini";
+  const QByteArray entries = "[Other]\nDriver = SQLite3\nDatabase = /srv/other.db\nDescription = " +
+                             QByteArray(4000, 'x') + "\n";
+  {
+    QFile f(odbc);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(entries), entries.size());
+  }
+  disk.Fill();
+  qputenv("ODBCINI", QFile::encodeName(odbc));
+  QString err;
+  Run({dir.filePath("station")}, 1, &err);
+  EXPECT_TRUE(err.contains(odbc)) << qPrintable(err);
+  QFile f(odbc);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(f.readAll() == entries);
+}
+
 TEST_F(SetupTool, ADatabaseOnAPostgreSQLServerServesTheStation) {
   testsupport::PostgresServer& server = testsupport::PostgresServer::Shared();
   ASSERT_NE(server.Port(), 0) << qPrintable(server.Error());
@@ -361,7 +424,7 @@ TEST_F(SetupTool, TheOwnMailServerPassesTheWindowsAndDelivers) {
   testsupport::SmtpServer smtp;
   testsupport::SmtpOptions options;
   options.user = "station@example.org";
-  options.password = "mail secret";
+  options.password = "\"mail\" secret";
   options.port = testsupport::UnusedSettingsPort();
   for (int tries = 0; tries < 5 && !smtp.Start(options); ++tries)
     options.port = testsupport::UnusedSettingsPort();
@@ -372,7 +435,7 @@ TEST_F(SetupTool, TheOwnMailServerPassesTheWindowsAndDelivers) {
                    "station@example.org", "--own-password", "old secret"})
                   .contains("mails go through 127.0.0.1 (own server)"));
   // A re-run that gives the new password alone changes that password and keeps the rest.
-  Run({folder, "--own-password", "mail secret"});
+  Run({folder, "--own-password", "\"mail\" secret"});
   gstrAppPath = folder + "/";
   gstrIniFile = "Velmor.ini";
   QStringList keys;
@@ -382,7 +445,7 @@ TEST_F(SetupTool, TheOwnMailServerPassesTheWindowsAndDelivers) {
     keys << ReadIni(k[0], k[1]);
   }
   EXPECT_EQ(keys.join('|').toStdString(),
-            QStringLiteral("False|127.0.0.1|127.0.0.1|1|1|station@example.org|mail secret|%1|"
+            QStringLiteral("False|127.0.0.1|127.0.0.1|1|1|station@example.org|\"mail\" secret|%1|"
                            "station@example.org").arg(smtp.Port()).toStdString());
 
   ASSERT_NE(LogIn(folder, "admin"), nullptr);
@@ -404,7 +467,16 @@ TEST_F(SetupTool, TheOwnMailServerPassesTheWindowsAndDelivers) {
   ASSERT_EQ(smtp.Messages().size(), 1);
   EXPECT_EQ(smtp.Envelope(0)["auth_user"].toString().toStdString(), "station@example.org");
 
-  // Naming the service account's server makes it the route again.
+  // A POP3 server never given follows a new SMTP server; one given stays.
+  Run({folder, "--own-smtp", "mail.example.net"});
+  EXPECT_EQ(ReadIni("MAIL", "pop3server"), "mail.example.net");
+  Run({folder, "--own-pop3", "pop.example.net"});
+  Run({folder, "--own-smtp", "mail.example.com"});
+  EXPECT_EQ(ReadIni("MAIL", "pop3server"), "pop.example.net");
+
+  // Naming the service account's server makes it the route again; an empty one is refused.
+  Run({folder, "--smtp", ""}, 2);
+  EXPECT_EQ(ReadIni("SYSTEM", "isserver"), "False");
   Run({folder, "--smtp", "mail.example.org"});
   EXPECT_EQ(ReadIni("SYSTEM", "isserver"), "True");
 }
@@ -415,6 +487,8 @@ TEST_F(SetupTool, EveryFailureOfTheToolSaysWhyOnStderr) {
   plain.close();
   const QString folder = dir.filePath("station");
   const QStringList own{"--own-id", "a", "--own-password", "b", "--sender", "a@b.c"};
+  const QStringList ownServer{folder, "--own-smtp", "mail.example.org", "--own-id", "a",
+                              "--sender", "a@b.c"};
   const struct {
     QStringList args;
     int code;
@@ -434,11 +508,26 @@ TEST_F(SetupTool, EveryFailureOfTheToolSaysWhyOnStderr) {
                    "127.0.0.1:27110"} + own, 2, "port 110"},
       {{folder, "--server", "127.0.0.1", "--port", "none"}, 2},
       // An own server the mail server window would refuse, or half of one.
-      {{folder, "--own-smtp", "localhost", "--own-id", "a", "--own-password", "b", "--sender",
-        "a@b.c"}, 2},
       {{folder, "--own-smtp", "mail.example.org", "--sender", "a@b.c"}, 2},
       {{folder, "--own-smtp", "mail.example.org", "--own-id", "a", "--own-password", "b"}, 2},
       {{folder, "--own-id", "a"}, 2},
+      // What the settings file would not give back as given: the station would log in with
+      // another password. Blanks and quotation marks inside stay, as the mail test shows.
+      {ownServer + QStringList{"--own-password", " pw"}, 2, "--own-password"},
+      {ownServer + QStringList{"--own-password", "pw "}, 2, "--own-password"},
+      {ownServer + QStringList{"--own-password", "\"pw\""}, 2, "--own-password"},
+      {ownServer + QStringList{"--own-password", "'pw'"}, 2, "--own-password"},
+      {ownServer + QStringList{"--own-password", QString(1024, 'p')}, 2, "--own-password"},
+      {ownServer + QStringList{"--own-password", "b", "--sender", QStringLiteral("\U0001F600@b.c")},
+       2, "--sender"},
+      {ownServer + QStringList{"--own-password", "p\nw"}, 2, "--own-password"},
+      // An empty server for the service account, a port above the settings' 16 bits, and server
+      // names without a dot, as the mail server window refuses them.
+      {{folder, "--smtp", ""}, 2, "--smtp"},
+      {{folder, "--mail-port", "32768"}, 2, "--mail-port"},
+      {QStringList{folder, "--own-smtp", "localhost"} + own, 2, "--own-smtp"},
+      {QStringList{folder, "--own-smtp", "127.0.0.1", "--own-auth", "pop", "--own-pop3",
+                   "localhost"} + own, 2, "--own-pop3"},
       {{dir.filePath("plain/station")}, 1},  // a folder below a file
   };
   for (const auto& c : cases) {
