@@ -184,21 +184,38 @@ bool WriteWhole(const QString& path, const QByteArray& bytes, QString* error, bo
 }
 
 bool Append(const QString& path, const QByteArray& bytes, QString* error) {
-  const int fd = ::open(QFile::encodeName(path).constData(),
-                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kPrivateFileMode);
+  int code = 0;
+  const QString target = WriteTarget(path, &code);
+  if (target.isEmpty()) return Fail(error, path, code);
+  const QByteArray name = QFile::encodeName(target);
+  // A missing file is made by this call alone (O_EXCL), so that a failed append can take it
+  // away again; one that appears meanwhile is appended to.
+  bool created = false;
+  int fd = -1;
+  for (int tries = 0; fd < 0 && tries < 3; ++tries) {
+    fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, kPrivateFileMode);
+    created = fd >= 0;
+    if (fd < 0 && errno == EEXIST) fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0 && errno != ENOENT) break;
+  }
   if (fd < 0) return Fail(error, path, errno);
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
-    const int code = errno;
+    const int failed = errno;
     ::close(fd);
-    return Fail(error, path, code);
+    return Fail(error, path, failed);
   }
   // An older file, or one another program made: private too from now (where its owner may).
   if ((st.st_mode & 07777) != kPrivateFileMode) ::fchmod(fd, kPrivateFileMode);
-  int code = WriteAll(fd, bytes);
-  // A line cut off by a full disk would run into the next one: what was appended goes again.
+  code = WriteAll(fd, bytes);
+  // A line cut off by a full disk would run into the next one: what was appended goes again,
+  // and a file made for it goes with it (an empty log or trace is no record of anything).
   if (code != 0) {
     [[maybe_unused]] const int cut = ::ftruncate(fd, st.st_size);
+    struct stat there {};
+    if (created && ::stat(name.constData(), &there) == 0 && there.st_dev == st.st_dev &&
+        there.st_ino == st.st_ino)
+      ::unlink(name.constData());
   }
   if (::close(fd) != 0 && code == 0) code = errno;
   return code == 0 || Fail(error, path, code);

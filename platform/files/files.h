@@ -74,9 +74,10 @@ class PendingWrite {
 bool WriteWhole(const QString& path, const QByteArray& bytes, QString* error = nullptr,
                 bool sync = true);
 
-// Appends `bytes` to `path` (created its owner's alone when missing, made so when it exists).
-// When any byte cannot be written the file is cut back to its length before, so that no part
-// of `bytes` stays. `error` gets why.
+// Appends `bytes` to `path` (or where its links lead; created its owner's alone when missing,
+// made so when it exists). When any byte cannot be written the file is cut back to its length
+// before, so that no part of `bytes` stays, and a file this call created is removed again.
+// `error` gets why.
 bool Append(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 }  // namespace files
