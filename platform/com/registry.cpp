@@ -63,8 +63,10 @@ QString Registry::DefaultPath() {
 
 bool Registry::Load() {
   keys_.clear();
+  // No file yet (where a link leads, too): an empty registry.
+  const QString target = files::WriteTarget(path_);
+  if (!target.isEmpty() && !QFileInfo::exists(target)) return true;
   QFile file(path_);
-  if (!file.exists()) return true;
   if (!file.open(QIODevice::ReadOnly)) return false;
   QJsonParseError error;
   const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
@@ -90,7 +92,7 @@ bool Registry::Save() {
   QJsonObject root;
   root.insert(QStringLiteral("format"), QLatin1String(kFormat));
   root.insert(QStringLiteral("keys"), keys);
-  const QFileInfo info(path_);
+  const QFileInfo info(files::WriteTarget(path_));  // a link may lead to a folder still missing
   if (!QDir().mkpath(info.absolutePath())) return false;
   return files::WriteWhole(path_, QJsonDocument(root).toJson(QJsonDocument::Indented));
 }
@@ -150,9 +152,12 @@ bool Registry::DeleteTree(const QString& key) {
 }
 
 bool Registry::Update(const QString& path, const std::function<bool(Registry&)>& edit) {
-  const QFileInfo info(path);
-  if (info.isDir() || !QDir().mkpath(info.absolutePath())) return false;
-  FileLock lock(path + QStringLiteral(".lock"));
+  // The lock lies beside the file written, so that writers through a link and through the
+  // file's own name wait for each other.
+  const QString target = files::WriteTarget(path);
+  const QFileInfo info(target);
+  if (target.isEmpty() || info.isDir() || !QDir().mkpath(info.absolutePath())) return false;
+  FileLock lock(target + QStringLiteral(".lock"));
   if (!lock.Lock(std::chrono::seconds(10))) return false;
   Registry reg(path);
   if (!reg.Load()) return false;

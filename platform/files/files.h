@@ -36,15 +36,48 @@ bool CreateExclusive(const QString& path);
 // characters and `suffix`; its path, or the empty text when none could be created.
 QString CreateUnique(const QString& folder, const QString& prefix, const QString& suffix);
 
-// Writes `bytes` as the whole new content of `path`: into a new private file beside it, renamed
-// over `path` once every write, the close and (with `sync`) the flush to the disk succeeded.
-// Otherwise the file beside is removed and `path` stays as it was. `error` gets why.
+// The file that writing `path` changes: `path` itself, or, when it is a symbolic link, the file
+// at the end of its chain of links (a link to a missing file names the file to make). The empty
+// text when the chain does not end (`code` gets ELOOP) or a link cannot be read.
+QString WriteTarget(const QString& path, int* code = nullptr);
+
+// A whole new content for a file, in two steps, for a file that must change together with
+// something else: Prepare writes it into a new private file beside the file it replaces (where
+// the links of `path` lead: a link stays a link) and leaves that file as it is; Commit renames it
+// over that file and (with `sync`) makes the rename itself last through a power cut. A prepared
+// file that is never committed is removed with the object. `error` gets why a step failed.
+class PendingWrite {
+ public:
+  PendingWrite() = default;
+  ~PendingWrite();
+  PendingWrite(const PendingWrite&) = delete;
+  PendingWrite& operator=(const PendingWrite&) = delete;
+
+  // False when the new file could not be written whole (with `sync`: flushed to the disk).
+  bool Prepare(const QString& path, const QByteArray& bytes, QString* error = nullptr,
+               bool sync = true);
+  // False when nothing is prepared or the rename failed (the file is then as it was), or when
+  // the folder could not be flushed after it (the file then holds the new content).
+  bool Commit(QString* error = nullptr);
+
+ private:
+  void Discard();
+  QString path_;      // as the caller named it, for the messages
+  QByteArray target_;  // the file replaced
+  QByteArray temp_;    // the prepared file, empty when none waits
+  bool sync_ = true;
+};
+
+// Writes `bytes` as the whole new content of `path` (Prepare and Commit of a PendingWrite): once
+// every write, the close and (with `sync`) the flush to the disk succeeded, the new file takes
+// the old one's place. Otherwise `path` stays as it was. `error` gets why.
 bool WriteWhole(const QString& path, const QByteArray& bytes, QString* error = nullptr,
                 bool sync = true);
 
-// Appends `bytes` to `path` (created its owner's alone when missing, made so when it exists).
-// When any byte cannot be written the file is cut back to its length before, so that no part
-// of `bytes` stays. `error` gets why.
+// Appends `bytes` to `path` (or where its links lead; created its owner's alone when missing,
+// made so when it exists). When any byte cannot be written the file is cut back to its length
+// before, so that no part of `bytes` stays, and a file this call created is removed again.
+// `error` gets why.
 bool Append(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 }  // namespace files

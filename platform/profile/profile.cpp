@@ -1,16 +1,12 @@
 #include "profile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QList>
-#include <QTemporaryFile>
 
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <vector>
-#include <unistd.h>
 
 #include "codepage/codepage.h"
 
@@ -233,43 +229,16 @@ bool WritePrivateProfileStrings(const QList<ProfileEntry>& entries, const QStrin
   return pending.Prepare(entries, path) && pending.Replace();
 }
 
-PendingProfile::~PendingProfile() { Discard(); }
-
-void PendingProfile::Discard() {
-  if (!temp_.isEmpty()) QFile::remove(temp_);
-  temp_.clear();
-}
-
 bool PendingProfile::Prepare(const QList<ProfileEntry>& entries, const QString& path) {
-  Discard();
   for (const ProfileEntry& e : entries)
     if (!Writable(e)) return false;
   Document document;
   document.Load(path);
   for (const ProfileEntry& e : entries) document.Set(e.section, e.key, e.value);
-  const QByteArray data = document.Bytes();
-
-  // A temporary file beside the target, flushed to disk; Replace renames it over the target. It is
-  // created 0600 and keeps that mode: the settings hold passwords, whatever mode the old file had.
-  QTemporaryFile temp(path + QStringLiteral(".XXXXXX"));
-  temp.setAutoRemove(true);
-  if (!temp.open()) return false;
-  if (temp.write(data) != data.size() || !temp.flush() || ::fsync(temp.handle()) != 0) return false;
-  temp.close();
-  temp.setAutoRemove(false);
-  path_ = path;
-  temp_ = temp.fileName();
-  return true;
+  // Created 0600, whatever mode the old file had: the settings hold passwords.
+  return write_.Prepare(path, document.Bytes());
 }
 
-bool PendingProfile::Replace() {
-  if (temp_.isEmpty()) return false;
-  if (::rename(QFile::encodeName(temp_).constData(), QFile::encodeName(path_).constData()) != 0) {
-    Discard();
-    return false;
-  }
-  temp_.clear();
-  return true;
-}
+bool PendingProfile::Replace() { return write_.Commit(); }
 
 }  // namespace profile

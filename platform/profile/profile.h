@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "files/files.h"
+
 namespace profile {
 
 class Document;
@@ -43,8 +45,10 @@ int GetPrivateProfileString(const QByteArray& section, const QByteArray& key,
 bool ReadsBackUnchanged(const QByteArray& value, int size);
 
 // Writes `key`=`value` into `section`, creating the key, the section or the file. The file is
-// replaced as a whole through a temporary file and a rename, so that a crash never leaves it half
-// written; the file is its owner's alone afterwards (mode 0600), whatever its mode was. Returns
+// replaced as a whole through a temporary file and a rename (files::WriteWhole: a settings file
+// that is a link keeps being one, and the file it names gets the new content), so that a crash
+// never leaves it half written; the file is its owner's alone afterwards (mode 0600), whatever
+// its mode was. Returns
 // false when nothing was written (a value with a line break, which would break the file; a key
 // with "=" or beginning with ";" or "[", or a section with "]", which could never be read back;
 // or a failed write).
@@ -64,12 +68,11 @@ bool WritePrivateProfileStrings(const QList<ProfileEntry>& entries, const QStrin
 
 // The same batch write in two steps, for a file that must change together with something else:
 // Prepare writes the new file beside the target and leaves the target as it is; Replace puts it
-// in place with one rename. A prepared file that is never put in place is removed with the
-// object.
+// in place with one rename (a files::PendingWrite). A prepared file that is never put in place
+// is removed with the object.
 class PendingProfile {
  public:
   PendingProfile() = default;
-  ~PendingProfile();
   PendingProfile(const PendingProfile&) = delete;
   PendingProfile& operator=(const PendingProfile&) = delete;
 
@@ -79,9 +82,7 @@ class PendingProfile {
   bool Replace();
 
  private:
-  void Discard();
-  QString path_;
-  QString temp_;  // the prepared file, empty when none waits
+  files::PendingWrite write_;
 };
 
 }  // namespace profile

@@ -757,9 +757,12 @@ bool frmSet::SaveEverything(bool members) {
         return true;
       },
       &error);
-  // After the commit only the rename of the prepared file can fail (it says so); the next OK
-  // writes everything again.
-  if (saved) return ReplaceIni(settingsFile);
+  // After the commit only the rename of the prepared file can fail: the box says what the
+  // database holds already and that the file is as it was; the next OK writes everything again.
+  if (saved)
+    return ReplaceIni(settingsFile, !tableLoaded ? QStringLiteral("パスワード")
+                                    : members    ? QStringLiteral("パスワードと登録データ")
+                                                 : QStringLiteral("パスワードとメッセージ"));
   if (shown.isEmpty()) shown = QStringLiteral("設定を保存できませんでした。\r\n") + error;
   ui::MsgBox(shown, ui::vbCritical, kRowTitle);
   return false;

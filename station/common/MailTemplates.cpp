@@ -43,17 +43,21 @@ bool LoadTextFile(const QString& path, QPlainTextEdit* box) {
   return true;
 }
 
-bool SaveTextFile(const QString& path, const QPlainTextEdit* box) {
+bool SaveTextFile(const QString& path, const QPlainTextEdit* box, QString* error) {
   QByteArray bytes;
-  if (!cp::ToAnsi(MailTemplateText(box) + QStringLiteral("\r\n"), bytes)) return false;
-  return files::WriteWhole(path, bytes);
+  if (!cp::ToAnsi(MailTemplateText(box) + QStringLiteral("\r\n"), bytes)) {
+    if (error) *error = QStringLiteral("%1: 保存できない文字が含まれています").arg(path);
+    return false;
+  }
+  return files::WriteWhole(path, bytes, error);
 }
 
 bool SaveMailTemplates(const QList<TemplateEdit>& edits) {
   for (const TemplateEdit& e : edits) {
     const QString path = TemplateBodyPath(*e.which);
-    if (!SaveTextFile(path, e.body)) {
-      ui::MsgBox(QStringLiteral("送信内容を保存できませんでした。\r\n") + path, ui::vbCritical);
+    QString why;
+    if (!SaveTextFile(path, e.body, &why)) {
+      ui::MsgBox(QStringLiteral("送信内容を保存できませんでした。\r\n") + why, ui::vbCritical);
       return false;
     }
   }

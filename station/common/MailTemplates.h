@@ -32,8 +32,9 @@ QString MailTemplateText(const QPlainTextEdit* box);
 bool LoadTextFile(const QString& path, QPlainTextEdit* box);
 
 // Writes the box's text and one CR LF into the file, which is replaced whole or not at all.
-// False when the file could not be written or the text holds a character CP932 cannot.
-bool SaveTextFile(const QString& path, const QPlainTextEdit* box);
+// False when the file could not be written or the text holds a character CP932 cannot; `error`
+// gets the file and why.
+bool SaveTextFile(const QString& path, const QPlainTextEdit* box, QString* error = nullptr);
 
 // One template as a window saves it.
 struct TemplateEdit {
@@ -44,5 +45,5 @@ struct TemplateEdit {
 
 // Saves templates: every body file first, then the subjects (the key and then the program-wide
 // value), so that a body that could not be written leaves the subjects as they were. A failure
-// is shown ("送信内容を保存できませんでした。" and the file) and gives false.
+// is shown ("送信内容を保存できませんでした。", the file and why) and gives false.
 bool SaveMailTemplates(const QList<TemplateEdit>& edits);

@@ -60,8 +60,9 @@ namespace {
 // The title of the boxes that say the settings file was not written.
 const QString kIniTitle = QStringLiteral("設定ファイルの確認");
 
-void ShowUnwritable(const QString& where) {
-  ui::MsgBox(QStringLiteral("設定ファイルに書き込めませんでした。(%1)").arg(where), ui::vbCritical, kIniTitle);
+void ShowUnwritable(const QString& where, const QString& more = QString()) {
+  ui::MsgBox(QStringLiteral("設定ファイルに書き込めませんでした。(%1)").arg(where) + more, ui::vbCritical,
+             kIniTitle);
 }
 }  // namespace
 
@@ -83,9 +84,15 @@ bool PrepareIniKeys(const QList<IniKey>& keys, profile::PendingProfile& pending)
   return true;
 }
 
-bool ReplaceIni(profile::PendingProfile& pending) {
+bool ReplaceIni(profile::PendingProfile& pending, const QString& committed) {
   if (pending.Replace()) return true;
-  ShowUnwritable(IniPath());
+  // What the database already holds stays there: the administrator must not take the box for
+  // "nothing changed".
+  ShowUnwritable(IniPath(), committed.isEmpty()
+                                ? QString()
+                                : QStringLiteral("\r\n%1はデータベースに保存されました。\r\n"
+                                                 "設定ファイルは元のままのため、ほかの設定は保存されていません。")
+                                      .arg(committed));
   return false;
 }
 

@@ -33,9 +33,10 @@ bool WriteIniKeys(const QList<IniKey>& keys);
 
 // The same for a save that must agree with the database: the new settings file only waits in
 // `pending` (beside the settings file, which stays as it is) until ReplaceIni puts it in place.
-// Failures are shown as by WriteIniKeys.
+// Failures are shown as by WriteIniKeys; when the database has already `committed` something
+// (its name, as "パスワード"), a failed replacement says that it is stored and the file is not.
 bool PrepareIniKeys(const QList<IniKey>& keys, profile::PendingProfile& pending);
-bool ReplaceIni(profile::PendingProfile& pending);
+bool ReplaceIni(profile::PendingProfile& pending, const QString& committed = QString());
 
 // A number as the settings file holds it: a decimal text (blanks around it allowed), rounded to
 // a whole number with halves going to the even neighbour, within low..high. False otherwise.

@@ -228,7 +228,7 @@ bool frmHist::frmHist_CSVHist(const QString& path, std::vector<int>* replacedRow
   const CsvResult result = WriteHistoryCsv(mGrid->Rows(), path);
   if (replacedRows) *replacedRows = result.replacedRows;
   if (result.kind == CsvResult::Written) return true;
-  ui::MsgBox(QStringLiteral("CSVファイルの出力に失敗しました。出力先を確認してください。\n") + path,
+  ui::MsgBox(QStringLiteral("CSVファイルの出力に失敗しました。出力先を確認してください。\n") + result.error,
              ui::vbCritical, QStringLiteral("出力エラー"));
   return false;
 }

@@ -31,6 +31,16 @@ std::map<QString, QString> ValuesOf(const Registry& reg, const QString& key) {
 
 QString CanonicalLibrary() { return QFileInfo(OrnikLibrary()).canonicalFilePath(); }
 
+// Runs the regsvr tool beside the library: its exit code and what it printed.
+std::pair<int, QString> RunRegsvr(const QStringList& args) {
+  const QString tool = QFileInfo(OrnikLibrary()).absolutePath() + QStringLiteral("/regsvr");
+  EXPECT_TRUE(QFile::exists(tool)) << tool.toStdString();
+  QProcess p;
+  p.start(tool, args);
+  EXPECT_TRUE(p.waitForFinished(30000));
+  return std::make_pair(p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()));
+}
+
 }  // namespace
 
 TEST(OrnikRegistration, RegisterWritesExactlyTheEntriesAndUnregisterRemovesThem) {
@@ -112,14 +122,7 @@ TEST(OrnikRegistration, UnregisterWithoutTheTypeLibraryFailsAndKeepsTheClasses) 
 
 TEST(OrnikRegistration, RegsvrToolReportsTheResultAndExitStatus) {
   TempRegistry temp;
-  const QString tool = QFileInfo(OrnikLibrary()).absolutePath() + QStringLiteral("/regsvr");
-  ASSERT_TRUE(QFile::exists(tool)) << tool.toStdString();
-  auto run = [&](const QStringList& args) {
-    QProcess p;
-    p.start(tool, args);
-    EXPECT_TRUE(p.waitForFinished(30000));
-    return std::make_pair(p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()));
-  };
+  const auto run = RunRegsvr;
   auto [code, out] = run({OrnikLibrary()});
   EXPECT_EQ(code, 0);
   EXPECT_TRUE(out.contains(QStringLiteral("DllRegisterServer"))) << out.toStdString();
@@ -136,4 +139,23 @@ TEST(OrnikRegistration, RegsvrToolReportsTheResultAndExitStatus) {
   EXPECT_EQ(code, 1);
   std::tie(code, out) = run({});
   EXPECT_EQ(code, 2);
+}
+
+TEST(OrnikRegistration, ARegistryNamedByALinkIsWrittenWhereTheLinkPoints) {
+  TempRegistry temp;
+  QTemporaryDir elsewhere;
+  const QString kept = elsewhere.filePath(QStringLiteral("registry.json"));
+  const QString link = temp.Folder() + QStringLiteral("/link.json");
+  ASSERT_TRUE(QFile::link(kept, link));
+  qputenv(kRegistryEnv, QFile::encodeName(link));
+  // The link names a file not made yet, then one that holds the registration.
+  EXPECT_EQ(RunRegsvr({OrnikLibrary()}).first, 0);
+  EXPECT_TRUE(QFileInfo(link).isSymLink());
+  Registry reg(kept);
+  ASSERT_TRUE(reg.Load());
+  EXPECT_TRUE(reg.HasKey(QStringLiteral("ProgID\\ORNIK.OrnikCtrl.1")));
+  EXPECT_EQ(RunRegsvr({QStringLiteral("-u"), OrnikLibrary()}).first, 0);
+  EXPECT_TRUE(QFileInfo(link).isSymLink());
+  ASSERT_TRUE(reg.Load());
+  EXPECT_TRUE(reg.Keys().isEmpty());
 }

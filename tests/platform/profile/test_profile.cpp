@@ -140,6 +140,25 @@ TEST_F(ProfileFile, ABatchWritesEveryKeyOrNone) {
   EXPECT_EQ(Read(path), QByteArray("[MAIL]\r\nMAIL=c@d\r\nport=25\r\n[SYSTEM]\r\nlog=True\r\nscreen=2\r\n"));
 }
 
+TEST_F(ProfileFile, ASettingsFileKeptElsewhereThroughALinkStaysALink) {
+  // Velmor.ini -> "chain" (relative) -> a file in another folder.
+  QTemporaryDir elsewhere;
+  const QString kept = elsewhere.path() + "/kept.ini";
+  Write(kept, "[MAIL]\r\nport=25\r\n");
+  ASSERT_TRUE(QFile::link(kept, dir.path() + "/chain"));
+  ASSERT_TRUE(QFile::link("chain", path));
+  ASSERT_TRUE(profile::WritePrivateProfileString("MAIL", "port", "587", path));
+  EXPECT_EQ(QFileInfo(path).symLinkTarget(), dir.path() + "/chain");
+  EXPECT_EQ(Read(kept), QByteArray("[MAIL]\r\nport=587\r\n"));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).size(), 2);
+  EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.ini"});
+  // A link to a file not made yet: the file is made where it points.
+  ASSERT_TRUE(QFile::remove(kept));
+  ASSERT_TRUE(profile::WritePrivateProfileString("MAIL", "port", "465", path));
+  EXPECT_TRUE(QFileInfo(path).isSymLink());
+  EXPECT_EQ(Read(kept), QByteArray("[MAIL]\r\nport=465\r\n"));
+}
+
 TEST_F(ProfileFile, AnUnwritableFolderFailsWithoutHarm) {
   const QString ro = dir.path() + "/ro";
   QDir().mkpath(ro);

@@ -396,6 +396,25 @@ TEST_F(FrmSetSettings, AnUnwritableSettingsFileIsReportedAndRollsTheDatabaseBack
   EXPECT_EQ(Passwords(), (std::vector<std::pair<int, QString>>{{1, "admin"}, {0, "9999"}}));
 }
 
+TEST_F(FrmSetSettings, ASettingsFileNotReplacedAfterTheCommitSaysWhatTheDatabaseHolds) {
+  Prepare();
+  AddGreeting("ようこそ", true);
+  frmSet& f = Open();
+  f.txtUser->setText("1111");
+  f.MessageModel().SetText(0, 0, "いらっしゃい");
+  // The file is read and its new text prepared, but nothing can take its place (as with an
+  // immutable one): a folder stands there.
+  ASSERT_TRUE(QFile::remove(IniPath()));
+  ASSERT_TRUE(QDir().mkdir(IniPath()));
+  f.frmSet_cmdOK_Click();
+  EXPECT_EQ(LastBox(), "設定ファイルに書き込めませんでした。(" + IniPath() +
+                           ")\r\nパスワードとメッセージはデータベースに保存されました。\r\n"
+                           "設定ファイルは元のままのため、ほかの設定は保存されていません。");
+  EXPECT_TRUE(frmSet::IsLoaded());
+  EXPECT_EQ(Passwords(), (std::vector<std::pair<int, QString>>{{1, "admin"}, {0, "1111"}}));
+  EXPECT_EQ(StoredGreetings()[0].first, "いらっしゃい");
+}
+
 // A commit that fails leaves the settings file as it was, beside the old passwords and table; the
 // next OK that commits writes the file with everything else.
 class FrmSetCommit : public FrmSetSettings, public ::testing::WithParamInterface<testsupport::Driver> {};

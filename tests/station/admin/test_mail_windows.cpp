@@ -4,6 +4,8 @@
 #include "admin_fixture.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include <QApplication>
 #include <QComboBox>
@@ -84,7 +86,8 @@ TEST_F(MailWindows, TemplateBodiesRoundTripAndAFailedBodyKeepsTheSubjects) {
   gstrSptSubject = "前の件名";
   ASSERT_TRUE(QDir(folder_.Path()).mkdir("allMail.txt"));
   EXPECT_FALSE(SaveMailTemplates({{&kContactTemplate, "件名", &box}, {&kBulkTemplate, "一斉", &box}}));
-  EXPECT_EQ(boxes_.Texts().back(), "送信内容を保存できませんでした。\r\n" + folder_.Path() + "allMail.txt");
+  EXPECT_EQ(boxes_.Texts().back(), "送信内容を保存できませんでした。\r\n" + folder_.Path() + "allMail.txt: " +
+                                       QString::fromLocal8Bit(std::strerror(EISDIR)));
   EXPECT_EQ(gstrSptSubject, "前の件名");
   EXPECT_EQ(ReadIni("MAIL", "sptSubject"), "");
 
@@ -95,7 +98,9 @@ TEST_F(MailWindows, TemplateBodiesRoundTripAndAFailedBodyKeepsTheSubjects) {
   ASSERT_TRUE(SaveTextFile(full, &back));
   disk.Fill();
   box.setPlainText("新しい本文");
-  EXPECT_FALSE(SaveTextFile(full, &box));
+  QString why;
+  EXPECT_FALSE(SaveTextFile(full, &box, &why));
+  EXPECT_EQ(why, full + ": " + QString::fromLocal8Bit(std::strerror(ENOSPC)));
   EXPECT_EQ(FileBytes(full), cp::ToAnsiLossy("一行目\r\n\r\n三行目\r\n\r\n"));
   EXPECT_EQ(QDir(disk.Path()).entryList(QDir::Files), QStringList{"sptMail.txt"});
 }

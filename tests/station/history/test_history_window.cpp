@@ -16,6 +16,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
+
 #include "codepage/codepage.h"
 #include "common/PictureBox.h"
 #include "common/RowButtonDelegate.h"
@@ -264,7 +267,10 @@ TEST_P(HistoryWindow, ExportFailuresAreReportedAndLeaveNoPartialFile) {
   SaveAs(unwritable);
   f.cmdData_Click();
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
-  EXPECT_TRUE(boxes_.Boxes()[0].text.startsWith(QStringLiteral("CSVファイルの出力に失敗しました。")));
+  // The box names the file and why it was not written.
+  EXPECT_TRUE(boxes_.Boxes()[0].text.startsWith(QStringLiteral("CSVファイルの出力に失敗しました。出力先を確認してください。\n")));
+  EXPECT_TRUE(boxes_.Boxes()[0].text.endsWith("/missing-folder/hist.csv: " + QString::fromLocal8Bit(std::strerror(ENOENT))))
+      << boxes_.Boxes()[0].text.toStdString();
   EXPECT_EQ(boxes_.Boxes()[0].title, QStringLiteral("出力エラー"));
   EXPECT_EQ(boxes_.Boxes()[0].style, ui::vbCritical);
   EXPECT_FALSE(QFileInfo::exists(unwritable));
@@ -278,6 +284,7 @@ TEST_P(HistoryWindow, ExportFailuresAreReportedAndLeaveNoPartialFile) {
     SaveAs(disk.Path() + "hist.csv");
     f.cmdData_Click();
     EXPECT_TRUE(boxes_.Texts().back().startsWith(QStringLiteral("CSVファイルの出力に失敗しました。")));
+    EXPECT_TRUE(boxes_.Texts().back().endsWith(QString::fromLocal8Bit(std::strerror(ENOSPC))));
     EXPECT_TRUE(QDir(disk.Path()).entryList(QDir::Files).isEmpty());
     QFile log(gstrLogDir + "20260115.log");
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));

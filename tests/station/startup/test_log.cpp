@@ -60,4 +60,17 @@ TEST_F(LogTest, AnUnwritableLogReportsFailure) {
   EXPECT_FALSE(WriteLog("20261208.log", "x", "y"));
 }
 
+TEST_F(LogTest, ALineAFullDiskRefusesLeavesNoEmptyDaysFile) {
+  testsupport::SmallDisk disk(64 << 10);
+  if (!disk.Mounted()) GTEST_SKIP() << "a full disk of its own needs a tmpfs mount, which needs root";
+  gblnLog = true;
+  gstrLogDir = disk.Path();
+  disk.Fill();
+  EXPECT_FALSE(Log("x", "y"));
+  EXPECT_EQ(QDir(disk.Path()).entryList(QDir::Files), QStringList{});
+  disk.Free();
+  ASSERT_TRUE(Log("x", "y"));
+  EXPECT_EQ(Read(disk.Path() + "20261208.log"), QByteArray("2026/12/08,09:05:07,x,y\r\n"));
+}
+
 }  // namespace
