@@ -41,9 +41,9 @@ constexpr const char* kHelp =
 
 // How long one stage of a check (recording, playing back) may take, how long one encoder's process
 // may live, and how many are checked at once. The control waits a few seconds at the most.
-constexpr std::chrono::milliseconds kStageLimit{3000};
-constexpr std::chrono::milliseconds kEncoderLimit{7000};
-constexpr std::size_t kChecksAtOnce = 6;
+constexpr std::chrono::milliseconds kStageLimit{4000};
+constexpr std::chrono::milliseconds kEncoderLimit{8000};
+constexpr std::size_t kChecksAtOnce = 8;
 // An encoder's process tells its answer by its exit status; any other end means "no".
 constexpr int kExitRecords = 0, kExitCannot = 10, kExitNone = 11;
 
