@@ -67,6 +67,14 @@ std::int32_t CCaptureEngine::GetCompressorCount() const { return CompressorList(
 
 QString CCaptureEngine::GetCompressorName(int index) const { return CompressorList(LiveFormat().get()).Name(index); }
 
+void CCaptureEngine::SetCompressorIndex(int index) {
+  compressorIndex_ = index;
+  compressorName_.clear();
+  if (index < 0) return;
+  CompressorList list(LiveFormat().get());
+  if (GstElementFactory* factory = list.At(index)) compressorName_ = GST_OBJECT_NAME(factory);
+}
+
 CapsPtr CCaptureEngine::LiveFormat() const {
   GstElement* tee = live_ ? live_->Tee() : nullptr;
   PadPtr pad = tee ? Adopt(gst_element_get_static_pad(tee, "sink")) : nullptr;
@@ -144,6 +152,7 @@ HRESULT CCaptureEngine::ReadFrameHeader() {
 
 void CCaptureEngine::TearDownGraph() {
   buildFailure_ = com::S_OK;
+  refusal_ = com::S_OK;
   DetachDevice();
   FinishRecording();            // the file gets its header and index while the graph still runs
   graph_.Stop(GST_STATE_NULL);  // stops and joins the streaming threads

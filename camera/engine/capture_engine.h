@@ -67,7 +67,9 @@ class CCaptureEngine {
   int VideoDeviceIndex() const { return videoDeviceIndex_; }
   std::int32_t GetCompressorCount() const;
   QString GetCompressorName(int index) const;
-  void SetCompressorIndex(int index) { compressorIndex_ = index; }
+  // Stores the position and takes note of the encoder at that position in the list at the live
+  // format: a recording uses that encoder, or none when the position lists none.
+  void SetCompressorIndex(int index);
   int CompressorIndex() const { return compressorIndex_; }
   // A new encoder element of compressor `index` (a reference the caller owns).
   HRESULT CreateCompressor(int index, GstElement** filter) const;
@@ -273,6 +275,8 @@ class CCaptureEngine {
   Guid grabberSubtype_ = capture::guid::kRGB24;
   short stretchType_ = 0;
   int compressorIndex_ = -1;
+  std::string compressorName_;  // the encoder chosen; empty: none
+  HRESULT refusal_ = com::S_OK;  // why the last recording set-up refused its compressor
   int videoDeviceIndex_ = 0;
   std::string captureFile_;
   BitmapInfoHeader frameHeader_;

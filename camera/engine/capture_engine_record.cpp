@@ -30,6 +30,7 @@ HRESULT CCaptureEngine::SetCaptureFile(const std::string& fileName, bool withAud
   if (!live_ || !graph_.Running() || !live_->Tee()) return com::E_FAIL;
   if (IsRecording()) return com::VFW_E_WRONG_STATE;
   compressorSettings_.clear();  // a new file's compressor starts from its defaults
+  refusal_ = com::S_OK;
   return BuildRecording(fileName, withAudio);
 }
 
@@ -42,11 +43,14 @@ HRESULT CCaptureEngine::BuildRecording(const std::string& fileName, bool withAud
   if (fileName.empty()) return com::E_INVALIDARG;
   RecordingSetup setup;
   setup.file = fileName;
-  // Only a chosen compressor makes the list be looked at (its encoders are tried on a new format).
+  // Only a chosen compressor makes the list be looked at. The format may have changed since it
+  // was chosen: an encoder not listed at the format of this moment (its check saw it fail here,
+  // or end its process) is refused before anything is written.
   std::optional<CompressorList> compressors;
-  if (IsAviFileName(fileName) && compressorIndex_ >= 0) {
+  if (IsAviFileName(fileName) && !compressorName_.empty()) {
     compressors.emplace(LiveFormat().get());
-    setup.compressor = compressors->At(compressorIndex_);  // none: raw video
+    setup.compressor = compressors->At(compressors->IndexOf(compressorName_.c_str()));
+    if (!setup.compressor) return refusal_ = com::VFW_E_TYPE_NOT_ACCEPTED;
   }
   DeviceList microphones("Audio/Source");
   // A DV camcorder's sound comes with its picture; other cameras take the first audio input.
@@ -119,7 +123,7 @@ HRESULT CCaptureEngine::RecordingFailure() {
 }
 
 HRESULT CCaptureEngine::RecStart() {
-  if (captureFile_.empty() || !recording_) return com::E_FAIL;
+  if (captureFile_.empty() || !recording_) return Failed(refusal_) ? refusal_ : com::E_FAIL;
   if (const HRESULT failure = RecordingFailure(); Failed(failure)) return failure;  // the file takes no more
   const HRESULT result = recording_->Start();
   if (Succeeded(result)) {

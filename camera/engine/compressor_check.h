@@ -5,7 +5,6 @@
 #include <gst/gst.h>
 
 #include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,17 +24,23 @@ GstElement* I420FormatFor(GstElementFactory* encoder);
 // its recording chain gives it I420. Read from its pad templates: its code is not loaded.
 bool TakesFormat(GstElementFactory* encoder, const GstCaps* format);
 
-// The answer of one encoder's check: it records into an AVI that playback decodes again into the
-// pictures stills are taken from, or it cannot. A check that ends otherwise (out of time, the
-// disk full) has no answer.
-using CheckAnswer = std::function<void(std::size_t index, bool can)>;
+// The raw format a recording at `format` feeds its chain, as the check is given it and its answers
+// are kept under: "video/x-raw,format=YUY2,width=321,height=241,framerate=30/1". Fields `format`
+// lacks are the preview's (I420, 320 x 240, 30/1).
+std::string CheckFormatText(const GstCaps* format);
 
-// Checks the encoders, a few at once: each records a few frames through the recording's own chain
-// into a file of its own, which is then played back as files are. One that refuses, needs hardware
-// that is not there, or writes what no decoder here reads cannot. `answer` is called for each
-// encoder as soon as it is known; a stage that does not end within `stageLimit` gives none. An
-// encoder named `endless` (a test's) is fed frames without end.
-void CheckCompressors(const std::vector<GstElementFactory*>& encoders, std::chrono::milliseconds stageLimit,
-                      const CheckAnswer& answer, const std::string& endless = {});
+// What one encoder's check found: it records at the format into an AVI that playback decodes
+// again, at that size, into the pictures stills are taken from; or it cannot (it refuses the
+// format, needs hardware that is not there, writes what no decoder here reads, or records
+// another size); or the check ended without an answer (out of time, out of memory).
+enum class CheckResult { Records, Cannot, None };
+
+// Checks one encoder in this process: it records a few frames of `format` (CheckFormatText's)
+// through the recording's own chain into a file in memory, which is then played back as files
+// are. A stage that does not end within `stageLimit` gives no answer. With `endless` (a test's)
+// the encoder is fed frames without end. An encoder that ends the process gives no result at
+// all: the caller runs each check in a process of its own.
+CheckResult CheckCompressor(GstElementFactory* encoder, const std::string& format,
+                            std::chrono::milliseconds stageLimit, bool endless = false);
 
 }  // namespace capture

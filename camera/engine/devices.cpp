@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <mutex>
 
 namespace capture {
@@ -109,38 +111,64 @@ QString DeviceList::Name(int index) const {
 
 namespace {
 
-// How long a list waits for the check at the most; an encoder not answered by then stays listed.
-constexpr int kCheckLimitMs = 60000;
-// How long after a check that ended without every answer (it ran out of time, it died) the same
-// encoder set is asked again: the lists meanwhile keep its unanswered encoders without waiting.
-// ORNIK_COMPRESSOR_CHECK_RETRY_MS sets it for tests.
+// How long a list waits for the check at the most. The check of every encoder at a new format
+// takes about a second on an idle machine and four to five under a load of 30 on eight cores;
+// what it has not answered by then is not listed, and asked again later.
+constexpr int kCheckLimitMs = 8000;
+// How long after a check that ended without every answer (it ran out of time, it could not
+// start) the same encoders at the same format are asked again: the lists meanwhile list only
+// what was answered, without waiting. ORNIK_COMPRESSOR_CHECK_RETRY_MS sets it for tests.
 constexpr int kRetryAfterMs = 5 * 60 * 1000;
-// The format a list without a live graph is made for: the preview's, which a camera is asked for.
-constexpr const char* kPreviewFormat = "video/x-raw,format=I420,width=320,height=240,framerate=30/1";
-// How many encoder sets' answers the cache keeps (programs with other plugin paths share it).
-constexpr std::size_t kKeptSets = 8;
+// How many encoder sets and formats the cache file keeps answers for (programs with other plugin
+// paths share it), and the largest file read (a few hundred bytes per set and format).
+constexpr std::size_t kKeptSlots = 32;
+constexpr std::size_t kCacheLimitBytes = 256 * 1024;
 
-// A plugin's file as the registry knows it (nothing is loaded): its path, version, size and time.
-std::string PluginFile(GstPlugin* plugin) {
-  // The file itself, whatever link the registry found it through (a folder of links made for one
-  // run is the same plugins).
-  const gchar* path = gst_plugin_get_filename(plugin);
+// A file's identity as the key knows it: its path, size and time (nothing is loaded).
+std::string FileIdentity(const char* path) {
+  // The file itself, whatever link it was found through (a folder of links made for one run is
+  // the same plugins).
   char* file = path ? ::realpath(path, nullptr) : nullptr;
   struct stat st {};
   if (file && ::stat(file, &st) != 0) st = {};
-  gchar* text = g_strdup_printf("%s %s %s %lld %lld\n", gst_plugin_get_name(plugin), file ? file : "-",
-                                gst_plugin_get_version(plugin), static_cast<long long>(st.st_size),
+  gchar* text = g_strdup_printf("%s %lld %lld", file ? file : "-", static_cast<long long>(st.st_size),
                                 static_cast<long long>(st.st_mtime));
-  std::string line = text;
+  std::string identity = text;
   g_free(text);
   std::free(file);
-  return line;
+  return identity;
+}
+
+// A plugin's file as the registry knows it: its name, file and version.
+std::string PluginFile(GstPlugin* plugin) {
+  return std::string(gst_plugin_get_name(plugin)) + " " + FileIdentity(gst_plugin_get_filename(plugin)) + " " +
+         gst_plugin_get_version(plugin) + "\n";
+}
+
+// The check's program: beside the library the control was loaded from, or beside the program the
+// control is linked into.
+std::string CheckProgram() {
+  Dl_info info{};
+  link_map* map = nullptr;
+  std::string self;
+  if (dladdr1(reinterpret_cast<void*>(&CheckProgram), &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) &&
+      map && map->l_name && *map->l_name)
+    self = map->l_name;
+  else if (gchar* exe = g_file_read_link("/proc/self/exe", nullptr)) {
+    self = exe;
+    g_free(exe);
+  }
+  gchar* folder = g_path_get_dirname(self.c_str());
+  std::string program = std::string(folder) + "/ornik-compressor-check";
+  g_free(folder);
+  return program;
 }
 
 // The encoders installed now whose output the AVI multiplexer takes (by factory name, sorted), and
-// the key of their check: their names, those of the video decoders their recordings are played
-// back with, and the plugin files of both, so that an encoder or a decoder installed, removed or
-// updated is checked again. One walk over the registry's element factories.
+// the key of their check: the control's version and check program, the encoders' names, those of
+// the video decoders their recordings are played back with, and the plugin files of both, so that
+// a new control, or an encoder or a decoder installed, removed or updated, is checked again. One
+// walk over the registry's element factories.
 struct Installed {
   std::vector<std::string> encoders;
   std::string key;
@@ -172,7 +200,7 @@ Installed InstalledEncoders() {
   gst_caps_unref(accepted);
   std::sort(installed.encoders.begin(), installed.encoders.end());
   std::sort(lines.begin(), lines.end());
-  std::string text;
+  std::string text = std::string("control " ORNIK_VERSION " ") + FileIdentity(CheckProgram().c_str()) + "\n";
   for (const std::string& line : lines) text += line;
   for (const auto& [name, file] : plugins) text += file;
   gchar* sum = g_compute_checksum_for_string(G_CHECKSUM_SHA256, text.c_str(), -1);
@@ -181,41 +209,57 @@ Installed InstalledEncoders() {
   return installed;
 }
 
-// The cache file: lines "KEY ENCODER yes|no", the latest set's first.
+// The cache file: lines "KEY FORMAT ENCODER yes|no", the latest set and format first. It is read
+// only when it is what this control wrote: a regular file of the user's that nobody else may
+// write, of a sane size (a FIFO, a link, a huge file or one another user could change are
+// ignored, as if there were none).
 struct CachedAnswer {
-  std::string key, encoder;
+  std::string key, format, encoder;
   bool can = false;
 };
 
 std::vector<CachedAnswer> ReadCache() {
   std::vector<CachedAnswer> answers;
-  gchar* text = nullptr;
-  if (!g_file_get_contents(CompressorCheckFile().c_str(), &text, nullptr, nullptr)) return answers;
-  gchar** lines = g_strsplit(text, "\n", -1);
+  const int fd = ::open(CompressorCheckFile().c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return answers;
+  struct stat st {};
+  std::string text;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && !(st.st_mode & (S_IWGRP | S_IWOTH)) &&
+      std::size_t(st.st_size) <= kCacheLimitBytes) {
+    text.resize(kCacheLimitBytes);
+    std::size_t done = 0;
+    for (ssize_t n; done < text.size() && ((n = ::read(fd, text.data() + done, text.size() - done)) > 0 ||
+                                           (n < 0 && errno == EINTR));)
+      if (n > 0) done += std::size_t(n);
+    text.resize(done);
+  }
+  ::close(fd);
+  gchar** lines = g_strsplit(text.c_str(), "\n", -1);
   for (gchar** line = lines; *line; ++line) {
     gchar** fields = g_strsplit(*line, " ", -1);
-    if (g_strv_length(fields) == 3 && (g_str_equal(fields[2], "yes") || g_str_equal(fields[2], "no")))
-      answers.push_back({fields[0], fields[1], g_str_equal(fields[2], "yes") != 0});
+    if (g_strv_length(fields) == 4 && (g_str_equal(fields[3], "yes") || g_str_equal(fields[3], "no")))
+      answers.push_back({fields[0], fields[1], fields[2], g_str_equal(fields[3], "yes") != 0});
     g_strfreev(fields);
   }
   g_strfreev(lines);
-  g_free(text);
   return answers;
 }
 
-// Keeps the set's answers first, with those of a few other sets; the file is replaced whole (a
-// reader sees the old file or the new one) and only its user may read it. A failure (a full disk)
-// keeps nothing: the answers are asked for again.
-void WriteCache(const std::string& key, const std::map<std::string, bool>& answers) {
+// Keeps the answers of one set at one format first, with those of a few others; the file is
+// replaced whole (a reader sees the old file or the new one) and only its user may read it. A
+// failure (a full disk, a folder that cannot be written) keeps nothing on disk: the process keeps
+// its answers all the same.
+void WriteCache(const std::string& key, const std::string& format, const std::map<std::string, bool>& answers) {
   std::string text;
-  for (const auto& [encoder, can] : answers) text += key + " " + encoder + (can ? " yes\n" : " no\n");
-  std::vector<std::string> keys{key};
+  for (const auto& [encoder, can] : answers) text += key + " " + format + " " + encoder + (can ? " yes\n" : " no\n");
+  std::vector<std::string> places{key + " " + format};
   for (const CachedAnswer& a : ReadCache()) {
-    if (std::find(keys.begin(), keys.end(), a.key) == keys.end()) {
-      if (keys.size() == kKeptSets) continue;
-      keys.push_back(a.key);
+    const std::string slot = a.key + " " + a.format;
+    if (std::find(places.begin(), places.end(), slot) == places.end()) {
+      if (places.size() == kKeptSlots) continue;
+      places.push_back(slot);
     }
-    if (a.key != key) text += a.key + " " + a.encoder + (a.can ? " yes\n" : " no\n");
+    if (slot != places.front()) text += slot + " " + a.encoder + (a.can ? " yes\n" : " no\n");
   }
   const std::string file = CompressorCheckFile();
   gchar* folder = g_path_get_dirname(file.c_str());
@@ -236,59 +280,68 @@ void WriteCache(const std::string& key, const std::map<std::string, bool>& answe
   if (!ok) ::unlink(temporary.c_str());
 }
 
-// The check's program: beside the library the control was loaded from, or beside the program the
-// control is linked into.
-std::string CheckProgram() {
-  Dl_info info{};
-  link_map* map = nullptr;
-  std::string self;
-  if (dladdr1(reinterpret_cast<void*>(&CheckProgram), &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) &&
-      map && map->l_name && *map->l_name)
-    self = map->l_name;
-  else if (gchar* exe = g_file_read_link("/proc/self/exe", nullptr)) {
-    self = exe;
-    g_free(exe);
-  }
-  gchar* folder = g_path_get_dirname(self.c_str());
-  std::string program = std::string(folder) + "/ornik-compressor-check";
-  g_free(folder);
-  return program;
-}
-
-// Asks the check program about the encoders: the answers it gave before it ended, died or ran out
-// of time (then it is ended).
-std::map<std::string, bool> AskCheck(const std::vector<std::string>& encoders) {
-  std::map<std::string, bool> answers;
-  const std::string program = CheckProgram();
-  int out[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) return answers;
+// Starts the check program in a process group of its own, which ends with this process; null
+// pid when it could not start.
+pid_t StartCheck(const std::string& program, const std::string& format, const std::vector<std::string>& encoders,
+                 int output) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, output, 1);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (int signal : {SIGCHLD, SIGPIPE, SIGTERM, SIGINT, SIGHUP}) sigaddset(&defaults, signal);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  const std::string host = std::to_string(::getpid());
+  std::vector<char*> argv{const_cast<char*>(program.c_str()), const_cast<char*>("--host"),
+                          const_cast<char*>(host.c_str()), const_cast<char*>(format.c_str())};
   for (const std::string& e : encoders) argv.push_back(const_cast<char*>(e.c_str()));
   argv.push_back(nullptr);
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
   if (spawned != 0) {
-    ::close(out[0]);
     static std::once_flag told;
     std::call_once(told, [&] { g_warning("the compressor check %s could not start: %s", program.c_str(), g_strerror(spawned)); });
+    return 0;
+  }
+  return pid;
+}
+
+// Asks the check program about the encoders at the format: the answers it gave before it ended,
+// died or ran out of time. Then its whole process group is ended, whatever child of it still holds
+// its output.
+std::map<std::string, bool> AskCheck(const std::string& format, const std::vector<std::string>& encoders) {
+  std::map<std::string, bool> answers;
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) return answers;
+  const pid_t pid = StartCheck(CheckProgram(), format, encoders, out[1]);
+  ::close(out[1]);
+  if (pid <= 0) {
+    ::close(out[0]);
     return answers;
   }
+  // The program's end is seen even when a child of it keeps the output open.
+  const int ended = int(::syscall(SYS_pidfd_open, pid, 0));
   std::string text;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCheckLimitMs);
-  for (bool open = true; open;) {
+  for (bool open = true, exited = false; open;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
-    pollfd p{out[0], POLLIN, 0};
-    const int ready = ::poll(&p, 1, int(left.count()));
+    pollfd p[2] = {{out[0], POLLIN, 0}, {ended, POLLIN, 0}};
+    const int ready = ::poll(p, ended >= 0 && !exited ? 2 : 1, exited ? 0 : int(left.count()));
     if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) break;
+    if (ready <= 0) break;  // out of time, or the program ended and its output is read
+    exited = exited || (p[1].revents & POLLIN);
+    if (!(p[0].revents & (POLLIN | POLLHUP))) continue;
     char buffer[4096];
     const ssize_t n = ::read(out[0], buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
@@ -296,7 +349,8 @@ std::map<std::string, bool> AskCheck(const std::vector<std::string>& encoders) {
     open = n > 0;
   }
   ::close(out[0]);
-  ::kill(pid, SIGKILL);  // ended or not: it has nothing more to say
+  if (ended >= 0) ::close(ended);
+  ::kill(-pid, SIGKILL);  // the group, while its leader is not yet reaped (its number is not reused)
   while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
   }
   // Whole lines only: "yes ENCODER" or "no ENCODER", for an encoder asked about.
@@ -316,30 +370,42 @@ std::chrono::milliseconds RetryAfter() {
   return std::chrono::milliseconds(hook && *hook ? std::atoi(hook) : kRetryAfterMs);
 }
 
-// The check's answers for the encoders installed: those kept, and for the others the program's,
-// which are then kept. One list at a time asks (a second waits for and reads the first's answers).
-// A set whose check left encoders unanswered is not asked again for a while.
-std::map<std::string, bool> CheckAnswers(const Installed& installed) {
-  static auto* asking = new std::mutex;
-  static auto* incomplete = new std::map<std::string, std::chrono::steady_clock::time_point>;
-  std::lock_guard lock(*asking);
+// The answers of one encoder set at one format, kept in the process whether or not the cache file
+// could keep them, and when its check last ended without every answer.
+struct Slot {
   std::map<std::string, bool> answers;
-  for (const CachedAnswer& a : ReadCache())
-    if (a.key == installed.key) answers[a.encoder] = a.can;
-  std::vector<std::string> unanswered;
-  for (const std::string& e : installed.encoders)
-    if (!answers.count(e)) unanswered.push_back(e);
-  if (unanswered.empty()) return answers;
-  const auto now = std::chrono::steady_clock::now();
-  const auto last = incomplete->find(installed.key);
-  if (last != incomplete->end() && now - last->second < RetryAfter()) return answers;
-  const std::map<std::string, bool> asked = AskCheck(unanswered);
-  if (asked.size() < unanswered.size()) (*incomplete)[installed.key] = std::chrono::steady_clock::now();
-  else incomplete->erase(installed.key);
-  if (asked.empty()) return answers;
-  answers.insert(asked.begin(), asked.end());
-  WriteCache(installed.key, answers);
-  return answers;
+  std::optional<std::chrono::steady_clock::time_point> incomplete;
+};
+
+// The check's answers for the encoders at the format: those this process keeps, those the cache
+// file keeps, and for the others the program's, which are then kept. One list at a time asks (a
+// second waits for and takes the first's answers). Encoders whose check left them unanswered are
+// not asked again for a while.
+std::map<std::string, bool> CheckAnswers(const std::string& key, const std::string& format,
+                                         const std::vector<std::string>& encoders) {
+  static auto* asking = new std::mutex;
+  static auto* kept = new std::map<std::string, Slot>;
+  std::lock_guard lock(*asking);
+  Slot& slot = (*kept)[key + " " + format];
+  const auto unanswered = [&] {
+    std::vector<std::string> missing;
+    for (const std::string& e : encoders)
+      if (!slot.answers.count(e)) missing.push_back(e);
+    return missing;
+  };
+  if (unanswered().empty()) return slot.answers;
+  for (const CachedAnswer& a : ReadCache())  // another process may have asked
+    if (a.key == key && a.format == format) slot.answers.emplace(a.encoder, a.can);
+  const std::vector<std::string> missing = unanswered();
+  if (missing.empty()) return slot.answers;
+  if (slot.incomplete && std::chrono::steady_clock::now() - *slot.incomplete < RetryAfter()) return slot.answers;
+  const std::map<std::string, bool> asked = AskCheck(format, missing);
+  if (asked.size() < missing.size()) slot.incomplete = std::chrono::steady_clock::now();
+  else slot.incomplete.reset();
+  if (asked.empty()) return slot.answers;
+  slot.answers.insert(asked.begin(), asked.end());
+  WriteCache(key, format, slot.answers);
+  return slot.answers;
 }
 
 }  // namespace
@@ -352,16 +418,21 @@ std::string CompressorCheckFile() {
 
 CompressorList::CompressorList(const GstCaps* format) {
   if (!EnsureGstInit()) return;
-  CapsPtr preview(format ? nullptr : gst_caps_from_string(kPreviewFormat));
-  if (!format) format = preview.get();
+  const std::string text = CheckFormatText(format);
+  CapsPtr checked(gst_caps_from_string(text.c_str()));
   const Installed installed = InstalledEncoders();
-  const std::map<std::string, bool> answers = CheckAnswers(installed);
+  // Only encoders whose caps take the format are checked at it; only those that record are listed.
+  std::vector<std::string> candidates;
   for (const std::string& name : installed.encoders) {
-    const auto answer = answers.find(name);
-    if (answer != answers.end() && !answer->second) continue;  // unanswered ones stay listed
     GstElementFactory* factory = gst_element_factory_find(name.c_str());
-    if (factory && TakesFormat(factory, format)) factories_.push_back(factory);
-    else if (factory) gst_object_unref(factory);
+    if (factory && TakesFormat(factory, checked.get())) candidates.push_back(name);
+    if (factory) gst_object_unref(factory);
+  }
+  const std::map<std::string, bool> answers = CheckAnswers(installed.key, text, candidates);
+  for (const std::string& name : candidates) {
+    const auto answer = answers.find(name);
+    if (answer == answers.end() || !answer->second) continue;
+    if (GstElementFactory* factory = gst_element_factory_find(name.c_str())) factories_.push_back(factory);
   }
 }
 

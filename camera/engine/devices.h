@@ -2,8 +2,8 @@
 // The two lists the host picks from by position: video input devices (every device GStreamer's
 // device monitor reports as "Video/Source", real V4L2 cameras through v4l2src) and video
 // compressors (the video encoder factories, sorted by factory name). Every call asks GStreamer
-// afresh; only the compressor check's answers are kept, in the user's cache folder, for the
-// encoders installed when it was made.
+// afresh; only the compressor check's answers are kept, per encoder set and format, in the process
+// and in the user's cache folder.
 #include <gst/gst.h>
 
 #include <QString>
@@ -30,15 +30,15 @@ class DeviceList {
   std::vector<GstDevice*> devices_;
 };
 
-// The encoders a recording can use: those whose output the AVI multiplexer takes, whose caps take
-// `format` (the live graph's; null: the preview format), and whose recordings the control plays back and takes
-// stills from. That last is known from the compressor check, which records and plays back in the
-// control's own program ornik-compressor-check (beside the control's file), once for the encoders
-// installed: its answers are kept in the user's cache folder, and an encoder installed or removed
-// is checked again. An encoder whose check ended without an answer (out of time, the program
-// died, the disk full) stays listed and is asked about again a few minutes later (the lists in
-// between ask nothing, so a check that hangs makes one list wait, not each). No encoder's code
-// is loaded by a list.
+// The encoders a recording can use at a format: those whose output the AVI multiplexer takes,
+// whose caps take `format` (the live graph's; null: the preview format), and which the compressor
+// check saw record at that format, in its size, rate and raw format, and play back. The check runs
+// in the control's own program ornik-compressor-check (beside the control's file), once per
+// encoder set and format: its answers are kept in the process and in the user's cache folder, and
+// an encoder installed or removed, or a new control, is checked again. An encoder whose check
+// ended without an answer (out of time) is not listed, and is asked about again five minutes
+// later (the lists in between ask nothing, so a check that hangs makes one list wait, not each).
+// No encoder's code is loaded by a list.
 class CompressorList {
  public:
   explicit CompressorList(const GstCaps* format = nullptr);
@@ -55,7 +55,7 @@ class CompressorList {
 };
 
 // The file the compressor check's answers are kept in: ornik/compressor-check in $XDG_CACHE_HOME
-// (or ~/.cache), read afresh at each call.
+// (or ~/.cache), read when the process has no answers of its own for a set and format.
 std::string CompressorCheckFile();
 
 // Initialises GStreamer once per process (safe to call from any engine).

@@ -1,7 +1,10 @@
 // The two lists a host picks from by position: cameras and compressors.
 #include <gst/gst.h>
 
+#include <QElapsedTimer>
+
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,9 +82,18 @@ namespace {
 // The check's answer for an encoder in the cache file: "yes", "no", or empty (none kept).
 std::string KeptAnswer(const std::string& encoder) {
   std::ifstream file(capture::CompressorCheckFile());
-  for (std::string key, name, answer; file >> key >> name >> answer;)
+  for (std::string key, format, name, answer; file >> key >> format >> name >> answer;)
     if (name == encoder) return answer;
   return {};
+}
+
+// Whether the list at a raw format ("WxH" in I420 at 15/1, a format no other test lists at)
+// offers the encoder.
+bool ListedAt(const std::string& size, const char* encoder) {
+  const std::string text = "video/x-raw,format=I420,width=" + size.substr(0, size.find('x')) +
+                           ",height=" + size.substr(size.find('x') + 1) + ",framerate=15/1";
+  capture::CapsPtr caps(gst_caps_from_string(text.c_str()));
+  return capture::CompressorList(caps.get()).IndexOf(encoder) >= 0;
 }
 
 // The registry the tests' GStreamer runs on, kept by the check's program when the cache folder moves.
@@ -98,10 +110,10 @@ std::string CurrentRegistry() {
 
 }  // namespace
 
-// The compressor check runs in a program of the control's own. One that ends without an answer
-// (an encoder's recording never ends, the program dies) keeps the encoder listed and keeps no
-// answer; it is asked again later, not by every list; the answer once given is kept.
-TEST_F(Devices, ACheckWithoutAnAnswerKeepsTheEncoderListedAndIsAskedAgain) {
+// The compressor check runs in a program of the control's own. An encoder whose check ends
+// without an answer (its recording never ends) is not listed and keeps no answer; it is asked
+// again later, not by every list; the answer once given is kept.
+TEST_F(Devices, ACheckWithoutAnAnswerIsAskedAgainLater) {
   const std::string registry = CurrentRegistry();
   if (!registry.empty()) setenv("GST_REGISTRY", registry.c_str(), 0);
   const std::string cache = TempFile("cache");
@@ -109,17 +121,13 @@ TEST_F(Devices, ACheckWithoutAnAnswerKeepsTheEncoderListedAndIsAskedAgain) {
   CCaptureEngine engine;
   // The next list, right after a check that ran out of time, does not ask (and wait) again.
   setenv("ORNIK_COMPRESSOR_CHECK_FAULT", "jpegenc:endless", 1);
-  EXPECT_GE(capture::CompressorList().IndexOf("jpegenc"), 0);
+  EXPECT_FALSE(ListedAt("112x80", "jpegenc"));
   unsetenv("ORNIK_COMPRESSOR_CHECK_FAULT");
-  EXPECT_GE(capture::CompressorList().IndexOf("jpegenc"), 0);
+  EXPECT_FALSE(ListedAt("112x80", "jpegenc"));
   EXPECT_EQ(KeptAnswer("jpegenc"), "");
   // Later it is asked again.
   setenv("ORNIK_COMPRESSOR_CHECK_RETRY_MS", "0", 1);
-  setenv("ORNIK_COMPRESSOR_CHECK_FAULT", "jpegenc:abort", 1);
-  EXPECT_GE(capture::CompressorList().IndexOf("jpegenc"), 0);
-  EXPECT_EQ(KeptAnswer("jpegenc"), "");
-  unsetenv("ORNIK_COMPRESSOR_CHECK_FAULT");
-  EXPECT_GE(capture::CompressorList().IndexOf("jpegenc"), 0);
+  EXPECT_TRUE(ListedAt("112x80", "jpegenc"));
   EXPECT_EQ(KeptAnswer("jpegenc"), "yes");
   unsetenv("ORNIK_COMPRESSOR_CHECK_RETRY_MS");
   struct stat st {};
@@ -127,6 +135,122 @@ TEST_F(Devices, ACheckWithoutAnAnswerKeepsTheEncoderListedAndIsAskedAgain) {
   unsetenv("XDG_CACHE_HOME");
   ASSERT_TRUE(kept);
   EXPECT_EQ(st.st_mode & 0777, 0600u);  // only its user reads it
+}
+
+// Answers a cache folder cannot keep (a file stands where its folder should be) are kept by the
+// process: the check runs once per format in the host's life, not at every count and name.
+TEST_F(Devices, ACacheThatCannotBeWrittenStartsTheCheckOncePerFormat) {
+  const std::string cache = TempFile("unwritable");
+  ASSERT_EQ(::mkdir(cache.c_str(), 0700), 0);
+  std::ofstream(cache + "/ornik") << "a file, not a folder\n";
+  setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+  const std::string runs = TempFile("runs");
+  setenv("ORNIK_COMPRESSOR_CHECK_RUNS", runs.c_str(), 1);
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(ListedAt("128x96", "jpegenc"));
+  for (int i = 0; i < 2; ++i) EXPECT_TRUE(ListedAt("144x96", "jpegenc"));
+  unsetenv("ORNIK_COMPRESSOR_CHECK_RUNS");
+  unsetenv("XDG_CACHE_HOME");
+  std::ifstream log(runs);
+  std::vector<std::string> started;
+  for (std::string line; std::getline(log, line);) started.push_back(line);
+  EXPECT_EQ(started.size(), 2u);
+}
+
+namespace {
+
+// The processes of this user whose environment holds `mark`.
+int ProcessesMarked(const std::string& mark) {
+  int found = 0;
+  GDir* proc = g_dir_open("/proc", 0, nullptr);
+  for (const gchar* name; proc && (name = g_dir_read_name(proc));) {
+    if (!g_ascii_isdigit(name[0]) || std::atoi(name) == ::getpid()) continue;
+    gchar* environ = nullptr;
+    gsize size = 0;
+    if (g_file_get_contents((std::string("/proc/") + name + "/environ").c_str(), &environ, &size, nullptr) &&
+        std::string(environ, size).find(mark) != std::string::npos)
+      ++found;
+    g_free(environ);
+  }
+  if (proc) g_dir_close(proc);
+  return found;
+}
+
+}  // namespace
+
+// A check that never answers, and has started a child that holds its output, holds a list no
+// longer than the list's limit, and nothing of it is left: no process, no scratch folder (also
+// not of a check that aborts).
+TEST_F(Devices, ACheckThatNeverAnswersHoldsAListOnlyToItsLimitAndLeavesNothing) {
+  setenv("XDG_CACHE_HOME", TempFile("cache").c_str(), 1);
+  const std::string scratch = TempFile("tmp");
+  ASSERT_EQ(::mkdir(scratch.c_str(), 0700), 0);
+  setenv("TMPDIR", scratch.c_str(), 1);
+  const std::string mark = "ORNIK_TEST_MARK=" + std::to_string(::getpid()) + "-" + std::to_string(g_random_int());
+  putenv(const_cast<char*>(mark.c_str()));
+  setenv("ORNIK_COMPRESSOR_CHECK_FAULT", ":hang", 1);
+  QElapsedTimer timer;
+  timer.start();
+  EXPECT_FALSE(ListedAt("160x96", "jpegenc"));
+  EXPECT_LT(timer.elapsed(), 10000);  // its limit is eight seconds
+  EXPECT_EQ(ProcessesMarked(mark), 0);
+  setenv("ORNIK_COMPRESSOR_CHECK_FAULT", "jpegenc:abort", 1);
+  EXPECT_FALSE(ListedAt("176x96", "jpegenc"));  // its check ended its process: it cannot record
+  EXPECT_TRUE(ListedAt("176x96", "vp8enc") || ListedAt("176x96", "avenc_mpeg4"));  // the others were answered
+  unsetenv("ORNIK_COMPRESSOR_CHECK_FAULT");
+  unsetenv("ORNIK_TEST_MARK");
+  unsetenv("TMPDIR");
+  unsetenv("XDG_CACHE_HOME");
+  EXPECT_EQ(ProcessesMarked(mark), 0);
+  GDir* dir = g_dir_open(scratch.c_str(), 0, nullptr);
+  ASSERT_NE(dir, nullptr);
+  const gchar* left = g_dir_read_name(dir);
+  EXPECT_EQ(left, nullptr) << left << " left in the scratch folder";
+  g_dir_close(dir);
+}
+
+// The cache file is used only when it is a regular file of the user's that nobody else may write,
+// of a sane size: one another user could have changed (to list an encoder the check refused, or
+// to hide one), a FIFO (which would hold the host) or a huge file is ignored, and the check asked.
+TEST_F(Devices, ACacheFileTheUserDoesNotSolelyOwnIsIgnored) {
+  setenv("XDG_CACHE_HOME", TempFile("cache").c_str(), 1);
+  ASSERT_TRUE(ListedAt("192x96", "jpegenc"));  // the check's own answers are written
+  const std::string file = capture::CompressorCheckFile();
+  std::ifstream genuine(file);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(genuine, line);) lines.push_back(line);
+  ASSERT_FALSE(lines.empty());
+  // The same answers at another format, with jpegenc's turned to "no" (a list writes the file anew).
+  const auto forge = [&](const std::string& size) {
+    ::unlink(file.c_str());
+    std::ofstream out(file);
+    for (std::string line : lines) {
+      const std::size_t no = line.find(" jpegenc yes");
+      if (no != std::string::npos) line.replace(no, 12, " jpegenc no");
+      const std::size_t at = line.find("width=192,height=96");
+      if (at != std::string::npos)
+        line.replace(at, 19, "width=" + size.substr(0, size.find('x')) + ",height=" + size.substr(size.find('x') + 1));
+      out << line << "\n";
+    }
+    out.close();
+    ::chmod(file.c_str(), 0600);
+  };
+  forge("208x96");
+  EXPECT_FALSE(ListedAt("208x96", "jpegenc")) << "the forged answer was not read";
+  forge("224x96");
+  ASSERT_EQ(::chmod(file.c_str(), 0620), 0);
+  EXPECT_TRUE(ListedAt("224x96", "jpegenc")) << "a file others may write was used";
+  if (::geteuid() == 0) {
+    forge("240x96");
+    ASSERT_EQ(::chown(file.c_str(), 1, 1), 0);
+    EXPECT_TRUE(ListedAt("240x96", "jpegenc")) << "another user's file was used";
+  }
+  forge("256x96");
+  ASSERT_EQ(::truncate(file.c_str(), 239LL * 1024 * 1024), 0);  // sparse: the lines, then a hole
+  EXPECT_TRUE(ListedAt("256x96", "jpegenc")) << "a huge file was used";
+  ::unlink(file.c_str());
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+  EXPECT_TRUE(ListedAt("272x96", "jpegenc"));  // and the list returned
+  unsetenv("XDG_CACHE_HOME");
 }
 
 namespace {

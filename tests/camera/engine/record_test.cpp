@@ -497,3 +497,55 @@ TEST_F(Record, AsfFilesAreReadWholeByAnotherDemuxer) {
     EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput()).trimmed().toInt(), played);
   }
 }
+
+// At an odd live size many encoders cannot record: some refuse it, one records another size, and
+// one library ends its whole process. Every encoder listed there records a file that ffmpeg
+// decodes, with the host alive after each; one whose check ended its process (the check's hook
+// stands for one) is not listed. An encoder chosen at the even size, which cannot record at the
+// odd one, is refused there before a file is written.
+TEST_F(Record, EveryCompressorListedAtAnOddSizeRecordsAFileFfmpegDecodes) {
+  setenv("XDG_CACHE_HOME", TempFile("cache").c_str(), 1);
+  UseCameras({Cam("Audit Cam", "ball", {"YUY2 320x240@30", "YUY2 321x241@30"})});
+  CCaptureEngine engine;
+  ASSERT_EQ(engine.PreviewOnWithGrabber(&window_), com::S_OK);
+  const auto listAt = [](const char* size) {
+    const std::string text = std::string("video/x-raw,format=YUY2,") + size + ",framerate=30/1";
+    capture::CapsPtr caps(gst_caps_from_string(text.c_str()));
+    std::vector<std::string> names;
+    capture::CompressorList list(caps.get());
+    for (int i = 0; i < list.Count(); ++i) names.push_back(GST_OBJECT_NAME(list.At(i)));
+    return names;
+  };
+  const std::vector<std::string> even = listAt("width=320,height=240");
+  const auto x264 = std::find(even.begin(), even.end(), "x264enc");
+  ASSERT_NE(x264, even.end()) << "x264enc records at 320 x 240";
+  engine.SetCompressorIndex(int(x264 - even.begin()));
+  setenv("ORNIK_COMPRESSOR_CHECK_FAULT", "jpegenc:abort", 1);
+  ASSERT_EQ(engine.SetStreamCaps(capture::PinCategory::Capture, 1, 0, 0, nullptr), com::S_OK);
+  EXPECT_EQ(engine.GrabberFrameHeader().biWidth, 321);
+  const std::string refused = TempFile("refused.avi");
+  EXPECT_EQ(engine.SetCaptureFile(refused, false), com::VFW_E_TYPE_NOT_ACCEPTED);
+  EXPECT_EQ(engine.RecStart(), com::VFW_E_TYPE_NOT_ACCEPTED);
+  EXPECT_FALSE(FileExists(refused));
+
+  const std::vector<std::string> odd = listAt("width=321,height=241");
+  unsetenv("ORNIK_COMPRESSOR_CHECK_FAULT");
+  ASSERT_EQ(engine.GetCompressorCount(), int(odd.size()));
+  ASSERT_FALSE(odd.empty());
+  for (const char* cannot : {"jpegenc", "x264enc", "openh264enc", "mpeg2enc"})
+    EXPECT_EQ(std::count(odd.begin(), odd.end(), cannot), 0) << cannot << " is listed";
+  for (std::size_t i = 0; i < odd.size(); ++i) {
+    SCOPED_TRACE(odd[i]);
+    engine.SetCompressorIndex(int(i));
+    const std::string file = TempFile(odd[i] + ".avi");
+    ASSERT_EQ(engine.SetCaptureFile(file, false), com::S_OK);
+    Take(engine, 0.4);
+    ASSERT_EQ(engine.SetCaptureFile(TempFile("next.avi"), false), com::S_OK);  // finalises the file
+    const FfmpegRun run = DecodeWithFfmpeg(file);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.errors, "");
+    EXPECT_GT(run.frames, 5);
+  }
+  engine.TearDownGraph();
+  unsetenv("XDG_CACHE_HOME");
+}
