@@ -26,6 +26,7 @@
 #include "OrnikCtrl.h"
 #include "OrnikDispIds.h"
 #include "OrnikIds.h"
+#include "engine/asf_packets.h"
 #include "engine/capture_engine.h"
 #include "engine/devices.h"
 #include "numbered_media.h"
@@ -429,6 +430,52 @@ TEST_F(Playback, TheControlsOwnRecordingsPlayFrameByFrame) {
   EXPECT_EQ(Call(id::DVCGetAVIFrameRate, {Variant::Ref(&high), Variant::Ref(&low)}).I4(), S_OK);
   EXPECT_EQ(low, 400000);
   Call(id::DVCPlayStop);
+}
+
+// ASF keeps its frames' times in whole milliseconds: at 30 frames a second frame n starts up to a
+// millisecond before n / 30 s. Every frame the control counts is one it reaches: the last frame
+// of 60, 61 and 62 (and of an AVI beside them) is ffmpeg's last frame as a still and as a seek,
+// and the position read back after a seek is the frame asked for.
+TEST_F(Playback, EveryCountedFrameOfAMillisecondTimedFileIsReached) {
+  struct Case {
+    int frames;
+    const char* container;
+  };
+  for (const Case c : {Case{60, "asf"}, Case{61, "asf"}, Case{62, "asf"}, Case{60, "avi"}}) {
+    const std::string file = Temp(std::to_string(c.frames) + "." + c.container);
+    SCOPED_TRACE(file);
+    testmedia::Spec spec;
+    spec.frames = c.frames;
+    spec.fps = 30;
+    spec.codec = "wmv2";  // as the control records ASF
+    spec.container = c.container;
+    ASSERT_TRUE(testmedia::WriteNumbered(file, spec));
+    if (spec.container == "asf") {
+      ASSERT_TRUE(capture::FixAsfPacketLengths(file));  // as a recording's end does
+    }
+    const std::vector<QImage> decoded = testmedia::DecodeFramesByFfmpeg(file, 320, 240);
+    ASSERT_EQ(decoded.size(), std::size_t(c.frames));
+    const int last = c.frames - 1;
+
+    ASSERT_EQ(Call(id::DVCStillCapStart, {Str(file)}).I4(), S_OK);
+    EXPECT_EQ(Call(id::DVCGetFrameNum).I4(), c.frames);
+    const std::string bmp = Temp("last.bmp");
+    ASSERT_EQ(Call(id::DVCStillCapture, {Str(bmp), I4(last)}).I4(), S_OK);
+    const QImage still(QString::fromStdString(bmp));
+    EXPECT_EQ(testmedia::ReadNumber(still), last);
+    EXPECT_LE(testmedia::MeanDifference(still, decoded.back()), 2.0);
+    Call(id::DVCStillCapStop);
+
+    std::int32_t frames = 0, w = 0, h = 0;
+    ASSERT_EQ(Call(id::DVCPlayStart3Ready, {Str(file), Variant::Ref(&frames), Variant::Ref(&w), Variant::Ref(&h)}).I4(),
+              S_OK);
+    for (int frame : {last, last - 1, last - 2, 2, 1, last}) {
+      Call(id::DVCSetPosition, {I4(frame)});
+      EXPECT_TRUE(WaitShown(frame)) << "frame " << frame << " shows " << Shown();
+      EXPECT_EQ(Call(id::DVCGetPosition).I4(), frame);
+    }
+    Call(id::DVCPlayStop);
+  }
 }
 
 namespace {
