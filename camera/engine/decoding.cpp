@@ -55,13 +55,66 @@ void OnDemuxerPad(GstElement*, GstPad* pad, gpointer) {
     gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &SquareInvalidPixels, nullptr, nullptr);
 }
 
+// Packed 4:2:2 (two pixels share one chroma pair) of an odd width, or of a width not known yet.
+bool IsOddPacked422(const GstStructure* s, const GValue* format) {
+  const char* name = G_VALUE_HOLDS_STRING(format) ? g_value_get_string(format) : nullptr;
+  if (!name || (std::strcmp(name, "YUY2") != 0 && std::strcmp(name, "UYVY") != 0 && std::strcmp(name, "YVYU") != 0))
+    return false;
+  int width = 0;
+  return !gst_structure_get_int(s, "width", &width) || width % 2 != 0;
+}
+
+// The formats of `s` without odd-width packed 4:2:2; false when none is left.
+bool DropOddPacked422(GstStructure* s) {
+  const GValue* format = gst_structure_get_value(s, "format");
+  if (!format) return true;
+  if (!GST_VALUE_HOLDS_LIST(format)) return !IsOddPacked422(s, format);
+  GValue kept = G_VALUE_INIT;
+  g_value_init(&kept, GST_TYPE_LIST);
+  for (guint i = 0; i < gst_value_list_get_size(format); ++i) {
+    const GValue* f = gst_value_list_get_value(format, i);
+    if (!IsOddPacked422(s, f)) gst_value_list_append_value(&kept, f);
+  }
+  const guint left = gst_value_list_get_size(&kept);
+  if (left > 0) gst_structure_take_value(s, "format", &kept);
+  else g_value_unset(&kept);
+  return left > 0;
+}
+
+GstPadProbeReturn OfferNoOddPacked422(GstPad*, GstPadProbeInfo* info, gpointer) {
+  GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
+  if (GST_QUERY_TYPE(query) == GST_QUERY_CAPS) {
+    GstCaps* answer = nullptr;
+    gst_query_parse_caps_result(query, &answer);
+    if (!answer || gst_caps_is_any(answer)) return GST_PAD_PROBE_OK;
+    CapsPtr kept(gst_caps_copy(answer));
+    for (guint i = gst_caps_get_size(kept.get()); i-- > 0;)
+      if (!DropOddPacked422(gst_caps_get_structure(kept.get(), i))) gst_caps_remove_structure(kept.get(), i);
+    gst_query_set_caps_result(query, kept.get());
+  } else if (GST_QUERY_TYPE(query) == GST_QUERY_ACCEPT_CAPS) {
+    GstCaps* caps = nullptr;
+    gst_query_parse_accept_caps(query, &caps);
+    const GstStructure* s = caps && gst_caps_get_size(caps) ? gst_caps_get_structure(caps, 0) : nullptr;
+    const GValue* format = s ? gst_structure_get_value(s, "format") : nullptr;
+    if (format && IsOddPacked422(s, format)) gst_query_set_accept_caps_result(query, FALSE);
+  }
+  return GST_PAD_PROBE_OK;
+}
+
 void OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointer) {
   GstElementFactory* factory = gst_element_get_factory(element);
   if (!factory) return;
-  if (std::strcmp(GST_OBJECT_NAME(factory), "decodebin") == 0)
+  if (std::strcmp(GST_OBJECT_NAME(factory), "decodebin") == 0) {
     g_signal_connect(element, "autoplug-select", G_CALLBACK(&OnAutoplugSelect), nullptr);
-  else if (HasKlass(factory, "Demux"))
+  } else if (HasKlass(factory, "Demux")) {
     g_signal_connect(element, "pad-added", G_CALLBACK(&OnDemuxerPad), nullptr);
+  } else if (std::strcmp(GST_OBJECT_NAME(factory), "videoflip") == 0) {
+    // Its answers, once given, lose the formats it would spoil.
+    PadPtr sink = Adopt(gst_element_get_static_pad(element, "sink"));
+    if (sink)
+      gst_pad_add_probe(sink.get(), GstPadProbeType(GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM | GST_PAD_PROBE_TYPE_PULL),
+                        &OfferNoOddPacked422, nullptr, nullptr);
+  }
 }
 
 }  // namespace
