@@ -20,6 +20,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "CaptureDlg.h"
@@ -445,7 +446,8 @@ TEST_F(Playback, TheControlsOwnRecordingsPlayFrameByFrame) {
 // ASF keeps its frames' times in whole milliseconds: at 30 frames a second frame n starts up to a
 // millisecond before n / 30 s. Every frame the control counts is one it reaches: the last frame
 // of 60, 61 and 62 (and of an AVI beside them) is ffmpeg's last frame as a still and as a seek,
-// and the position read back after a seek is the frame asked for.
+// and the position read back after a seek is the frame asked for. A frame it counts but no file
+// holds gives no still.
 TEST_F(Playback, EveryCountedFrameOfAMillisecondTimedFileIsReached) {
   struct Case {
     int frames;
@@ -486,6 +488,33 @@ TEST_F(Playback, EveryCountedFrameOfAMillisecondTimedFileIsReached) {
     }
     Call(id::DVCPlayStop);
   }
+  // A file whose header claims twice the frames it holds: a still of a frame it does not hold
+  // fails and writes nothing (the grabber's older frame is not that frame); one it holds works.
+  testmedia::Spec spec;
+  spec.frames = 25;
+  spec.container = "mkv";
+  const std::string claims = Temp("claims-more.mkv");
+  ASSERT_TRUE(testmedia::WriteNumbered(claims, spec));
+  QFile file(QString::fromStdString(claims));
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+  QByteArray bytes = file.readAll();
+  const qsizetype at = bytes.indexOf(QByteArray::fromHex("448988"));  // the segment's duration, 8-byte float
+  ASSERT_GT(at, 0);
+  const double claimed = 2000.0;  // ms: 50 frames
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &claimed, sizeof bits);
+  for (int i = 0; i < 8; ++i) bytes[at + 3 + i] = char(bits >> (56 - 8 * i));
+  ASSERT_TRUE(file.seek(0));
+  ASSERT_EQ(file.write(bytes), bytes.size());
+  file.close();
+  ASSERT_EQ(Call(id::DVCStillCapStart, {Str(claims)}).I4(), S_OK);
+  ASSERT_EQ(Call(id::DVCGetFrameNum).I4(), 50);
+  const std::string held = Temp("held.bmp"), missing = Temp("missing.bmp");
+  EXPECT_EQ(Call(id::DVCStillCapture, {Str(held), I4(24)}).I4(), S_OK);
+  EXPECT_EQ(testmedia::ReadNumber(QImage(QString::fromStdString(held))), 24);
+  EXPECT_LT(Call(id::DVCStillCapture, {Str(missing), I4(40)}).I4(), 0);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(missing)));
+  Call(id::DVCStillCapStop);
 }
 
 namespace {
