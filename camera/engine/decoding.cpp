@@ -86,12 +86,18 @@ class RangeWidener {
     return out;
   }
 
-  // Widens the frame in place (a copy when it is shared); null when it cannot be mapped.
+  // Widens the frame in place, or in a copy when its memory is shared or read-only.
   GstBuffer* Widen(GstBuffer* buffer) {
     if (!widen_) return buffer;
     buffer = gst_buffer_make_writable(buffer);
     GstVideoFrame frame;
-    if (!gst_video_frame_map(&frame, &info_, buffer, GstMapFlags(GST_MAP_READWRITE))) return buffer;
+    if (!gst_video_frame_map(&frame, &info_, buffer, GstMapFlags(GST_MAP_READWRITE))) {
+      GstBuffer* copy = gst_buffer_copy_deep(buffer);
+      if (!copy) return buffer;
+      gst_buffer_unref(buffer);
+      buffer = copy;
+      if (!gst_video_frame_map(&frame, &info_, buffer, GstMapFlags(GST_MAP_READWRITE))) return buffer;
+    }
     for (guint c = 0; c < GST_VIDEO_FRAME_N_COMPONENTS(&frame); ++c) {
       const auto& table = c == 0 ? luma_ : chroma_;
       const int width = GST_VIDEO_FRAME_COMP_WIDTH(&frame, c);
