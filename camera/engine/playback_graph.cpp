@@ -305,8 +305,17 @@ void PlaybackGraph::TakeRateFromTimestamps() {
 }
 
 GstClockTime PlaybackGraph::ToTime(std::int64_t units) const {
-  if (FrameFormat())
-    return originNs_ + (units <= 0 ? 0 : gst_util_uint64_scale(guint64(units), GST_SECOND * guint64(fpsD_), guint64(fpsN_)));
+  if (FrameFormat()) {
+    if (units <= 0) return originNs_;
+    // A file keeps its frames' times in its own units: ASF and Matroska in whole milliseconds, cut
+    // down from where the frame was taken, so at 30 frames a second frame 59 may start at 1.966 s
+    // or 1.999 s and not at 59/30 s. A seek to the exact time would land after such a frame, and
+    // after the last one there is none. An eighth of a frame earlier is before every rounding of a
+    // frame's start and still well inside the frame before, whose tail the seek brings along and
+    // OnVideoData drops.
+    const GstClockTime exact = gst_util_uint64_scale(guint64(units), GST_SECOND * guint64(fpsD_), guint64(fpsN_));
+    return originNs_ + exact - frameNs_.load() / 8;
+  }
   return units <= 0 ? 0 : GstClockTime(units) * kUnitNs;
 }
 

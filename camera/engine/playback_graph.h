@@ -9,7 +9,8 @@
 //                         -> audioconvert -> audioresample -> "Audio Renderer"
 //
 // Positions cross in the graph's time format: frames when the file's video has a fixed frame
-// rate (frame n starts n / rate after the first frame), else 100-ns units.
+// rate (frame n starts about n / rate after the first frame: a file may round its times), else
+// 100-ns units.
 #include <gst/gst.h>
 
 #include <atomic>
@@ -51,7 +52,8 @@ class PlaybackGraph {
   // Length in the time format (frames or 100-ns units).
   std::int64_t Duration() const { return FromTime(durationNs_); }
   GstClockTime DurationNs() const { return durationNs_; }
-  // Time format units to stream time (the start of a frame) and back.
+  // Time format units to stream time and back: a frame number to the time a seek to that frame
+  // goes to (just before the frame's start), a time to the frame nearest to it.
   GstClockTime ToTime(std::int64_t units) const;
   std::int64_t FromTime(GstClockTime t) const;
 

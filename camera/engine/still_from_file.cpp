@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "engine/capture_engine.h"
+#include "engine/sample_grabber.h"
 #include "jpencode/jpencode.h"
 
 using namespace capture;
@@ -82,6 +83,8 @@ HRESULT CCaptureEngine::SaveFrame(const std::string& fileName, GstClockTime time
   // Paused first, so that only the seek's preroll can count as the frame.
   playback_->Pause();
   gst_element_get_state(graph_.Pipeline(), nullptr, nullptr, 5 * GST_SECOND);
+  SampleGrabber* grabber = SampleGrabber::FromElement(Grabber());
+  const std::uint64_t seen = grabber ? grabber->SamplesSeen() : 0;
   HRESULT result = playback_->Seek(time, GST_CLOCK_TIME_NONE);
   if (Failed(result)) return result;
   stillWait_ = true;
@@ -90,6 +93,9 @@ HRESULT CCaptureEngine::SaveFrame(const std::string& fileName, GstClockTime time
                                                                                                   : com::E_FAIL;
   stillWait_ = false;
   if (!playback_) return com::E_FAIL;  // the graph went while the host's events ran
+  // A graph that settled without a new frame reached the end of what the file holds (its header
+  // claims more): the grabber's older frame is not the one asked for.
+  if (Succeeded(result) && grabber && grabber->SamplesSeen() == seen) return com::E_INVALIDARG;
 
   // The picture is written even after a time-out (the frame the grabber holds), and a host may
   // give a name of another kind only to place the graph at the frame.

@@ -20,12 +20,14 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "CaptureDlg.h"
 #include "OrnikCtrl.h"
 #include "OrnikDispIds.h"
 #include "OrnikIds.h"
+#include "engine/asf_packets.h"
 #include "engine/capture_engine.h"
 #include "engine/devices.h"
 #include "numbered_media.h"
@@ -186,7 +188,8 @@ class Playback : public ::testing::Test {
   std::string Temp(const char* name) { return dir_.filePath(QString::fromLatin1(name)).toStdString(); }
   std::string Temp(const std::string& name) { return Temp(name.c_str()); }
   // Cuts 0.4 s to 1 s (frames 10 to 24 at 25 a second) of a 30-frame source into `cut`; every frame
-  // of the cut must be the source's frame at its place, as `from` holds them decoded.
+  // of the cut must be the source's frame at its place, as `from` holds them decoded, in every
+  // column (the last of an odd width too).
   void ExpectCutOfFrames10To24(const std::string& source, const std::vector<QImage>& from, const std::string& cut,
                                bool compressed) {
     const std::string timeline = cut + ".xges";
@@ -198,7 +201,16 @@ class Playback : public ::testing::Test {
     for (std::size_t i = 0; i < got.size(); ++i) {
       EXPECT_EQ(testmedia::ReadNumber(got[i]), int(i) + 10) << "frame " << i;
       EXPECT_LE(testmedia::MeanDifference(got[i], from[i + 10]), 2.0) << "frame " << i;
+      EXPECT_LE(WorstColumnDifference(got[i], from[i + 10]), 8.0) << "frame " << i;
     }
+  }
+  // The largest mean difference of one column of two pictures of the same size.
+  static double WorstColumnDifference(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return 255;
+    double worst = 0;
+    for (int x = 0; x < a.width(); ++x)
+      worst = std::max(worst, testmedia::MeanDifference(a.copy(x, 0, 1, a.height()), b.copy(x, 0, 1, b.height())));
+    return worst;
   }
 
   QWidget parent_;
@@ -429,6 +441,80 @@ TEST_F(Playback, TheControlsOwnRecordingsPlayFrameByFrame) {
   EXPECT_EQ(Call(id::DVCGetAVIFrameRate, {Variant::Ref(&high), Variant::Ref(&low)}).I4(), S_OK);
   EXPECT_EQ(low, 400000);
   Call(id::DVCPlayStop);
+}
+
+// ASF keeps its frames' times in whole milliseconds: at 30 frames a second frame n starts up to a
+// millisecond before n / 30 s. Every frame the control counts is one it reaches: the last frame
+// of 60, 61 and 62 (and of an AVI beside them) is ffmpeg's last frame as a still and as a seek,
+// and the position read back after a seek is the frame asked for. A frame it counts but no file
+// holds gives no still.
+TEST_F(Playback, EveryCountedFrameOfAMillisecondTimedFileIsReached) {
+  struct Case {
+    int frames;
+    const char* container;
+  };
+  for (const Case c : {Case{60, "asf"}, Case{61, "asf"}, Case{62, "asf"}, Case{60, "avi"}}) {
+    const std::string file = Temp(std::to_string(c.frames) + "." + c.container);
+    SCOPED_TRACE(file);
+    testmedia::Spec spec;
+    spec.frames = c.frames;
+    spec.fps = 30;
+    spec.codec = "wmv2";  // as the control records ASF
+    spec.container = c.container;
+    ASSERT_TRUE(testmedia::WriteNumbered(file, spec));
+    if (spec.container == "asf") {
+      ASSERT_TRUE(capture::FixAsfPacketLengths(file));  // as a recording's end does
+    }
+    const std::vector<QImage> decoded = testmedia::DecodeFramesByFfmpeg(file, 320, 240);
+    ASSERT_EQ(decoded.size(), std::size_t(c.frames));
+    const int last = c.frames - 1;
+
+    ASSERT_EQ(Call(id::DVCStillCapStart, {Str(file)}).I4(), S_OK);
+    EXPECT_EQ(Call(id::DVCGetFrameNum).I4(), c.frames);
+    const std::string bmp = Temp("last.bmp");
+    ASSERT_EQ(Call(id::DVCStillCapture, {Str(bmp), I4(last)}).I4(), S_OK);
+    const QImage still(QString::fromStdString(bmp));
+    EXPECT_EQ(testmedia::ReadNumber(still), last);
+    EXPECT_LE(testmedia::MeanDifference(still, decoded.back()), 2.0);
+    Call(id::DVCStillCapStop);
+
+    std::int32_t frames = 0, w = 0, h = 0;
+    ASSERT_EQ(Call(id::DVCPlayStart3Ready, {Str(file), Variant::Ref(&frames), Variant::Ref(&w), Variant::Ref(&h)}).I4(),
+              S_OK);
+    for (int frame : {last, last - 1, last - 2, 2, 1, last}) {
+      Call(id::DVCSetPosition, {I4(frame)});
+      EXPECT_TRUE(WaitShown(frame)) << "frame " << frame << " shows " << Shown();
+      EXPECT_EQ(Call(id::DVCGetPosition).I4(), frame);
+    }
+    Call(id::DVCPlayStop);
+  }
+  // A file whose header claims twice the frames it holds: a still of a frame it does not hold
+  // fails and writes nothing (the grabber's older frame is not that frame); one it holds works.
+  testmedia::Spec spec;
+  spec.frames = 25;
+  spec.container = "mkv";
+  const std::string claims = Temp("claims-more.mkv");
+  ASSERT_TRUE(testmedia::WriteNumbered(claims, spec));
+  QFile file(QString::fromStdString(claims));
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+  QByteArray bytes = file.readAll();
+  const qsizetype at = bytes.indexOf(QByteArray::fromHex("448988"));  // the segment's duration, 8-byte float
+  ASSERT_GT(at, 0);
+  const double claimed = 2000.0;  // ms: 50 frames
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &claimed, sizeof bits);
+  for (int i = 0; i < 8; ++i) bytes[at + 3 + i] = char(bits >> (56 - 8 * i));
+  ASSERT_TRUE(file.seek(0));
+  ASSERT_EQ(file.write(bytes), bytes.size());
+  file.close();
+  ASSERT_EQ(Call(id::DVCStillCapStart, {Str(claims)}).I4(), S_OK);
+  ASSERT_EQ(Call(id::DVCGetFrameNum).I4(), 50);
+  const std::string held = Temp("held.bmp"), missing = Temp("missing.bmp");
+  EXPECT_EQ(Call(id::DVCStillCapture, {Str(held), I4(24)}).I4(), S_OK);
+  EXPECT_EQ(testmedia::ReadNumber(QImage(QString::fromStdString(held))), 24);
+  EXPECT_LT(Call(id::DVCStillCapture, {Str(missing), I4(40)}).I4(), 0);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(missing)));
+  Call(id::DVCStillCapStop);
 }
 
 namespace {
@@ -675,7 +761,8 @@ TEST_F(Playback, ARawAviOfAnotherWriterCutsFrameExact) {
 
 // JPEG frames keep their colours in a cut and in a still whatever their chroma layout (4:2:0,
 // 4:2:2, 4:4:4), width (even or odd), writer and range (the full range of JPEG, or the video range
-// that libav's encoder writes and marks): ffmpeg's decoding of the source is the measure. The
+// that libav's encoder writes and marks, whose white is white): ffmpeg's decoding of the source is
+// the measure. The
 // control's own recording of a black picture by libav's encoder gives black stills.
 TEST_F(Playback, JpegOfEveryChromaLayoutAndRangeCutsAndStillsAsFfmpegDecodesIt) {
   struct Case {
@@ -683,7 +770,7 @@ TEST_F(Playback, JpegOfEveryChromaLayoutAndRangeCutsAndStillsAsFfmpegDecodesIt) 
     const char* writer;  // GStreamer's "jpeg444" or "jpeg", else ffmpeg's pixel format
   };
   const Case cases[] = {{321, "jpeg444"},  {321, "jpeg"},     {320, "yuvj420p"}, {321, "yuvj420p"}, {320, "yuvj422p"},
-                        {321, "yuvj422p"}, {320, "yuvj444p"}, {321, "yuvj444p"}, {321, "yuv422p"}};
+                        {321, "yuvj422p"}, {320, "yuvj444p"}, {321, "yuvj444p"}, {321, "yuv422p"}, {320, "yuv420p"}};
   for (const Case& c : cases) {
     const std::string name = std::to_string(c.width) + "-" + c.writer;
     SCOPED_TRACE(name);
@@ -707,7 +794,17 @@ TEST_F(Playback, JpegOfEveryChromaLayoutAndRangeCutsAndStillsAsFfmpegDecodesIt) 
     ASSERT_EQ(Call(id::DVCStillCapStart, {Str(source)}).I4(), S_OK);
     ASSERT_EQ(Call(id::DVCStillCapture, {Str(still), I4(12)}).I4(), S_OK);
     Call(id::DVCStillCapStop);
-    EXPECT_LE(testmedia::MeanDifference(QImage(QString::fromStdString(still)), from[12]), 2.0);
+    const QImage stilled(QString::fromStdString(still));
+    EXPECT_LE(testmedia::MeanDifference(stilled, from[12]), 2.0);
+    // The number's black and white blocks (frame 12: black over white at its first bit) read as
+    // ffmpeg reads them, in either range.
+    for (const QPoint at : {QPoint(8, 8), QPoint(8, 24)}) {
+      const QRgb got = stilled.pixel(at), want = from[12].pixel(at);
+      EXPECT_LE(std::max({std::abs(qRed(got) - qRed(want)), std::abs(qGreen(got) - qGreen(want)),
+                          std::abs(qBlue(got) - qBlue(want))}),
+                1)
+          << std::hex << got << " against " << want << " at " << at.y();
+    }
   }
 
   ASSERT_TRUE(UseOnlyCamera("Dark", "black"));

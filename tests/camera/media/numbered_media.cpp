@@ -50,6 +50,7 @@ std::string Encoder(const Spec& spec) {
   if (spec.codec == "h264")
     return "videoconvert ! video/x-raw,format=I420 ! openh264enc gop-size=" + std::to_string(spec.gop) +
            " ! h264parse";
+  if (spec.codec == "wmv2") return "videoconvert ! video/x-raw,format=I420 ! avenc_wmv2 bitrate=4000000";
   return "videoconvert ! video/x-raw,format=I420 ! jpegenc quality=90";
 }
 
@@ -65,7 +66,7 @@ bool WriteNumbered(const std::string& path, const Spec& spec) {
     return false;
   }
   const int fps = spec.fps > 0 ? spec.fps : 25;
-  const std::string mux = spec.container == "mkv" ? "matroskamux" : "avimux";
+  const std::string mux = spec.container == "mkv" ? "matroskamux" : spec.container == "asf" ? "asfmux" : "avimux";
   std::string launch = "appsrc name=src format=time ! " + Encoder(spec) + " ! queue ! " + mux +
                        " name=mux ! filesink location=\"" + path + "\"";
   if (spec.audio)

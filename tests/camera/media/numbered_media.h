@@ -16,10 +16,10 @@ struct Spec {
   int width = 320;
   int height = 240;
   int fps = 25;               // 0: no fixed rate (the file plays in 100-ns units)
-  std::string codec = "jpeg";  // "jpeg" (4:2:0), "jpeg444" (4:4:4), "raw", "h264"
+  std::string codec = "jpeg";  // "jpeg" (4:2:0), "jpeg444" (4:4:4), "raw", "h264", "wmv2"
   int gop = 25;               // key frame distance of h264
   bool audio = false;          // a 440 Hz tone as long as the video
-  std::string container = "avi";  // "avi" or "mkv"
+  std::string container = "avi";  // "avi", "mkv" or "asf" (its packets as the multiplexer leaves them)
   bool stripes = false;            // colour detail across and down: blue and red swapped in every
                                    // other column, green and blue in every other row
 };
