@@ -28,6 +28,16 @@ void GlobalInit() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+// The CA file an installation (or a test) names for programs that do not read the system's
+// store alone, as curl and OpenSSL's tools take it: CURL_CA_BUNDLE first, then SSL_CERT_FILE.
+QByteArray CaFileFromEnvironment() {
+  for (const char* name : {"CURL_CA_BUNDLE", "SSL_CERT_FILE"}) {
+    const QByteArray file = qgetenv(name);
+    if (!file.isEmpty()) return file;
+  }
+  return {};
+}
+
 bool StartsWithNoCase(const QByteArray& text, const char* prefix) {
   return text.size() >= qsizetype(std::strlen(prefix)) &&
          qstrnicmp(text.constData(), prefix, std::strlen(prefix)) == 0;
@@ -50,6 +60,15 @@ Call::Call(const net::Limits& limits) {
   easy_ = curl_easy_init();
   curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorBuffer_);
   curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+  // TLS wherever the server offers it (STARTTLS, STLS, AUTH TLS with a protected data channel);
+  // a server that offers none is spoken to in plain, as mail programs do. The server's
+  // certificate and name are checked against the system's store (or the CA file the environment
+  // names): a handshake or a check that fails ends the call, never a plain retry.
+  curl_easy_setopt(easy_, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
+  curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
+  const QByteArray caFile = CaFileFromEnvironment();
+  if (!caFile.isEmpty()) curl_easy_setopt(easy_, CURLOPT_CAINFO, caFile.constData());
   // libcurl counts the protocol's greeting and login to its connect phase: its own connect limit
   // is set out of reach, and the TCP connection alone is timed by the progress report below.
   // Each reply has its limit; the whole exchange has none.

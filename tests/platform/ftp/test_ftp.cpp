@@ -1,4 +1,4 @@
-// The FTP object against a real FTP server on 127.0.0.1.
+// The FTP object against a real FTP server on 127.0.0.1, in plain and with TLS.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -9,6 +9,8 @@
 #include "support/support_servers.h"
 
 namespace {
+
+using testsupport::Joined;
 
 // Failures must come within kLimit; transfers that succeed get room on a loaded machine.
 constexpr int kLimit = 1;
@@ -112,6 +114,42 @@ TEST_F(FtpObject, UploadIsTriedEvenWhenConnectFailed) {
   QFile arrived(late.Home() + QStringLiteral("/log/7in.txt"));
   ASSERT_TRUE(arrived.open(QIODevice::ReadOnly));
   EXPECT_EQ(arrived.readAll(), "late\r\n");
+}
+
+TEST_F(FtpObject, TlsIsTakenWhenOfferedForLoginAndFileAndAnUnverifiedServerGetsNothing) {
+  testsupport::TestCertificates certs;
+  ASSERT_TRUE(certs.Make()) << certs.Error().toStdString();
+  const testsupport::TrustedCa ca("SSL_CERT_FILE", certs.Ca());
+  const QString record = Local(QStringLiteral("5in.txt"), "tls\r\n");
+  for (const QString& cert : {certs.Signed(), certs.Unsigned()}) {
+    testsupport::FtpServer server;
+    ASSERT_TRUE(server.Start(QStringLiteral("up"), QStringLiteral("pw"), 0, cert)) << server.Error().toStdString();
+    const QString host = QStringLiteral("127.0.0.1:") + QString::number(server.Port());
+    ftp::Ftp ftp;
+    const int connected = ftp.Connect(host, QStringLiteral("up"), QStringLiteral("pw"));
+    const int put = ftp.PutFile(record, QStringLiteral("/log"));
+    ftp.Close();
+    QFile arrived(server.Home() + QStringLiteral("/log/5in.txt"));
+    if (cert == certs.Signed()) {
+      EXPECT_EQ(connected, 1) << ftp.LastError().toStdString();
+      EXPECT_EQ(put, 1) << ftp.LastError().toStdString();
+      ASSERT_TRUE(arrived.open(QIODevice::ReadOnly));
+      EXPECT_EQ(arrived.readAll(), "tls\r\n");
+      EXPECT_EQ(Joined(server.Commands()), "PASS tls|STOR tls");
+    } else {
+      EXPECT_EQ(connected, 0);
+      EXPECT_EQ(put, -1);
+      EXPECT_FALSE(ftp.LastError().isEmpty());
+      EXPECT_FALSE(arrived.exists());
+      EXPECT_EQ(Joined(server.Commands()), "") << "nothing in plain";
+    }
+  }
+
+  // A server that offers no TLS is used as before.
+  ftp::Ftp plain;
+  EXPECT_EQ(plain.Connect(Host(), QStringLiteral("up"), QStringLiteral("pw")), 1);
+  EXPECT_EQ(plain.PutFile(record, QStringLiteral("/log")), 1) << plain.LastError().toStdString();
+  EXPECT_EQ(Joined(server_.Commands()), "PASS plain|STOR plain");
 }
 
 }  // namespace
