@@ -73,6 +73,7 @@ Call::Call(const net::Limits& limits) {
   // is set out of reach, and the TCP connection alone is timed by the progress report below.
   // Each reply has its limit; the whole exchange has none.
   connectMs_ = qint64(qMax(1, limits.connectSeconds)) * 1000;
+  responseMs_ = qint64(qMax(1, limits.responseSeconds)) * 1000;
   curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, long(INT_MAX / 1000));
   curl_easy_setopt(easy_, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(qMax(1, limits.responseSeconds)));
   curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -100,14 +101,17 @@ Call::~Call() {
 curl_socket_t Call::OnOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address) {
   auto* call = static_cast<Call*>(self);
   const curl_socket_t socket = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
-  if (socket != CURL_SOCKET_BAD && purpose == CURLSOCKTYPE_IPCXN)
+  if (socket != CURL_SOCKET_BAD && purpose == CURLSOCKTYPE_IPCXN) {
     call->opening_.push_back({socket, call->clock_.elapsed()});
+    call->sockets_.push_back(socket);
+  }
   return socket;
 }
 
 int Call::OnCloseSocket(void* self, curl_socket_t socket) {
   auto* call = static_cast<Call*>(self);
   std::erase_if(call->opening_, [socket](const Opening& o) { return o.socket == socket; });
+  std::erase(call->sockets_, socket);
   return ::close(socket);
 }
 
@@ -119,6 +123,7 @@ int Call::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     socklen_t size = sizeof peer;
     if (::getpeername(it->socket, reinterpret_cast<sockaddr*>(&peer), &size) == 0) {
       it = call->opening_.erase(it);  // connected: from now on each reply has its own limit
+      if (call->connectedAt_ < 0) call->connectedAt_ = call->clock_.elapsed();
       continue;
     }
     if (call->clock_.elapsed() - it->since >= call->connectMs_) {
@@ -127,11 +132,16 @@ int Call::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     }
     ++it;
   }
+  if (call->connectedAt_ >= 0 && !call->heardFromServer_ &&
+      call->clock_.elapsed() - call->connectedAt_ >= call->responseMs_) {
+    call->replyTimedOut_ = true;
+    return 1;
+  }
   return 0;
 }
 
 CURLcode Call::Perform() {
-  connectTimedOut_ = false;
+  connectTimedOut_ = replyTimedOut_ = tlsRefused_ = false;
   const CURLcode rc = curl_easy_perform(easy_);
   if (rc != CURLE_OK) {
     curl_socket_t socket = CURL_SOCKET_BAD;
@@ -151,6 +161,11 @@ QString Call::ErrorText(CURLcode rc, const QString& what) const {
   if (rc == CURLE_ABORTED_BY_CALLBACK && connectTimedOut_)
     return what + QStringLiteral(": ") + QString::fromUtf8(curl_easy_strerror(CURLE_OPERATION_TIMEDOUT)) +
            QStringLiteral(" (no connection within %1 s)").arg(connectMs_ / 1000);
+  if (rc == CURLE_ABORTED_BY_CALLBACK && replyTimedOut_)
+    return what + QStringLiteral(": ") + QString::fromUtf8(curl_easy_strerror(CURLE_OPERATION_TIMEDOUT)) +
+           QStringLiteral(" (no reply within %1 s)").arg(responseMs_ / 1000);
+  if (tlsRefused_)
+    return what + QStringLiteral(": the server offered TLS and then refused it; nothing was sent in plain");
   QString text = what + QStringLiteral(": ") + QString::fromUtf8(curl_easy_strerror(rc));
   if (errorBuffer_[0] && std::strcmp(errorBuffer_, curl_easy_strerror(rc)) != 0)
     text += QStringLiteral(" (") + QString::fromUtf8(errorBuffer_) + QLatin1Char(')');
@@ -172,6 +187,7 @@ int Call::OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* self
     call->dialogue_ += "> [" + QByteArray::number(call->dataOut_) + " bytes of data]\r\n";
     call->dataOut_ = 0;
   }
+  if (type == CURLINFO_HEADER_IN || type == CURLINFO_SSL_DATA_IN) call->heardFromServer_ = true;
   switch (type) {
     case CURLINFO_TEXT:
       for (const QByteArray& line : Lines(data, size)) call->dialogue_ += "* " + line + "\r\n";
@@ -193,6 +209,9 @@ int Call::OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* self
 
 void Call::AddClientLine(QByteArray line) {
   clientCommands_.append(line);
+  // Sent only to a server that offered TLS; FTP's AUTH TLS is a question, its refusal an answer.
+  awaitingTls_ = line.compare("STARTTLS", Qt::CaseInsensitive) == 0 ||
+                 line.compare("STLS", Qt::CaseInsensitive) == 0;
   QByteArray shown = line;
   if (inAuthExchange_) {
     shown = "****";  // every answer inside a SASL exchange carries a credential
@@ -212,6 +231,13 @@ void Call::AddClientLine(QByteArray line) {
 }
 
 void Call::AddServerLine(QByteArray line) {
+  if (awaitingTls_) {
+    awaitingTls_ = false;
+    if (!line.startsWith("220") && !line.startsWith("+OK")) {
+      tlsRefused_ = true;
+      for (const curl_socket_t socket : sockets_) shutdown(socket, SHUT_RDWR);
+    }
+  }
   if (inAuthExchange_ && !line.startsWith("334") && !line.startsWith("+ "))
     inAuthExchange_ = false;
   dialogue_ += "< " + line + "\r\n";

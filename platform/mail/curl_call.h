@@ -63,9 +63,21 @@ class Call {
     qint64 since;
   };
   std::vector<Opening> opening_;
+  std::vector<curl_socket_t> sockets_;  // every connection's socket while it is open
   QElapsedTimer clock_;
   qint64 connectMs_ = 0;
   bool connectTimedOut_ = false;
+  // The server's first reply is waited for here, not by libcurl, which does not time a TLS
+  // handshake from the first byte (SMTP on port 465): from the moment the first connection is
+  // made until a byte of it comes back, plain or TLS.
+  qint64 responseMs_ = 0;
+  qint64 connectedAt_ = -1;
+  bool heardFromServer_ = false;
+  bool replyTimedOut_ = false;
+  // A server that offered TLS (STARTTLS, STLS) and then refused it: libcurl would go on in plain,
+  // so the connection is shut before the next command leaves.
+  bool awaitingTls_ = false;
+  bool tlsRefused_ = false;
   const std::atomic<bool>* cancel_ = nullptr;  // the creating thread's cancel flag
 };
 

@@ -105,7 +105,7 @@ bool SmtpServer::Start(const SmtpOptions& options) {
   if (options.holdRepliesSeconds > 0)
     arguments << QStringLiteral("--hold-replies") << QString::number(options.holdRepliesSeconds);
   if (options.tls != SmtpTls::None) {
-    static const char* const kModes[] = {"", "offer", "require", "implicit"};
+    static const char* const kModes[] = {"", "offer", "require", "refuse", "implicit"};
     arguments << QStringLiteral("--tls") << QString::fromLatin1(kModes[int(options.tls)])
               << QStringLiteral("--tls-cert") << options.tlsCert;
   }
@@ -160,7 +160,9 @@ QString FtpServer::Home() const { return Dir() + QStringLiteral("/home"); }
 
 QStringList FtpServer::Commands() const { return LogLines(QStringLiteral("commands.log")); }
 
-bool SilentServer::Start() { return StartScript(QStringLiteral("silent_server.py"), {}); }
+bool SilentServer::Start(int port) {
+  return StartScript(QStringLiteral("silent_server.py"), {QStringLiteral("--port"), QString::number(port)});
+}
 
 bool TestCertificates::Make() {
   QProcess python;

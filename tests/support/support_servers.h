@@ -84,8 +84,8 @@ class TrustedCa {
 };
 
 // How an SMTP server speaks TLS: not at all, STARTTLS offered, STARTTLS required before any
-// mail command, or from the first byte.
-enum class SmtpTls { None, Offer, Require, Implicit };
+// mail command, STARTTLS offered and then refused (454), or from the first byte.
+enum class SmtpTls { None, Offer, Require, Refuse, Implicit };
 
 struct SmtpOptions {
   QString user{};              // with a user the server offers AUTH and wants it
@@ -143,7 +143,7 @@ class FtpServer : public ServerProcess {
 // Accepts connections and never answers.
 class SilentServer : public ServerProcess {
  public:
-  bool Start();
+  bool Start(int port = 0);
 };
 
 // A stored mail read back by Python's email module: subject, from_name, from_addr, to,

@@ -3,6 +3,7 @@
 // failure ending with an error text within its time limit.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -10,6 +11,8 @@
 #include <QTemporaryDir>
 
 #include <unistd.h>
+
+#include <functional>
 
 #include "mail/mail.h"
 #include "support/support_servers.h"
@@ -325,30 +328,36 @@ TEST_F(MailLibrary, TlsIsTakenWheneverOfferedAndTheLoginGoesOnlyOverIt) {
   EXPECT_LT(commands.indexOf(QStringLiteral("tls")), commands.indexOf(QStringLiteral("PASS ****")));
 }
 
-TEST_F(MailLibrary, ACertificateThatDoesNotVerifyFailsAndNothingGoesInPlain) {
+TEST_F(MailLibrary, TlsThatDoesNotHoldFailsTheCallAndNothingGoesInPlain) {
   testsupport::TestCertificates certs;
   ASSERT_TRUE(certs.Make()) << certs.Error().toStdString();
   const QString trace = dir_.filePath(QStringLiteral("log/mail20240501.log"));
-  // Signed by no CA; signed for another host; signed by a CA the system does not know.
   const struct {
+    const char* what;
+    testsupport::SmtpTls tls;
     QString cert;
     const char* caVariable;
-  } cases[] = {{certs.Unsigned(), "SSL_CERT_FILE"},
-               {certs.OtherName(), "SSL_CERT_FILE"},
-               {certs.Signed(), nullptr}};
+  } cases[] = {
+      {"signed by no CA", testsupport::SmtpTls::Offer, certs.Unsigned(), "SSL_CERT_FILE"},
+      {"signed for another host", testsupport::SmtpTls::Offer, certs.OtherName(), "SSL_CERT_FILE"},
+      {"signed by a CA the system does not know", testsupport::SmtpTls::Offer, certs.Signed(), nullptr},
+      {"offered, then refused", testsupport::SmtpTls::Refuse, certs.Signed(), "SSL_CERT_FILE"},
+  };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     const TrustedCa ca(c.caVariable, certs.Ca());
     testsupport::SmtpServer server;
     ASSERT_TRUE(server.Start({.user = QStringLiteral("mailer"), .password = QStringLiteral("pw"),
-                              .tls = testsupport::SmtpTls::Offer, .tlsCert = c.cert}))
+                              .tls = c.tls, .tlsCert = c.cert}))
         << server.Error().toStdString();
     const QString error = mail::SendMailEx(trace, At(server), QStringLiteral("a@example.jp"),
                                            kAuthSender, QStringLiteral("s"), QStringLiteral("b"),
                                            QString());
-    EXPECT_FALSE(error.isEmpty()) << c.cert.toStdString();
+    EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(server.Connections(), 1) << "no second try";
     EXPECT_EQ(Joined(server.Commands()), "") << "nothing in plain";
     EXPECT_TRUE(server.Messages().isEmpty());
+    if (c.tls == testsupport::SmtpTls::Refuse) continue;
 
     testsupport::Pop3Server pop;
     ASSERT_TRUE(pop.Start(QStringLiteral("box"), QStringLiteral("pw"), 1, c.cert))
@@ -360,8 +369,17 @@ TEST_F(MailLibrary, ACertificateThatDoesNotVerifyFailsAndNothingGoesInPlain) {
     EXPECT_FALSE(pop.Commands().contains(QStringLiteral("PASS ****")));
   }
   const QByteArray text = ReadFile(trace);
-  EXPECT_EQ(text.count("==== "), 6);
-  EXPECT_EQ(text.count("==== failed: SMTP: "), 3) << text.constData();
+  EXPECT_EQ(text.count("==== "), 8);
+  EXPECT_EQ(text.count("==== failed: SMTP: "), 4) << text.constData();
+}
+
+// Starts a server on a fixed port that another test program on this machine may hold a moment.
+bool StartWhenFree(const std::function<bool()>& start) {
+  for (int attempt = 0; attempt < 60; ++attempt) {
+    if (start()) return true;
+    usleep(500 * 1000);
+  }
+  return false;
 }
 
 // Port 465 speaks TLS from the first byte. Only root binds it (CI runs the tests as root).
@@ -372,14 +390,10 @@ TEST_F(MailLibrary, Port465SpeaksTlsFromTheFirstByte) {
   const TrustedCa ca("SSL_CERT_FILE", certs.Ca());
   for (const QString& cert : {certs.Signed(), certs.Unsigned()}) {
     testsupport::SmtpServer server;
-    // Another test program on this machine may hold the port for a moment.
-    bool started = false;
-    for (int attempt = 0; attempt < 60 && !started; ++attempt) {
-      started = server.Start({.user = QStringLiteral("mailer"), .password = QStringLiteral("pw"),
-                              .port = 465, .tls = testsupport::SmtpTls::Implicit, .tlsCert = cert});
-      if (!started) usleep(500 * 1000);
-    }
-    ASSERT_TRUE(started) << server.Error().toStdString();
+    ASSERT_TRUE(StartWhenFree([&] {
+      return server.Start({.user = QStringLiteral("mailer"), .password = QStringLiteral("pw"),
+                           .port = 465, .tls = testsupport::SmtpTls::Implicit, .tlsCert = cert});
+    })) << server.Error().toStdString();
     const QString error = mail::SendMail(QStringLiteral("127.0.0.1\t465"), QStringLiteral("a@example.jp"),
                                          kAuthSender, QStringLiteral("s"), QStringLiteral("b"), QString());
     if (cert == certs.Signed()) {
@@ -390,6 +404,17 @@ TEST_F(MailLibrary, Port465SpeaksTlsFromTheFirstByte) {
       EXPECT_EQ(Joined(server.Commands()), "");
     }
   }
+
+  // A server that never begins the handshake is waited for as long as for any first reply.
+  testsupport::SilentServer silent;
+  ASSERT_TRUE(StartWhenFree([&] { return silent.Start(465); })) << silent.Error().toStdString();
+  mail::SetLimits({1, 1, 1});
+  QElapsedTimer clock;
+  clock.start();
+  const QString error = mail::SendMail(QStringLiteral("127.0.0.1\t465"), QStringLiteral("a@example.jp"),
+                                       kAuthSender, QStringLiteral("s"), QStringLiteral("b"), QString());
+  EXPECT_TRUE(error.contains(QStringLiteral("no reply within 1 s"))) << error.toStdString();
+  EXPECT_LT(clock.elapsed(), 1900);
 }
 
 }  // namespace

@@ -16,8 +16,9 @@ saying whether it came over TLS ("AUTH tls", "MAIL plain").
   --hold-greeting SECONDS say the greeting only SECONDS after the connection is made
   --hold-replies SECONDS  say every later reply only SECONDS after the command came
   --tls-cert PEM          key and certificate of the server, for --tls
-  --tls MODE              "offer" STARTTLS, "require" it before any mail command, or speak TLS
-                          from the first byte ("implicit")
+  --tls MODE              "offer" STARTTLS, "require" it before any mail command, offer it and
+                          "refuse" it (454, as a server with a broken certificate set-up), or
+                          speak TLS from the first byte ("implicit")
 """
 import argparse
 import asyncio
@@ -84,6 +85,7 @@ class TestSMTP(SMTP):
     drop_after = None
     connections_log = None
     commands_log = None
+    refuse_tls = False
     hold_greeting = 0
     hold_replies = 0
     greeted = False
@@ -97,9 +99,11 @@ class TestSMTP(SMTP):
         await super().push(status)
 
     def connection_made(self, transport):
+        fresh = self._original_transport is None  # not the same connection turned to TLS
         super().connection_made(transport)
-        with open(self.connections_log, "a") as f:
-            f.write("connect\n")
+        if fresh:
+            with open(self.connections_log, "a") as f:
+                f.write("connect\n")
 
     def record(self, command):
         secure = self.transport.get_extra_info("sslcontext") is not None
@@ -110,6 +114,12 @@ class TestSMTP(SMTP):
     async def smtp_AUTH(self, arg):
         self.record("AUTH")
         return await super().smtp_AUTH(arg)
+
+    @functools.wraps(SMTP.smtp_STARTTLS)
+    async def smtp_STARTTLS(self, arg):
+        if self.refuse_tls:
+            return await self.push("454 4.7.0 TLS not available due to local problem")
+        return await super().smtp_STARTTLS(arg)
 
     @functools.wraps(SMTP.smtp_MAIL)
     async def smtp_MAIL(self, arg):
@@ -138,7 +148,7 @@ def main():
     p.add_argument("--hold-greeting", type=float, default=0)
     p.add_argument("--hold-replies", type=float, default=0)
     p.add_argument("--tls-cert")
-    p.add_argument("--tls", choices=("offer", "require", "implicit"))
+    p.add_argument("--tls", choices=("offer", "require", "refuse", "implicit"))
     args = p.parse_args()
     os.makedirs(args.maildir, exist_ok=True)
     handler = Handler(args)
@@ -153,8 +163,9 @@ def main():
     if args.tls:
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
         context.load_cert_chain(args.tls_cert)
-    if args.tls in ("offer", "require"):
+    if args.tls in ("offer", "require", "refuse"):
         kwargs.update(tls_context=context, require_starttls=args.tls == "require")
+        TestSMTP.refuse_tls = args.tls == "refuse"
     if args.auth:
         def authenticator(server, session, envelope, mechanism, data):
             ok = (isinstance(data, LoginPassword) and data.login.decode() == handler.user
