@@ -17,7 +17,8 @@
 // the connection turns to TLS (STARTTLS, STLS) whenever the server offers it, and stays plain
 // with a server that offers none. The server's certificate and host name are checked against the
 // system's CA store, or against the CA file named by CURL_CA_BUNDLE or SSL_CERT_FILE when one is
-// set; a certificate that does not verify fails the call, which is never retried in plain.
+// set; a certificate that does not verify fails the call, which is never retried in plain, and a
+// server that offers TLS and then refuses it gets nothing in plain either.
 #include <QString>
 #include <QVariant>
 
