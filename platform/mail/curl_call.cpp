@@ -5,9 +5,12 @@
 
 #include <QUrl>
 
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 namespace net {
 namespace {
@@ -103,6 +106,7 @@ curl_socket_t Call::OnOpenSocket(void* self, curlsocktype purpose, curl_sockaddr
   const curl_socket_t socket = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
   if (socket != CURL_SOCKET_BAD && purpose == CURLSOCKTYPE_IPCXN) {
     call->opening_.push_back({socket, call->clock_.elapsed()});
+    const std::lock_guard<std::mutex> guard(call->socketsLock_);
     call->sockets_.push_back(socket);
   }
   return socket;
@@ -111,12 +115,14 @@ curl_socket_t Call::OnOpenSocket(void* self, curlsocktype purpose, curl_sockaddr
 int Call::OnCloseSocket(void* self, curl_socket_t socket) {
   auto* call = static_cast<Call*>(self);
   std::erase_if(call->opening_, [socket](const Opening& o) { return o.socket == socket; });
+  const std::lock_guard<std::mutex> guard(call->socketsLock_);
   std::erase(call->sockets_, socket);
   return ::close(socket);
 }
 
 int Call::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   auto* call = static_cast<Call*>(self);
+  call->lastCallback_ = call->clock_.elapsed();
   if (call->cancel_ && call->cancel_->load()) return 1;
   for (auto it = call->opening_.begin(); it != call->opening_.end();) {
     sockaddr_storage peer{};
@@ -140,9 +146,37 @@ int Call::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
   return 0;
 }
 
+void Call::ShutDownSockets() {
+  const std::lock_guard<std::mutex> guard(socketsLock_);
+  for (const curl_socket_t socket : sockets_) shutdown(socket, SHUT_RDWR);
+}
+
+void Call::Watch(std::stop_token stop) {
+  constexpr qint64 kStuckMs = 1500;  // longer than any gap between two progress reports
+  std::mutex mutex;
+  std::condition_variable_any tick;
+  std::unique_lock<std::mutex> lock(mutex);
+  for (;;) {
+    tick.wait_for(lock, stop, std::chrono::milliseconds(200), [] { return false; });
+    if (stop.stop_requested()) return;
+    const qint64 quiet = clock_.elapsed() - lastCallback_;
+    const bool cancelled = cancel_ && cancel_->load();
+    if (quiet >= responseMs_ + kStuckMs || (cancelled && quiet >= kStuckMs)) {
+      replyTimedOut_ = !cancelled;
+      ShutDownSockets();  // the wait inside libcurl ends with an error at once
+      return;
+    }
+  }
+}
+
 CURLcode Call::Perform() {
   connectTimedOut_ = replyTimedOut_ = tlsRefused_ = false;
-  const CURLcode rc = curl_easy_perform(easy_);
+  lastCallback_ = clock_.elapsed();
+  CURLcode rc = CURLE_OK;
+  {
+    const std::jthread watch([this](std::stop_token stop) { Watch(stop); });
+    rc = curl_easy_perform(easy_);
+  }
   if (rc != CURLE_OK) {
     curl_socket_t socket = CURL_SOCKET_BAD;
     if (curl_easy_getinfo(easy_, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK &&
@@ -161,7 +195,7 @@ QString Call::ErrorText(CURLcode rc, const QString& what) const {
   if (rc == CURLE_ABORTED_BY_CALLBACK && connectTimedOut_)
     return what + QStringLiteral(": ") + QString::fromUtf8(curl_easy_strerror(CURLE_OPERATION_TIMEDOUT)) +
            QStringLiteral(" (no connection within %1 s)").arg(connectMs_ / 1000);
-  if (rc == CURLE_ABORTED_BY_CALLBACK && replyTimedOut_)
+  if (replyTimedOut_)
     return what + QStringLiteral(": ") + QString::fromUtf8(curl_easy_strerror(CURLE_OPERATION_TIMEDOUT)) +
            QStringLiteral(" (no reply within %1 s)").arg(responseMs_ / 1000);
   if (tlsRefused_)
@@ -187,6 +221,7 @@ int Call::OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* self
     call->dialogue_ += "> [" + QByteArray::number(call->dataOut_) + " bytes of data]\r\n";
     call->dataOut_ = 0;
   }
+  call->lastCallback_ = call->clock_.elapsed();
   if (type == CURLINFO_HEADER_IN || type == CURLINFO_SSL_DATA_IN) call->heardFromServer_ = true;
   switch (type) {
     case CURLINFO_TEXT:
@@ -235,7 +270,7 @@ void Call::AddServerLine(QByteArray line) {
     awaitingTls_ = false;
     if (!line.startsWith("220") && !line.startsWith("+OK")) {
       tlsRefused_ = true;
-      for (const curl_socket_t socket : sockets_) shutdown(socket, SHUT_RDWR);
+      ShutDownSockets();
     }
   }
   if (inAuthExchange_ && !line.startsWith("334") && !line.startsWith("+ "))

@@ -10,6 +10,8 @@
 #include <QString>
 
 #include <atomic>
+#include <mutex>
+#include <stop_token>
 #include <vector>
 
 #include "mail/net_limits.h"
@@ -46,6 +48,8 @@ class Call {
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
   void AddClientLine(QByteArray line);
   void AddServerLine(QByteArray line);
+  void Watch(std::stop_token stop);
+  void ShutDownSockets();
 
   CURL* easy_ = nullptr;
   char errorBuffer_[CURL_ERROR_SIZE] = {};
@@ -64,6 +68,13 @@ class Call {
   };
   std::vector<Opening> opening_;
   std::vector<curl_socket_t> sockets_;  // every connection's socket while it is open
+  std::mutex socketsLock_;              // sockets_ is also read by the watch
+  // libcurl 7.88 completes the TLS handshake of an FTP data connection in a wait of its own that
+  // calls none of the callbacks here and is bounded by its connect limit alone. A watch beside
+  // each transfer shuts the connections down when no callback came for a reply's limit (the
+  // progress report comes at least once a second otherwise), or for a while once the thread's
+  // cancel flag is set.
+  std::atomic<qint64> lastCallback_{0};
   QElapsedTimer clock_;
   qint64 connectMs_ = 0;
   bool connectTimedOut_ = false;
@@ -73,7 +84,7 @@ class Call {
   qint64 responseMs_ = 0;
   qint64 connectedAt_ = -1;
   bool heardFromServer_ = false;
-  bool replyTimedOut_ = false;
+  std::atomic<bool> replyTimedOut_ = false;  // also set by the watch
   // A server that offered TLS (STARTTLS, STLS) and then refused it: libcurl would go on in plain,
   // so the connection is shut before the next command leaves.
   bool awaitingTls_ = false;

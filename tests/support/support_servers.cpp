@@ -146,14 +146,15 @@ QStringList Pop3Server::Commands() const { return LogLines(QStringLiteral("comma
 int Pop3Server::Connections() const { return int(Commands().count(QStringLiteral("connect"))); }
 
 bool FtpServer::Start(const QString& user, const QString& password, int port,
-                      const QString& tlsCert) {
+                      const QString& tlsCert, bool stallDataTls) {
   return StartScript(QStringLiteral("ftp_server.py"),
                      QStringList{QStringLiteral("--port"), QString::number(port),
                                  QStringLiteral("--user"), user + QLatin1Char(':') + password,
                                  QStringLiteral("--home"), Home(), QStringLiteral("--log"),
                                  Dir() + QStringLiteral("/ftp.log"), QStringLiteral("--commands"),
                                  Dir() + QStringLiteral("/commands.log")} +
-                         TlsCertArguments(tlsCert));
+                         TlsCertArguments(tlsCert) +
+                         (stallDataTls ? QStringList{QStringLiteral("--stall-data-tls")} : QStringList()));
 }
 
 QString FtpServer::Home() const { return Dir() + QStringLiteral("/home"); }

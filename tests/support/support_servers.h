@@ -131,9 +131,9 @@ class Pop3Server : public ServerProcess {
 class FtpServer : public ServerProcess {
  public:
   // On a free port, or on `port` when it is given. With `tlsCert` the server offers AUTH TLS
-  // and a protected data channel.
+  // and a protected data channel, whose handshake it never answers with `stallDataTls`.
   bool Start(const QString& user, const QString& password, int port = 0,
-             const QString& tlsCert = {});
+             const QString& tlsCert = {}, bool stallDataTls = false);
   // The folder that is "/" for the user.
   QString Home() const;
   // Every PASS and STOR received, with how it came: "PASS tls", "STOR plain".

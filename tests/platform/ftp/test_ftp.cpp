@@ -5,6 +5,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "ftp/ftp.h"
 #include "support/support_servers.h"
 
@@ -144,6 +148,36 @@ TEST_F(FtpObject, TlsIsTakenWhenOfferedForLoginAndFileAndAnUnverifiedServerGetsN
       EXPECT_EQ(Joined(server.Commands()), "") << "nothing in plain";
     }
   }
+
+  // A server that never answers the data connection's handshake (libcurl waits for it inside
+  // a call of its own): the wait ends after a time limit and a little, or soon after the
+  // sending thread's job is given up.
+  testsupport::FtpServer stalling;
+  ASSERT_TRUE(stalling.Start(QStringLiteral("up"), QStringLiteral("pw"), 0, certs.Signed(), true))
+      << stalling.Error().toStdString();
+  constexpr int kReply = 3;  // room for the server's reply to STOR on a loaded machine
+  for (const bool giveUp : {false, true}) {
+    ftp::SetLimits(giveUp ? net::Limits{kReply, 600, 600} : net::Limits{kReply, kReply, kReply});
+    std::atomic<bool> cancel = false;
+    net::SetThreadCancelFlag(&cancel);
+    ftp::Ftp ftp;
+    ASSERT_EQ(ftp.Connect(QStringLiteral("127.0.0.1:") + QString::number(stalling.Port()),
+                          QStringLiteral("up"), QStringLiteral("pw")),
+              1)
+        << ftp.LastError().toStdString();
+    std::thread canceller([&] {
+      if (!giveUp) return;
+      std::this_thread::sleep_for(std::chrono::seconds(kReply));
+      cancel = true;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(ftp.PutFile(record, QStringLiteral("/log")), -1);
+    EXPECT_LT(clock.elapsed(), 2 * (kReply + 2) * 1000) << ftp.LastError().toStdString();
+    canceller.join();
+    net::SetThreadCancelFlag(nullptr);
+  }
+  ftp::SetLimits({kRoom, kRoom, kRoom});
 
   // A server that offers no TLS is used as before.
   ftp::Ftp plain;

@@ -3,7 +3,8 @@
 
 One user --user USER:PASS with every right on --home, which is "/" for that user. Listens on
 127.0.0.1 (port 0: a free one) and writes the port to --port-file once it listens.
-With --tls-cert (key and certificate) the server offers AUTH TLS and a protected data channel.
+With --tls-cert (key and certificate) the server offers AUTH TLS and a protected data channel;
+--stall-data-tls takes each data connection and never answers its TLS handshake.
 Every PASS and STOR appends a line to --commands saying whether the login came over TLS and
 the file over a protected data channel ("PASS tls", "STOR plain").
 """
@@ -12,7 +13,7 @@ import logging
 import os
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, TLS_DTPHandler, TLS_FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 from announce import announce_port
@@ -43,6 +44,18 @@ class DataHandler(TLS_DTPHandler):
         return self._ssl_accepting or super().readable()
 
 
+class StalledDataHandler(TLS_DTPHandler):
+    """Takes the data connection as protected and never reads from it: its TLS handshake gets no
+    answer."""
+
+    def __init__(self, sock, cmd_channel):
+        DTPHandler.__init__(self, sock, cmd_channel)  # without the handshake of its own
+        self._error = self._ssl_want_read = self._ssl_want_write = False
+
+    def readable(self):
+        return False
+
+
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--port", type=int, default=0)
@@ -52,6 +65,7 @@ def main():
     p.add_argument("--log", default=os.devnull)
     p.add_argument("--commands", default=os.devnull)
     p.add_argument("--tls-cert")
+    p.add_argument("--stall-data-tls", action="store_true")
     args = p.parse_args()
     user, password = args.user.split(":", 1)
     os.makedirs(args.home, exist_ok=True)
@@ -61,7 +75,8 @@ def main():
     handler = recording(TLS_FTPHandler if args.tls_cert else FTPHandler, args.commands)
     handler.certfile = args.tls_cert
     if args.tls_cert:
-        handler.dtp_handler = DataHandler
+        handler.dtp_handler = StalledDataHandler if args.stall_data_tls else DataHandler
+
     handler.authorizer = authorizer
     handler.auth_failed_timeout = 0.05  # a wrong password is answered at once
     server = FTPServer(("127.0.0.1", args.port), handler)
