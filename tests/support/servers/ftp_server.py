@@ -76,7 +76,6 @@ def main():
     handler.certfile = args.tls_cert
     if args.tls_cert:
         handler.dtp_handler = StalledDataHandler if args.stall_data_tls else DataHandler
-
     handler.authorizer = authorizer
     handler.auth_failed_timeout = 0.05  # a wrong password is answered at once
     server = FTPServer(("127.0.0.1", args.port), handler)
