@@ -1,5 +1,8 @@
 #pragma once
 // The FTP object of the station: open a connection, send files into a remote folder, close.
+// The login and the files go over TLS (AUTH TLS, a protected data channel) when the server offers
+// it, checked as the mail library checks its servers (mail/mail.h); in plain with a server that
+// offers none.
 #include <QString>
 
 #include <memory>

@@ -10,6 +10,8 @@
 #include <QString>
 
 #include <atomic>
+#include <mutex>
+#include <stop_token>
 #include <vector>
 
 #include "mail/net_limits.h"
@@ -46,6 +48,8 @@ class Call {
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
   void AddClientLine(QByteArray line);
   void AddServerLine(QByteArray line);
+  void Watch(std::stop_token stop);
+  void ShutDownSockets();
 
   CURL* easy_ = nullptr;
   char errorBuffer_[CURL_ERROR_SIZE] = {};
@@ -63,9 +67,28 @@ class Call {
     qint64 since;
   };
   std::vector<Opening> opening_;
+  std::vector<curl_socket_t> sockets_;  // every connection's socket while it is open
+  std::mutex socketsLock_;              // sockets_ is also read by the watch
+  // libcurl 7.88 completes the TLS handshake of an FTP data connection in a wait of its own that
+  // calls none of the callbacks here and is bounded by its connect limit alone. A watch beside
+  // each transfer shuts the connections down when no callback came for a reply's limit (the
+  // progress report comes at least once a second otherwise), or for a while once the thread's
+  // cancel flag is set.
+  std::atomic<qint64> lastCallback_{0};
   QElapsedTimer clock_;
   qint64 connectMs_ = 0;
   bool connectTimedOut_ = false;
+  // The server's first reply is waited for here, not by libcurl, which does not time a TLS
+  // handshake from the first byte (SMTP on port 465): from the moment the first connection is
+  // made until a byte of it comes back, plain or TLS.
+  qint64 responseMs_ = 0;
+  qint64 connectedAt_ = -1;
+  bool heardFromServer_ = false;
+  std::atomic<bool> replyTimedOut_ = false;  // also set by the watch
+  // A server that offered TLS (STARTTLS, STLS) and then refused it: libcurl would go on in plain,
+  // so the connection is shut before the next command leaves.
+  bool awaitingTls_ = false;
+  bool tlsRefused_ = false;
   const std::atomic<bool>* cancel_ = nullptr;  // the creating thread's cancel flag
 };
 

@@ -61,6 +61,10 @@ int SeekSource(void* arg, curl_off_t offset, int origin) {
   return CURL_SEEKFUNC_OK;
 }
 
+// Port 465 speaks TLS from the first byte (submission over TLS); every other port starts in
+// plain and is upgraded by STARTTLS when the server offers it.
+QByteArray SmtpScheme(int port) { return port == 465 ? "smtps" : "smtp"; }
+
 QByteArray HeloName() {
   const QByteArray name = QSysInfo::machineHostName().toLatin1();
   static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9.-]*[A-Za-z0-9])?$"));
@@ -138,8 +142,8 @@ QString Send(const QString& traceFile, const QString& serverText, const QString&
 
   curlcall::Call call(limits);
   CURL* curl = call.Handle();
-  const QByteArray url =
-      "smtp://" + server.host + ':' + QByteArray::number(server.port) + '/' + HeloName();
+  const QByteArray url = SmtpScheme(server.port) + "://" + server.host + ':' +
+                         QByteArray::number(server.port) + '/' + HeloName();
   curl_easy_setopt(curl, CURLOPT_URL, url.constData());
   const QByteArray from = '<' + sender.address + '>';
   curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());

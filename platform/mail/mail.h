@@ -12,6 +12,13 @@
 // A mail goes out as ISO-2022-JP when every character of name, subject and body fits, else as
 // UTF-8. Headers are RFC 2047 encoded; line breaks in a name or subject never start a header.
 // Every step has a time limit (see SetLimits).
+//
+// TLS: SMTP port 465 speaks TLS from the first byte; on any other port, and for the POP3 login,
+// the connection turns to TLS (STARTTLS, STLS) whenever the server offers it, and stays plain
+// with a server that offers none. The server's certificate and host name are checked against the
+// system's CA store, or against the CA file named by CURL_CA_BUNDLE or SSL_CERT_FILE when one is
+// set; a certificate that does not verify fails the call, which is never retried in plain, and a
+// server that offers TLS and then refuses it gets nothing in plain either.
 #include <QString>
 #include <QVariant>
 

@@ -21,6 +21,10 @@ QByteArray ReadAll(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QStringList TlsCertArguments(const QString& tlsCert) {
+  return tlsCert.isEmpty() ? QStringList() : QStringList{QStringLiteral("--tls-cert"), tlsCert};
+}
+
 }  // namespace
 
 QString ServerScriptDir() {
@@ -100,6 +104,11 @@ bool SmtpServer::Start(const SmtpOptions& options) {
     arguments << QStringLiteral("--hold-greeting") << QString::number(options.holdGreetingSeconds);
   if (options.holdRepliesSeconds > 0)
     arguments << QStringLiteral("--hold-replies") << QString::number(options.holdRepliesSeconds);
+  if (options.tls != SmtpTls::None) {
+    static const char* const kModes[] = {"", "offer", "require", "refuse", "implicit"};
+    arguments << QStringLiteral("--tls") << QString::fromLatin1(kModes[int(options.tls)])
+              << QStringLiteral("--tls-cert") << options.tlsCert;
+  }
   return StartScript(QStringLiteral("smtp_server.py"), arguments);
 }
 
@@ -121,28 +130,73 @@ QJsonObject SmtpServer::Envelope(int index) const {
 
 int SmtpServer::Connections() const { return int(LogLines(QStringLiteral("connections.log")).size()); }
 
-bool Pop3Server::Start(const QString& user, const QString& password, int messages) {
+QStringList SmtpServer::Commands() const { return LogLines(QStringLiteral("commands.log")); }
+
+bool Pop3Server::Start(const QString& user, const QString& password, int messages,
+                       const QString& tlsCert) {
   return StartScript(QStringLiteral("pop3_server.py"),
-                     {QStringLiteral("--user"), user + QLatin1Char(':') + password,
-                      QStringLiteral("--messages"), QString::number(messages),
-                      QStringLiteral("--log"), Dir() + QStringLiteral("/commands.log")});
+                     QStringList{QStringLiteral("--user"), user + QLatin1Char(':') + password,
+                                 QStringLiteral("--messages"), QString::number(messages),
+                                 QStringLiteral("--log"), Dir() + QStringLiteral("/commands.log")} +
+                         TlsCertArguments(tlsCert));
 }
 
 QStringList Pop3Server::Commands() const { return LogLines(QStringLiteral("commands.log")); }
 
 int Pop3Server::Connections() const { return int(Commands().count(QStringLiteral("connect"))); }
 
-bool FtpServer::Start(const QString& user, const QString& password, int port) {
+bool FtpServer::Start(const QString& user, const QString& password, int port,
+                      const QString& tlsCert, bool stallDataTls) {
   return StartScript(QStringLiteral("ftp_server.py"),
-                     {QStringLiteral("--port"), QString::number(port),
-                      QStringLiteral("--user"), user + QLatin1Char(':') + password,
-                      QStringLiteral("--home"), Home(), QStringLiteral("--log"),
-                      Dir() + QStringLiteral("/ftp.log")});
+                     QStringList{QStringLiteral("--port"), QString::number(port),
+                                 QStringLiteral("--user"), user + QLatin1Char(':') + password,
+                                 QStringLiteral("--home"), Home(), QStringLiteral("--log"),
+                                 Dir() + QStringLiteral("/ftp.log"), QStringLiteral("--commands"),
+                                 Dir() + QStringLiteral("/commands.log")} +
+                         TlsCertArguments(tlsCert) +
+                         (stallDataTls ? QStringList{QStringLiteral("--stall-data-tls")} : QStringList()));
 }
 
 QString FtpServer::Home() const { return Dir() + QStringLiteral("/home"); }
 
-bool SilentServer::Start() { return StartScript(QStringLiteral("silent_server.py"), {}); }
+QStringList FtpServer::Commands() const { return LogLines(QStringLiteral("commands.log")); }
+
+bool SilentServer::Start(int port) {
+  return StartScript(QStringLiteral("silent_server.py"), {QStringLiteral("--port"), QString::number(port)});
+}
+
+bool TestCertificates::Make() {
+  QProcess python;
+  python.start(kPython, {ServerScriptDir() + QStringLiteral("/make_certs.py"),
+                         QStringLiteral("--out"), dir_.path()});
+  if (dir_.isValid() && python.waitForFinished(30000) && python.exitCode() == 0 &&
+      QFileInfo(OtherName()).size() > 0)
+    return true;
+  error_ = QStringLiteral("no test certificates: ") + QString::fromUtf8(python.readAllStandardError());
+  return false;
+}
+
+namespace {
+const char* const kCaVariables[] = {"SSL_CERT_FILE", "CURL_CA_BUNDLE"};
+}  // namespace
+
+TrustedCa::TrustedCa(const char* variable, const QString& caFile) {
+  for (int i = 0; i < 2; ++i) {
+    wasSet_[i] = qEnvironmentVariableIsSet(kCaVariables[i]);
+    saved_[i] = qgetenv(kCaVariables[i]);
+    qunsetenv(kCaVariables[i]);
+  }
+  if (variable) qputenv(variable, QFile::encodeName(caFile));
+}
+
+TrustedCa::~TrustedCa() {
+  for (int i = 0; i < 2; ++i) {
+    if (wasSet_[i])
+      qputenv(kCaVariables[i], saved_[i]);
+    else
+      qunsetenv(kCaVariables[i]);
+  }
+}
 
 QJsonObject ParseMail(const QString& emlPath) {
   QProcess python;
@@ -152,6 +206,8 @@ QJsonObject ParseMail(const QString& emlPath) {
                         QString::fromUtf8(python.readAllStandardError())}};
   return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
 }
+
+std::string Joined(const QStringList& lines) { return lines.join(QLatin1Char('|')).toStdString(); }
 
 namespace {
 

@@ -1,14 +1,20 @@
-// The FTP object against a real FTP server on 127.0.0.1.
+// The FTP object against a real FTP server on 127.0.0.1, in plain and with TLS.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "ftp/ftp.h"
 #include "support/support_servers.h"
 
 namespace {
+
+using testsupport::Joined;
 
 // Failures must come within kLimit; transfers that succeed get room on a loaded machine.
 constexpr int kLimit = 1;
@@ -112,6 +118,72 @@ TEST_F(FtpObject, UploadIsTriedEvenWhenConnectFailed) {
   QFile arrived(late.Home() + QStringLiteral("/log/7in.txt"));
   ASSERT_TRUE(arrived.open(QIODevice::ReadOnly));
   EXPECT_EQ(arrived.readAll(), "late\r\n");
+}
+
+TEST_F(FtpObject, TlsIsTakenWhenOfferedForLoginAndFileAndAnUnverifiedServerGetsNothing) {
+  testsupport::TestCertificates certs;
+  ASSERT_TRUE(certs.Make()) << certs.Error().toStdString();
+  const testsupport::TrustedCa ca("SSL_CERT_FILE", certs.Ca());
+  const QString record = Local(QStringLiteral("5in.txt"), "tls\r\n");
+  for (const QString& cert : {certs.Signed(), certs.Unsigned()}) {
+    testsupport::FtpServer server;
+    ASSERT_TRUE(server.Start(QStringLiteral("up"), QStringLiteral("pw"), 0, cert)) << server.Error().toStdString();
+    const QString host = QStringLiteral("127.0.0.1:") + QString::number(server.Port());
+    ftp::Ftp ftp;
+    const int connected = ftp.Connect(host, QStringLiteral("up"), QStringLiteral("pw"));
+    const int put = ftp.PutFile(record, QStringLiteral("/log"));
+    ftp.Close();
+    QFile arrived(server.Home() + QStringLiteral("/log/5in.txt"));
+    if (cert == certs.Signed()) {
+      EXPECT_EQ(connected, 1) << ftp.LastError().toStdString();
+      EXPECT_EQ(put, 1) << ftp.LastError().toStdString();
+      ASSERT_TRUE(arrived.open(QIODevice::ReadOnly));
+      EXPECT_EQ(arrived.readAll(), "tls\r\n");
+      EXPECT_EQ(Joined(server.Commands()), "PASS tls|STOR tls");
+    } else {
+      EXPECT_EQ(connected, 0);
+      EXPECT_EQ(put, -1);
+      EXPECT_FALSE(ftp.LastError().isEmpty());
+      EXPECT_FALSE(arrived.exists());
+      EXPECT_EQ(Joined(server.Commands()), "") << "nothing in plain";
+    }
+  }
+
+  // A server that never answers the data connection's handshake (libcurl waits for it inside
+  // a call of its own): the wait ends after a time limit and a little, or soon after the
+  // sending thread's job is given up.
+  testsupport::FtpServer stalling;
+  ASSERT_TRUE(stalling.Start(QStringLiteral("up"), QStringLiteral("pw"), 0, certs.Signed(), true))
+      << stalling.Error().toStdString();
+  constexpr int kReply = 3;  // room for the server's reply to STOR on a loaded machine
+  for (const bool giveUp : {false, true}) {
+    ftp::SetLimits(giveUp ? net::Limits{kReply, 600, 600} : net::Limits{kReply, kReply, kReply});
+    std::atomic<bool> cancel = false;
+    net::SetThreadCancelFlag(&cancel);
+    ftp::Ftp ftp;
+    ASSERT_EQ(ftp.Connect(QStringLiteral("127.0.0.1:") + QString::number(stalling.Port()),
+                          QStringLiteral("up"), QStringLiteral("pw")),
+              1)
+        << ftp.LastError().toStdString();
+    std::thread canceller([&] {
+      if (!giveUp) return;
+      std::this_thread::sleep_for(std::chrono::seconds(kReply));
+      cancel = true;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(ftp.PutFile(record, QStringLiteral("/log")), -1);
+    EXPECT_LT(clock.elapsed(), 2 * (kReply + 2) * 1000) << ftp.LastError().toStdString();
+    canceller.join();
+    net::SetThreadCancelFlag(nullptr);
+  }
+  ftp::SetLimits({kRoom, kRoom, kRoom});
+
+  // A server that offers no TLS is used as before.
+  ftp::Ftp plain;
+  EXPECT_EQ(plain.Connect(Host(), QStringLiteral("up"), QStringLiteral("pw")), 1);
+  EXPECT_EQ(plain.PutFile(record, QStringLiteral("/log")), 1) << plain.LastError().toStdString();
+  EXPECT_EQ(Joined(server_.Commands()), "PASS plain|STOR plain");
 }
 
 }  // namespace

@@ -1,18 +1,26 @@
 // The mail library against real servers on 127.0.0.1: what a mail program reads back from the
-// stored mail, the argument forms, authentication, the trace file, the POP3 login, and every
+// stored mail, the argument forms, authentication, TLS, the trace file, the POP3 login, and every
 // failure ending with an error text within its time limit.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
+#include <functional>
+
 #include "mail/mail.h"
 #include "support/support_servers.h"
 
 namespace {
+
+using testsupport::Joined;
+using testsupport::TrustedCa;
 
 using testsupport::ParseMail;
 
@@ -278,6 +286,135 @@ TEST_F(MailLibrary, Pop3StatGivesAListOnlyAfterASuccessfulLogin) {
                                          QStringLiteral("STAT"), dir_.path());
   EXPECT_NE(refused.typeId(), QMetaType::QVariantList);
   EXPECT_FALSE(refused.toString().isEmpty());
+}
+
+// ---- TLS ------------------------------------------------------------------------------------
+
+const QString kAuthSender = QStringLiteral("局<s@example.jp>\tmailer:pw\tLOGIN");
+
+TEST_F(MailLibrary, TlsIsTakenWheneverOfferedAndTheLoginGoesOnlyOverIt) {
+  testsupport::TestCertificates certs;
+  ASSERT_TRUE(certs.Make()) << certs.Error().toStdString();
+  const QString trace = dir_.filePath(QStringLiteral("log/mail20240501.log"));
+  // A server that wants STARTTLS before AUTH (as providers on 587 do), and one that offers it
+  // but would take the password in plain.
+  for (const testsupport::SmtpTls tls : {testsupport::SmtpTls::Require, testsupport::SmtpTls::Offer}) {
+    for (const char* variable : {"SSL_CERT_FILE", "CURL_CA_BUNDLE"}) {
+      const TrustedCa ca(variable, certs.Ca());
+      testsupport::SmtpServer server;
+      ASSERT_TRUE(server.Start({.user = QStringLiteral("mailer"), .password = QStringLiteral("pw"),
+                                .tls = tls, .tlsCert = certs.Signed()}))
+          << server.Error().toStdString();
+      EXPECT_EQ(mail::SendMailEx(trace, At(server), QStringLiteral("a@example.jp"), kAuthSender,
+                                 QStringLiteral("件名"), QStringLiteral("本文"), QString()),
+                QString())
+          << variable;
+      EXPECT_EQ(server.Messages().size(), 1);
+      EXPECT_EQ(Joined(server.Commands()), "AUTH tls|MAIL tls");
+    }
+  }
+  EXPECT_TRUE(ReadFile(trace).contains("> STARTTLS"));
+
+  // The POP3 login before SMTP: STLS first, the password after.
+  const TrustedCa ca("SSL_CERT_FILE", certs.Ca());
+  testsupport::Pop3Server pop;
+  ASSERT_TRUE(pop.Start(QStringLiteral("box"), QStringLiteral("pw"), 1, certs.Signed()))
+      << pop.Error().toStdString();
+  const QVariant stat = mail::RcvMail(At(pop), QStringLiteral("box"), QStringLiteral("pw"),
+                                      QStringLiteral("STAT"), dir_.path());
+  EXPECT_EQ(stat.typeId(), QMetaType::QVariantList) << stat.toString().toStdString();
+  const QStringList commands = pop.Commands();
+  EXPECT_GE(commands.indexOf(QStringLiteral("tls")), 0) << commands.join(QLatin1Char('|')).toStdString();
+  EXPECT_LT(commands.indexOf(QStringLiteral("tls")), commands.indexOf(QStringLiteral("PASS ****")));
+}
+
+TEST_F(MailLibrary, TlsThatDoesNotHoldFailsTheCallAndNothingGoesInPlain) {
+  testsupport::TestCertificates certs;
+  ASSERT_TRUE(certs.Make()) << certs.Error().toStdString();
+  const QString trace = dir_.filePath(QStringLiteral("log/mail20240501.log"));
+  const struct {
+    const char* what;
+    testsupport::SmtpTls tls;
+    QString cert;
+    const char* caVariable;
+  } cases[] = {
+      {"signed by no CA", testsupport::SmtpTls::Offer, certs.Unsigned(), "SSL_CERT_FILE"},
+      {"signed for another host", testsupport::SmtpTls::Offer, certs.OtherName(), "SSL_CERT_FILE"},
+      {"signed by a CA the system does not know", testsupport::SmtpTls::Offer, certs.Signed(), nullptr},
+      {"offered, then refused", testsupport::SmtpTls::Refuse, certs.Signed(), "SSL_CERT_FILE"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const TrustedCa ca(c.caVariable, certs.Ca());
+    testsupport::SmtpServer server;
+    ASSERT_TRUE(server.Start({.user = QStringLiteral("mailer"), .password = QStringLiteral("pw"),
+                              .tls = c.tls, .tlsCert = c.cert}))
+        << server.Error().toStdString();
+    const QString error = mail::SendMailEx(trace, At(server), QStringLiteral("a@example.jp"),
+                                           kAuthSender, QStringLiteral("s"), QStringLiteral("b"),
+                                           QString());
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(server.Connections(), 1) << "no second try";
+    EXPECT_EQ(Joined(server.Commands()), "") << "nothing in plain";
+    EXPECT_TRUE(server.Messages().isEmpty());
+    if (c.tls == testsupport::SmtpTls::Refuse) continue;
+
+    testsupport::Pop3Server pop;
+    ASSERT_TRUE(pop.Start(QStringLiteral("box"), QStringLiteral("pw"), 1, c.cert))
+        << pop.Error().toStdString();
+    EXPECT_NE(mail::RcvMail(At(pop), QStringLiteral("box"), QStringLiteral("pw"),
+                            QStringLiteral("STAT"), dir_.path())
+                  .typeId(),
+              QMetaType::QVariantList);
+    EXPECT_FALSE(pop.Commands().contains(QStringLiteral("PASS ****")));
+  }
+  const QByteArray text = ReadFile(trace);
+  EXPECT_EQ(text.count("==== "), 8);
+  EXPECT_EQ(text.count("==== failed: SMTP: "), 4) << text.constData();
+}
+
+// Starts a server on a fixed port that another test program on this machine may hold a moment.
+bool StartWhenFree(const std::function<bool()>& start) {
+  for (int attempt = 0; attempt < 60; ++attempt) {
+    if (start()) return true;
+    usleep(500 * 1000);
+  }
+  return false;
+}
+
+// Port 465 speaks TLS from the first byte. Only root binds it (CI runs the tests as root).
+TEST_F(MailLibrary, Port465SpeaksTlsFromTheFirstByte) {
+  if (geteuid() != 0) GTEST_SKIP() << "port 465 can only be bound by root";
+  testsupport::TestCertificates certs;
+  ASSERT_TRUE(certs.Make()) << certs.Error().toStdString();
+  const TrustedCa ca("SSL_CERT_FILE", certs.Ca());
+  for (const QString& cert : {certs.Signed(), certs.Unsigned()}) {
+    testsupport::SmtpServer server;
+    ASSERT_TRUE(StartWhenFree([&] {
+      return server.Start({.user = QStringLiteral("mailer"), .password = QStringLiteral("pw"),
+                           .port = 465, .tls = testsupport::SmtpTls::Implicit, .tlsCert = cert});
+    })) << server.Error().toStdString();
+    const QString error = mail::SendMail(QStringLiteral("127.0.0.1\t465"), QStringLiteral("a@example.jp"),
+                                         kAuthSender, QStringLiteral("s"), QStringLiteral("b"), QString());
+    if (cert == certs.Signed()) {
+      EXPECT_EQ(error, QString());
+      EXPECT_EQ(Joined(server.Commands()), "AUTH tls|MAIL tls");
+    } else {
+      EXPECT_FALSE(error.isEmpty());
+      EXPECT_EQ(Joined(server.Commands()), "");
+    }
+  }
+
+  // A server that never begins the handshake is waited for as long as for any first reply.
+  testsupport::SilentServer silent;
+  ASSERT_TRUE(StartWhenFree([&] { return silent.Start(465); })) << silent.Error().toStdString();
+  mail::SetLimits({1, 1, 1});
+  QElapsedTimer clock;
+  clock.start();
+  const QString error = mail::SendMail(QStringLiteral("127.0.0.1\t465"), QStringLiteral("a@example.jp"),
+                                       kAuthSender, QStringLiteral("s"), QStringLiteral("b"), QString());
+  EXPECT_TRUE(error.contains(QStringLiteral("no reply within 1 s"))) << error.toStdString();
+  EXPECT_LT(clock.elapsed(), 1900);
 }
 
 }  // namespace

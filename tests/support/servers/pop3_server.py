@@ -4,10 +4,12 @@
 One mailbox of --user USER:PASS holding --messages messages of 300 octets each (nothing can be
 fetched; STAT, LIST and UIDL answer). USER/PASS login only. Listens on 127.0.0.1 (port 0: a free
 one) and writes the port to --port-file once it listens. Every command line is appended to
---log, the argument of PASS masked.
+--log, the argument of PASS masked. With --tls-cert (key and certificate) the server offers STLS;
+"tls" in the log marks where a connection turned to TLS ("tls failed" a handshake that did not).
 """
 import argparse
 import asyncio
+import ssl
 
 from announce import serve_announced
 
@@ -19,9 +21,14 @@ def main():
     p.add_argument("--user", required=True)
     p.add_argument("--messages", type=int, default=2)
     p.add_argument("--log", required=True)
+    p.add_argument("--tls-cert")
     args = p.parse_args()
     user, password = args.user.split(":", 1)
     log = open(args.log, "a", buffering=1)
+    context = None
+    if args.tls_cert:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.tls_cert)
 
     async def session(reader, writer):
         def send(text):
@@ -29,7 +36,7 @@ def main():
 
         log.write("connect\n")
         send("+OK velmor.test POP3 ready")
-        given, authed = None, False
+        given, authed, secure = None, False, False
         while True:
             raw = await reader.readline()
             if not raw:
@@ -39,7 +46,19 @@ def main():
             command = command.upper()
             log.write("PASS ****\n" if command == "PASS" else line + "\n")
             if command == "CAPA":
-                send("+OK\r\nUSER\r\nUIDL\r\n.")
+                stls = "STLS\r\n" if context and not secure else ""
+                send("+OK\r\nUSER\r\nUIDL\r\n" + stls + ".")
+            elif command == "STLS" and context and not secure and not authed:
+                send("+OK Begin TLS negotiation")
+                await writer.drain()
+                try:
+                    await writer.start_tls(context)
+                except (ssl.SSLError, OSError):
+                    log.write("tls failed\n")
+                    break
+                secure = True
+                log.write("tls\n")
+                continue
             elif command == "USER" and not authed:
                 given = argument
                 send("+OK")

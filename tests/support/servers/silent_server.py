@@ -8,9 +8,11 @@ from announce import announce_port
 
 p = argparse.ArgumentParser()
 p.add_argument("--port-file", required=True)
+p.add_argument("--port", type=int, default=0)
 args = p.parse_args()
 listener = socket.socket()
-listener.bind(("127.0.0.1", 0))
+listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+listener.bind(("127.0.0.1", args.port))
 listener.listen(16)
 announce_port(args.port_file, listener.getsockname()[1])
 held = []

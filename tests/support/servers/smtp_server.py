@@ -4,7 +4,8 @@
 Listens on 127.0.0.1 (port 0: a free one) and writes the port to --port-file once it listens.
 Each accepted mail is stored as <maildir>/NNNNN.eml with NNNNN.json beside it (envelope sender,
 recipients, the user and method of a login). Every connection appends a line to
-<maildir>/../connections.log.
+<maildir>/../connections.log, and every AUTH and MAIL command a line to <maildir>/../commands.log
+saying whether it came over TLS ("AUTH tls", "MAIL plain").
 
   --auth USER:PASS        offer AUTH on plain TCP and require it before MAIL
   --mechanisms A,B        the methods offered (default LOGIN,PLAIN,CRAM-MD5)
@@ -14,12 +15,18 @@ recipients, the user and method of a login). Every connection appends a line to
   --hold-data SECONDS     take the whole message and answer it (accepted) only after SECONDS
   --hold-greeting SECONDS say the greeting only SECONDS after the connection is made
   --hold-replies SECONDS  say every later reply only SECONDS after the command came
+  --tls-cert PEM          key and certificate of the server, for --tls
+  --tls MODE              "offer" STARTTLS, "require" it before any mail command, offer it and
+                          "refuse" it (454, as a server with a broken certificate set-up), or
+                          speak TLS from the first byte ("implicit")
 """
 import argparse
 import asyncio
+import functools
 import hmac
 import json
 import os
+import ssl
 import time
 
 from aiosmtpd.smtp import MISSING, SMTP, AuthResult, LoginPassword
@@ -77,6 +84,8 @@ class Handler:
 class TestSMTP(SMTP):
     drop_after = None
     connections_log = None
+    commands_log = None
+    refuse_tls = False
     hold_greeting = 0
     hold_replies = 0
     greeted = False
@@ -90,9 +99,32 @@ class TestSMTP(SMTP):
         await super().push(status)
 
     def connection_made(self, transport):
+        fresh = self._original_transport is None  # not the same connection turned to TLS
         super().connection_made(transport)
-        with open(self.connections_log, "a") as f:
-            f.write("connect\n")
+        if fresh:
+            with open(self.connections_log, "a") as f:
+                f.write("connect\n")
+
+    def record(self, command):
+        secure = self.transport.get_extra_info("sslcontext") is not None
+        with open(self.commands_log, "a") as f:
+            f.write(f"{command} {'tls' if secure else 'plain'}\n")
+
+    @functools.wraps(SMTP.smtp_AUTH)
+    async def smtp_AUTH(self, arg):
+        self.record("AUTH")
+        return await super().smtp_AUTH(arg)
+
+    @functools.wraps(SMTP.smtp_STARTTLS)
+    async def smtp_STARTTLS(self, arg):
+        if self.refuse_tls:
+            return await self.push("454 4.7.0 TLS not available due to local problem")
+        return await super().smtp_STARTTLS(arg)
+
+    @functools.wraps(SMTP.smtp_MAIL)
+    async def smtp_MAIL(self, arg):
+        self.record("MAIL")
+        return await super().smtp_MAIL(arg)
 
     async def smtp_DATA(self, arg):
         if self.drop_after is None or not self.envelope.rcpt_tos:
@@ -115,15 +147,25 @@ def main():
     p.add_argument("--hold-data", type=float, default=0)
     p.add_argument("--hold-greeting", type=float, default=0)
     p.add_argument("--hold-replies", type=float, default=0)
+    p.add_argument("--tls-cert")
+    p.add_argument("--tls", choices=("offer", "require", "refuse", "implicit"))
     args = p.parse_args()
     os.makedirs(args.maildir, exist_ok=True)
     handler = Handler(args)
     TestSMTP.drop_after = args.drop_data
     TestSMTP.hold_greeting = args.hold_greeting
     TestSMTP.hold_replies = args.hold_replies
-    TestSMTP.connections_log = os.path.join(os.path.dirname(os.path.abspath(args.maildir)),
-                                            "connections.log")
+    logs = os.path.dirname(os.path.abspath(args.maildir))
+    TestSMTP.connections_log = os.path.join(logs, "connections.log")
+    TestSMTP.commands_log = os.path.join(logs, "commands.log")
     kwargs = dict(hostname="velmor.test", data_size_limit=64 * 1024 * 1024, timeout=60)
+    context = None
+    if args.tls:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.tls_cert)
+    if args.tls in ("offer", "require", "refuse"):
+        kwargs.update(tls_context=context, require_starttls=args.tls == "require")
+        TestSMTP.refuse_tls = args.tls == "refuse"
     if args.auth:
         def authenticator(server, session, envelope, mechanism, data):
             ok = (isinstance(data, LoginPassword) and data.login.decode() == handler.user
@@ -140,7 +182,8 @@ def main():
     async def serve():
         loop = asyncio.get_running_loop()
         server = await loop.create_server(lambda: TestSMTP(handler, **kwargs),
-                                          host="127.0.0.1", port=args.port)
+                                          host="127.0.0.1", port=args.port,
+                                          ssl=context if args.tls == "implicit" else None)
         await serve_announced(server, args.port_file)
 
     asyncio.run(serve())
