@@ -332,8 +332,14 @@ std::int64_t PlaybackGraph::FromTime(GstClockTime t) const {
 
 bool PlaybackGraph::PositionNs(GstClockTime* t) const {
   gint64 position = -1;
-  if (!graph_.Exists() || !gst_element_query_position(graph_.Pipeline(), GST_FORMAT_TIME, &position) || position < 0)
-    return false;
+  if (!graph_.Exists()) return false;
+  if (!gst_element_query_position(graph_.Pipeline(), GST_FORMAT_TIME, &position) || position < 0) {
+    // A paused graph answers no position until the frame a seek went to reaches every sink, a
+    // while after the picture already shows it: the seek's own target is the position then.
+    if (!GST_CLOCK_TIME_IS_VALID(seekNs_)) return false;
+    *t = seekNs_;
+    return true;
+  }
   *t = GstClockTime(position);
   return true;
 }
@@ -356,6 +362,7 @@ HRESULT PlaybackGraph::Seek(GstClockTime start, std::optional<GstClockTime> stop
   if (!gst_element_seek(graph_.Pipeline(), rate_, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, gint64(start), stopType,
                         stopValue))
     return com::E_INVALIDARG;
+  seekNs_ = start;
   return com::S_OK;
 }
 

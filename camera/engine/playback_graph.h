@@ -57,7 +57,8 @@ class PlaybackGraph {
   GstClockTime ToTime(std::int64_t units) const;
   std::int64_t FromTime(GstClockTime t) const;
 
-  // The current position in stream time; false when the graph cannot tell.
+  // The current position in stream time: while a seek is still settling (the graph cannot tell
+  // yet), where that seek goes; false when nothing is known.
   bool PositionNs(GstClockTime* t) const;
   bool CanSeekAbsolute() const;
   // A flushing, frame-exact seek at the stored rate. `stop`: nullopt keeps the segment's end,
@@ -97,6 +98,7 @@ class PlaybackGraph {
   GstClockTime originNs_ = 0;  // where the first frame starts (frame format)
   double rate_ = 1.0;
   GstClockTime stopNs_ = GST_CLOCK_TIME_NONE;  // the segment's end as last set
+  GstClockTime seekNs_ = GST_CLOCK_TIME_NONE;  // where the last seek went
 
   // Shared with the streaming threads while the file opens.
   std::mutex mutex_;
